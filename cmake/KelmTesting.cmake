@@ -1,0 +1,19 @@
+# kelm_add_test(NAME name SOURCES files... LIBS libs... [GUI])
+# One test executable per area. GUI tests run on Qt's offscreen platform.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(kelm_add_test)
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest kelm_warnings)
+  if(T_GUI)
+    target_link_libraries(${T_NAME} PRIVATE Qt6::Widgets Qt6::Test)
+  endif()
+  target_compile_definitions(${T_NAME} PRIVATE
+    KELM_PROGRAM_DIR="${KELM_PROGRAM_DIR}" KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${T_NAME}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300
+    DISCOVERY_TIMEOUT 60)
+endfunction()

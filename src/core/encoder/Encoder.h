@@ -1,0 +1,109 @@
+#pragma once
+
+#include "encoder/EncoderError.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace kelm {
+
+// Run states as the recorder reads them. Any other value counts as neither.
+enum class RunState : int { Running = 2, Stopped = 5 };
+
+// Statistics of the current (or last) recording. Cheap to read: the recorder
+// polls them every 200 ms on the GUI thread.
+struct EncoderStatistics {
+    qint64 archiveBytes = 0;       // bytes written to the output file so far
+    qint64 archiveDurationMs = 0;  // media time in the file, in ms
+    qint64 encodingTimeMs = 0;     // wall time since the recording started, in ms
+    qint64 audioBitrate = 0;       // audio stream bit rate, bit/s
+    qint64 overallBitrate = 0;     // all streams together, bit/s
+};
+
+// One preview picture, packed RGB888, `stride` bytes per line.
+struct PreviewFrame {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    QByteArray rgb;
+};
+
+// The encoder component as KELM uses it: one source group with a video and an
+// audio source, a profile text, an output file with a duration limit, and the
+// run state. All calls are made on the GUI thread; implementations keep their
+// own threads inside and report changes back on the GUI thread through the
+// signals below (queued, carrying the new value).
+//
+// Inputs:
+//   video: "DEVICE://<card name>" (V4L2 capture device) or a file path
+//          (a picture frozen into a stream, or a video played in a loop);
+//   audio: "Device://<name>" (ALSA capture device).
+class Encoder : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Encoder() override = default;
+
+    // Rebuilds the source group "SG1" with one video and one audio source and
+    // no inputs. Stops a running recording and the live source first.
+    virtual EncoderStatus resetSourceGroup() = 0;
+
+    virtual EncoderStatus setVideoInput(const QString& input) = 0;
+    virtual EncoderStatus setAudioInput(const QString& input) = 0;
+    virtual QString videoInput() const = 0;
+    virtual QString audioInput() const = 0;
+
+    // The profile XML text. Parsing may be deferred to prepare/start, which
+    // then fail with ProfileRefused.
+    virtual EncoderStatus setProfile(const QString& profileXml) = 0;
+
+    // Output file ("LocalFileName"). Empty means no file chosen yet.
+    virtual void setOutputFileName(const QString& path) = 0;
+    virtual QString outputFileName() const = 0;
+
+    // The recording ends by itself, file finalised, when its media time reaches
+    // this length. 0 means no limit.
+    virtual void setDurationLimitMs(qint64 ms) = 0;
+    virtual qint64 durationLimitMs() const = 0;
+
+    // Starts the live sources so the preview runs before any recording.
+    virtual EncoderStatus prepareToEncode() = 0;
+
+    // Starts writing the output file. Prepares first if needed. On failure the
+    // run state stays Stopped and nothing keeps running that was not before.
+    virtual EncoderStatus start() = 0;
+
+    // Ends the recording and finalises the file; the live source keeps running.
+    virtual void stop() = 0;
+
+    virtual RunState runState() const = 0;
+    virtual EncoderStatistics statistics() const = 0;
+
+    // Preview frames are delivered through previewFrame() only while enabled.
+    virtual void setPreviewEnabled(bool enabled) = 0;
+    virtual bool previewEnabled() const = 0;
+
+Q_SIGNALS:
+    void runStateChanged(kelm::RunState state);
+    // An asynchronous failure after start (device lost, disk full). The run
+    // state change to Stopped follows.
+    void errorOccurred(kelm::EncoderStatus status);
+    void previewFrame(kelm::PreviewFrame frame);
+};
+
+// Creates encoder objects. Failing to create one is the "component missing"
+// case (429), which ends KELM at start-up.
+class EncoderFactory {
+public:
+    virtual ~EncoderFactory() = default;
+    virtual std::unique_ptr<Encoder> create(EncoderStatus* status) = 0;
+};
+
+}  // namespace kelm
+
+Q_DECLARE_METATYPE(kelm::RunState)
+Q_DECLARE_METATYPE(kelm::EncoderStatus)
+Q_DECLARE_METATYPE(kelm::PreviewFrame)
