@@ -1,0 +1,64 @@
+#include "AlsaSoundCards.h"
+
+#include <alsa/asoundlib.h>
+#include <memory>
+
+namespace kelm {
+namespace {
+
+struct HintsDeleter {
+    void operator()(void** hints) const { snd_device_name_free_hint(hints); }
+};
+struct CStringDeleter {
+    void operator()(char* s) const { std::free(s); }
+};
+struct PcmDeleter {
+    void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+};
+using HintString = std::unique_ptr<char, CStringDeleter>;
+
+HintString hint(const void* h, const char* id) { return HintString(snd_device_name_get_hint(h, id)); }
+
+// True when the device opens for capture with 16-bit stereo at 44100 Hz.
+bool acceptsCdQualityCapture(const char* name) {
+    snd_pcm_t* raw = nullptr;
+    if (snd_pcm_open(&raw, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0)
+        return false;
+    std::unique_ptr<snd_pcm_t, PcmDeleter> pcm(raw);
+    snd_pcm_hw_params_t* params = nullptr;
+    snd_pcm_hw_params_alloca(&params);
+    if (snd_pcm_hw_params_any(pcm.get(), params) < 0)
+        return false;
+    return snd_pcm_hw_params_test_format(pcm.get(), params, SND_PCM_FORMAT_S16_LE) == 0 &&
+           snd_pcm_hw_params_test_channels(pcm.get(), params, 2) == 0 &&
+           snd_pcm_hw_params_test_rate(pcm.get(), params, 44100, 0) == 0;
+}
+
+}  // namespace
+
+QStringList AlsaSoundCards::captureDevices() {
+    void** raw = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &raw) < 0 || !raw)
+        return {};
+    std::unique_ptr<void*, HintsDeleter> hints(raw);
+    QStringList names;
+    for (void** h = hints.get(); *h; ++h) {
+        const HintString name = hint(*h, "NAME");
+        const HintString desc = hint(*h, "DESC");
+        const HintString ioid = hint(*h, "IOID");
+        if (!name || (ioid && std::string_view(ioid.get()) != "Input"))
+            continue;
+        if (std::string_view(name.get()) == "null" || !acceptsCdQualityCapture(name.get()))
+            continue;
+        // The description's first line is the card's human name; the ALSA name
+        // is used where there is none.
+        QString label = desc ? QString::fromUtf8(desc.get()).section(u'\n', 0, 0).trimmed() : QString();
+        if (label.isEmpty() || names.contains(label))
+            label = QString::fromUtf8(name.get());
+        if (!names.contains(label))
+            names << label;
+    }
+    return names;
+}
+
+}  // namespace kelm
