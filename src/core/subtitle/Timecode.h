@@ -44,6 +44,7 @@ struct TimecodeOutcome {
     int errorNumber = 0;
     QString errorDescription;
     QString subtitlePath;
+    // Entries handed to the file; on failure, those before it was noticed.
     qint32 entriesWritten = 0;
 
     bool succeeded() const { return errorNumber == 0; }
