@@ -1,0 +1,244 @@
+#include "RecordingEngine.h"
+
+#include "EngineError.h"
+
+#include <QMetaObject>
+
+namespace kelm {
+namespace {
+
+constexpr int kSourceSizeTimeoutMs = 3000;
+
+}  // namespace
+
+RecordingEngine::RecordingEngine(EngineOptions options, QObject* parent)
+    : Encoder(parent), m_options(std::move(options)) {}
+
+RecordingEngine::~RecordingEngine() {
+    // The writer and the pipelines end here, before the QObject goes, so no
+    // thread of theirs can post to a dead object.
+    if (m_runState == RunState::Running)
+        endRecording(EndCause::Stopped, EncoderStatus::success());
+    m_writer.reset();
+    m_graph.reset();
+}
+
+void RecordingEngine::post(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void RecordingEngine::setRunState(RunState state) {
+    if (m_runState == state)
+        return;
+    m_runState = state;
+    post([this, state] { Q_EMIT runStateChanged(state); });
+}
+
+bool RecordingEngine::encoderAvailable(const QString& name) const {
+    return !m_options.encoderAvailable || m_options.encoderAvailable(name);
+}
+
+EncoderStatus RecordingEngine::resetSourceGroup() {
+    stop();
+    m_graph.reset();
+    m_videoInput.clear();
+    m_audioInput.clear();
+    m_graphVideoInput.clear();
+    m_graphAudioInput.clear();
+    return EncoderStatus::success();
+}
+
+EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
+    if (!SourceResolver::videoInputWellFormed(input))
+        return engineStatus(EngineFailure::VideoDevice, QStringLiteral("video input \"%1\" has no name").arg(input));
+    m_videoInput = input;
+    // A new source replaces the live one when it is next prepared; a running
+    // recording keeps its source to the end.
+    if (m_graph && m_runState != RunState::Running && m_graphVideoInput != input)
+        m_graph.reset();
+    return EncoderStatus::success();
+}
+
+EncoderStatus RecordingEngine::setAudioInput(const QString& input) {
+    if (!SourceResolver::audioInputWellFormed(input))
+        return engineStatus(EngineFailure::AudioDevice, QStringLiteral("audio input \"%1\" has no name").arg(input));
+    m_audioInput = input;
+    if (m_graph && m_runState != RunState::Running && m_graphAudioInput != input)
+        m_graph.reset();
+    return EncoderStatus::success();
+}
+
+EncoderStatus RecordingEngine::setProfile(const QString& profileXml) {
+    // Checked when a recording starts, which reports a refusal.
+    m_profileText = profileXml;
+    return EncoderStatus::success();
+}
+
+EncoderStatus RecordingEngine::prepareToEncode() {
+    if (m_runState == RunState::Running)
+        return EncoderStatus::success();
+    if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput && m_graphAudioInput == m_audioInput)
+        return EncoderStatus::success();
+    return startSources();
+}
+
+EncoderStatus RecordingEngine::startSources() {
+    m_graph.reset();
+    VideoSourceSpec video;
+    AudioSourceSpec audio;
+    EncoderStatus status = SourceResolver::resolveAudio(m_audioInput, &audio);
+    if (status.ok())
+        status = SourceResolver::resolveVideo(m_videoInput, &video);
+    if (!status.ok())
+        return status;
+    auto graph = std::make_unique<CaptureGraph>(
+        [this](std::function<void()> work) { post(std::move(work)); },
+        [this](EncoderStatus failure) { onSourceFailure(failure); },
+        [this](PreviewFrame frame) {
+            post([this, frame = std::move(frame)] {
+                if (m_graph)
+                    m_graph->previewDelivered();
+                if (m_previewEnabled)
+                    Q_EMIT previewFrame(frame);
+            });
+        });
+    status = graph->start(video, audio);
+    if (!status.ok())
+        return status;
+    graph->setPreviewEnabled(m_previewEnabled);
+    m_graph = std::move(graph);
+    m_graphVideoInput = m_videoInput;
+    m_graphAudioInput = m_audioInput;
+    return status;
+}
+
+EncoderStatus RecordingEngine::start() {
+    if (m_runState == RunState::Running)
+        return EncoderStatus::success();
+
+    EncoderProfile profile;
+    EncoderStatus status = EncoderProfile::parse(m_profileText, &profile);
+    if (!status.ok())
+        return status;
+    if (!encoderAvailable(profile.videoCodec))
+        return engineStatus(EngineFailure::VideoCodecMissing,
+                            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
+    if (m_outputFileName.trimmed().isEmpty())
+        return engineStatus(EngineFailure::InvalidArgument, QStringLiteral("no output file chosen"));
+
+    // Sources started here are stopped again if the recording does not start.
+    const bool sourcesWereRunning = m_graph && m_graph->running();
+    status = prepareToEncode();
+    if (!status.ok())
+        return status;
+    auto undo = [&](const EncoderStatus& failure) {
+        if (m_graph)
+            m_graph->detachRecording();
+        m_writer.reset();
+        m_outputLock.release(true);
+        if (!sourcesWereRunning)
+            m_graph.reset();
+        return failure;
+    };
+
+    status = m_outputLock.acquire(m_outputFileName);
+    if (!status.ok())
+        return undo(status);
+
+    QSize size(profile.width, profile.height);
+    if (profile.sourceSize()) {
+        size = m_graph->waitForVideoSize(kSourceSizeTimeoutMs);
+        if (size.isEmpty())
+            return undo(engineStatus(EngineFailure::VideoDevice, QStringLiteral("the video source has no picture")));
+    }
+    auto writer = std::make_unique<AsfWriter>();
+    status = writer->open(m_outputFileName, profile, size.width(), size.height(), m_durationLimitMs,
+                          [this](const QString& name) { return encoderAvailable(name); });
+    if (!status.ok())
+        return undo(status);
+    m_writer = std::move(writer);
+    AsfWriter* target = m_writer.get();
+    status = m_graph->attachRecording(
+        profile, profile.sourceSize() ? QSize() : size,
+        [target](gst::SamplePtr sample, quint64 rt) { target->pushVideo(std::move(sample), rt); },
+        [target](gst::SamplePtr sample, quint64 rt) { target->pushAudio(std::move(sample), rt); });
+    if (!status.ok())
+        return undo(status);
+
+    const quint64 recording = ++m_recording;
+    m_writer->start(m_graph->runningTimeNs(), [this, recording](const EncoderStatus& ended) {
+        post([this, recording, ended] { onWriterEnded(recording, ended); });
+    });
+    m_encodingClock.start();
+    m_lastStatistics = {};
+    m_lastEncodingMs = 0;
+    setRunState(RunState::Running);
+    return EncoderStatus::success();
+}
+
+void RecordingEngine::stop() {
+    if (m_runState != RunState::Running)
+        return;
+    endRecording(EndCause::Stopped, EncoderStatus::success());
+}
+
+// Ends the recording in the order that keeps the preview alive: buffers are
+// dropped at the tee pads, the writer finishes the file, then the branches go.
+void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure) {
+    if (m_graph)
+        m_graph->blockRecording();
+    EncoderStatus status = failure;
+    if (m_writer) {
+        const EncoderStatus written = m_writer->finish();
+        if (status.ok())
+            status = written;
+        m_lastStatistics = m_writer->statistics();
+        m_writer.reset();
+    }
+    if (m_graph)
+        m_graph->detachRecording();
+    m_outputLock.release();
+    m_lastEncodingMs = m_encodingClock.isValid() ? m_encodingClock.elapsed() : 0;
+    m_encodingClock.invalidate();
+    ++m_recording;
+    if (cause != EndCause::Stopped && !status.ok())
+        post([this, status] { Q_EMIT errorOccurred(status); });
+    setRunState(RunState::Stopped);
+}
+
+void RecordingEngine::onWriterEnded(quint64 recording, const EncoderStatus& status) {
+    if (recording != m_recording || m_runState != RunState::Running)
+        return;
+    endRecording(EndCause::WriterEnded, status);
+}
+
+void RecordingEngine::onSourceFailure(const EncoderStatus& status) {
+    // The graph has already stopped itself.
+    m_graphVideoInput.clear();
+    m_graphAudioInput.clear();
+    // Without a recording nothing is reported: the next prepare or start
+    // builds the sources again and reports what it finds then.
+    if (m_runState == RunState::Running)
+        endRecording(EndCause::SourceFailed, status);
+}
+
+EncoderStatistics RecordingEngine::statistics() const {
+    const AsfWriter::Statistics s = m_writer ? m_writer->statistics() : m_lastStatistics;
+    EncoderStatistics out;
+    out.archiveBytes = s.fileBytes;
+    out.archiveDurationMs = s.durationMs;
+    out.encodingTimeMs = m_encodingClock.isValid() ? m_encodingClock.elapsed() : m_lastEncodingMs;
+    if (s.durationMs > 0) {
+        out.audioBitrate = s.audioBytes * 8000 / s.durationMs;
+        out.overallBitrate = (s.audioBytes + s.videoBytes) * 8000 / s.durationMs;
+    }
+    return out;
+}
+
+void RecordingEngine::setPreviewEnabled(bool enabled) {
+    m_previewEnabled = enabled;
+    if (m_graph)
+        m_graph->setPreviewEnabled(enabled);
+}
+
+}  // namespace kelm

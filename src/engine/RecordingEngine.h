@@ -1,0 +1,82 @@
+#pragma once
+
+#include "AsfWriter.h"
+#include "CaptureGraph.h"
+#include "EngineOptions.h"
+#include "OutputFileLock.h"
+#include "SourceResolver.h"
+#include "encoder/Encoder.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+
+namespace kelm {
+
+// KELM's recording engine: GStreamer captures, converts and times the
+// sources and feeds the preview (CaptureGraph); libavcodec and libavformat
+// write the .wmv file on the writer's thread (AsfWriter).
+//
+// Besides the inputs the Encoder interface names, both sources accept
+// "TEST://" for a live test picture or tone (see SourceResolver); the
+// recorder never produces it.
+//
+// Run state: Running from a successful start() until stop(), the duration
+// limit, or a failure of the sources or the file; each change is signalled
+// from the GUI thread's event loop, never from inside the call that caused it.
+class RecordingEngine final : public Encoder {
+    Q_OBJECT
+public:
+    explicit RecordingEngine(EngineOptions options, QObject* parent = nullptr);
+    ~RecordingEngine() override;
+
+    EncoderStatus resetSourceGroup() override;
+    EncoderStatus setVideoInput(const QString& input) override;
+    EncoderStatus setAudioInput(const QString& input) override;
+    QString videoInput() const override { return m_videoInput; }
+    QString audioInput() const override { return m_audioInput; }
+    EncoderStatus setProfile(const QString& profileXml) override;
+    void setOutputFileName(const QString& path) override { m_outputFileName = path; }
+    QString outputFileName() const override { return m_outputFileName; }
+    void setDurationLimitMs(qint64 ms) override { m_durationLimitMs = std::max<qint64>(0, ms); }
+    qint64 durationLimitMs() const override { return m_durationLimitMs; }
+    EncoderStatus prepareToEncode() override;
+    EncoderStatus start() override;
+    void stop() override;
+    RunState runState() const override { return m_runState; }
+    EncoderStatistics statistics() const override;
+    void setPreviewEnabled(bool enabled) override;
+    bool previewEnabled() const override { return m_previewEnabled; }
+
+private:
+    enum class EndCause { Stopped, WriterEnded, SourceFailed };
+
+    EncoderStatus startSources();
+    void endRecording(EndCause cause, const EncoderStatus& failure);
+    void onWriterEnded(quint64 recording, const EncoderStatus& status);
+    void onSourceFailure(const EncoderStatus& status);
+    void setRunState(RunState state);
+    void post(std::function<void()> work);
+    bool encoderAvailable(const QString& name) const;
+
+    EngineOptions m_options;
+    QString m_videoInput;
+    QString m_audioInput;
+    QString m_profileText;
+    QString m_outputFileName;
+    qint64 m_durationLimitMs = 0;
+    bool m_previewEnabled = false;
+    RunState m_runState = RunState::Stopped;
+
+    std::unique_ptr<CaptureGraph> m_graph;
+    QString m_graphVideoInput;  // the inputs the running graph was built for
+    QString m_graphAudioInput;
+    std::unique_ptr<AsfWriter> m_writer;
+    OutputFileLock m_outputLock;
+    quint64 m_recording = 0;  // number of the current recording, for late reports
+    QElapsedTimer m_encodingClock;
+    qint64 m_lastEncodingMs = 0;
+    AsfWriter::Statistics m_lastStatistics;
+};
+
+}  // namespace kelm

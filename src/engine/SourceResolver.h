@@ -1,0 +1,49 @@
+#pragma once
+
+#include "encoder/EncoderError.h"
+
+#include <QString>
+
+namespace kelm {
+
+// What an input text of the source group stands for, resolved to what the
+// capture pipeline opens.
+struct VideoSourceSpec {
+    enum class Kind { None, CaptureDevice, Picture, VideoFile, TestPattern };
+    Kind kind = Kind::None;
+    QString location;  // device node, file path, or test pattern name
+    QString input;     // the input text as given
+};
+
+struct AudioSourceSpec {
+    enum class Kind { None, CaptureDevice, TestTone };
+    Kind kind = Kind::None;
+    QString location;  // ALSA PCM name, or test wave name
+    QString input;
+};
+
+// Turns input texts into sources and checks that they exist right now.
+//
+// Video: "DEVICE://<card name>" is the V4L2 capture node whose card name is
+// exactly that; a file path is a picture (frozen into a stream) when its
+// content is an image, otherwise a video played in a loop.
+// Audio: "Device://<name>" is an ALSA capture PCM, named either by its PCM
+// name ("default", "pulse", "hw:1,0", ...) or by the description ALSA's device
+// list gives for it (whole, first line, or with its line breaks as blanks).
+// For tests and benchmarks only, "TEST://" (optionally followed by a
+// videotestsrc pattern or audiotestsrc wave name, e.g. "TEST://ball") is a live
+// test picture of 720x576 at 25 frames/s, or a live test tone.
+//
+// Failures: VideoInput for a video input that cannot be found, SoundCard for
+// an audio input that cannot be opened for capture.
+class SourceResolver final {
+public:
+    static EncoderStatus resolveVideo(const QString& input, VideoSourceSpec* out);
+    static EncoderStatus resolveAudio(const QString& input, AudioSourceSpec* out);
+
+    // Only checks the form of an input (scheme, non-empty name), not the device.
+    static bool videoInputWellFormed(const QString& input);
+    static bool audioInputWellFormed(const QString& input);
+};
+
+}  // namespace kelm

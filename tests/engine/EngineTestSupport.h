@@ -1,0 +1,43 @@
+#pragma once
+
+// Helpers shared by the engine tests: waiting on the Qt event loop with a
+// deadline, reading files back with the real tools (ffprobe, ffmpeg,
+// gst-discoverer-1.0), and counting this process's threads and descriptors.
+
+#include "encoder/Encoder.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace kelm::test {
+
+// Spins the event loop until `done` holds or the time is up; true if it held.
+bool waitFor(const std::function<bool()>& done, int timeoutMs);
+// Spins the event loop for this long.
+void spin(int ms);
+
+struct ToolResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ToolResult runTool(const QString& program, const QStringList& args, int timeoutMs = 60000);
+
+// ffprobe's view of a file: format and streams as JSON, with -count_frames.
+QJsonObject probe(const QString& path);
+// The stream of this codec type ("video"/"audio") in a probe result.
+QJsonObject streamOf(const QJsonObject& probed, const QString& type);
+// Frames ffmpeg decodes from the file's video stream (-f null), -1 on failure.
+int decodedVideoFrames(const QString& path);
+
+int openFdCount();
+int threadCount();
+qint64 residentKb();
+
+// A live test source and a file name; what most tests start from.
+void useTestSources(Encoder& encoder);
+
+}  // namespace kelm::test
