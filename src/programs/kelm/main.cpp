@@ -1,6 +1,89 @@
-#include <cstdio>
+#include "AlsaSoundCards.h"
+#include "EngineFactory.h"
+#include "InterimShell.h"
+#include "MainWindow.h"
+#include "V4l2VideoDevices.h"
+#include "recorder/Clock.h"
 
-int main() {
-    std::fputs("kelm: not available in this build\n", stderr);
-    return 2;
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Ends the event loop at once when the recorder says the process ends.
+class QtProcessControl final : public kelm::ProcessControl {
+public:
+    void endProcess(int exitCode) override {
+        if (m_ended)
+            return;
+        m_ended = true;
+        m_exitCode = exitCode;
+        QCoreApplication::exit(exitCode);
+    }
+    bool ended() const override { return m_ended; }
+    int exitCode() const { return m_exitCode; }
+
+private:
+    bool m_ended = false;
+    int m_exitCode = 0;
+};
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KELM"));
+
+    kelm::SystemClock clock;
+    auto engine = kelm::createEngineFactory();
+    kelm::V4l2VideoDevices videoDevices;
+    kelm::AlsaSoundCards soundCards;
+    QtProcessControl process;
+
+    kelm::MainWindowDeps deps;
+    deps.programDir = QCoreApplication::applicationDirPath();
+    deps.arguments = QCoreApplication::arguments().mid(1);
+    deps.clock = &clock;
+    deps.encoderFactory = engine.get();
+    deps.videoDevices = &videoDevices;
+    deps.soundCards = &soundCards;
+    deps.process = &process;
+    deps.monitor = std::make_unique<kelm::HiddenMonitor>();
+    deps.tray = std::make_unique<kelm::NoTray>();
+    deps.mixer = std::make_unique<kelm::NoMixer>();
+    deps.levelMeter = std::make_unique<kelm::NoLevelMeter>();
+    deps.splash = std::make_unique<kelm::NoSplash>();
+    deps.menuStyling = std::make_unique<kelm::PlainMenus>();
+
+    kelm::MainWindow window(std::move(deps));
+
+    // A service stop or shutdown ends KELM like its exit command: a running
+    // recording is finalised and the state saved.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+            char c;
+            [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
+            window.startup().terminate();
+        });
+        std::signal(SIGTERM, onTerminationSignal);
+        std::signal(SIGINT, onTerminationSignal);
+        std::signal(SIGHUP, onTerminationSignal);
+    }
+
+    window.show();
+    window.start();
+    if (process.ended())
+        return process.exitCode();
+    return QApplication::exec();
 }

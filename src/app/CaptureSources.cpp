@@ -1,0 +1,116 @@
+#include "CaptureSources.h"
+
+#include "EncoderControl.h"
+#include "MainForm.h"
+#include "Messenger.h"
+#include "ShellPorts.h"
+#include "StateBinding.h"
+#include "Toolbar.h"
+#include "capture/CaptureDevices.h"
+#include "encoder/Encoder.h"
+#include "encoder/OutputFileName.h"
+#include "recorder/LastState.h"
+
+#include <QAction>
+
+namespace kelm {
+
+bool CaptureSources::ListVideoDevices() {
+    QComboBox* list = m_ctx.form.cboVideoSource;
+    const QSignalBlocker quiet(list);
+    if (list->count() == 0)
+        list->addItem(OutputFileName::kVideoFileSource);
+    int k = 0;
+    for (const QString& device : m_videoDevices.devices())
+        list->insertItem(k++, device);
+    return k > 0;
+}
+
+bool CaptureSources::ListSoundCards() {
+    QComboBox* list = m_ctx.form.cboAudioSource;
+    if (list->count() > 0)
+        return false;
+    {
+        const QSignalBlocker quiet(list);
+        list->addItems(m_soundCards.captureDevices());
+    }
+    if (list->count() == 0)
+        return false;
+    setListText(list, list->itemText(0), [this] { audioSourceSelected(); });
+    return true;
+}
+
+void CaptureSources::audioSourceSelected() {
+    // The level meters and the mixer lines follow the chosen card.
+    m_ctx.levelMeter.stop();
+}
+
+void CaptureSources::audioInputSelected() {}
+
+void CaptureSources::FillTunerLists() {}
+
+void CaptureSources::switchMonitor(bool on) {
+    Toolbar& tb = *m_ctx.form.toolbar;
+    tb.menuItem(QStringLiteral("mnuMonitorWindow"))->setChecked(on);
+    tb.menuItem(QStringLiteral("mnuMonitorWindow2"))->setChecked(on);
+    if (!on)
+        m_ctx.monitor.stopFollowTimer();
+    tb.setPressed(QStringLiteral("btnMonitor"), on);
+    m_ctx.monitor.applyMonitorButton(on && m_ctx.state.previewWanted);
+}
+
+void CaptureSources::videoSourceSelected() {
+    MainForm& f = m_ctx.form;
+    RecorderState& s = m_ctx.state;
+    Encoder* encoder = m_ctx.encoder();
+    if (!encoder)
+        return;
+    const QString source = f.cboVideoSource->currentText();
+
+    if (source == OutputFileName::kVideoFileSource) {
+        s.previewWanted = false;
+        switchMonitor(false);
+        encoder->resetSourceGroup();
+        m_encoder.PrepareOutputFile();
+        encoder->setVideoInput(s.settings.encVideo);
+        for (QComboBox* list : {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+            const QSignalBlocker quiet(list);
+            list->clear();
+            list->setEnabled(false);
+        }
+        return;
+    }
+
+    if (s.commandLine.text.contains(QStringLiteral(" /p")))
+        s.previewWanted = true;
+    switchMonitor(true);
+    f.cboPixelFormat->setEnabled(true);
+    f.cboTVFormat->setEnabled(true);
+    encoder->setVideoInput(QStringLiteral("DEVICE://") + source);
+    m_encoder.PrepareOutputFile();
+
+    const EncoderStatus prepared = encoder->prepareToEncode();
+    if (!prepared.ok()) {
+        if (prepared.code == EncoderErrorCode::VideoInput) {
+            if (m_ctx.monitor.isVisible())
+                m_ctx.monitor.sendToBack();
+            m_ctx.messenger.show(QStringLiteral("A bemeneti forrás nem megfelelően működik, vagy már használatban van."),
+                                 Messenger::Icon::Warning);
+            if (m_ctx.monitor.isVisible())
+                m_ctx.monitor.reapplyOnTop();
+        }
+        return;
+    }
+    if (f.cboVideoInput->count() == 0) {
+        const QSignalBlocker quiet(f.cboVideoInput);
+        f.cboVideoInput->addItems(m_videoDevices.inputs(source));
+    }
+    f.cboVideoInput->setEnabled(true);
+    m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput, [this] { videoInputSelected(); });
+    if (f.cboVideoInput->count() > 0)
+        videoInputSelected();
+}
+
+void CaptureSources::videoInputSelected() { FillTunerLists(); }
+
+}  // namespace kelm

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "recorder/CommandLine.h"
+#include "recorder/Settings.h"
+
+#include <QString>
+#include <functional>
+
+namespace kelm {
+
+class Clock;
+class Encoder;
+class EventLog;
+class Messenger;
+struct MainForm;
+class MonitorPort;
+class TrayPort;
+class MixerPort;
+class LevelMeterPort;
+class SplashPort;
+class MenuStylingPort;
+
+// The main window's shared recorder state: settings, stamps and flags that the
+// start-up sequence, the recording control, the scheduler and the status loop
+// read and write.
+struct RecorderState {
+    QString programDir;
+    QString iniFile = QStringLiteral("kelm.ini");
+    Settings settings;
+    CommandLine commandLine;
+
+    QString todayStamp;
+    QString statePath;
+    QString encProfile;
+    QString startStamp;
+    QString durationStamp;
+
+    bool previewWanted = true;
+    bool nextStartWarning = false;
+    bool endHandled = true;     // the scheduler has handled the end of the last recording
+    qint64 recordedSize = 0;    // archive bytes seen on the scheduler's last tick
+    int previewCookie = 0;      // the recording's data view, when one was added
+};
+
+// How the program ends: at once, no confirmation, no further events or timers.
+class ProcessControl {
+public:
+    virtual ~ProcessControl() = default;
+    virtual void endProcess(int exitCode) = 0;
+    virtual bool ended() const = 0;
+};
+
+// Everything the recorder's collaborators share, owned by the main window.
+struct RecorderContext {
+    RecorderState& state;
+    MainForm& form;
+    const Clock& clock;
+    EventLog& log;
+    Messenger& messenger;
+    ProcessControl& process;
+    MonitorPort& monitor;
+    TrayPort& tray;
+    MixerPort& mixer;
+    LevelMeterPort& levelMeter;
+    std::function<Encoder*()> encoder;  // null until created at start-up
+    std::function<QString()> caption;
+    std::function<void(const QString&)> setCaption;
+    std::function<bool()> isMinimised;
+};
+
+}  // namespace kelm

@@ -1,0 +1,152 @@
+#include "RecordingControl.h"
+
+#include "EncoderControl.h"
+#include "MainForm.h"
+#include "Messenger.h"
+#include "ShellPorts.h"
+#include "StateBinding.h"
+#include "Toolbar.h"
+#include "encoder/Encoder.h"
+#include "encoder/OutputFileName.h"
+#include "recorder/EventLog.h"
+#include "recorder/TimeText.h"
+
+namespace kelm {
+
+namespace {
+const QStringList kModeKeys{QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")};
+}
+
+int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
+    if (m_ctx.monitor.isVisible())
+        m_ctx.monitor.sendToBack();
+    const int answer = box();
+    if (m_ctx.monitor.isVisible())
+        m_ctx.monitor.reapplyOnTop();
+    return answer;
+}
+
+void RecordingControl::ToggleRecording() {
+    RecorderState& s = m_ctx.state;
+    MainForm& f = m_ctx.form;
+    Toolbar& tb = *f.toolbar;
+    s.endHandled = true;
+    const bool idle = tb.startImageKey() == u"encStart";
+    if (idle)
+        m_state.saveState();
+
+    const QString duration = f.txtDuration->text();
+    if (duration.isEmpty() || duration == TimeText::zero()) {
+        askAroundMonitor([&] {
+            m_ctx.messenger.show(QStringLiteral("Nincs megadva kódolási idő!"), Messenger::Icon::Warning);
+            return 0;
+        });
+        return;
+    }
+
+    const bool daily = tb.isPressed(QStringLiteral("btnNapi"));
+    if (idle) {
+        arm(daily);
+        return;
+    }
+    if (daily) {
+        s.nextStartWarning = false;
+        // The status loop runs this control three seconds before every daily
+        // start to reset the flags; that run must not disarm the schedule.
+        const int nowSecond = TimeText::secondsOfDay(m_ctx.clock.now().time());
+        const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
+        if (startSecond && (nowSecond + 3) % TimeText::kSecondsPerDay == *startSecond)
+            return;
+    }
+    disarm();
+}
+
+void RecordingControl::arm(bool daily) {
+    RecorderState& s = m_ctx.state;
+    MainForm& f = m_ctx.form;
+    Toolbar& tb = *f.toolbar;
+
+    for (auto p : {MainForm::stFile, MainForm::stEncodedTime, MainForm::stAudioBitrate})
+        f.panel(p)->clear();
+    f.setProgressValue(0);
+    s.recordedSize = 0;
+    if (daily) {
+        f.cmdPlay->unsetCursor();
+        f.cmdPlay->setEnabled(true);
+    } else if (tb.isPressed(QStringLiteral("btnMost"))) {
+        tb.setStartImage(QStringLiteral("encStop"));
+        m_encoder.PrepareOutputFile();
+        m_encoder.StartEncoder();
+        if (m_ctx.process.ended())
+            return;
+        if (tb.isPressed(QStringLiteral("btnEncPreview")) && s.previewWanted)
+            m_encoder.bindPreviewToMonitor();
+    }
+    f.Timer1->start();
+    lockForm();
+    m_ctx.setCaption(s.settings.channelName);
+    tb.setStartImage(QStringLiteral("encStop"));
+    tb.setStartToolTip(QStringLiteral("Rögzítés leállítása"));
+    writeSummary();
+}
+
+void RecordingControl::lockForm() {
+    MainForm& f = m_ctx.form;
+    for (QWidget* w : std::initializer_list<QWidget*>{f.cboAudioSource, f.cboInput, f.cboVideoSource, f.cboVideoInput,
+                                                      f.txtStartTime, f.txtEnd, f.txtDuration})
+        w->setEnabled(false);
+    for (const QString& key : kModeKeys) {
+        if (!f.toolbar->isPressed(key))
+            f.toolbar->setEnabled(key, false);
+    }
+}
+
+void RecordingControl::unlockForm(bool keepStartLocked) {
+    MainForm& f = m_ctx.form;
+    f.cboAudioSource->setEnabled(true);
+    f.cboInput->setEnabled(true);
+    f.cboVideoSource->setEnabled(true);
+    f.cboVideoInput->setEnabled(f.cboVideoSource->currentText() != OutputFileName::kVideoFileSource);
+    f.txtStartTime->setEnabled(!keepStartLocked);
+    f.txtEnd->setEnabled(true);
+    f.txtDuration->setEnabled(true);
+    for (const QString& key : kModeKeys)
+        f.toolbar->setEnabled(key, true);
+}
+
+void RecordingControl::writeSummary() {
+    const MainForm& f = m_ctx.form;
+    m_ctx.log.logEvent(QStringLiteral("Csatorna: ") + m_ctx.state.settings.channelShortName + u';' +
+                       QStringLiteral(" Hangrögzítő eszköz: ") + f.cboAudioSource->currentText() + u';' +
+                       QStringLiteral(" Kezdés: ") + f.txtStartTime->text() + u';' + QStringLiteral(" Vége: ") +
+                       f.txtEnd->text() + u';' + QStringLiteral(" Hossz: ") + f.txtDuration->text() + u'.');
+}
+
+void RecordingControl::disarm() {
+    RecorderState& s = m_ctx.state;
+    MainForm& f = m_ctx.form;
+    s.nextStartWarning = false;
+    const int answer = askAroundMonitor([&] {
+        return int(m_ctx.messenger.ask(QStringLiteral("Valóban le akarja allítani a kódolást?"),
+                                       Messenger::Buttons::OkCancel, Messenger::Icon::Warning, Messenger::Answer::Ok));
+    });
+    if (answer != int(Messenger::Answer::Ok))
+        return;
+
+    Encoder* encoder = m_ctx.encoder();
+    if (encoder && encoder->runState() != RunState::Stopped) {
+        encoder->stop();
+        m_ctx.log.logEvent(QStringLiteral("Encoder leállítva!"));
+    } else {
+        m_ctx.log.logEvent(QStringLiteral("Kódolási folyamat leállítva!"));
+    }
+    if (s.previewWanted)
+        m_ctx.monitor.attachSourceView();
+    f.Timer1->stop();
+    f.toolbar->setStartImage(QStringLiteral("encStart"));
+    f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
+    unlockForm(false);
+    m_ctx.setCaption(QStringLiteral("KELM"));
+}
+
+}  // namespace kelm

@@ -1,0 +1,259 @@
+#include "Startup.h"
+
+#include "CaptureSources.h"
+#include "MainForm.h"
+#include "Messenger.h"
+#include "Pictures.h"
+#include "RecordingControl.h"
+#include "ShellPorts.h"
+#include "StateBinding.h"
+#include "TimeFields.h"
+#include "Toolbar.h"
+#include "encoder/Encoder.h"
+#include "recorder/EventLog.h"
+#include "recorder/LastState.h"
+#include "recorder/RegionalFormat.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace kelm {
+
+namespace {
+
+const QString kComponentMissing = QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
+
+const char kManifest[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
+    "<assemblyIdentity version=\"1.0.0.0\" processorArchitecture=\"X86\" name=\"MyCompany.MyApp.MyApp\" "
+    "type=\"win32\"/>\r\n"
+    "<description></description>\r\n"
+    "<dependency>\r\n"
+    "<dependentAssembly>\r\n"
+    "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
+    "processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\r\n"
+    "</dependentAssembly>\r\n"
+    "</dependency>\r\n"
+    "</assembly>\r\n";
+
+}  // namespace
+
+void Startup::writeManifest(const QString& executableName) {
+    const QString path = QDir(m_ctx.state.programDir).filePath(executableName + QStringLiteral(".exe.manifest"));
+    if (QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(kManifest);  // a failure here changes nothing for KELM
+}
+
+QString Startup::missingfile() const {
+    QString result;
+    const Settings& s = m_ctx.state.settings;
+    if (!QFileInfo::exists(s.encVideo))
+        result += QStringLiteral("\r\n") + s.encVideo;
+    if (!QFileInfo::exists(s.fileMPlayer))
+        result += QStringLiteral("\r\n") + s.fileMPlayer;
+    return result;
+}
+
+void Startup::run() { pass(0); }
+
+bool Startup::pass(int depth) {
+    RecorderState& s = m_ctx.state;
+    MainForm& f = m_ctx.form;
+    Toolbar& tb = *f.toolbar;
+    QStringList deferred;  // problems met before the log file is open
+
+    m_parts.splash.showSplash();
+    m_parts.menuStyling.install();
+
+    EncoderStatus created;
+    m_parts.encoder = m_parts.encoderFactory.create(&created);
+    if (!m_parts.encoder) {
+        m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
+        m_ctx.log.appendToBox(QStringLiteral("A ") + kComponentMissing + QStringLiteral("\r\n"));
+        m_ctx.process.endProcess(1);
+        return false;
+    }
+    m_parts.encoder->resetSourceGroup();
+    m_parts.encoder->setOutputFileName(QString());
+
+    s.iniFile = QStringLiteral("kelm.ini");
+    f.cmdPlay->setIcon(Pictures::icon(QStringLiteral("bitmap101")));
+    s.nextStartWarning = false;
+    s.previewWanted = true;
+
+    if (!s.commandLine.isEmpty() && !s.commandLine.text.contains(QStringLiteral("/p"))) {
+        s.previewWanted = false;
+        for (const QString& key : {QStringLiteral("btnMonitor"), QStringLiteral("btnEncAutoMove"),
+                                  QStringLiteral("btnEncMonOntop"), QStringLiteral("btnEncPreview")})
+            tb.setEnabled(key, false);
+        for (const QString& key : {QStringLiteral("mnuMonitorWindow"), QStringLiteral("mnuAutoGo"),
+                                  QStringLiteral("mnuOnTop"), QStringLiteral("mnuOut")})
+            tb.menuItem(key)->setEnabled(false);
+        tb.menu(QStringLiteral("mnuZoom"))->menuAction()->setEnabled(false);
+        m_ctx.monitor.stopFollowTimer();
+    }
+
+    const SettingsLoad settings = SettingsFile::readOrCreate(s.programDir);
+    s.settings = settings.settings;
+    deferred << settings.warnings;
+    if (settings.outcome == SettingsLoad::Outcome::Unreadable)
+        deferred << QStringLiteral("A beállítások nem olvashatók, az alapértékek érvényesek: ") + s.iniFile;
+    if (settings.outcome == SettingsLoad::Outcome::NotWritable)
+        deferred << QStringLiteral("A beállítások nem menthetők: ") + s.iniFile;
+    const QString missing = missingfile();
+    if (!missing.isEmpty())
+        m_ctx.messenger.show(QStringLiteral("Hiányzó fájl(ok):") + u'\r' + missing);
+
+    if (!QFileInfo(s.settings.mediaDir).isDir() && !QDir().mkdir(s.settings.mediaDir))
+        deferred << QStringLiteral("A media mappa nem hozható létre: ") + s.settings.mediaDir;
+    m_ctx.setCaption(s.settings.channelName);
+
+    const QDateTime now = m_ctx.clock.now();
+    s.todayStamp = RegionalFormat::todayStamp(now.date());
+    const QString logDir = QDir(s.programDir).filePath(QStringLiteral("Log"));
+    if (!QFileInfo(logDir).isDir() && !QDir().mkdir(logDir))
+        deferred << QStringLiteral("A napló mappa nem hozható létre: ") + logDir;
+    const qint64 pid = QCoreApplication::applicationPid();
+    if (!m_ctx.log.open(logDir, s.settings.channelShortName, s.todayStamp, pid))
+        deferred << QStringLiteral("A napló fájl nem nyitható meg, a sorok csak itt látszanak: ") + logDir;
+
+    s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
+
+    bool recursed = false;
+    if (!QFileInfo::exists(s.statePath)) {
+        m_parts.stateBinding.saveState();
+        if (depth == 0 && QFileInfo::exists(s.statePath)) {
+            // The second pass finds the state file and does the whole sequence.
+            pass(depth + 1);
+            if (m_ctx.process.ended())
+                return false;
+            recursed = true;
+        }
+    }
+
+    // Without a state file (a folder that cannot be written) KELM still comes
+    // up: nothing is restored, and the log says why.
+    if (!recursed) {
+        m_ctx.log.writeStartupHeader(pid, s.settings.channelShortName);
+        for (const QString& line : deferred)
+            m_ctx.log.logEvent(line);
+
+        m_parts.capture.FillTunerLists();
+        if (!m_parts.capture.ListSoundCards() && f.cboAudioSource->count() == 0) {
+            m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"), Messenger::Icon::Critical);
+            m_ctx.form.cmdPlay->window()->close();
+            return false;
+        }
+        m_parts.stateBinding.restoreAudioAndTimes([this] { m_parts.capture.audioSourceSelected(); },
+                                                  [this] { m_parts.capture.audioInputSelected(); });
+        if (!m_parts.capture.ListVideoDevices()) {
+            m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"), Messenger::Icon::Warning);
+            setListText(f.cboVideoSource, QString(), nullptr);
+        }
+        m_parts.stateBinding.RestoreStateLine(LastState::VideoSource, f.cboVideoSource,
+                                              [this] { m_parts.capture.videoSourceSelected(); });
+        m_parts.capture.videoSourceSelected();
+    }
+
+    // After the second pass has started a command-line recording, this pass
+    // must neither switch the mode nor run the start/stop control again: that
+    // would stop the recording it has just started.
+    const bool alreadyRecording = recursed && tb.startImageKey() == u"encStop";
+    if (!alreadyRecording) {
+        m_parts.timeFields.startLeave();
+
+        m_ctx.monitor.applyMonitorButton(tb.isPressed(QStringLiteral("btnMonitor")) && s.previewWanted);
+        f.txtZoom->setText(QStringLiteral("1 X"));
+        f.VScroll1->setRange(0, 4);
+        f.VScroll1->setInvertedAppearance(true);
+        f.VScroll1->setValue(1);
+        m_parts.toolbarClick(QStringLiteral("btnNapi"));
+        f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap103")));
+        f.Command5->setToolTip(QStringLiteral("Eseménynapló bezárása..."));
+        f.Command5->setCursor(Qt::PointingHandCursor);
+
+        if (!s.commandLine.isEmpty()) {
+            const auto duration = s.commandLine.duration();
+            if (!duration)
+                return false;  // nothing is recorded; the splash stays
+            f.txtDuration->setText(*duration);
+            f.txtStartTime->setEnabled(false);
+            m_parts.timeFields.durationLeave();
+            tb.pressMode(Toolbar::Mode::Most);
+            m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
+            m_parts.recordingControl.ToggleRecording();
+        }
+    }
+    m_parts.splash.unloadSplash();
+    return true;
+}
+
+void Startup::exitForm() {
+    m_ctx.mixer.close();
+    if (m_ctx.levelMeter.isOpen())
+        m_ctx.levelMeter.stop();
+}
+
+void Startup::finishExit(bool testStatePath) {
+    RecorderState& s = m_ctx.state;
+    if (Encoder* encoder = m_ctx.encoder(); encoder && encoder->runState() != RunState::Stopped)
+        encoder->stop();
+    exitForm();
+    if (!testStatePath || !s.statePath.isEmpty()) {
+        m_ctx.log.logEvent(QStringLiteral("Esemény napló kiírása. Program befejezése."));
+        s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
+        m_ctx.log.logEvent(QStringLiteral("Beállítások mentése: ") + s.statePath);
+        m_parts.stateBinding.saveState();
+        m_ctx.log.close();
+    }
+    m_ctx.process.endProcess(0);
+}
+
+bool Startup::closeRequested() {
+    if (m_ctx.process.ended())
+        return true;
+    if (m_parts.menuStyling.isActive())
+        m_parts.menuStyling.detach();
+    if (m_ctx.tray.isAdded())
+        m_ctx.tray.restoreFromTray();
+    if (m_ctx.monitor.isVisible())
+        m_ctx.monitor.sendToBack();
+    const auto answer = m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
+                                            Messenger::Icon::Question, Messenger::Answer::Yes);
+    if (m_ctx.monitor.isVisible())
+        m_ctx.monitor.reapplyOnTop();
+    if (answer != Messenger::Answer::Yes)
+        return false;
+    finishExit(true);
+    return true;
+}
+
+void Startup::confirmExit() {
+    if (m_ctx.monitor.isVisible())
+        m_ctx.monitor.sendToBack();
+    const auto answer = m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
+                                            Messenger::Icon::Question, Messenger::Answer::Yes);
+    if (answer != Messenger::Answer::Yes) {
+        if (m_ctx.monitor.isVisible())
+            m_ctx.monitor.reapplyOnTop();
+        return;
+    }
+    finishExit(false);
+}
+
+void Startup::terminate() {
+    if (m_ctx.process.ended())
+        return;
+    m_ctx.log.logEvent(QStringLiteral("Leállítási kérés a rendszertől."));
+    finishExit(false);
+}
+
+}  // namespace kelm

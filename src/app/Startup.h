@@ -1,0 +1,62 @@
+#pragma once
+
+#include "RecorderContext.h"
+
+#include <memory>
+
+namespace kelm {
+
+class CaptureSources;
+class EncoderFactory;
+class Encoder;
+class MenuStylingPort;
+class RecordingControl;
+class SplashPort;
+class StateBinding;
+class TimeFields;
+
+// Brings KELM up in its fixed order and takes it down on both exit paths.
+class Startup final {
+public:
+    struct Parts {
+        EncoderFactory& encoderFactory;
+        std::unique_ptr<Encoder>& encoder;
+        SplashPort& splash;
+        MenuStylingPort& menuStyling;
+        CaptureSources& capture;
+        StateBinding& stateBinding;
+        TimeFields& timeFields;
+        RecordingControl& recordingControl;
+        std::function<void(const QString&)> toolbarClick;
+    };
+
+    Startup(RecorderContext& context, Parts parts) : m_ctx(context), m_parts(std::move(parts)) {}
+
+    // Writes the application manifest beside the program when it is missing.
+    void writeManifest(const QString& executableName);
+
+    // The start-up sequence. On a first run (no state file) it runs itself once
+    // more from the beginning, then goes on where it left.
+    void run();
+
+    // A close request for the main window. False when the operator chose to stay.
+    bool closeRequested();
+    // The toolbar's confirmed exit.
+    void confirmExit();
+    // Releases the sound card's mixer and the level meters' capture.
+    void exitForm();
+
+    // Ends KELM cleanly on a signal from the system (service stop, shutdown):
+    // a running recording is stopped and finalised, the state saved.
+    void terminate();
+
+private:
+    bool pass(int depth);
+    void finishExit(bool testStatePath);
+    QString missingfile() const;
+
+    RecorderContext& m_ctx;
+    Parts m_parts;
+};
+
+}  // namespace kelm

@@ -1,0 +1,111 @@
+#include "StatusLoop.h"
+
+#include "MainForm.h"
+#include "Messenger.h"
+#include "Pictures.h"
+#include "RecordingControl.h"
+#include "ShellPorts.h"
+#include "Toolbar.h"
+#include "encoder/Encoder.h"
+#include "recorder/EventLog.h"
+#include "recorder/RegionalFormat.h"
+#include "recorder/TimeText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QWidget>
+
+namespace kelm {
+
+void StatusLoop::tick() {
+    if (m_ctx.process.ended())
+        return;
+    MainForm& f = m_ctx.form;
+    Toolbar& tb = *f.toolbar;
+
+    // While the sound card's control lists have no choice the rest waits.
+    if (m_ctx.mixer.available()) {
+        if (!m_ctx.mixer.hasSelection())
+            return;
+        f.Slider1->setValue(m_ctx.mixer.sourceControlValue());
+        f.Slider2->setValue(m_ctx.mixer.destinationControlValue());
+    }
+
+    const QDateTime now = m_ctx.clock.now();
+    f.panel(MainForm::stTime)->setText(TimeText::format(now.time()));
+    f.panel(MainForm::stDate)->setText(RegionalFormat::shortDate(now.date()));
+
+    QAction* zoomMenu = tb.menu(QStringLiteral("mnuZoom"))->menuAction();
+    if (tb.isPressed(QStringLiteral("btnMonitor")) && m_ctx.state.previewWanted) {
+        if (tb.isEnabled(QStringLiteral("btnMonitor"))) {
+            f.txtZoom->setEnabled(true);
+            f.VScroll1->setEnabled(true);
+            zoomMenu->setEnabled(true);
+        }
+    } else {
+        f.txtZoom->setEnabled(false);
+        f.VScroll1->setEnabled(false);
+        zoomMenu->setEnabled(false);
+    }
+
+    mirrorMenus();
+    updateStatusIcon();
+
+    // Daily preparation: resets the flags before each day's recording.
+    const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
+    QWidget* active = f.txtStartTime->window()->focusWidget();
+    if (tb.isPressed(QStringLiteral("btnNapi")) && active == f.txtStartTime && startSecond &&
+        tb.startImageKey() == u"encStop" && TimeText::secondsOfDay(now.time()) + 3 == *startSecond)
+        m_control.ToggleRecording();
+
+    m_ctx.log.enforceBoxLimit();
+}
+
+void StatusLoop::mirrorMenus() {
+    Toolbar& tb = *m_ctx.form.toolbar;
+    tb.menuItem(QStringLiteral("mnuStart"))->setText(tb.startToolTip());
+    const std::array<std::pair<const char*, const char*>, 3> pairs{
+        {{"mnuMost", "btnMost"}, {"mnu1X", "btn1x"}, {"mnuNapi", "btnNapi"}}};
+    for (const auto& [item, button] : pairs) {
+        QAction* a = tb.menuItem(QString::fromLatin1(item));
+        a->setEnabled(tb.isEnabled(QString::fromLatin1(button)));
+        a->setChecked(tb.isPressed(QString::fromLatin1(button)));
+    }
+}
+
+void StatusLoop::updateStatusIcon() {
+    MainForm& f = m_ctx.form;
+    Encoder* encoder = m_ctx.encoder();
+    const RunState state = encoder ? encoder->runState() : RunState::Stopped;
+    const bool armed = f.Timer1->isActive();
+    int icon = 0;
+    QString tip;
+    if (m_ctx.state.nextStartWarning) {
+        icon = 103;
+        tip = QStringLiteral("Encoder hiba!");
+    } else if (state == RunState::Stopped && !armed) {
+        icon = 101;
+        tip = QStringLiteral("Encoder inaktív");
+    } else if (state == RunState::Running) {
+        icon = 105;
+        tip = QStringLiteral("Felvétel");
+    } else if (state == RunState::Stopped && armed) {
+        icon = 104;
+        tip = QStringLiteral("Nincs felvétel");
+    } else {
+        return;
+    }
+    QLabel* panel = f.panel(MainForm::stImage);
+    if (icon != m_icon) {
+        panel->setPixmap(Pictures::statusIcon(icon).pixmap(16, 16));
+        m_icon = icon;
+    }
+    panel->setToolTip(tip);
+    if (m_ctx.isMinimised()) {
+        panel->window()->setWindowIcon(Pictures::statusIcon(icon));
+        m_ctx.tray.update(icon, (m_ctx.caption() + QStringLiteral(" - ") + tip).leftJustified(64, u' ', true));
+    }
+}
+
+}  // namespace kelm
