@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace kelm {
 namespace {
@@ -188,6 +189,32 @@ bool readInt(const QXmlStreamAttributes& a, const char* name, qint64* out, QStri
     return true;
 }
 
+// The fraction closest to num/den whose terms both stay within `limit`
+// (continued fractions): the encoder's time base has 16-bit terms, and
+// 10^7/333667 must come out as 30000/1001, not as a rounded-off neighbour.
+std::pair<int, int> closestFraction(qint64 num, qint64 den, qint64 limit) {
+    const qint64 g = std::gcd(num, den);
+    num /= g;
+    den /= g;
+    if (num <= limit && den <= limit)
+        return {static_cast<int>(num), static_cast<int>(den)};
+    qint64 p0 = 0, q0 = 1, p1 = 1, q1 = 0;  // convergents
+    qint64 n = num, d = den;
+    while (d != 0) {
+        const qint64 a = n / d;
+        const qint64 p2 = a * p1 + p0, q2 = a * q1 + q0;
+        if (p2 > limit || q2 > limit)
+            break;
+        p0 = p1, q0 = q1, p1 = p2, q1 = q2;
+        const qint64 r = n - a * d;
+        n = d;
+        d = r;
+    }
+    if (q1 == 0)
+        return {static_cast<int>(limit), 1};
+    return {static_cast<int>(p1), static_cast<int>(q1)};
+}
+
 struct StreamSeen {
     bool audio = false;
     bool video = false;
@@ -317,15 +344,9 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
             if (perFrame < 166666 || perFrame > 6000000000LL)
                 return refused(QStringLiteral("frame time %1 (100 ns) cannot be encoded").arg(perFrame));
             // frames per second = 10^7 / perFrame, kept as a reduced fraction.
-            const qint64 g = std::gcd<qint64, qint64>(10000000, perFrame);
-            qint64 num = 10000000 / g, den = perFrame / g;
-            // The encoder's time base must stay below 2^16 in both terms.
-            while (num > 65535 || den > 65535) {
-                num = (num + 1) / 2;
-                den = (den + 1) / 2;
-            }
-            p.frameRateNum = static_cast<int>(num);
-            p.frameRateDen = static_cast<int>(den);
+            const auto [num, den] = closestFraction(10000000, perFrame, 65535);
+            p.frameRateNum = num;
+            p.frameRateDen = den;
             qint64 dw = 0;
             if (readInt(a, "dwbitrate", &dw, &error) && dw > 0 && p.videoBitrate <= 0)
                 p.videoBitrate = dw;
