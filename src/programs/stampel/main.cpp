@@ -1,7 +1,21 @@
-#include <cstdio>
+#include "FileDialogChooser.h"
+#include "MessageBoxSink.h"
+#include "StampelWindow.h"
+#include "recorder/Clock.h"
 
-// Reserved program; its window arrives with its own change.
-int main() {
-    std::fputs("stampel: not available in this build\n", stderr);
-    return 2;
+#include <QApplication>
+#include <QIcon>
+
+// Stampel: writes the timecode subtitle file of an existing recording by hand.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Stampel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/stampel/stampel.svg")));
+
+    kelm::SystemClock clock;
+    kelm::MessageBoxSink messages;
+    kelm::FileDialogChooser chooser;
+    kelm::StampelWindow window(clock, messages, chooser);
+    window.show();
+    return QApplication::exec();
 }

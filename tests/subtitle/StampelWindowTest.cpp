@@ -1,0 +1,340 @@
+#include "MessageSink.h"
+#include "RecordingChooser.h"
+#include "StampelWindow.h"
+#include "SubtitleReader.h"
+#include "recorder/Clock.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+using kelm::StampelWindow;
+
+struct ShownMessage {
+    QMessageBox::Icon icon;
+    QString caption;
+    QString text;
+};
+
+class RecordingMessages final : public kelm::MessageSink {
+public:
+    void showMessage(QWidget*, QMessageBox::Icon icon, const QString& caption,
+                     const QString& text) override {
+        shown.append({icon, caption, text});
+    }
+    QList<ShownMessage> shown;
+};
+
+class ScriptedChooser final : public kelm::RecordingChooser {
+public:
+    QString chooseRecording(QWidget*, const QString& currentPath) override {
+        offeredPaths << currentPath;
+        return answer;
+    }
+    QString answer;
+    QStringList offeredPaths;
+};
+
+class SubtitleStampelWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_window = std::make_unique<StampelWindow>(m_clock, m_messages, m_chooser);
+        m_window->show();
+        m_window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    template <typename T>
+    T* control(const char* name) const {
+        T* found = m_window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QLineEdit* field(const char* name) const { return control<QLineEdit>(name); }
+    QPushButton* button(const char* name) const { return control<QPushButton>(name); }
+    QProgressBar* progress() const { return control<QProgressBar>("PrgBar1"); }
+
+    QString recording(const QString& name) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("wmv");
+        return path;
+    }
+
+    void choose(const QString& path) {
+        m_chooser.answer = path;
+        button("Command1")->click();
+    }
+
+    // Focuses a field and replaces its text as typing over its selection
+    // would (QTest cannot type accented letters).
+    void typeInto(const char* name, const QString& text) {
+        QLineEdit* edit = field(name);
+        edit->setFocus();
+        edit->selectAll();
+        edit->insert(text);
+    }
+
+    bool waitForMessages(qsizetype count) {
+        return QTest::qWaitFor([&] { return m_messages.shown.size() >= count; }, 20000);
+    }
+
+    kelm::ManualClock m_clock{QDateTime(QDate(2024, 3, 9), QTime(10, 0))};
+    RecordingMessages m_messages;
+    ScriptedChooser m_chooser;
+    QTemporaryDir m_dir;
+    std::unique_ptr<StampelWindow> m_window;
+};
+
+const QString kToday = QStringLiteral("2024-03-09");
+
+// --- the window as it opens ---------------------------------------------------
+
+TEST_F(SubtitleStampelWindow, OpensWithItsControlsAndTheirStartingValues) {
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Stampel"));
+    EXPECT_FALSE(m_window->windowIcon().isNull());
+    EXPECT_EQ(button("Command1")->text(), QStringLiteral("Megnyítás..."));
+    EXPECT_EQ(button("Command2")->text(), QStringLiteral("Start"));
+    EXPECT_EQ(control<QLabel>("Label2")->text(), QStringLiteral("Csatorna neve:"));
+    EXPECT_EQ(control<QLabel>("Label3")->text(), QStringLiteral("Kezdési idő:"));
+    EXPECT_EQ(control<QLabel>("Label4")->text(), QStringLiteral("Hossz:"));
+    EXPECT_EQ(control<QLabel>("Label5")->text(), QStringLiteral("Kezdési dátum:"));
+    EXPECT_LT(control<QLabel>("Label1")->font().pointSizeF(), m_window->font().pointSizeF());
+    EXPECT_TRUE(field("txtMedia")->text().isEmpty());
+    EXPECT_TRUE(field("Text1")->text().isEmpty());
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text4")->text(), kToday);
+    EXPECT_EQ(progress()->value(), 0);
+}
+
+// --- choosing a recording -------------------------------------------------------
+
+TEST_F(SubtitleStampelWindow, KelmRecordingNameFillsTheFieldsAndShowsThePath) {
+    const QString path = recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv"));
+    choose(path);
+    EXPECT_EQ(field("txtMedia")->text(), path);
+    EXPECT_EQ(field("txtMedia")->toolTip(), path);
+    EXPECT_EQ(field("Text1")->text(), QStringLiteral("teszttv"));
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("20:30:00"));
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("01:30:00"));
+    EXPECT_EQ(field("Text4")->text(), QStringLiteral("2006-12-31"));
+}
+
+TEST_F(SubtitleStampelWindow, OtherNameResetsTheFieldsAndTheNextDialogStartsAtTheLastChoice) {
+    choose(recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv")));
+    const QString other = recording(QStringLiteral("clip.wmv"));
+    choose(other);
+    EXPECT_TRUE(field("Text1")->text().isEmpty());
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text4")->text(), kToday);
+    choose(QString());
+    EXPECT_EQ(m_chooser.offeredPaths.last(), other);
+}
+
+TEST_F(SubtitleStampelWindow, CancelledChoiceChangesNothing) {
+    const QString path = recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv"));
+    choose(path);
+    typeInto("Text1", QStringLiteral("kézi"));
+    choose(QString());
+    EXPECT_EQ(field("txtMedia")->text(), path);
+    EXPECT_EQ(field("Text1")->text(), QStringLiteral("kézi"));
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("20:30:00"));
+}
+
+// --- refusals -------------------------------------------------------------------
+
+TEST_F(SubtitleStampelWindow, ZeroDurationIsRefusedBeforeAMissingChoice) {
+    button("Command2")->click();
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_messages.shown[0].caption, QStringLiteral("Stampel"));
+    EXPECT_EQ(m_messages.shown[0].text, QStringLiteral("A Hossz mező nem lehet 00:00:00 !"));
+    EXPECT_FALSE(m_window->isGenerating());
+}
+
+TEST_F(SubtitleStampelWindow, ZeroDurationOfAChosenRecordingWritesNothing) {
+    const QString path = recording(QStringLiteral("clip.wmv"));
+    choose(path);
+    button("Command2")->click();
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].text, QStringLiteral("A Hossz mező nem lehet 00:00:00 !"));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("clip.sub"))));
+}
+
+TEST_F(SubtitleStampelWindow, MissingChoiceIsRefusedWithItsMessage) {
+    typeInto("Text3", QStringLiteral("00:00:10"));
+    button("Command2")->click();
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_messages.shown[0].text, QStringLiteral("Nincs kijelölve a felvétel!"));
+}
+
+TEST_F(SubtitleStampelWindow, RecordingRemovedAfterChoosingIsReportedWithItsErrorNumber) {
+    const QString path = recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv"));
+    choose(path);
+    QFile::remove(path);
+    button("Command2")->click();
+    ASSERT_TRUE(waitForMessages(1));
+    EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(m_messages.shown[0].text.startsWith(QString::number(ENOENT) + u' '))
+        << m_messages.shown[0].text.toStdString();
+    EXPECT_GT(m_messages.shown[0].text.size(), 2);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("teszttv-20061231-203000-013000-TV512.sub"))));
+    EXPECT_TRUE(button("Command2")->isEnabled());
+}
+
+// --- generating -------------------------------------------------------------------
+
+TEST_F(SubtitleStampelWindow, WritesTheSubtitleFileAndNamesItWhenDone) {
+    choose(recording(QStringLiteral("M1-20061231-235959-000001-TV512.wmv")));
+    button("Command2")->click();
+    ASSERT_TRUE(waitForMessages(1));
+    EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(m_messages.shown[0].caption, QStringLiteral("Stampel"));
+    EXPECT_EQ(m_messages.shown[0].text,
+              QStringLiteral("A timecode elkészült: M1-20061231-235959-000001-TV512.sub"));
+    QFile subtitle(m_dir.filePath(QStringLiteral("M1-20061231-235959-000001-TV512.sub")));
+    ASSERT_TRUE(subtitle.open(QIODevice::ReadOnly));
+    EXPECT_EQ(subtitle.readAll(), describedExample());
+    EXPECT_EQ(progress()->maximum(), 1);
+    EXPECT_EQ(progress()->value(), 1);
+}
+
+TEST_F(SubtitleStampelWindow, RunsOffTheWindowsThreadAndStartCannotBeginASecondRun) {
+    const QString path = recording(QStringLiteral("day-20061231-235959-235959-TV512.wmv"));
+    choose(path);
+    QPushButton* start = button("Command2");
+    start->click();
+    // The click has returned before the run could end: the window is free.
+    EXPECT_TRUE(m_window->isGenerating());
+    EXPECT_FALSE(start->isEnabled());
+    start->click();
+    QTest::keyClick(start, Qt::Key_Return);
+    ASSERT_TRUE(waitForMessages(1));
+    QTest::qWait(50);
+    EXPECT_EQ(m_messages.shown.size(), 1);
+    EXPECT_FALSE(m_window->isGenerating());
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_EQ(progress()->maximum(), 86399);
+    EXPECT_EQ(progress()->value(), 86399);
+    EXPECT_EQ(readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-235959-235959-TV512.sub")))
+                  .entries.size(),
+              86400);
+}
+
+TEST_F(SubtitleStampelWindow, PressingStartAgainRewritesTheFileWithTheNewFields) {
+    choose(recording(QStringLiteral("M1-20061231-235959-000001-TV512.wmv")));
+    button("Command2")->click();
+    ASSERT_TRUE(waitForMessages(1));
+    typeInto("Text1", QStringLiteral("Ünnep"));
+    typeInto("Text3", QStringLiteral("00:00:03"));
+    button("Command2")->click();
+    ASSERT_TRUE(waitForMessages(2));
+    const SubtitleFileContents file =
+        readSubtitleFile(m_dir.filePath(QStringLiteral("M1-20061231-235959-000001-TV512.sub")));
+    ASSERT_TRUE(file.formatError.isEmpty()) << file.formatError.toStdString();
+    ASSERT_EQ(file.entries.size(), 4);
+    EXPECT_EQ(file.entries[0].channel, QStringLiteral("Ünnep"));
+}
+
+TEST_F(SubtitleStampelWindow, StartChecksFieldsThatWereNeverLeft) {
+    choose(recording(QStringLiteral("clip.wmv")));
+    // set without the focus ever leaving the field
+    field("Text3")->setText(QStringLiteral("130"));
+    field("Text2")->setText(QStringLiteral("1:2:3"));
+    button("Command2")->click();
+    ASSERT_TRUE(waitForMessages(1));
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:01:30"));
+    const SubtitleFileContents file = readSubtitleFile(m_dir.filePath(QStringLiteral("clip.sub")));
+    ASSERT_EQ(file.entries.size(), 91);
+    EXPECT_EQ(file.entries[0].timeOfDaySeconds, 3723);
+}
+
+TEST_F(SubtitleStampelWindow, ClosingDuringARunLetsItFinishTheFile) {
+    choose(recording(QStringLiteral("day-20061231-000000-235959-TV512.wmv")));
+    button("Command2")->click();
+    ASSERT_TRUE(m_window->isGenerating());
+    m_window.reset();
+    EXPECT_EQ(readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-000000-235959-TV512.sub")))
+                  .entries.size(),
+              86400);
+}
+
+// --- field behaviour ---------------------------------------------------------------
+
+TEST_F(SubtitleStampelWindow, EnterLaysOutEachFieldAndMovesOnToStart) {
+    typeInto("Text1", QStringLiteral("M1"));
+    QTest::keyClick(field("Text1"), Qt::Key_Return);
+    EXPECT_TRUE(field("Text2")->hasFocus());
+    QTest::keyClicks(field("Text2"), QStringLiteral("1:2:3"));
+    QTest::keyClick(field("Text2"), Qt::Key_Return);
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("01:02:03"));
+    EXPECT_TRUE(field("Text3")->hasFocus());
+    QTest::keyClicks(field("Text3"), QStringLiteral("5"));
+    QTest::keyClick(field("Text3"), Qt::Key_Enter);
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:05"));
+    EXPECT_TRUE(field("Text4")->hasFocus());
+    QTest::keyClicks(field("Text4"), QStringLiteral("2006.12.31."));
+    QTest::keyClick(field("Text4"), Qt::Key_Return);
+    EXPECT_EQ(field("Text4")->text(), QStringLiteral("2006-12-31"));
+    EXPECT_TRUE(button("Command2")->hasFocus());
+}
+
+TEST_F(SubtitleStampelWindow, LeavingAFieldWithSomethingInvalidResetsIt) {
+    typeInto("Text2", QStringLiteral("25:00:00"));
+    typeInto("Text3", QStringLiteral("12:3x"));  // leaves Text2
+    typeInto("Text4", QStringLiteral("2007-02-29"));  // leaves Text3
+    field("Text1")->setFocus();  // leaves Text4
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("Text4")->text(), kToday);
+}
+
+TEST_F(SubtitleStampelWindow, EmptiedFieldsRefillAndTypingReplacesTheRefill) {
+    field("Text2")->setFocus();
+    field("Text2")->clear();
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
+    QTest::keyClicks(field("Text2"), QStringLiteral("7:30"));
+    EXPECT_EQ(field("Text2")->text(), QStringLiteral("7:30"));
+    field("Text4")->setText(QStringLiteral("2006-12-31"));
+    field("Text4")->clear();
+    EXPECT_EQ(field("Text4")->text(), kToday);
+    field("Text3")->clear();
+    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
+}
+
+TEST_F(SubtitleStampelWindow, FocusSelectsTheWholeField) {
+    for (const char* name : {"Text2", "Text3", "Text4"}) {
+        field("Text1")->setFocus();
+        field(name)->setFocus(Qt::MouseFocusReason);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return field(name)->hasSelectedText(); }, 2000)) << name;
+        EXPECT_EQ(field(name)->selectedText(), field(name)->text()) << name;
+    }
+}
+
+}  // namespace
+
+// Test discovery runs this program at build time, outside ctest's environment,
+// where there may be no display: default to the offscreen platform.
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
