@@ -47,6 +47,12 @@ void TimeFields::startLeave() {
         m_start->update();
         m_start->setFocus();
         m_start->selectAll();
+        // When this runs while the focus is leaving, Qt finishes moving it
+        // afterwards: take it back once that is done.
+        QTimer::singleShot(0, m_start, [start = m_start] {
+            start->setFocus();
+            start->selectAll();
+        });
         return;
     }
     const int startSecond = *TimeText::secondsOfDay(text);

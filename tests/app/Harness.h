@@ -1,0 +1,132 @@
+#pragma once
+
+#include "../support/FakeEncoder.h"
+#include "InterimShell.h"
+#include "MainForm.h"
+#include "MainWindow.h"
+#include "Scheduler.h"
+#include "TimeFields.h"
+#include "Startup.h"
+#include "RecordingControl.h"
+#include "StatusLoop.h"
+
+#include <QCoreApplication>
+#include "Messenger.h"
+#include "Toolbar.h"
+#include "recorder/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <deque>
+
+namespace kelm::test {
+
+// Records every message box and answers from a script (default answer when
+// the script is empty).
+class ScriptedMessenger final : public Messenger {
+public:
+    Answer ask(const QString& text, Buttons, Icon icon, Answer defaultAnswer) override {
+        texts << text;
+        icons.push_back(icon);
+        if (answers.empty())
+            return defaultAnswer;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    QStringList texts;
+    std::vector<Icon> icons;
+    std::deque<Answer> answers;
+};
+
+class FakeProcess final : public ProcessControl {
+public:
+    void endProcess(int code) override {
+        if (!m_ended)
+            exitCode = code;
+        m_ended = true;
+    }
+    bool ended() const override { return m_ended; }
+    int exitCode = -1;
+
+private:
+    bool m_ended = false;
+};
+
+// A KELM main window in its own program folder, on a test clock, with fake
+// devices and encoder. Ticks are driven by hand.
+class Harness {
+public:
+    explicit Harness(QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(9, 0, 0)))
+        : clock(now), factory(clock) {}
+
+    QString programDir() const { return folder.isEmpty() ? dir.path() : folder; }
+    QString file(const QString& name) const { return QDir(programDir()).filePath(name); }
+    QByteArray read(const QString& name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(file(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    // A state file that chooses the picture file as video source.
+    void writeState(const QString& start, const QString& end, const QString& duration,
+                    const QString& videoSource = QStringLiteral("Videó fájl")) const {
+        const QString text = QStringLiteral("Teszt hangkártya\r\n\r\n") + start + QStringLiteral("\r\n") + end +
+                             QStringLiteral("\r\n") + duration + QStringLiteral("\r\n") + videoSource +
+                             QStringLiteral("\r\n\r\n\r\n\r\n\r\n\r\n");
+        write(QStringLiteral("teszttv.ini"), text.toUtf8());
+    }
+
+    MainWindow& start(const QStringList& arguments = {}) {
+        MainWindowDeps deps;
+        deps.programDir = programDir();
+        deps.arguments = arguments;
+        deps.clock = &clock;
+        deps.encoderFactory = &factory;
+        deps.videoDevices = &videoDevices;
+        deps.soundCards = &soundCards;
+        deps.messenger = &messenger;
+        deps.process = &process;
+        deps.monitor = std::make_unique<HiddenMonitor>();
+        deps.tray = std::make_unique<NoTray>();
+        deps.mixer = std::make_unique<NoMixer>();
+        deps.levelMeter = std::make_unique<NoLevelMeter>();
+        deps.splash = std::make_unique<NoSplash>();
+        deps.menuStyling = std::make_unique<PlainMenus>();
+        window = std::make_unique<MainWindow>(std::move(deps));
+        window->start();
+        return *window;
+    }
+
+    FakeEncoder& encoder() { return *static_cast<FakeEncoder*>(window->encoder()); }
+    MainForm& form() { return window->form(); }
+    Toolbar& toolbar() { return *window->form().toolbar; }
+    QString logFileName() const { return QStringLiteral("Log/teszttv-") + clock.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"); }
+
+    // Moves the test clock in steps, running the scheduler tick while it is
+    // armed and the status tick every step.
+    void run(qint64 totalMs, qint64 stepMs = 200) {
+        for (qint64 t = 0; t < totalMs && !process.ended(); t += stepMs) {
+            clock.advanceMs(stepMs);
+            if (form().Timer1->isActive())
+                window->scheduler().tick();
+            window->statusLoop().tick();
+        }
+    }
+
+    QTemporaryDir dir;
+    QString folder;  // another harness's program folder, when shared
+    ManualClock clock;
+    FakeEncoderFactory factory;
+    FakeSoundCards soundCards;
+    FakeVideoDevices videoDevices;
+    ScriptedMessenger messenger;
+    FakeProcess process;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace kelm::test

@@ -1,0 +1,247 @@
+#include "Harness.h"
+#include "RecordingControl.h"
+#include "Scheduler.h"
+#include "StatusLoop.h"
+#include "encoder/OutputFileName.h"
+
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+namespace {
+
+// Arms a recording of the given mode from an idle window.
+void arm(Harness& h, const QString& modeKey, const QString& start, const QString& duration) {
+    h.window->toolbarClick(modeKey);
+    h.form().txtStartTime->setText(start);
+    h.form().txtDuration->setText(duration);
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+}
+
+int countOf(const QString& text, const QString& what) { return int(text.count(what)); }
+
+}  // namespace
+
+class Recording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.start();
+    }
+    QString box() { return h.window->log().boxText(); }
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
+};
+
+TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
+    h.window->statusLoop().tick();
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.window->statusLoop().tick();
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 104);
+    EXPECT_FALSE(h.form().txtDuration->isEnabled());
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
+
+    h.run(10000 - 200);  // to 09:59:59.800
+    EXPECT_EQ(h.encoder().starts, 0);
+    h.run(200);  // 10:00:00.000
+    ASSERT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 105);
+    EXPECT_EQ(h.encoder().outputFileName(),
+              h.file(QStringLiteral("Media/teszttv-20261207-100000-000005-R64.wmv")));
+    EXPECT_EQ(h.encoder().durationLimitMs(), 5000);
+
+    h.run(6000);
+    EXPECT_EQ(h.encoder().starts, 1) << "one start per start second";
+    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart"));
+    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.form().txtDuration->isEnabled());
+    EXPECT_TRUE(h.toolbar().isEnabled(QStringLiteral("btnNapi")));
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
+    EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), 1);
+    EXPECT_EQ(countOf(box(), QStringLiteral("Várakozás indításra.... ")), 1) << "logged once per wait";
+}
+
+TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
+    h.window->statusLoop().tick();
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
+    h.run(10000);
+    h.encoder().writeFiles = false;
+    QFile::remove(h.encoder().outputFileName());
+    h.run(3000);
+    EXPECT_TRUE(h.window->state().nextStartWarning);
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
+    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+}
+
+TEST_F(Recording, ProgressPanelsFollowTheRunningRecording) {
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:01:40"));
+    h.run(10000 + 60000);
+    EXPECT_EQ(h.form().panel(MainForm::stEncodedTime)->text(), QStringLiteral("00:01:00"));
+    EXPECT_EQ(h.form().panel(MainForm::stAudioBitrate)->text(), QStringLiteral("64 Kbps"));
+    EXPECT_EQ(h.form().panel(MainForm::stFile)->text(), QStringLiteral("4320 Kb"));
+    EXPECT_DOUBLE_EQ(h.form().progressMaximum, 10.0);
+    EXPECT_DOUBLE_EQ(h.form().progressValue(), 6.0);
+}
+
+TEST_F(Recording, DisarmingBeforeTheStartLogsThatNothingRan) {
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.messenger.answers = {Messenger::Answer::Ok};
+    h.window->recordingControl().ToggleRecording();
+    EXPECT_TRUE(box().contains(QStringLiteral("Kódolási folyamat leállítva!")));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("KELM"));
+    EXPECT_FALSE(h.form().Timer1->isActive());
+}
+
+TEST_F(Recording, CancelOnTheStopQuestionKeepsTheRecordingArmed) {
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.messenger.answers = {Messenger::Answer::Cancel};
+    h.window->recordingControl().ToggleRecording();
+    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStop"));
+    EXPECT_TRUE(h.form().Timer1->isActive());
+}
+
+TEST_F(Recording, ZeroDurationIsRefusedButTheStateIsSaved) {
+    QFile::remove(h.file(QStringLiteral("teszttv.ini")));
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:00"));
+    EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs megadva kódolási idő!")));
+    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart"));
+    EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini"))));
+}
+
+TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysUnderThePlannedNames) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    for (int day = 0; day < 7; ++day) {
+        h.run(60000);  // to 10:00:50 with the recording done
+        h.clock.set(QDateTime(h.clock.now().date().addDays(1), QTime(9, 59, 50)));
+    }
+    ASSERT_EQ(h.encoder().starts, 7);
+    for (int day = 0; day < 7; ++day) {
+        const QString date = QDate(2026, 12, 7).addDays(day).toString(QStringLiteral("yyyyMMdd"));
+        EXPECT_EQ(h.encoder().startedFiles.at(day),
+                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100000-000005-R64.wmv")));
+    }
+    EXPECT_TRUE(h.form().Timer1->isActive()) << "a daily schedule stays armed";
+    EXPECT_EQ(countOf(box(), QStringLiteral("Encoder indítása - NAPI")), 7);
+}
+
+TEST_F(Recording, DailyStartsWhenFreeInsideTheWindowAndNotAfterIt) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.encoder().busyUntil = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 7));
+    h.run(20000);
+    EXPECT_EQ(h.encoder().starts, 1) << "busy until 7 s after the start: still starts";
+
+    h.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 59, 50)));
+    h.encoder().busyUntil = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 11));
+    h.run(30000);
+    EXPECT_EQ(h.encoder().starts, 1) << "busy until 11 s after the start: that day is skipped";
+}
+
+TEST_F(Recording, DailyShortRecordingDoesNotStartAgainInsideItsOwnWindow) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
+    h.run(30000);
+    EXPECT_EQ(h.encoder().starts, 1);
+}
+
+TEST_F(Recording, DailyStartAtTheLastSecondOfTheDayNeverStarts) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("23:59:59"), QStringLiteral("00:00:05"));
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 40)));
+    h.run(60000);
+    EXPECT_EQ(h.encoder().starts, 0);
+}
+
+TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 57)));
+    h.window->recordingControl().ToggleRecording();
+    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStop"));
+    EXPECT_TRUE(h.messenger.texts.isEmpty() || !h.messenger.texts.contains(QStringLiteral("Valóban le akarja allítani a kódolást?")));
+
+    for (int secondsBefore : {2, 4}) {
+        h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0).addSecs(-secondsBefore)));
+        h.messenger.answers = {Messenger::Answer::Cancel};
+        h.window->recordingControl().ToggleRecording();
+        EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Valóban le akarja allítani a kódolást?")),
+                  secondsBefore == 2 ? 1 : 2);
+    }
+}
+
+TEST_F(Recording, FileHeldByAnotherRecordingIsRecordedUnderTheWarningName) {
+    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    const QString planned = h.file(QStringLiteral("Media/teszttv-20261207-100000-000005-R64.wmv"));
+    FakeEncoder::heldFiles().insert(planned);
+    h.run(10000);
+    FakeEncoder::heldFiles().remove(planned);
+    ASSERT_EQ(h.encoder().starts, 2);
+    EXPECT_EQ(h.encoder().outputFileName(), planned + QStringLiteral(".FIGYELEM.wmv"));
+    EXPECT_TRUE(box().contains(QStringLiteral("A kódolási folyamat nem fér hozzá a ") + planned +
+                               QStringLiteral(" fájlhoz, mert azt egy másik folyamat használja!")));
+    EXPECT_TRUE(box().contains(QStringLiteral("Fájlnév kiegészítés - .FIGYELEM.wmv ") + planned +
+                               QStringLiteral(".FIGYELEM.wmv")));
+    EXPECT_TRUE(box().contains(QStringLiteral(" fájl rögzítése elindult...\r\n VIGYÁZAT! A következő rögzítés nem indul el!\r\n")));
+    EXPECT_TRUE(h.window->state().nextStartWarning);
+    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+}
+
+TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
+    struct Row {
+        std::uint32_t code;
+        const char* box;
+        const char* log;
+        bool timerStays;
+    };
+    const Row rows[] = {
+        {EncoderErrorCode::ProfileRefused, "Az Encoder profájl nem megfelelő!", "Az Encoder profájl nem megfelelő!", false},
+        {EncoderErrorCode::SoundCard, "Hangkártya beállítások nem megfelelőek!", "Nincs kijelölve hangkártya!", false},
+        {EncoderErrorCode::Codec, "Kodek hiba! ", "Kodek hiba!", false},
+        {0x80004005, nullptr, "Ismeretlen hiba: -2147467259 boom", true},
+    };
+    for (const Row& row : rows) {
+        Harness t{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 59))};
+        t.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        t.start();
+        arm(t, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+        t.encoder().startFailures.push_back(EncoderStatus::failure(row.code, QStringLiteral("boom")));
+        t.messenger.texts.clear();
+        t.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
+        t.window->scheduler().tick();
+        if (row.box)
+            EXPECT_EQ(t.messenger.texts.value(0), QString::fromUtf8(row.box));
+        else
+            EXPECT_TRUE(t.messenger.texts.isEmpty());
+        EXPECT_TRUE(t.window->log().boxText().contains(QString::fromUtf8(row.log))) << row.log;
+        EXPECT_EQ(t.form().Timer1->isActive(), row.timerStays && t.toolbar().startImageKey() == u"encStop") << row.log;
+    }
+}
+
+TEST_F(Recording, ADayLongDailyScheduleKeepsItsStartAndNamesWithoutDrift) {
+    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("23:59:50"));
+    h.run(3LL * 24 * 3600 * 1000, 1000);
+    ASSERT_GE(h.encoder().starts, 3);
+    for (int i = 0; i < h.encoder().starts; ++i) {
+        const QString date = QDate(2026, 12, 7).addDays(i).toString(QStringLiteral("yyyyMMdd"));
+        EXPECT_EQ(h.encoder().startedFiles.at(i),
+                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100000-235950-R64.wmv")));
+    }
+    EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), h.encoder().starts - 1);
+}
+
+TEST(CommandLineRecording, RecordsAtOnceLogsAndEndsTheProgram) {
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(20, 30, 0))};
+    h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+    h.start({QStringLiteral("00:00:05")});
+    ASSERT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.encoder().outputFileName(),
+              h.file(QStringLiteral("Media/teszttv-20261207-203000-000005-R64.wmv")));
+    h.run(10000);
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 0);
+    const QString log = QString::fromUtf8(h.read(h.logFileName()));
+    for (const char* line : {"Paraméteres indítás: 00:00:05", "Encoder indítása - MOST",
+                             "Kódolás befejezve. Fájl neve: ", "Esemény napló kiírása. Program befejezése."})
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
+    EXPECT_TRUE(log.endsWith(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
+}

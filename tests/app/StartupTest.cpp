@@ -1,0 +1,159 @@
+#include "Harness.h"
+#include "Startup.h"
+#include "recorder/TextFile.h"
+
+#include <QAction>
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+TEST(Startup, FirstRunCreatesSettingsStateAndLogWithTheDoublePass) {
+    Harness h;
+    h.start();
+    const QByteArray ini = h.read(QStringLiteral("kelm.ini"));
+    EXPECT_EQ(ini.count("\r\n"), 6);
+    EXPECT_TRUE(ini.startsWith("Teszt TV\r\nteszttv\r\n"));
+    const auto state = TextFile::readLines(h.file(QStringLiteral("teszttv.ini")));
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->size(), 11);
+    EXPECT_EQ(h.factory.creations, 2) << "the sequence runs twice on a first run";
+
+    const QString log = QString::fromUtf8(h.read(h.logFileName()));
+    EXPECT_TRUE(log.startsWith(QStringLiteral("2026.12.07.-9:00:00: \r\n9:00:00: Program ID: "))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("2026.12.07.-9:00:00: Utolsó állapot beolvasása: teszttv.ini\r\n")));
+    EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
+    EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir());
+    EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("kelm.exe.manifest"))));
+    EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnNapi")));
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
+}
+
+TEST(Startup, MissingConfiguredFilesAreReportedInOneBoxAndStartupGoesOn) {
+    Harness h;
+    h.start();
+    ASSERT_FALSE(h.messenger.texts.isEmpty());
+    EXPECT_TRUE(h.messenger.texts.first().startsWith(QStringLiteral("Hiányzó fájl(ok):\r\r\n")));
+    EXPECT_TRUE(h.messenger.texts.first().contains(h.file(QStringLiteral("video.wmv"))));
+    EXPECT_FALSE(h.process.ended());
+}
+
+TEST(Startup, MissingEncoderEndsTheProgramWithItsMessage) {
+    Harness h;
+    h.factory.missing = true;
+    h.start();
+    EXPECT_TRUE(h.process.ended());
+    EXPECT_EQ(h.messenger.texts.value(0), QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."));
+    EXPECT_TRUE(h.window->log().boxText().contains(QStringLiteral("A Windows Media Encoder nincs telepítve!")));
+}
+
+TEST(Startup, OutOfRangeCommandLineDurationRecordsNothingAndKeepsDailyMode) {
+    for (const char* arg : {"24:00:00", "00:60:00"}) {
+        Harness h;
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+        h.start({QString::fromLatin1(arg)});
+        EXPECT_EQ(h.encoder().starts, 0) << arg;
+        EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnNapi"))) << arg;
+        EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart")) << arg;
+    }
+}
+
+TEST(Startup, CommandLineThatIsNotATimeIsRefusedByTheRecordingControl) {
+    Harness h;
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.start({QStringLiteral("abc")});
+    EXPECT_EQ(h.encoder().starts, 0);
+    EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs megadva kódolási idő!")));
+}
+
+TEST(Startup, FirstRunWithACommandLineRecordsOnceAndKeepsRecording) {
+    Harness h;
+    h.start({QStringLiteral("00:00:05")});
+    EXPECT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+    EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnMost")));
+}
+
+TEST(Startup, NoSoundCardAsksToExitAndNoKeepsTheWindowWithoutRestoring) {
+    Harness h;
+    h.soundCards.cards.clear();
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.messenger.answers = {Messenger::Answer::Ok, Messenger::Answer::Ok, Messenger::Answer::No};
+    h.start();
+    EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs hangkártya telepítve!")));
+    EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Valóban ki akar lépni?")));
+    EXPECT_FALSE(h.process.ended());
+    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00")) << "the state is not restored";
+    EXPECT_EQ(h.form().cboVideoSource->count(), 0);
+}
+
+TEST(Startup, LogFolderThatCannotBeCreatedLeavesKelmRunningAndSaysWhy) {
+    Harness h;
+    h.write(QStringLiteral("Log"), "a file where the folder should be");
+    h.start();
+    EXPECT_FALSE(h.process.ended());
+    EXPECT_TRUE(h.window->log().boxText().contains(QStringLiteral("A napló fájl nem nyitható meg")));
+}
+
+TEST(Startup, BrokenStateFileNeverStopsTheStart) {
+    Harness h;
+    QByteArray junk(100000, '\xff');
+    junk += "\r\n\x00\x01\r\n25:00:00\r\n" + QByteArray(300000, 'x');
+    h.write(QStringLiteral("teszttv.ini"), junk);
+    h.start();
+    EXPECT_FALSE(h.process.ended());
+    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00")) << "25:00:00 is reset by the start field";
+    EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Teszt hangkártya"));
+}
+
+TEST(Startup, SavedChoicesAreRestored) {
+    Harness h;
+    h.write(QStringLiteral("teszttv.ini"),
+            QStringLiteral("Másik kártya\r\n\r\n20:30:00\r\n22:00:00\r\n01:30:00\r\nVideó fájl\r\n").toUtf8());
+    h.start();
+    EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
+    EXPECT_EQ(h.form().txtEnd->text(), QStringLiteral("22:00:00"));
+    EXPECT_EQ(h.form().cboVideoSource->currentText(), QStringLiteral("Videó fájl"));
+    EXPECT_EQ(h.encoder().videoInput(), h.file(QStringLiteral("video.wmv")));
+    EXPECT_FALSE(h.form().cboVideoInput->isEnabled());
+}
+
+TEST(Exit, NoToTheQuestionKeepsKelmRunning) {
+    Harness h;
+    h.start();
+    h.messenger.answers = {Messenger::Answer::No};
+    EXPECT_FALSE(h.window->startup().closeRequested());
+    EXPECT_FALSE(h.process.ended());
+}
+
+TEST(Exit, YesStopsTheRecordingLogsAndSavesTheState) {
+    Harness h;
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.start({QStringLiteral("01:00:00"), QStringLiteral("/p")});
+    ASSERT_EQ(h.encoder().runState(), RunState::Running);
+    QFile::remove(h.file(QStringLiteral("teszttv.ini")));
+    h.messenger.answers = {Messenger::Answer::Yes};
+    h.window->startup().confirmExit();
+    EXPECT_TRUE(h.process.ended());
+    EXPECT_EQ(h.encoder().runState(), RunState::Stopped);
+    const QString log = QString::fromUtf8(h.read(h.logFileName()));
+    EXPECT_TRUE(log.contains(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Beállítások mentése: ") + h.file(QStringLiteral("teszttv.ini"))));
+    EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini"))));
+}
+
+TEST(Exit, SecondKelmOfTheDayLogsToItsOwnFileAndBothKeepEveryLine) {
+    Harness first;
+    first.start();
+    Harness second;
+    second.folder = first.programDir();
+    second.start();
+    first.window->log().logEvent(QStringLiteral("first"));
+    second.window->log().logEvent(QStringLiteral("second"));
+    const QString own = QStringLiteral("Log/teszttv-20261207-%1.log").arg(QCoreApplication::applicationPid());
+    EXPECT_EQ(second.window->log().filePath(), first.file(own));
+    EXPECT_TRUE(first.read(first.logFileName()).endsWith(": first\r\n"));
+    const QByteArray secondLog = first.read(own);
+    EXPECT_TRUE(secondLog.contains("Program ID: "));
+    EXPECT_TRUE(secondLog.endsWith(": second\r\n"));
+}

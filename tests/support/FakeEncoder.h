@@ -1,0 +1,167 @@
+#pragma once
+
+#include "capture/CaptureDevices.h"
+#include "encoder/Encoder.h"
+#include "recorder/Clock.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <deque>
+
+namespace kelm::test {
+
+// An encoder that behaves like an ideal device on a test clock: start() writes
+// the output file at once and runs until the clock has moved past the duration
+// limit (checked whenever the run state is read). Faults are injected per call.
+class FakeEncoder final : public Encoder {
+public:
+    explicit FakeEncoder(const Clock& clock) : m_clock(clock) {}
+
+    // Output files "held by another recorder": start() on such a name fails.
+    static QSet<QString>& heldFiles() {
+        static QSet<QString> files;
+        return files;
+    }
+
+    EncoderStatus resetSourceGroup() override {
+        ++resets;
+        m_video.clear();
+        m_audio.clear();
+        return {};
+    }
+    EncoderStatus setVideoInput(const QString& input) override {
+        m_video = input;
+        return {};
+    }
+    EncoderStatus setAudioInput(const QString& input) override {
+        m_audio = input;
+        return {};
+    }
+    QString videoInput() const override { return m_video; }
+    QString audioInput() const override { return m_audio; }
+    EncoderStatus setProfile(const QString& xml) override {
+        profile = xml;
+        return {};
+    }
+    void setOutputFileName(const QString& path) override { m_file = path; }
+    QString outputFileName() const override { return m_file; }
+    void setDurationLimitMs(qint64 ms) override { m_limitMs = ms; }
+    qint64 durationLimitMs() const override { return m_limitMs; }
+    EncoderStatus prepareToEncode() override {
+        ++prepares;
+        return prepareFailure;
+    }
+
+    EncoderStatus start() override {
+        ++starts;
+        startedFiles << m_file;
+        if (!startFailures.empty()) {
+            const EncoderStatus failure = startFailures.front();
+            startFailures.pop_front();
+            return failure;
+        }
+        if (heldFiles().contains(m_file))
+            return EncoderStatus::failure(EncoderErrorCode::FileInUse, QStringLiteral("in use"));
+        if (writeFiles) {
+            QFile f(m_file);
+            if (f.open(QIODevice::WriteOnly))
+                f.write("ASF");
+        }
+        heldFiles().insert(m_file);
+        m_startedAt = m_clock.now();
+        m_running = true;
+        return {};
+    }
+
+    void stop() override {
+        ++stops;
+        finish();
+    }
+
+    RunState runState() const override {
+        if (busyUntil.isValid() && m_clock.now() < busyUntil)
+            return RunState::Running;  // another recording still runs
+        if (m_running && m_limitMs > 0 && m_startedAt.msecsTo(m_clock.now()) >= m_limitMs)
+            const_cast<FakeEncoder*>(this)->finish();
+        return m_running ? RunState::Running : RunState::Stopped;
+    }
+
+    EncoderStatistics statistics() const override {
+        EncoderStatistics s;
+        if (m_running) {
+            s.archiveDurationMs = std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
+            s.archiveBytes = s.archiveDurationMs * 72;  // about 576 kbit/s
+            s.audioBitrate = 64032;
+            s.overallBitrate = 576032;
+        }
+        return s;
+    }
+    void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
+    bool previewEnabled() const override { return m_preview; }
+
+    QString profile;
+    int resets = 0;
+    int prepares = 0;
+    int starts = 0;
+    int stops = 0;
+    QStringList startedFiles;
+    std::deque<EncoderStatus> startFailures;
+    EncoderStatus prepareFailure;
+    bool writeFiles = true;
+    QDateTime busyUntil;
+
+private:
+    void finish() {
+        if (!m_running)
+            return;
+        m_running = false;
+        heldFiles().remove(m_file);
+    }
+
+    const Clock& m_clock;
+    QString m_video;
+    QString m_audio;
+    QString m_file;
+    qint64 m_limitMs = 0;
+    QDateTime m_startedAt;
+    bool m_running = false;
+    bool m_preview = false;
+};
+
+class FakeEncoderFactory final : public EncoderFactory {
+public:
+    explicit FakeEncoderFactory(const Clock& clock) : m_clock(clock) {}
+    std::unique_ptr<Encoder> create(EncoderStatus* status) override {
+        ++creations;
+        if (missing) {
+            if (status)
+                *status = EncoderStatus::failure(EncoderErrorCode::ComponentMissing, QStringLiteral("missing"));
+            return nullptr;
+        }
+        auto encoder = std::make_unique<FakeEncoder>(m_clock);
+        last = encoder.get();
+        return encoder;
+    }
+    bool missing = false;
+    int creations = 0;
+    FakeEncoder* last = nullptr;
+
+private:
+    const Clock& m_clock;
+};
+
+class FakeSoundCards final : public SoundCardList {
+public:
+    QStringList captureDevices() override { return cards; }
+    QStringList cards{QStringLiteral("Teszt hangkártya"), QStringLiteral("Másik kártya")};
+};
+
+class FakeVideoDevices final : public VideoDeviceList {
+public:
+    QStringList devices() override { return names; }
+    QStringList inputs(const QString&) override { return {QStringLiteral("Video Tuner"), QStringLiteral("Composite")}; }
+    QStringList names;
+};
+
+}  // namespace kelm::test
