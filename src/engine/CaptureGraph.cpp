@@ -390,6 +390,8 @@ void CaptureGraph::installBusHandler(GstElement* pipeline) {
         bus.get(),
         [](GstBus*, GstMessage* message, gpointer user) -> GstBusSyncReply {
             auto* shared = static_cast<Shared*>(user);
+            // A dropped message belongs to the handler, which must release it.
+            gst::MessagePtr owned(message);
             const GstMessageType type = GST_MESSAGE_TYPE(message);
             if (type != GST_MESSAGE_ERROR && type != GST_MESSAGE_EOS)
                 return GST_BUS_DROP;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -79,6 +80,14 @@ int decodedVideoFrames(const QString& path) {
 
 int openFdCount() {
     return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+}
+
+QStringList openFds() {
+    QStringList out;
+    const QDir dir(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd : dir.entryInfoList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
+        out << fd.fileName() + QStringLiteral(" -> ") + fd.symLinkTarget();
+    return out;
 }
 
 int threadCount() {

@@ -34,6 +34,8 @@ QJsonObject streamOf(const QJsonObject& probed, const QString& type);
 int decodedVideoFrames(const QString& path);
 
 int openFdCount();
+// "<fd> -> <target>" for each open descriptor, for failure messages.
+QStringList openFds();
 int threadCount();
 qint64 residentKb();
 
