@@ -38,11 +38,11 @@ void TimeFields::setColour(QLineEdit* field, const QColor& colour) {
 }
 
 void TimeFields::startLeave() {
-    QString text = TimeText::normalise(m_start->text());
-    if (!TimeText::isValidTime(text))
-        text = TimeText::zero();
+    const QString text = TimeText::normalise(m_start->text());
     m_start->setText(text);
-    if (text.isEmpty() || !TimeText::digitFields(text).inRange()) {
+    // A start that is no time of day is reset, and the operator stays in the
+    // field to type it again.
+    if (!TimeText::isValidTime(text) || !TimeText::digitFields(text).inRange()) {
         m_start->setText(TimeText::zero());
         m_start->update();
         m_start->setFocus();
