@@ -19,6 +19,19 @@ using HintString = std::unique_ptr<char, CStringDeleter>;
 
 HintString hint(const void* h, const char* id) { return HintString(snd_device_name_get_hint(h, id)); }
 
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// Plug-ins that only convert or route for another device, or reach a server
+// that is not ALSA's: probing them only prints noise.
+bool worthProbing(std::string_view name) {
+    for (std::string_view skip : {"null", "jack", "oss", "lavrate", "samplerate", "speexrate", "upmix", "vdownmix",
+                                  "dmix", "usbstream", "pipewire"}) {
+        if (name.substr(0, name.find(':')) == skip)
+            return false;
+    }
+    return true;
+}
+
 // True when the device opens for capture with 16-bit stereo at 44100 Hz.
 bool acceptsCdQualityCapture(const char* name) {
     snd_pcm_t* raw = nullptr;
@@ -41,6 +54,8 @@ QStringList AlsaSoundCards::captureDevices() {
     if (snd_device_name_hint(-1, "pcm", &raw) < 0 || !raw)
         return {};
     std::unique_ptr<void*, HintsDeleter> hints(raw);
+    // Probing prints ALSA's complaints about absent cards; they mean "not this one".
+    snd_lib_error_set_handler(&quietAlsa);
     QStringList names;
     for (void** h = hints.get(); *h; ++h) {
         const HintString name = hint(*h, "NAME");
@@ -48,7 +63,7 @@ QStringList AlsaSoundCards::captureDevices() {
         const HintString ioid = hint(*h, "IOID");
         if (!name || (ioid && std::string_view(ioid.get()) != "Input"))
             continue;
-        if (std::string_view(name.get()) == "null" || !acceptsCdQualityCapture(name.get()))
+        if (!worthProbing(name.get()) || !acceptsCdQualityCapture(name.get()))
             continue;
         // The description's first line is the card's human name; the ALSA name
         // is used where there is none.
@@ -58,6 +73,7 @@ QStringList AlsaSoundCards::captureDevices() {
         if (!names.contains(label))
             names << label;
     }
+    snd_lib_error_set_handler(nullptr);
     return names;
 }
 

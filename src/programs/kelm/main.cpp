@@ -2,6 +2,7 @@
 #include "EngineFactory.h"
 #include "InterimShell.h"
 #include "MainWindow.h"
+#include "Startup.h"
 #include "V4l2VideoDevices.h"
 #include "recorder/Clock.h"
 
