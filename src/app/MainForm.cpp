@@ -31,7 +31,9 @@ QLineEdit* timeField(QWidget* parent, const QString& name, const QString& toolTi
     auto* e = new QLineEdit(QStringLiteral("00:00:00"), parent);
     e->setObjectName(name);
     e->setToolTip(toolTip);
-    e->setMaximumWidth(80);
+    // Room for "00:00:00" and the frame.
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
+    e->setMaximumWidth(e->minimumWidth() + 10);
     e->setAlignment(Qt::AlignCenter);
     return e;
 }
@@ -80,6 +82,7 @@ MainForm::MainForm(QMainWindow* window) {
     addLabelled(vg, 1, 2, QStringLiteral("Csatorna:"), cboChannel);
     addLabelled(vg, 1, 3, QStringLiteral("Jelforrás:"), cboTVType);
     frames->addWidget(video, 3);
+    video->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     // Audio frame
     auto* audio = new QGroupBox(central);
@@ -114,12 +117,15 @@ MainForm::MainForm(QMainWindow* window) {
         scope->setToolTip(scopeTips.at(i));
         scope->setFrameShape(QFrame::Box);
         scope->setMinimumSize(60, 20);
+        scope->setMaximumHeight(24);
         scope->setStyleSheet(QStringLiteral("background: black"));
         Scope.at(size_t(i)) = scope;
         scopes->addWidget(scope);
     }
     ag->addLayout(scopes, 3, 1);
     frames->addWidget(audio, 2);
+    audio->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    LEDMeter1->setMaximumHeight(24);
 
     // Time fields and monitor zoom
     auto* times = new QGroupBox(central);
@@ -144,12 +150,14 @@ MainForm::MainForm(QMainWindow* window) {
     zoom->addStretch();
     tg->addLayout(zoom, 2, 0, 1, 3);
     frames->addWidget(times, 0);
+    times->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     Text1 = new QPlainTextEdit(central);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setReadOnly(true);
     Text1->setMaximumBlockCount(0);
     outer->addWidget(Text1, 1);
+    outer->addStretch(0);
 
     // Status bar with its eight panels, the progress bar and two small buttons
     StBar = window->statusBar();

@@ -2,9 +2,17 @@
 
 #include <QAction>
 
+// The pictures live in a static library: their resource must be registered
+// by hand, or the linker drops it.
+static void registerPictures() { Q_INIT_RESOURCE(kelm); }
+
 namespace kelm::Pictures {
 
-QIcon icon(const QString& key) { return QIcon(QStringLiteral(":/pictures/") + key); }
+QIcon icon(const QString& key) {
+    static const bool registered = (registerPictures(), true);
+    Q_UNUSED(registered);
+    return QIcon(QStringLiteral(":/pictures/") + key);
+}
 
 QIcon statusIcon(int id) { return icon(QStringLiteral("icon%1").arg(id)); }
 

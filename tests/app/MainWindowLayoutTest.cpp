@@ -1,0 +1,40 @@
+#include "Harness.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+namespace {
+// Every visible control lies wholly inside the window, at a usable size.
+void expectInside(QWidget* window, QWidget* w) {
+    ASSERT_TRUE(w->isVisible()) << w->objectName().toStdString();
+    const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+    EXPECT_TRUE(window->rect().contains(r)) << w->objectName().toStdString();
+    EXPECT_GE(w->height(), 10) << w->objectName().toStdString();
+}
+}  // namespace
+
+TEST(MainWindowLayout, EveryControlFitsInBothLogPanelHeights) {
+    Harness h;
+    h.writeState(QStringLiteral("20:00:00"), QStringLiteral("21:30:00"), QStringLiteral("01:30:00"));
+    h.start();
+    h.window->show();
+    MainForm& f = h.form();
+    f.Text1->setVisible(true);
+    for (int shown = 0; shown < 2; ++shown) {
+        for (QWidget* w : std::initializer_list<QWidget*>{f.cboVideoSource, f.cboVideoInput, f.cboTVFormat,
+                                                          f.cboPixelFormat, f.cboChannel, f.cboTVType, f.cboAudioSource,
+                                                          f.cboInput, f.Slider1, f.Slider2, f.txtStartTime, f.txtEnd,
+                                                          f.txtDuration, f.txtZoom, f.PrgBar1, f.Command5, f.cmdPlay})
+            expectInside(h.window.get(), w);
+        const QString png = QDir::temp().filePath(QStringLiteral("kelm-main-window-%1.png").arg(shown));
+        h.window->grab().save(png);
+        h.window->toggleLogPanel();
+    }
+    EXPECT_EQ(f.Command5->toolTip(), QStringLiteral("Eseménynapló bezárása...")) << "two clicks restore the panel";
+    EXPECT_TRUE(f.Text1->isVisible());
+    EXPECT_EQ(h.window->height(), 6255 / 15);
+}
