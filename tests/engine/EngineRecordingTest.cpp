@@ -144,6 +144,20 @@ TEST_F(EngineRecording, VideoFileShorterThanTheRecordingPlaysInALoop) {
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("looped.wmv"))), 75);
 }
 
+TEST_F(EngineRecording, DefaultVideoFileOfTheProgramFolderRecordsAsARadioPicture) {
+    const QString card = QStringLiteral(KELM_PROGRAM_DIR "/video.wmv");
+    ASSERT_TRUE(QFile::exists(card)) << "the build makes the test card";
+    m_encoder->setVideoInput(card);
+    m_encoder->setAudioInput(QStringLiteral("TEST://"));
+    m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Radio));
+    m_encoder->setOutputFileName(path(QStringLiteral("card.wmv")));
+    recordTimed(2000);
+    const QJsonObject video = streamOf(probe(path(QStringLiteral("card.wmv"))), QStringLiteral("video"));
+    EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 384);
+    EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 288);
+    EXPECT_EQ(video.value(QStringLiteral("nb_read_frames")).toString().toInt(), 2);
+}
+
 TEST_F(EngineRecording, SoundCardCaptureThroughAlsaDefault) {
     m_encoder->setVideoInput(QStringLiteral("TEST://"));
     if (!m_encoder->setAudioInput(QStringLiteral("Device://default")).ok() || !m_encoder->prepareToEncode().ok())
