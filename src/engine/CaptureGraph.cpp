@@ -230,12 +230,6 @@ EncoderStatus CaptureGraph::start(const VideoSourceSpec& video, const AudioSourc
     gst_pad_add_probe(audioIn.get(), GST_PAD_PROBE_TYPE_BUFFER, flowProbe, &m_shared->audioFlowing, nullptr);
 
     installBusHandler(m_pipeline.get());
-    if (m_loop && gst_element_set_state(m_loop.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        std::lock_guard lock(m_shared->mutex);
-        if (m_shared->firstFailure.ok())
-            m_shared->firstFailure = engineStatus(EngineFailure::VideoDevice,
-                                                  QStringLiteral("the video file cannot be played"));
-    }
     gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
 
     // Wait for both sources to deliver, or for the first failure.
@@ -303,10 +297,18 @@ EncoderStatus CaptureGraph::buildVideoSource(const VideoSourceSpec& video, GstEl
         // One channel name per graph, so two engines never share pictures.
         const QString channel = QStringLiteral("kelm-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
         status = buildLoopPipeline(video.location, channel);
+        QByteArray loopCaps;
         if (status.ok())
-            status = makeChain(bin, {{"intervideosrc", nullptr}}, &chain);
+            status = startLoopPipeline(&loopCaps);
         if (status.ok())
+            status = makeChain(bin, {{"intervideosrc", nullptr}, {"capsfilter", nullptr}}, &chain);
+        if (status.ok()) {
+            // intervideosrc makes pictures of whatever size it is asked for
+            // and only later switches to the file's; asking for the file's
+            // size from the start keeps one size for the whole graph.
             g_object_set(chain[0], "channel", channel.toUtf8().constData(), nullptr);
+            setCaps(chain[1], loopCaps.constData());
+        }
         break;
     }
     case Kind::None:
@@ -369,7 +371,7 @@ EncoderStatus CaptureGraph::buildLoopPipeline(const QString& path, const QString
     EncoderStatus status = makeChain(m_loop.bin(), {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
     std::vector<GstElement*> out;
     if (status.ok())
-        status = makeChain(m_loop.bin(), {{"videoconvert", nullptr}, {"capsfilter", nullptr}, {"intervideosink", nullptr}},
+        status = makeChain(m_loop.bin(), {{"videoconvert", nullptr}, {"capsfilter", nullptr}, {"intervideosink", "loop-sink"}},
                            &out);
     if (!status.ok())
         return status;
@@ -379,6 +381,35 @@ EncoderStatus CaptureGraph::buildLoopPipeline(const QString& path, const QString
     g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideo), out[0]);
     installBusHandler(m_loop.get());
     return status;
+}
+
+EncoderStatus CaptureGraph::startLoopPipeline(QByteArray* caps) {
+    if (gst_element_set_state(m_loop.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return engineStatus(EngineFailure::VideoDevice, QStringLiteral("the video file cannot be played"));
+    gst::ElementPtr sink(gst_bin_get_by_name(m_loop.bin(), "loop-sink"));
+    gst::PadPtr pad(gst_element_get_static_pad(sink.get(), "sink"));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kStartTimeoutMs) {
+        {
+            std::lock_guard lock(m_shared->mutex);
+            if (!m_shared->firstFailure.ok())
+                return m_shared->firstFailure;
+        }
+        gst::CapsPtr current(gst_pad_get_current_caps(pad.get()));
+        GstVideoInfo info;
+        if (current && gst_video_info_from_caps(&info, current.get())) {
+            int num = GST_VIDEO_INFO_FPS_N(&info), den = GST_VIDEO_INFO_FPS_D(&info);
+            if (num <= 0 || den <= 0)
+                num = 25, den = 1;
+            *caps = QByteArrayLiteral("video/x-raw,width=") + QByteArray::number(GST_VIDEO_INFO_WIDTH(&info)) +
+                    ",height=" + QByteArray::number(GST_VIDEO_INFO_HEIGHT(&info)) +
+                    ",framerate=" + QByteArray::number(num) + '/' + QByteArray::number(den);
+            return EncoderStatus::success();
+        }
+        QThread::msleep(10);
+    }
+    return engineStatus(EngineFailure::VideoDevice, QStringLiteral("the video file has no pictures"));
 }
 
 void CaptureGraph::installBusHandler(GstElement* pipeline) {

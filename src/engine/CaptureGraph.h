@@ -80,6 +80,9 @@ private:
     EncoderStatus buildVideoSource(const VideoSourceSpec& video, GstElement** tail);
     EncoderStatus buildAudioSource(const AudioSourceSpec& audio, GstElement** tail);
     EncoderStatus buildLoopPipeline(const QString& path, const QString& channel);
+    // Plays the video file and waits for its first picture; `caps` gets the
+    // picture size and rate for the graph's intervideosrc.
+    EncoderStatus startLoopPipeline(QByteArray* caps);
     void installBusHandler(GstElement* pipeline);
     template <bool IsVideo>
     static GstFlowReturn onRecordedSample(GstAppSink* sink, gpointer user);
