@@ -50,8 +50,7 @@ void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
     MainForm& f = m_ctx.form;
     if (logEndLine)
         logEnd();
-    if (f.cboVideoSource->currentText() != OutputFileName::kVideoFileSource && m_ctx.state.previewWanted)
-        m_ctx.monitor.attachSourceView();
+    reattachSourceView();
     f.toolbar->setStartImage(QStringLiteral("encStart"));
     f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
     m_control.unlockForm(keepStartLocked);
@@ -69,6 +68,20 @@ void Scheduler::logWaitingOnce(bool renewTray) {
         m_ctx.state.endHandled = true;
     }
     m_ctx.log.logEvent(kWaiting);
+}
+
+bool Scheduler::startRecording(const QString& modeName) {
+    m_ctx.log.logEvent(QStringLiteral("Encoder indítása - ") + modeName);
+    m_ctx.state.endHandled = false;
+    m_encoder.PrepareOutputFile();
+    m_encoder.StartEncoder();
+    return !m_ctx.process.ended();
+}
+
+void Scheduler::reattachSourceView() {
+    // A live source shows its own picture again once the recording is over.
+    if (m_ctx.form.cboVideoSource->currentText() != OutputFileName::kVideoFileSource && m_ctx.state.previewWanted)
+        m_ctx.monitor.attachSourceView();
 }
 
 bool Scheduler::firstAttempt(const QDate& date, int startSecond) {
@@ -106,11 +119,7 @@ void Scheduler::tick() {
     if (once && !most && !daily) {
         const bool atStart = startSecond && nowSecond == *startSecond;
         if (atStart && firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            m_ctx.log.logEvent(QStringLiteral("Encoder indítása - 1X"));
-            s.endHandled = false;
-            m_encoder.PrepareOutputFile();
-            m_encoder.StartEncoder();
-            if (m_ctx.process.ended())
+            if (!startRecording(QStringLiteral("1X")))
                 return;
         }
         if (stopped() && !s.endHandled) {
@@ -141,18 +150,13 @@ void Scheduler::tick() {
     if (tb.isPressed(QStringLiteral("btnNapi")) && encoder->runState() != RunState::Running) {
         if (startSecond && insideDailyWindow(*startSecond, nowSecond) &&
             firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            m_ctx.log.logEvent(QStringLiteral("Encoder indítása - NAPI"));
-            s.endHandled = false;
-            m_encoder.PrepareOutputFile();
-            m_encoder.StartEncoder();
-            if (m_ctx.process.ended())
+            if (!startRecording(QStringLiteral("NAPI")))
                 return;
         }
         if (stopped() && !s.endHandled) {
             logEnd();
             s.endHandled = true;
-            if (f.cboVideoSource->currentText() != OutputFileName::kVideoFileSource && s.previewWanted)
-                m_ctx.monitor.attachSourceView();
+            reattachSourceView();
         }
         if (startSecond && nowSecond != *startSecond && stopped() && tb.startImageKey() == u"encStop")
             logWaitingOnce(false);

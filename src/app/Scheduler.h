@@ -38,6 +38,10 @@ private:
     void logWaitingOnce(bool renewTray);
     void logEnd();
     bool firstAttempt(const QDate& date, int startSecond);
+    // Logs the start, prepares the file and starts the encoder. False when the
+    // program ended on the way (the encoder component is missing).
+    bool startRecording(const QString& modeName);
+    void reattachSourceView();
 
     RecorderContext& m_ctx;
     EncoderControl& m_encoder;
