@@ -1,46 +1,40 @@
 #include "subtitle/BufferedFile.h"
 
-#include <QFile>
-
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace kelm {
 
-BufferedFile::BufferedFile(qsizetype bufferBytes)
-    : m_buffer(static_cast<std::size_t>(qMax<qsizetype>(bufferBytes, 4096))) {}
+BufferedFile::BufferedFile(std::size_t bufferBytes)
+    : m_capacityBytes(std::max<std::size_t>(bufferBytes, 4096)),
+      m_buffer(new char[m_capacityBytes]) {}
 
 BufferedFile::~BufferedFile() {
     close();
 }
 
-int BufferedFile::create(const QString& path) {
+int BufferedFile::create(const std::string& path) {
     close();
     m_error = 0;
     m_usedBytes = 0;
-    const QByteArray nativePath = QFile::encodeName(path);
     do {
-        m_fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0)
         m_error = errno;
     return m_error;
 }
 
-void BufferedFile::append(const char* data, qsizetype sizeBytes) {
-    if (m_error != 0 || m_fd < 0)
-        return;
-    const auto capacity = static_cast<qsizetype>(m_buffer.size());
+void BufferedFile::appendSlowly(const char* data, std::size_t sizeBytes) {
     while (sizeBytes > 0) {
-        if (m_usedBytes == capacity) {
+        if (m_error != 0 || m_fd < 0)
+            return;
+        if (m_usedBytes == m_capacityBytes)
             flush();
-            if (m_error != 0)
-                return;
-        }
-        const qsizetype chunk = qMin(sizeBytes, capacity - m_usedBytes);
-        std::memcpy(m_buffer.data() + m_usedBytes, data, static_cast<std::size_t>(chunk));
+        const std::size_t chunk = std::min(sizeBytes, m_capacityBytes - m_usedBytes);
+        std::memcpy(m_buffer.get() + m_usedBytes, data, chunk);
         m_usedBytes += chunk;
         data += chunk;
         sizeBytes -= chunk;
@@ -48,17 +42,17 @@ void BufferedFile::append(const char* data, qsizetype sizeBytes) {
 }
 
 void BufferedFile::flush() {
-    const char* next = m_buffer.data();
-    qsizetype leftBytes = m_usedBytes;
+    const char* next = m_buffer.get();
+    std::size_t leftBytes = m_usedBytes;
     while (leftBytes > 0 && m_error == 0) {
-        const ssize_t written = ::write(m_fd, next, static_cast<std::size_t>(leftBytes));
+        const ssize_t written = ::write(m_fd, next, leftBytes);
         if (written < 0) {
             if (errno != EINTR)
                 m_error = errno;
             continue;
         }
         next += written;
-        leftBytes -= written;
+        leftBytes -= static_cast<std::size_t>(written);
     }
     m_usedBytes = 0;
 }

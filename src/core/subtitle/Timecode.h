@@ -18,6 +18,8 @@
 //   Ch:<channel>, D: <yyyy.MM.dd of second S + k>, T: <hh:mm:ss of S + k>
 //   (empty)
 // The file is UTF-8 without a byte-order mark.
+//
+// This is the Qt face of the format; the bytes are written by TimecodeFile.h.
 namespace kelm {
 
 // Start and duration of a run both lie in [0, kTimecodeSecondsPerDay).
@@ -35,7 +37,7 @@ QString secondsToTimecode(qint64 seconds);
 
 // The subtitle file of a recording: its ".wmv" (or any three-letter extension)
 // replaced by ".sub", in the same folder; a name without such an extension gets
-// ".sub" appended.
+// ".sub" appended, so the result is never the recording's own name.
 QString subtitlePathFor(const QString& recordingPath);
 
 // How a run ended. errorNumber is 0 on success, otherwise an errno value and
@@ -50,7 +52,7 @@ struct TimecodeOutcome {
     bool succeeded() const { return errorNumber == 0; }
 };
 
-// Called from the thread that runs generateTimecode, about a hundred times per
+// Called on the thread that runs generateTimecode, about a hundred times per
 // run at most (and always once with entriesWritten == entriesTotal at the end),
 // so a window can show it without being flooded.
 using TimecodeProgress = std::function<void(qint32 entriesWritten, qint32 entriesTotal)>;

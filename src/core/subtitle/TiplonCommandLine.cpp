@@ -1,107 +1,127 @@
 #include "subtitle/TiplonCommandLine.h"
 
-#include "subtitle/Timecode.h"
+#include "subtitle/TimecodeFile.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <optional>
+#include <sys/stat.h>
 
 namespace kelm {
 
 namespace {
 
-constexpr qsizetype kArgumentCount = 5;
+constexpr std::size_t kArgumentCount = 5;
 
-std::optional<qint32> secondsOfDay(const QString& text) {
-    static const QRegularExpression digits(QStringLiteral("^\\d{1,9}$"));
-    if (!digits.match(text).hasMatch())
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int digitsValue(const std::string& text, std::size_t from, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i)
+        value = value * 10 + (text[i] - '0');
+    return value;
+}
+
+std::optional<std::int32_t> secondsOfDay(const std::string& text) {
+    if (text.empty() || text.size() > 9)
         return std::nullopt;
-    const qint32 value = text.toInt();
-    if (value >= kTimecodeSecondsPerDay)
+    for (const char c : text) {
+        if (!isDigit(c))
+            return std::nullopt;
+    }
+    const int value = digitsValue(text, 0, text.size());
+    if (value >= TimecodeFile::kSecondsPerDay)
         return std::nullopt;
     return value;
 }
 
 // The two date forms KELM passes: the short date "yyyy.MM.dd." of the live job
 // and "yyyy.MM.dd" of the preview job.
-std::optional<QDate> dateArgument(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^(\\d{4})\\.(\\d{2})\\.(\\d{2})\\.?$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
+std::optional<CivilDate> dateArgument(const std::string& text) {
+    if (text.size() != 10 && !(text.size() == 11 && text[10] == '.'))
         return std::nullopt;
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(),
-                     match.captured(3).toInt());
+    for (std::size_t i = 0; i < 10; ++i) {
+        const bool separator = i == 4 || i == 7;
+        if (separator ? text[i] != '.' : !isDigit(text[i]))
+            return std::nullopt;
+    }
+    const CivilDate date{digitsValue(text, 0, 4), digitsValue(text, 5, 2), digitsValue(text, 8, 2)};
     if (!date.isValid())
         return std::nullopt;
     return date;
 }
 
-}  // namespace
-
-QString TiplonCommandLine::usage() {
-    return QStringLiteral(
-        "usage: tiplon <recording> <start second> <duration seconds> <date> <channel short name>\n"
-        "  start second and duration: whole numbers from 0 to 86399\n"
-        "  date: yyyy.MM.dd. or yyyy.MM.dd\n"
-        "Writes the timecode subtitle file beside the recording (its extension replaced by\n"
-        ".sub), with the markers <recording without extension>.startsub and .stopsub.");
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-TiplonCommandLine TiplonCommandLine::parse(const QStringList& arguments) {
+}  // namespace
+
+const char* TiplonCommandLine::usage() {
+    return "usage: tiplon <recording> <start second> <duration seconds> <date> <channel short name>\n"
+           "  start second and duration: whole numbers from 0 to 86399\n"
+           "  date: yyyy.MM.dd. or yyyy.MM.dd\n"
+           "Writes the timecode subtitle file beside the recording (its extension replaced by\n"
+           ".sub), with the markers <recording without extension>.startsub and .stopsub.";
+}
+
+TiplonCommandLine TiplonCommandLine::parse(const std::vector<std::string>& arguments) {
     TiplonCommandLine line;
-    if (arguments.isEmpty()) {
-        line.m_errorText = QStringLiteral("no arguments given");
+    if (arguments.empty()) {
+        line.m_errorText = "no arguments given";
         return line;
     }
-    if (arguments.size() == 1 &&
-        (arguments.first() == u"--help" || arguments.first() == u"-h")) {
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         line.m_wantsHelp = true;
-        line.m_errorText = QStringLiteral("usage asked for");
+        line.m_errorText = "usage asked for";
         return line;
     }
 
-    QStringList rest = arguments;
+    std::vector<std::string> rest = arguments;
     if (arguments.size() > kArgumentCount) {
-        const qsizetype pathParts = arguments.size() - (kArgumentCount - 1);
-        const QString joined = arguments.mid(0, pathParts).join(u' ');
-        if (QFileInfo(joined).isFile())
-            rest = QStringList{joined} + arguments.mid(pathParts);
+        const std::size_t pathParts = arguments.size() - (kArgumentCount - 1);
+        std::string joined = arguments[0];
+        for (std::size_t i = 1; i < pathParts; ++i)
+            joined += ' ' + arguments[i];
+        if (isRegularFile(joined)) {
+            rest.assign(arguments.begin() + static_cast<std::ptrdiff_t>(pathParts),
+                        arguments.end());
+            rest.insert(rest.begin(), joined);
+        }
     }
-    line.m_recordingPath = rest.first();
+    line.m_recordingPath = rest[0];
 
     if (rest.size() != kArgumentCount) {
-        line.m_errorText = QStringLiteral("expected 5 arguments, got %1").arg(rest.size());
+        line.m_errorText = "expected 5 arguments, got " + std::to_string(rest.size());
         return line;
     }
-    if (line.m_recordingPath.isEmpty()) {
-        line.m_errorText = QStringLiteral("the recording path is empty");
+    if (line.m_recordingPath.empty()) {
+        line.m_errorText = "the recording path is empty";
         return line;
     }
-    const std::optional<qint32> start = secondsOfDay(rest.at(1));
+    const std::optional<std::int32_t> start = secondsOfDay(rest[1]);
     if (!start) {
-        line.m_errorText = QStringLiteral(
-                               "start second \"%1\" is not a whole number from 0 to 86399")
-                               .arg(rest.at(1));
+        line.m_errorText =
+            "start second \"" + rest[1] + "\" is not a whole number from 0 to 86399";
         return line;
     }
-    const std::optional<qint32> duration = secondsOfDay(rest.at(2));
+    const std::optional<std::int32_t> duration = secondsOfDay(rest[2]);
     if (!duration) {
-        line.m_errorText = QStringLiteral(
-                               "duration \"%1\" is not a whole number of seconds from 0 to 86399")
-                               .arg(rest.at(2));
+        line.m_errorText =
+            "duration \"" + rest[2] + "\" is not a whole number of seconds from 0 to 86399";
         return line;
     }
-    const std::optional<QDate> date = dateArgument(rest.at(3));
+    const std::optional<CivilDate> date = dateArgument(rest[3]);
     if (!date) {
         line.m_errorText =
-            QStringLiteral("date \"%1\" is not a date of the form yyyy.MM.dd. or yyyy.MM.dd")
-                .arg(rest.at(3));
+            "date \"" + rest[3] + "\" is not a date of the form yyyy.MM.dd. or yyyy.MM.dd";
         return line;
     }
     line.m_startSeconds = *start;
     line.m_durationSeconds = *duration;
     line.m_date = *date;
-    line.m_channelShortName = rest.at(4);
+    line.m_channelShortName = rest[4];
     return line;
 }
 

@@ -1,12 +1,14 @@
 #include "subtitle/TiplonJob.h"
 
-#include "subtitle/Timecode.h"
+#include "subtitle/TimecodeFile.h"
 #include "subtitle/TiplonCommandLine.h"
 #include "subtitle/TiplonMarkers.h"
 
+#include <cstring>
+
 namespace kelm {
 
-TiplonJob::TiplonJob(QStringList arguments) : m_arguments(std::move(arguments)) {}
+TiplonJob::TiplonJob(std::vector<std::string> arguments) : m_arguments(std::move(arguments)) {}
 
 TiplonJob::Exit TiplonJob::run() {
     const TiplonCommandLine line = TiplonCommandLine::parse(m_arguments);
@@ -17,39 +19,38 @@ TiplonJob::Exit TiplonJob::run() {
 
     const TiplonMarkers markers(line.recordingPath());
     if (!line.isValid()) {
-        m_messages << line.errorText();
+        m_messages.push_back(line.errorText());
         m_showsUsage = true;
         if (markers.canBeNamed()) {
-            if (const QString error = markers.createStopMarker(); !error.isEmpty())
-                m_messages << error;
+            if (std::string error = markers.createStopMarker(); !error.empty())
+                m_messages.push_back(std::move(error));
         }
         return Exit::BadArguments;
     }
     if (!markers.canBeNamed()) {
-        m_messages << QStringLiteral("\"%1\" is too short a recording path to name its markers")
-                          .arg(line.recordingPath());
+        m_messages.push_back("\"" + line.recordingPath() +
+                             "\" is too short a recording path to name its markers");
         return Exit::BadArguments;
     }
 
     // A failed start marker does not stop the run: the subtitle file and the
     // stop marker are what KELM needs.
     bool failed = false;
-    if (const QString error = markers.createStartMarker(); !error.isEmpty()) {
-        m_messages << error;
+    if (std::string error = markers.createStartMarker(); !error.empty()) {
+        m_messages.push_back(std::move(error));
         failed = true;
     }
-    const TimecodeOutcome outcome =
-        generateTimecode(line.recordingPath(), line.startSeconds(), line.durationSeconds(),
-                         line.date(), line.channelShortName());
-    if (!outcome.succeeded()) {
-        m_messages << QStringLiteral("cannot write %1 for %2: %3 %4")
-                          .arg(outcome.subtitlePath, line.recordingPath())
-                          .arg(outcome.errorNumber)
-                          .arg(outcome.errorDescription);
+    const TimecodeFile::Result result =
+        TimecodeFile::write(line.recordingPath(), line.startSeconds(), line.durationSeconds(),
+                            line.date(), line.channelShortName());
+    if (result.errorNumber != 0) {
+        m_messages.push_back("cannot write " + result.subtitlePath + " for " +
+                             line.recordingPath() + ": " + std::to_string(result.errorNumber) +
+                             " " + std::strerror(result.errorNumber));
         failed = true;
     }
-    if (const QString error = markers.createStopMarker(); !error.isEmpty()) {
-        m_messages << error;
+    if (std::string error = markers.createStopMarker(); !error.empty()) {
+        m_messages.push_back(std::move(error));
         failed = true;
     }
     return failed ? Exit::Failed : Exit::Done;

@@ -1,30 +1,32 @@
 #pragma once
 
-#include <QStringList>
+#include <string>
+#include <vector>
 
 namespace kelm {
 
 // What `tiplon` does with its arguments: start marker, subtitle file, stop
 // marker. Whatever goes wrong, a stop marker is left wherever the recording
 // path allows one to be named, so KELM's watcher never waits for ever.
+// Plain C++ (see TimecodeFile.h).
 class TiplonJob final {
 public:
     // Process exit codes.
     enum class Exit : int { Done = 0, Failed = 1, BadArguments = 2 };
 
-    explicit TiplonJob(QStringList arguments);
+    explicit TiplonJob(std::vector<std::string> arguments);
 
     Exit run();
 
     // What went wrong, one line each, for standard error.
-    QStringList messages() const { return m_messages; }
+    const std::vector<std::string>& messages() const { return m_messages; }
     // The usage text is to be shown: on standard output when it was asked
     // for (the run is Done), after the messages otherwise.
     bool showsUsage() const { return m_showsUsage; }
 
 private:
-    QStringList m_arguments;
-    QStringList m_messages;
+    std::vector<std::string> m_arguments;
+    std::vector<std::string> m_messages;
     bool m_showsUsage = false;
 };
 

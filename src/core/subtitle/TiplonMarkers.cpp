@@ -1,42 +1,50 @@
 #include "subtitle/TiplonMarkers.h"
 
-#include <QFile>
+#include "subtitle/TimecodeFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kelm {
 
 namespace {
 
-QString createEmptyFile(const QString& path) {
-    QFile marker(path);
-    if (!marker.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QStringLiteral("cannot create %1: %2").arg(path, marker.errorString());
-    return QString();
+std::string createEmptyFile(const std::string& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        return "cannot create " + path + ": " + std::strerror(error);
+    }
+    ::close(fd);
+    return std::string();
 }
+
+const char* const kUnnamed = "no marker can be named after the recording path";
 
 }  // namespace
 
-TiplonMarkers::TiplonMarkers(const QString& recordingPath) {
-    const qsizetype nameLength = recordingPath.size() - (recordingPath.lastIndexOf(u'/') + 1);
-    if (nameLength > 4)
-        m_base = recordingPath.chopped(4);
+TiplonMarkers::TiplonMarkers(const std::string& recordingPath)
+    : m_base(TimecodeFile::withoutLastCharacters(recordingPath, 4)) {}
+
+std::string TiplonMarkers::startMarkerPath() const {
+    return canBeNamed() ? m_base + ".startsub" : std::string();
 }
 
-QString TiplonMarkers::startMarkerPath() const {
-    return canBeNamed() ? m_base + QStringLiteral(".startsub") : QString();
+std::string TiplonMarkers::stopMarkerPath() const {
+    return canBeNamed() ? m_base + ".stopsub" : std::string();
 }
 
-QString TiplonMarkers::stopMarkerPath() const {
-    return canBeNamed() ? m_base + QStringLiteral(".stopsub") : QString();
+std::string TiplonMarkers::createStartMarker() const {
+    return canBeNamed() ? createEmptyFile(startMarkerPath()) : kUnnamed;
 }
 
-QString TiplonMarkers::createStartMarker() const {
-    return canBeNamed() ? createEmptyFile(startMarkerPath())
-                        : QStringLiteral("no marker can be named after the recording path");
-}
-
-QString TiplonMarkers::createStopMarker() const {
-    return canBeNamed() ? createEmptyFile(stopMarkerPath())
-                        : QStringLiteral("no marker can be named after the recording path");
+std::string TiplonMarkers::createStopMarker() const {
+    return canBeNamed() ? createEmptyFile(stopMarkerPath()) : kUnnamed;
 }
 
 }  // namespace kelm
