@@ -20,6 +20,9 @@ public:
     virtual Answer ask(const QString& text, Buttons buttons, Icon icon, Answer defaultAnswer) = 0;
 
     void show(const QString& text, Icon icon = Icon::None) { ask(text, Buttons::Ok, icon, Answer::Ok); }
+
+    // False when no one can answer (no display): boxes then take their default.
+    virtual bool canAsk() const { return true; }
 };
 
 }  // namespace kelm

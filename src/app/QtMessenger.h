@@ -16,6 +16,7 @@ public:
     QtMessenger(QWidget* parent, std::function<void(const QString&)> logText);
     Answer ask(const QString& text, Buttons buttons, Icon icon, Answer defaultAnswer) override;
 
+    bool canAsk() const override { return !isHeadless(); }
     static bool isHeadless();
 
 private:

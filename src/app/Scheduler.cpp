@@ -141,7 +141,8 @@ void Scheduler::tick() {
             m_ctx.log.logEvent(QStringLiteral("Esemény napló kiírása. Program befejezése."));
             m_ctx.log.close();
             m_ctx.monitor.unload();
-            m_ctx.process.endProcess(0);
+            // A timer that started KELM learns from the status whether anything was recorded.
+            m_ctx.process.endProcess(QFileInfo::exists(encoder->outputFileName()) ? 0 : 1);
             return;
         }
         endHandling(false, true);

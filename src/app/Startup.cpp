@@ -149,6 +149,7 @@ bool Startup::pass(int depth) {
         m_parts.capture.FillTunerLists();
         if (!m_parts.capture.ListSoundCards() && f.cboAudioSource->count() == 0) {
             m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"), Messenger::Icon::Critical);
+            m_exitCode = 1;
             m_ctx.form.cmdPlay->window()->close();
             return false;
         }
@@ -182,14 +183,19 @@ bool Startup::pass(int depth) {
 
         if (!s.commandLine.isEmpty()) {
             const auto duration = s.commandLine.duration();
-            if (!duration)
+            if (!duration) {
+                m_ctx.log.logEvent(QStringLiteral("Hibás felvételi idő a parancssorban: ") + s.commandLine.rawDuration);
+                endUnattendedRun();
                 return false;  // nothing is recorded; the splash stays
+            }
             f.txtDuration->setText(*duration);
             f.txtStartTime->setEnabled(false);
             m_parts.timeFields.durationLeave();
             tb.pressMode(Toolbar::Mode::Most);
             m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
             m_parts.recordingControl.ToggleRecording();
+            if (tb.startImageKey() == u"encStart")
+                endUnattendedRun();  // refused: nothing is armed
         }
     }
     m_parts.splash.unloadSplash();
@@ -214,7 +220,16 @@ void Startup::finishExit(bool testStatePath) {
         m_parts.stateBinding.saveState();
         m_ctx.log.close();
     }
-    m_ctx.process.endProcess(0);
+    m_ctx.process.endProcess(m_exitCode);
+}
+
+void Startup::endUnattendedRun() {
+    // With a display the operator sees the window and decides; without one a
+    // command-line run that records nothing must not wait forever.
+    if (m_ctx.messenger.canAsk() || m_ctx.process.ended())
+        return;
+    m_exitCode = 1;
+    finishExit(false);
 }
 
 bool Startup::closeRequested() {

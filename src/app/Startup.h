@@ -54,9 +54,11 @@ private:
     bool pass(int depth);
     void finishExit(bool testStatePath);
     QString missingfile() const;
+    void endUnattendedRun();
 
     RecorderContext& m_ctx;
     Parts m_parts;
+    int m_exitCode = 0;  // the program's status when it ends through an exit path
 };
 
 }  // namespace kelm

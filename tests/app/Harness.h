@@ -35,6 +35,8 @@ public:
         answers.pop_front();
         return a;
     }
+    bool canAsk() const override { return attended; }
+    bool attended = true;
     QStringList texts;
     std::vector<Icon> icons;
     std::deque<Answer> answers;

@@ -157,3 +157,28 @@ TEST(Exit, SecondKelmOfTheDayLogsToItsOwnFileAndBothKeepEveryLine) {
     EXPECT_TRUE(secondLog.contains("Program ID: "));
     EXPECT_TRUE(secondLog.endsWith(": second\r\n"));
 }
+
+TEST(UnattendedRun, CommandLineThatRecordsNothingEndsWithAFailureStatus) {
+    for (const char* arg : {"24:00:00", "abc"}) {
+        Harness h;
+        h.messenger.attended = false;
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+        h.start({QString::fromLatin1(arg)});
+        EXPECT_TRUE(h.process.ended()) << arg;
+        EXPECT_EQ(h.process.exitCode, 1) << arg;
+        EXPECT_TRUE(QString::fromUtf8(h.read(h.logFileName())).contains(QStringLiteral("Program befejezése."))) << arg;
+    }
+}
+
+TEST(UnattendedRun, RecordingThatLeftNoFileEndsWithAFailureStatus) {
+    Harness h;
+    h.messenger.attended = false;
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.factory.missing = false;
+    h.start({QStringLiteral("00:00:02")});
+    h.encoder().stop();
+    QFile::remove(h.encoder().outputFileName());
+    h.run(1000);
+    EXPECT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1);
+}
