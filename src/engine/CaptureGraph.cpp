@@ -55,7 +55,6 @@ struct CaptureGraph::Branch {
 namespace {
 
 constexpr int kStartTimeoutMs = 5000;
-constexpr quint64 kRecordingQueueNs = 3'000'000'000;
 
 GstElement* make(const char* factory, const char* name = nullptr) {
     return gst_element_factory_make(factory, name);
@@ -284,10 +283,13 @@ EncoderStatus CaptureGraph::buildVideoSource(const VideoSourceSpec& video, GstEl
         status = makeChain(bin, {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
         std::vector<GstElement*> frozen;
         if (status.ok())
-            status = makeChain(bin, {{"videoconvert", nullptr}, {"imagefreeze", nullptr}}, &frozen);
+            status = makeChain(bin, {{"videoconvert", nullptr}, {"capsfilter", nullptr}, {"imagefreeze", nullptr}},
+                               &frozen);
         if (status.ok()) {
             g_object_set(chain[0], "location", location.constData(), nullptr);
-            g_object_set(frozen[1], "is-live", TRUE, nullptr);
+            // Converted once, before it is repeated 25 times a second.
+            setCaps(frozen[1], "video/x-raw,format=I420");
+            g_object_set(frozen[2], "is-live", TRUE, nullptr);
             g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideo), frozen[0]);
             chain = frozen;
         }
@@ -353,13 +355,16 @@ EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstEl
     }
     if (!status.ok())
         return status;
+    // 48 kHz stereo when the source offers it: the TV profile records that,
+    // so the usual recording needs no resampling.
     std::vector<GstElement*> convert;
-    status = makeChain(bin, {{"audioconvert", nullptr}, {"audioresample", nullptr}}, &convert);
+    status = makeChain(bin, {{"capsfilter", nullptr}, {"audioconvert", nullptr}, {"audioresample", nullptr}}, &convert);
     if (!status.ok())
         return status;
+    setCaps(convert[0], "audio/x-raw,format=S16LE,rate=48000,channels=2; audio/x-raw,rate=48000; audio/x-raw");
     if (!gst_element_link(chain.back(), convert[0]))
         return engineStatus(EngineFailure::Negotiation, QStringLiteral("cannot convert the sound"));
-    gst::PadPtr out(gst_element_get_static_pad(convert[1], "src"));
+    gst::PadPtr out(gst_element_get_static_pad(convert[2], "src"));
     gst_element_add_pad(m_audioBin, gst_ghost_pad_new("src", out.get()));
     *tail = m_audioBin;
     return status;
@@ -368,6 +373,8 @@ EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstEl
 EncoderStatus CaptureGraph::buildLoopPipeline(const QString& path, const QString& channel) {
     m_loop = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-video-loop")));
     std::vector<GstElement*> chain;
+    // decodebin pulls from the file: demuxers then read whole chunks and
+    // files indexed at their end (AVI, MP4) play and loop.
     EncoderStatus status = makeChain(m_loop.bin(), {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
     std::vector<GstElement*> out;
     if (status.ok())
@@ -521,12 +528,11 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
     auto audioBranch = std::make_unique<Branch>();
     videoBranch->bin = audioBranch->bin = bin;
     EncoderStatus status =
-        makeChain(bin, {{"queue", nullptr}, {"videoscale", nullptr}, {"videorate", nullptr}, {"capsfilter", nullptr},
-                        {"appsink", nullptr}},
+        makeChain(bin, {{"videoscale", nullptr}, {"videorate", nullptr}, {"capsfilter", nullptr}, {"appsink", nullptr}},
                   &videoBranch->elements);
     if (status.ok())
-        status = makeChain(bin, {{"queue", nullptr}, {"audioconvert", nullptr}, {"audioresample", nullptr},
-                                 {"capsfilter", nullptr}, {"appsink", nullptr}},
+        status = makeChain(bin, {{"audioconvert", nullptr}, {"audioresample", nullptr}, {"capsfilter", nullptr},
+                                 {"appsink", nullptr}},
                            &audioBranch->elements);
     if (!status.ok()) {
         // Elements already added go with the pipeline; the branches own no pad yet.
@@ -534,19 +540,17 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
     }
     auto& v = videoBranch->elements;
     auto& a = audioBranch->elements;
-    for (GstElement* q : {v[0], a[0]})
-        g_object_set(q, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", kRecordingQueueNs, nullptr);
     // The picture is stretched to the profile's size, as the profile asks.
-    g_object_set(v[1], "add-borders", FALSE, nullptr);
+    g_object_set(v[0], "add-borders", FALSE, nullptr);
     QByteArray videoCaps = QByteArrayLiteral("video/x-raw,format=I420,framerate=") +
                            QByteArray::number(profile.frameRateNum) + '/' + QByteArray::number(profile.frameRateDen);
     if (!size.isEmpty())
         videoCaps += ",width=" + QByteArray::number(size.width()) + ",height=" + QByteArray::number(size.height());
-    setCaps(v[3], videoCaps.constData());
+    setCaps(v[2], videoCaps.constData());
     const QByteArray audioCaps = "audio/x-raw,format=S16LE,layout=interleaved,rate=" +
                                  QByteArray::number(profile.sampleRate) +
                                  ",channels=" + QByteArray::number(profile.channels);
-    setCaps(a[3], audioCaps.constData());
+    setCaps(a[2], audioCaps.constData());
 
     auto connectSink = [this](GstElement* sink, bool isVideo) {
         g_object_set(sink, "sync", FALSE, "max-buffers", 0u, nullptr);

@@ -1,0 +1,136 @@
+// Drives KELM's recording engine for the benchmark script (run.sh).
+//
+//   kelm_engine_bench record VIDEO_INPUT AUDIO_INPUT SECONDS OUTPUT.wmv
+//       One TV-profile recording of SECONDS, ended by the engine's own
+//       duration limit; prints the engine's statistics at the end.
+//   kelm_engine_bench cycles COUNT OUTPUT_FOLDER
+//       COUNT start/stop cycles on the live test sources; prints open
+//       descriptors, threads and resident memory after the first ten and at
+//       the end.
+
+#include "EngineFactory.h"
+#include "encoder/EncoderProfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QFile>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+struct Usage {
+    int fds = 0;
+    int threads = 0;
+    qint64 rssKb = 0;
+};
+
+Usage usage() {
+    Usage u;
+    u.fds = static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+    u.threads = static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size());
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                u.rssKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return u;
+}
+
+std::unique_ptr<kelm::Encoder> makeEncoder() {
+    kelm::EncoderStatus status;
+    auto encoder = kelm::createEngineFactory()->create(&status);
+    if (!encoder)
+        std::fprintf(stderr, "no engine: %s\n", qPrintable(status.description));
+    return encoder;
+}
+
+int record(const QString& video, const QString& audio, int seconds, const QString& output) {
+    auto encoder = makeEncoder();
+    if (!encoder)
+        return 1;
+    encoder->setVideoInput(video);
+    encoder->setAudioInput(audio);
+    encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
+    encoder->setOutputFileName(output);
+    encoder->setDurationLimitMs(seconds * 1000LL);
+    const kelm::EncoderStatus status = encoder->start();
+    if (!status.ok()) {
+        std::fprintf(stderr, "start failed (%d): %s\n", status.signedCode(), qPrintable(status.description));
+        return 1;
+    }
+    // Sleep in the event loop until the engine reports the end: the
+    // benchmark must not spend CPU of its own while it measures the engine's.
+    QEventLoop loop;
+    QObject::connect(encoder.get(), &kelm::Encoder::runStateChanged, &loop, [&](kelm::RunState state) {
+        if (state == kelm::RunState::Stopped)
+            loop.quit();
+    });
+    QTimer::singleShot((seconds + 30) * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (encoder->runState() != kelm::RunState::Stopped) {
+        std::fputs("the recording did not end by itself\n", stderr);
+        return 1;
+    }
+    const kelm::EncoderStatistics s = encoder->statistics();
+    std::printf("engine statistics: %lld bytes, %lld ms, encoding time %lld ms, audio %lld bit/s, overall %lld bit/s\n",
+                s.archiveBytes, s.archiveDurationMs, s.encodingTimeMs, s.audioBitrate, s.overallBitrate);
+    return 0;
+}
+
+int cycles(int count, const QString& folder) {
+    auto encoder = makeEncoder();
+    if (!encoder)
+        return 1;
+    encoder->setVideoInput(QStringLiteral("TEST://ball"));
+    encoder->setAudioInput(QStringLiteral("TEST://"));
+    encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
+    if (!encoder->prepareToEncode().ok())
+        return 1;
+    Usage afterTen;
+    for (int i = 0; i < count; ++i) {
+        encoder->setOutputFileName(QDir(folder).filePath(QStringLiteral("cycle%1.wmv").arg(i % 2)));
+        if (!encoder->start().ok()) {
+            std::fprintf(stderr, "cycle %d: start failed\n", i);
+            return 1;
+        }
+        waitFor([] { return false; }, 50);
+        encoder->stop();
+        if (i == 9)
+            afterTen = usage();
+    }
+    waitFor([] { return false; }, 1000);
+    const Usage end = usage();
+    std::printf("after 10 cycles: %d fds, %d threads, %lld kB resident\n", afterTen.fds, afterTen.threads, afterTen.rssKb);
+    std::printf("after %d cycles: %d fds, %d threads, %lld kB resident\n", count, end.fds, end.threads, end.rssKb);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 6 && args[1] == QStringLiteral("record"))
+        return record(args[2], args[3], args[4].toInt(), args[5]);
+    if (args.size() == 4 && args[1] == QStringLiteral("cycles"))
+        return cycles(args[2].toInt(), args[3]);
+    std::fputs("usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER\n", stderr);
+    return 2;
+}
