@@ -7,8 +7,9 @@
 
 // The timecode subtitle file (".sub"): one entry per second of a recording,
 // showing the elapsed time range and a line with the channel, the date and the
-// time of day of that second. KELM's `tiplon` and Stampel both write it through
-// generateTimecode, so there is exactly one implementation of the format.
+// time of day of that second. Stampel and KELM write it through
+// generateTimecode, `tiplon` through the plain-C++ engine under it
+// (TimecodeFile.h), so there is exactly one implementation of the format.
 //
 // Entry n (n = 1 .. D + 1) of a run that starts S seconds after midnight of
 // the start date and lasts D seconds, with k = n - 1, is four lines, each ended
@@ -18,12 +19,7 @@
 //   Ch:<channel>, D: <yyyy.MM.dd of second S + k>, T: <hh:mm:ss of S + k>
 //   (empty)
 // The file is UTF-8 without a byte-order mark.
-//
-// This is the Qt face of the format; the bytes are written by TimecodeFile.h.
 namespace kelm {
-
-// Start and duration of a run both lie in [0, kTimecodeSecondsPerDay).
-inline constexpr qint32 kTimecodeSecondsPerDay = 86400;
 
 // Seconds since midnight of a time text: every ":" is removed, then characters
 // 1-2 count as hours, 3-4 as minutes and the last two as seconds. A field that
@@ -37,7 +33,8 @@ QString secondsToTimecode(qint64 seconds);
 
 // The subtitle file of a recording: its ".wmv" (or any three-letter extension)
 // replaced by ".sub", in the same folder; a name without such an extension gets
-// ".sub" appended, so the result is never the recording's own name.
+// ".sub" appended. A ".sub" recording maps onto itself; generateTimecode
+// refuses that.
 QString subtitlePathFor(const QString& recordingPath);
 
 // How a run ended. errorNumber is 0 on success, otherwise an errno value and
@@ -59,7 +56,7 @@ using TimecodeProgress = std::function<void(qint32 entriesWritten, qint32 entrie
 
 // Writes the subtitle file of `recordingPath` (see subtitlePathFor); an existing
 // one is overwritten. Fails without touching the disk when the recording does
-// not exist, when start or duration lie outside one day, when the date is not
+// not exist, when start or duration lie outside 0..86399, when the date is not
 // valid, or when the subtitle path would be the recording itself. A failure
 // while writing leaves the partly written file. Line breaks and other control
 // characters in the channel name become blanks, so an entry is always four
