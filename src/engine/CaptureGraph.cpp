@@ -205,11 +205,11 @@ EncoderStatus CaptureGraph::start(const VideoSourceSpec& video, const AudioSourc
             status = engineStatus(EngineFailure::Negotiation, QStringLiteral("cannot link the video source"));
     }
     if (status.ok())
-        status = makeChain(bin, {{"tee", "audio-tee"}, {"queue", nullptr}, {"fakesink", nullptr}}, &chain);
+        status = makeChain(bin, {{"tee", "audio-tee"}}, &chain);
     if (status.ok()) {
+        // Between recordings the sound goes nowhere: the tee drops it.
         m_audioTee = chain[0];
         g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
-        g_object_set(chain[2], "sync", FALSE, "async", FALSE, nullptr);
         if (!gst_element_link(audioTail, m_audioTee))
             status = engineStatus(EngineFailure::Negotiation, QStringLiteral("cannot link the audio source"));
     }

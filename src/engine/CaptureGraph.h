@@ -22,9 +22,9 @@ namespace kelm {
 // takes it away again while the sources and the preview keep running.
 //
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink (preview)
-//                                           └ queue ! videoscale ! videorate ! I420 WxH@fps ! appsink
-//   audio source ! audioconvert ! audioresample ! tee ─ queue ! fakesink
-//                                                     └ queue ! audioconvert ! audioresample ! S16 ! appsink
+//                                           └ videoscale ! videorate ! I420 WxH@fps ! appsink
+//   audio source ! audioconvert ! audioresample ! tee
+//                                                 └ audioconvert ! audioresample ! S16 ! appsink
 //
 // A video file is decoded in a pipeline of its own, played in a loop into an
 // intervideosink, and read here by intervideosrc, so the graph keeps a steady

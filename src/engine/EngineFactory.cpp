@@ -12,7 +12,7 @@ namespace {
 // Source elements of a particular kind (v4l2src, imagefreeze, ...) are checked
 // when that kind of source is used.
 constexpr const char* kEssentialElements[] = {
-    "tee",      "queue",        "valve",         "capsfilter", "appsink",   "fakesink",
+    "tee",          "queue",      "valve",     "capsfilter",   "appsink",
     "videoconvert", "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
 };
 
