@@ -237,12 +237,16 @@ bool AsfWriter::limitReached() const {
 }
 
 bool AsfWriter::writeVideo(GstSample* sample, quint64 runningTimeNs) {
-    // Pictures from before the start belong to the live preview only.
-    if (m_videoFramesIn == 0 &&
-        static_cast<qint64>(runningTimeNs) + m_frameDurationNs / 2 < static_cast<qint64>(m_startNs))
-        return true;
-    if (m_videoLimitFrames > 0 && m_videoFramesIn >= m_videoLimitFrames) {
-        ++m_videoFramesIn;  // counts towards the stall grace only
+    // The frame number follows the picture's time, so pictures lost on the
+    // way leave a gap instead of pulling everything after them forward; the
+    // pipeline's constant rate makes it the next number otherwise.
+    const qint64 sinceStartNs = static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs);
+    if (sinceStartNs + m_frameDurationNs / 2 < 0)
+        return true;  // from before the start: the live preview's only
+    const qint64 byTime = (sinceStartNs + m_frameDurationNs / 2) / m_frameDurationNs;
+    const qint64 frameNumber = std::max(m_videoFramesIn, byTime);
+    if (m_videoLimitFrames > 0 && frameNumber >= m_videoLimitFrames) {
+        m_videoFramesIn = frameNumber + 1;  // counts towards the stall grace only
         return true;
     }
     GstVideoInfo info;
@@ -266,7 +270,8 @@ bool AsfWriter::writeVideo(GstSample* sample, quint64 runningTimeNs) {
                             GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane), w, h);
     }
     gst_video_frame_unmap(&frame);
-    m_videoFrame->pts = m_videoFramesIn++;
+    m_videoFrame->pts = frameNumber;
+    m_videoFramesIn = frameNumber + 1;
     return sendFrame(m_video.get(), m_videoStream, m_videoFrame.get());
 }
 
@@ -292,6 +297,18 @@ bool AsfWriter::writeAudio(GstSample* sample, quint64 runningTimeNs) {
             skip = -offset;
         } else {
             const qint64 pad = std::min<qint64>(offset, m_sampleRate);
+            for (auto& channel : m_audioFifo)
+                channel.insert(channel.end(), static_cast<std::size_t>(pad), 0.0f);
+            m_audioSamplesIn += pad;
+        }
+    } else {
+        // A gap in the sound (an overrun, samples dropped on the way) is
+        // filled with silence, so the sound stays in step with the picture.
+        const qint64 position = (static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs)) *
+                                m_sampleRate / kNsPerSecond;
+        const qint64 gap = position - m_audioSamplesIn;
+        if (gap > m_sampleRate / 10) {
+            const qint64 pad = std::min<qint64>(gap, m_sampleRate);
             for (auto& channel : m_audioFifo)
                 channel.insert(channel.end(), static_cast<std::size_t>(pad), 0.0f);
             m_audioSamplesIn += pad;
