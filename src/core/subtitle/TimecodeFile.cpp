@@ -110,8 +110,8 @@ public:
     const char* next() const { return m_text.data() + m_nextAt; }
     const char* timeOfDay() const { return m_text.data() + m_timeOfDayAt; }
 
-    // What moving on to the next entry changed beyond digits. Either way the
-    // text must be laid out again.
+    // What moving on to the next entry changed beyond digits; either change
+    // means the text must be laid out again.
     struct Change {
         bool numberGrew = false;
         bool passedMidnight = false;
