@@ -15,9 +15,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -27,8 +27,7 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
+        if (timer.elapsed() > timeoutMs) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(5);
     }
@@ -43,8 +42,12 @@ struct Usage {
 
 Usage usage() {
     Usage u;
-    u.fds = static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
-    u.threads = static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size());
+    u.fds = static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
+                                 .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                                 .size());
+    u.threads = static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
+                                     .entryList(QDir::NoDotAndDotDot | QDir::Dirs)
+                                     .size());
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly))
         for (const QByteArray& line : status.readAll().split('\n'))
@@ -56,15 +59,13 @@ Usage usage() {
 std::unique_ptr<kelm::Encoder> makeEncoder() {
     kelm::EncoderStatus status;
     auto encoder = kelm::createEngineFactory()->create(&status);
-    if (!encoder)
-        std::fprintf(stderr, "no engine: %s\n", qPrintable(status.description));
+    if (!encoder) std::fprintf(stderr, "no engine: %s\n", qPrintable(status.description));
     return encoder;
 }
 
 int record(const QString& video, const QString& audio, int seconds, const QString& output) {
     auto encoder = makeEncoder();
-    if (!encoder)
-        return 1;
+    if (!encoder) return 1;
     encoder->setVideoInput(video);
     encoder->setAudioInput(audio);
     encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
@@ -72,16 +73,17 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
     encoder->setDurationLimitMs(seconds * 1000LL);
     const kelm::EncoderStatus status = encoder->start();
     if (!status.ok()) {
-        std::fprintf(stderr, "start failed (%d): %s\n", status.signedCode(), qPrintable(status.description));
+        std::fprintf(stderr, "start failed (%d): %s\n", status.signedCode(),
+                     qPrintable(status.description));
         return 1;
     }
     // Sleep in the event loop until the engine reports the end: the
     // benchmark must not spend CPU of its own while it measures the engine's.
     QEventLoop loop;
-    QObject::connect(encoder.get(), &kelm::Encoder::runStateChanged, &loop, [&](kelm::RunState state) {
-        if (state == kelm::RunState::Stopped)
-            loop.quit();
-    });
+    QObject::connect(encoder.get(), &kelm::Encoder::runStateChanged, &loop,
+                     [&](kelm::RunState state) {
+                         if (state == kelm::RunState::Stopped) loop.quit();
+                     });
     QTimer::singleShot((seconds + 30) * 1000, &loop, &QEventLoop::quit);
     loop.exec();
     if (encoder->runState() != kelm::RunState::Stopped) {
@@ -89,20 +91,20 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
         return 1;
     }
     const kelm::EncoderStatistics s = encoder->statistics();
-    std::printf("engine statistics: %lld bytes, %lld ms, encoding time %lld ms, audio %lld bit/s, overall %lld bit/s\n",
-                s.archiveBytes, s.archiveDurationMs, s.encodingTimeMs, s.audioBitrate, s.overallBitrate);
+    std::printf(
+        "engine statistics: %lld bytes, %lld ms, encoding time %lld ms, audio %lld bit/s, overall "
+        "%lld bit/s\n",
+        s.archiveBytes, s.archiveDurationMs, s.encodingTimeMs, s.audioBitrate, s.overallBitrate);
     return 0;
 }
 
 int cycles(int count, const QString& folder) {
     auto encoder = makeEncoder();
-    if (!encoder)
-        return 1;
+    if (!encoder) return 1;
     encoder->setVideoInput(QStringLiteral("TEST://ball"));
     encoder->setAudioInput(QStringLiteral("TEST://"));
     encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
-    if (!encoder->prepareToEncode().ok())
-        return 1;
+    if (!encoder->prepareToEncode().ok()) return 1;
     Usage afterTen;
     for (int i = 0; i < count; ++i) {
         encoder->setOutputFileName(QDir(folder).filePath(QStringLiteral("cycle%1.wmv").arg(i % 2)));
@@ -112,13 +114,14 @@ int cycles(int count, const QString& folder) {
         }
         waitFor([] { return false; }, 50);
         encoder->stop();
-        if (i == 9)
-            afterTen = usage();
+        if (i == 9) afterTen = usage();
     }
     waitFor([] { return false; }, 1000);
     const Usage end = usage();
-    std::printf("after 10 cycles: %d fds, %d threads, %lld kB resident\n", afterTen.fds, afterTen.threads, afterTen.rssKb);
-    std::printf("after %d cycles: %d fds, %d threads, %lld kB resident\n", count, end.fds, end.threads, end.rssKb);
+    std::printf("after 10 cycles: %d fds, %d threads, %lld kB resident\n", afterTen.fds,
+                afterTen.threads, afterTen.rssKb);
+    std::printf("after %d cycles: %d fds, %d threads, %lld kB resident\n", count, end.fds,
+                end.threads, end.rssKb);
     return 0;
 }
 
@@ -131,6 +134,8 @@ int main(int argc, char** argv) {
         return record(args[2], args[3], args[4].toInt(), args[5]);
     if (args.size() == 4 && args[1] == QStringLiteral("cycles"))
         return cycles(args[2].toInt(), args[3]);
-    std::fputs("usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER\n", stderr);
+    std::fputs(
+        "usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER\n",
+        stderr);
     return 2;
 }

@@ -28,28 +28,32 @@ AsfWriter::~AsfWriter() {
     finish();
 }
 
-EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile, int width, int height,
-                              qint64 durationLimitMs, const EncoderLookup& encoderAvailable) {
+EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile, int width,
+                              int height, qint64 durationLimitMs,
+                              const EncoderLookup& encoderAvailable) {
     const QByteArray videoName = profile.videoCodec.toLatin1();
     const QByteArray audioName = profile.audioCodec.toLatin1();
     const AVCodec* videoCodec = encoderAvailable(profile.videoCodec)
                                     ? avcodec_find_encoder_by_name(videoName.constData())
                                     : nullptr;
     if (!videoCodec)
-        return engineStatus(EngineFailure::VideoCodecMissing,
-                            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
+        return engineStatus(
+            EngineFailure::VideoCodecMissing,
+            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
     const AVCodec* audioCodec = encoderAvailable(profile.audioCodec)
                                     ? avcodec_find_encoder_by_name(audioName.constData())
                                     : nullptr;
     if (!audioCodec)
-        return engineStatus(EngineFailure::AudioCodecMissing,
-                            QStringLiteral("audio encoder %1 is not available").arg(profile.audioCodec));
+        return engineStatus(
+            EngineFailure::AudioCodecMissing,
+            QStringLiteral("audio encoder %1 is not available").arg(profile.audioCodec));
 
     m_width = width & ~1;
     m_height = height & ~1;
     if (m_width < 16 || m_height < 16)
-        return engineStatus(EngineFailure::ProfileRefused,
-                            QStringLiteral("picture size %1x%2 cannot be encoded").arg(width).arg(height));
+        return engineStatus(
+            EngineFailure::ProfileRefused,
+            QStringLiteral("picture size %1x%2 cannot be encoded").arg(width).arg(height));
     m_channels = profile.channels;
     m_sampleRate = profile.sampleRate;
 
@@ -77,7 +81,8 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     const QByteArray nativePath = path.toLocal8Bit();
     int rc = avformat_alloc_output_context2(&raw, nullptr, "asf", nativePath.constData());
     if (rc < 0 || !raw)
-        return engineStatus(EngineFailure::Encoding, QStringLiteral("ASF muxer: ") + avErrorText(rc));
+        return engineStatus(EngineFailure::Encoding,
+                            QStringLiteral("ASF muxer: ") + avErrorText(rc));
     m_output.reset(raw);
     if (m_output->oformat->flags & AVFMT_GLOBALHEADER) {
         m_video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -85,11 +90,13 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     }
     // Settings the encoder cannot honour are the profile's fault.
     if ((rc = avcodec_open2(m_video.get(), videoCodec, nullptr)) < 0)
-        return engineStatus(EngineFailure::ProfileRefused,
-                            QStringLiteral("video encoder refuses the profile: ") + avErrorText(rc));
+        return engineStatus(
+            EngineFailure::ProfileRefused,
+            QStringLiteral("video encoder refuses the profile: ") + avErrorText(rc));
     if ((rc = avcodec_open2(m_audio.get(), audioCodec, nullptr)) < 0)
-        return engineStatus(EngineFailure::ProfileRefused,
-                            QStringLiteral("audio encoder refuses the profile: ") + avErrorText(rc));
+        return engineStatus(
+            EngineFailure::ProfileRefused,
+            QStringLiteral("audio encoder refuses the profile: ") + avErrorText(rc));
 
     // Audio first (stream 1), video second (stream 2), as the profile orders them.
     m_audioStream = avformat_new_stream(m_output.get(), nullptr);
@@ -102,11 +109,13 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     m_videoStream->time_base = m_video->time_base;
     m_videoStream->avg_frame_rate = m_video->framerate;
 
-    if ((rc = avio_open2(&m_output->pb, nativePath.constData(), AVIO_FLAG_WRITE, nullptr, nullptr)) < 0)
+    if ((rc = avio_open2(&m_output->pb, nativePath.constData(), AVIO_FLAG_WRITE, nullptr,
+                         nullptr)) < 0)
         return engineStatus(EngineFailure::OutputFile,
                             QStringLiteral("cannot create %1: %2").arg(path, avErrorText(rc)));
     if ((rc = avformat_write_header(m_output.get(), nullptr)) < 0)
-        return engineStatus(EngineFailure::OutputFile, QStringLiteral("cannot write the header: ") + avErrorText(rc));
+        return engineStatus(EngineFailure::OutputFile,
+                            QStringLiteral("cannot write the header: ") + avErrorText(rc));
     avio_flush(m_output->pb);
     m_fileBytes = avio_tell(m_output->pb);
 
@@ -132,8 +141,7 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
 }
 
 void AsfWriter::start(quint64 startRunningTimeNs, EndedByItself endedByItself) {
-    if (!m_openOk || m_thread.joinable())
-        return;
+    if (!m_openOk || m_thread.joinable()) return;
     m_startNs = startRunningTimeNs;
     m_endedByItself = std::move(endedByItself);
     {
@@ -154,14 +162,12 @@ void AsfWriter::pushAudio(gst::SamplePtr sample, quint64 runningTimeNs) {
 void AsfWriter::push(Item item) {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_accepting)
-            return;
+        if (!m_accepting) return;
         if (item.kind != ItemKind::End && m_queue.size() >= kMaxQueuedItems) {
             ++m_droppedItems;
             return;
         }
-        if (item.kind == ItemKind::End)
-            m_accepting = false;
+        if (item.kind == ItemKind::End) m_accepting = false;
         m_queue.push_back(std::move(item));
     }
     m_wake.notify_one();
@@ -204,8 +210,9 @@ void AsfWriter::run() {
             close(EndReason::Stopped);
             return;
         }
-        const bool ok = item.kind == ItemKind::Video ? writeVideo(item.sample.get(), item.runningTimeNs)
-                                                     : writeAudio(item.sample.get(), item.runningTimeNs);
+        const bool ok = item.kind == ItemKind::Video
+                            ? writeVideo(item.sample.get(), item.runningTimeNs)
+                            : writeAudio(item.sample.get(), item.runningTimeNs);
         item.sample.reset();
         if (!ok || limitReached()) {
             {
@@ -215,20 +222,17 @@ void AsfWriter::run() {
             }
             // A failed recording is still closed as well as it can be.
             close(ok ? EndReason::LimitReached : EndReason::Stopped);
-            if (m_endedByItself)
-                m_endedByItself(m_status);
+            if (m_endedByItself) m_endedByItself(m_status);
             return;
         }
     }
 }
 
 bool AsfWriter::limitReached() const {
-    if (m_videoLimitFrames <= 0)
-        return false;
+    if (m_videoLimitFrames <= 0) return false;
     const bool videoDone = m_videoFramesIn >= m_videoLimitFrames;
     const bool audioDone = m_audioSamplesIn >= m_audioLimitSamples;
-    if (videoDone && audioDone)
-        return true;
+    if (videoDone && audioDone) return true;
     // One stream stalled: end when the other is well past the limit.
     const qint64 graceFrames = kLimitGraceNs / std::max<qint64>(1, m_frameDurationNs);
     const qint64 graceSamples = kLimitGraceNs / kNsPerSecond * m_sampleRate;
@@ -251,8 +255,8 @@ bool AsfWriter::writeVideo(GstSample* sample, quint64 runningTimeNs) {
     }
     GstVideoInfo info;
     if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
-        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_I420 || GST_VIDEO_INFO_WIDTH(&info) < m_width ||
-        GST_VIDEO_INFO_HEIGHT(&info) < m_height)
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_I420 ||
+        GST_VIDEO_INFO_WIDTH(&info) < m_width || GST_VIDEO_INFO_HEIGHT(&info) < m_height)
         return true;  // a picture of another size (a source change): skipped
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ))
@@ -278,16 +282,16 @@ bool AsfWriter::writeVideo(GstSample* sample, quint64 runningTimeNs) {
 bool AsfWriter::writeAudio(GstSample* sample, quint64 runningTimeNs) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstMapInfo map;
-    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
-        return true;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return true;
     const auto* pcm = reinterpret_cast<const qint16*>(map.data);
     qint64 frames = static_cast<qint64>(map.size) / (2 * m_channels);
     qint64 skip = 0;
     if (!m_audioStarted) {
         // Align the first sample with the start: pad with silence when the
         // sound starts late, drop what lies before the start.
-        const qint64 offset = (static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs)) *
-                              m_sampleRate / kNsPerSecond;
+        const qint64 offset =
+            (static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs)) * m_sampleRate /
+            kNsPerSecond;
         if (offset + frames <= 0) {
             gst_buffer_unmap(buffer, &map);
             return true;
@@ -304,8 +308,9 @@ bool AsfWriter::writeAudio(GstSample* sample, quint64 runningTimeNs) {
     } else {
         // A gap in the sound (an overrun, samples dropped on the way) is
         // filled with silence, so the sound stays in step with the picture.
-        const qint64 position = (static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs)) *
-                                m_sampleRate / kNsPerSecond;
+        const qint64 position =
+            (static_cast<qint64>(runningTimeNs) - static_cast<qint64>(m_startNs)) * m_sampleRate /
+            kNsPerSecond;
         const qint64 gap = position - m_audioSamplesIn;
         if (gap > m_sampleRate / 10) {
             const qint64 pad = std::min<qint64>(gap, m_sampleRate);
@@ -354,8 +359,7 @@ bool AsfWriter::encodeAudioFrames(bool flushPartial) {
         m_audioFrame->pts = m_audioFramesOut++ * m_audio->frame_size;
         const bool ok = sendFrame(m_audio.get(), m_audioStream, m_audioFrame.get());
         av_frame_unref(m_audioFrame.get());
-        if (!ok)
-            return false;
+        if (!ok) return false;
     }
     return true;
 }
@@ -363,13 +367,13 @@ bool AsfWriter::encodeAudioFrames(bool flushPartial) {
 bool AsfWriter::sendFrame(AVCodecContext* codec, AVStream* stream, AVFrame* frame) {
     int rc = avcodec_send_frame(codec, frame);
     if (rc < 0 && rc != AVERROR_EOF) {
-        fail(EngineFailure::Encoding, QStringLiteral("encoder refused a frame: ") + avErrorText(rc));
+        fail(EngineFailure::Encoding,
+             QStringLiteral("encoder refused a frame: ") + avErrorText(rc));
         return false;
     }
     for (;;) {
         rc = avcodec_receive_packet(codec, m_packet.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return true;
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
         if (rc < 0) {
             fail(EngineFailure::Encoding, QStringLiteral("encoding failed: ") + avErrorText(rc));
             return false;
@@ -380,25 +384,27 @@ bool AsfWriter::sendFrame(AVCodecContext* codec, AVStream* stream, AVFrame* fram
             av_packet_unref(m_packet.get());
             continue;
         }
-        if (codec == m_video.get())
-            m_packet->duration = 1;
+        if (codec == m_video.get()) m_packet->duration = 1;
         const qint64 payload = m_packet->size;
         m_packet->stream_index = stream->index;
         av_packet_rescale_ts(m_packet.get(), codec->time_base, stream->time_base);
-        const qint64 endMs = av_rescale_q(m_packet->pts + m_packet->duration, stream->time_base, AVRational{1, 1000});
+        const qint64 endMs = av_rescale_q(m_packet->pts + m_packet->duration, stream->time_base,
+                                          AVRational{1, 1000});
         rc = av_interleaved_write_frame(m_output.get(), m_packet.get());
         if (rc < 0) {
-            fail(EngineFailure::OutputFile, QStringLiteral("cannot write the file: ") + avErrorText(rc));
+            fail(EngineFailure::OutputFile,
+                 QStringLiteral("cannot write the file: ") + avErrorText(rc));
             return false;
         }
         avio_flush(m_output->pb);
         if (m_output->pb->error < 0) {
-            fail(EngineFailure::OutputFile, QStringLiteral("cannot write the file: ") + avErrorText(m_output->pb->error));
+            fail(EngineFailure::OutputFile,
+                 QStringLiteral("cannot write the file: ") + avErrorText(m_output->pb->error));
             return false;
         }
-        (codec == m_video.get() ? m_videoBytes : m_audioBytes).fetch_add(payload, std::memory_order_relaxed);
-        if (codec == m_video.get())
-            m_videoFramesOut.fetch_add(1, std::memory_order_relaxed);
+        (codec == m_video.get() ? m_videoBytes : m_audioBytes)
+            .fetch_add(payload, std::memory_order_relaxed);
+        if (codec == m_video.get()) m_videoFramesOut.fetch_add(1, std::memory_order_relaxed);
         m_fileBytes.store(avio_tell(m_output->pb), std::memory_order_relaxed);
         if (endMs > m_durationMs.load(std::memory_order_relaxed))
             m_durationMs.store(endMs, std::memory_order_relaxed);
@@ -406,8 +412,7 @@ bool AsfWriter::sendFrame(AVCodecContext* codec, AVStream* stream, AVFrame* fram
 }
 
 void AsfWriter::close(EndReason reason) {
-    if (m_closed || !m_openOk)
-        return;
+    if (m_closed || !m_openOk) return;
     m_closed = true;
     if (m_status.ok()) {
         // The last partial frame of sound, padded. A stopped recording gets one
@@ -419,27 +424,24 @@ void AsfWriter::close(EndReason reason) {
                 channel.assign(static_cast<std::size_t>(m_audio->frame_size), 0.0f);
             ok = encodeAudioFrames(true);
         }
-        if (ok)
-            ok = sendFrame(m_video.get(), m_videoStream, nullptr);
-        if (ok)
-            sendFrame(m_audio.get(), m_audioStream, nullptr);
+        if (ok) ok = sendFrame(m_video.get(), m_videoStream, nullptr);
+        if (ok) sendFrame(m_audio.get(), m_audioStream, nullptr);
     }
     const int rc = av_write_trailer(m_output.get());
     if (rc < 0 && m_status.ok())
-        fail(EngineFailure::OutputFile, QStringLiteral("cannot finish the file: ") + avErrorText(rc));
+        fail(EngineFailure::OutputFile,
+             QStringLiteral("cannot finish the file: ") + avErrorText(rc));
     avio_flush(m_output->pb);
     // The trailer rewrites the header, so the position is no longer the end.
     const qint64 size = avio_size(m_output->pb);
-    if (size > 0)
-        m_fileBytes.store(size, std::memory_order_relaxed);
+    if (size > 0) m_fileBytes.store(size, std::memory_order_relaxed);
     m_output.reset();
     m_video.reset();
     m_audio.reset();
 }
 
 void AsfWriter::fail(EngineFailure failure, const QString& detail) {
-    if (m_status.ok())
-        m_status = engineStatus(failure, detail);
+    if (m_status.ok()) m_status = engineStatus(failure, detail);
 }
 
 }  // namespace kelm

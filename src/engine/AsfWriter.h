@@ -112,11 +112,11 @@ private:
     // Time keeping, writer thread only.
     quint64 m_startNs = 0;
     qint64 m_frameDurationNs = 0;
-    qint64 m_videoFramesIn = 0;       // pictures accepted (next frame number)
-    qint64 m_videoLimitFrames = 0;    // 0: no limit
-    qint64 m_audioSamplesIn = 0;      // samples accepted, counted from 0
-    qint64 m_audioLimitSamples = 0;   // 0: no limit
-    qint64 m_audioFramesOut = 0;      // encoder frames sent
+    qint64 m_videoFramesIn = 0;      // pictures accepted (next frame number)
+    qint64 m_videoLimitFrames = 0;   // 0: no limit
+    qint64 m_audioSamplesIn = 0;     // samples accepted, counted from 0
+    qint64 m_audioLimitSamples = 0;  // 0: no limit
+    qint64 m_audioFramesOut = 0;     // encoder frames sent
     bool m_audioStarted = false;
     std::vector<std::vector<float>> m_audioFifo;  // one per channel
     bool m_closed = false;

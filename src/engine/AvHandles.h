@@ -25,8 +25,7 @@ struct PacketFree {
 // context freed together. Writing the trailer is the writer's business.
 struct OutputFree {
     void operator()(AVFormatContext* f) const {
-        if (f->pb && !(f->oformat->flags & AVFMT_NOFILE))
-            avio_closep(&f->pb);
+        if (f->pb && !(f->oformat->flags & AVFMT_NOFILE)) avio_closep(&f->pb);
         avformat_free_context(f);
     }
 };

@@ -21,7 +21,8 @@ namespace kelm {
 // lives; a recording adds one branch to each tee that ends in an appsink and
 // takes it away again while the sources and the preview keep running.
 //
-//   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink (preview)
+//   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
+//   (preview)
 //                                           └ videoscale ! videorate ! I420 WxH@fps ! appsink
 //   audio source ! audioconvert ! audioresample ! tee
 //                                                 └ audioconvert ! audioresample ! S16 ! appsink
@@ -59,7 +60,8 @@ public:
 
     // Adds the recording branches: pictures of `size` (empty: the source's
     // size) at the profile's frame rate, sound at its rate and channel count.
-    EncoderStatus attachRecording(const EncoderProfile& profile, QSize size, SampleSink video, SampleSink audio);
+    EncoderStatus attachRecording(const EncoderProfile& profile, QSize size, SampleSink video,
+                                  SampleSink audio);
     // Drops buffers at the tee pads: nothing more reaches the recording sinks.
     void blockRecording();
     // Unlinks and removes the recording branches (after blockRecording()).
@@ -91,8 +93,8 @@ private:
 
     Post m_post;
     FailureSink m_onFailure;
-    gst::Pipeline m_loop;      // decodes a video file in a loop, if the source is one
-    gst::Pipeline m_pipeline;  // the live graph
+    gst::Pipeline m_loop;              // decodes a video file in a loop, if the source is one
+    gst::Pipeline m_pipeline;          // the live graph
     GstElement* m_videoBin = nullptr;  // borrowed from m_pipeline
     GstElement* m_audioBin = nullptr;
     GstElement* m_videoTee = nullptr;

@@ -12,8 +12,8 @@ namespace {
 // Source elements of a particular kind (v4l2src, imagefreeze, ...) are checked
 // when that kind of source is used.
 constexpr const char* kEssentialElements[] = {
-    "tee",          "queue",      "valve",     "capsfilter",   "appsink",
-    "videoconvert", "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
+    "tee",        "queue",     "valve",        "capsfilter",    "appsink", "videoconvert",
+    "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
 };
 
 class RecordingEngineFactory final : public EncoderFactory {
@@ -31,21 +31,20 @@ public:
             gst::ObjectUnref unref;
             GstElementFactory* factory = gst_element_factory_find(name);
             if (!factory)
-                return fail(status, QStringLiteral("GStreamer element %1 is not installed").arg(QLatin1StringView(name)));
+                return fail(status, QStringLiteral("GStreamer element %1 is not installed")
+                                        .arg(QLatin1StringView(name)));
             unref(factory);
         }
         qRegisterMetaType<kelm::RunState>();
         qRegisterMetaType<kelm::EncoderStatus>();
         qRegisterMetaType<kelm::PreviewFrame>();
-        if (status)
-            *status = EncoderStatus::success();
+        if (status) *status = EncoderStatus::success();
         return std::make_unique<RecordingEngine>(m_options);
     }
 
 private:
     static std::unique_ptr<Encoder> fail(EncoderStatus* status, const QString& why) {
-        if (status)
-            *status = engineStatus(EngineFailure::ElementMissing, why);
+        if (status) *status = engineStatus(EngineFailure::ElementMissing, why);
         return nullptr;
     }
 

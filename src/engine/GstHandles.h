@@ -68,8 +68,7 @@ public:
 
 private:
     void shutDown() {
-        if (m_pipeline)
-            gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+        if (m_pipeline) gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     }
     ElementPtr m_pipeline;
 };
@@ -79,8 +78,7 @@ class RequestPad final {
 public:
     RequestPad() = default;
     RequestPad(GstElement* owner, GstPad* pad) : m_owner(owner), m_pad(pad) {
-        if (m_owner)
-            gst_object_ref(m_owner);
+        if (m_owner) gst_object_ref(m_owner);
     }
     RequestPad(const RequestPad&) = delete;
     RequestPad& operator=(const RequestPad&) = delete;

@@ -2,12 +2,12 @@
 
 #include "EngineError.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace kelm {
 
@@ -22,15 +22,18 @@ EncoderStatus OutputFileLock::acquire(const QString& path) {
     }
     if (fd < 0)
         return engineStatus(EngineFailure::OutputFile,
-                            QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+                            QStringLiteral("cannot open %1: %2")
+                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ::close(fd);
         if (err == EWOULDBLOCK)
-            return engineStatus(EngineFailure::FileInUse,
-                                QStringLiteral("%1 is being recorded by another process").arg(path));
+            return engineStatus(
+                EngineFailure::FileInUse,
+                QStringLiteral("%1 is being recorded by another process").arg(path));
         return engineStatus(EngineFailure::OutputFile,
-                            QStringLiteral("cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
+                            QStringLiteral("cannot lock %1: %2")
+                                .arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
     m_fd = fd;
     m_path = path;
@@ -38,12 +41,10 @@ EncoderStatus OutputFileLock::acquire(const QString& path) {
 }
 
 void OutputFileLock::release(bool removeIfCreatedEmpty) {
-    if (m_fd < 0)
-        return;
+    if (m_fd < 0) return;
     struct stat st {};
     const bool empty = ::fstat(m_fd, &st) == 0 && st.st_size == 0;
-    if (removeIfCreatedEmpty && m_created && empty)
-        ::unlink(m_path.toLocal8Bit().constData());
+    if (removeIfCreatedEmpty && m_created && empty) ::unlink(m_path.toLocal8Bit().constData());
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
     m_fd = -1;

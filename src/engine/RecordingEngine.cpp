@@ -17,8 +17,7 @@ RecordingEngine::RecordingEngine(EngineOptions options, QObject* parent)
 RecordingEngine::~RecordingEngine() {
     // The writer and the pipelines end here, before the QObject goes, so no
     // thread of theirs can post to a dead object.
-    if (m_runState == RunState::Running)
-        endRecording(EndCause::Stopped, EncoderStatus::success());
+    if (m_runState == RunState::Running) endRecording(EndCause::Stopped, EncoderStatus::success());
     m_writer.reset();
     m_graph.reset();
 }
@@ -28,8 +27,7 @@ void RecordingEngine::post(std::function<void()> work) {
 }
 
 void RecordingEngine::setRunState(RunState state) {
-    if (m_runState == state)
-        return;
+    if (m_runState == state) return;
     m_runState = state;
     post([this, state] { Q_EMIT runStateChanged(state); });
 }
@@ -50,21 +48,21 @@ EncoderStatus RecordingEngine::resetSourceGroup() {
 
 EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
     if (!SourceResolver::videoInputWellFormed(input))
-        return engineStatus(EngineFailure::VideoDevice, QStringLiteral("video input \"%1\" has no name").arg(input));
+        return engineStatus(EngineFailure::VideoDevice,
+                            QStringLiteral("video input \"%1\" has no name").arg(input));
     m_videoInput = input;
     // A new source replaces the live one when it is next prepared; a running
     // recording keeps its source to the end.
-    if (m_graph && m_runState != RunState::Running && m_graphVideoInput != input)
-        m_graph.reset();
+    if (m_graph && m_runState != RunState::Running && m_graphVideoInput != input) m_graph.reset();
     return EncoderStatus::success();
 }
 
 EncoderStatus RecordingEngine::setAudioInput(const QString& input) {
     if (!SourceResolver::audioInputWellFormed(input))
-        return engineStatus(EngineFailure::AudioDevice, QStringLiteral("audio input \"%1\" has no name").arg(input));
+        return engineStatus(EngineFailure::AudioDevice,
+                            QStringLiteral("audio input \"%1\" has no name").arg(input));
     m_audioInput = input;
-    if (m_graph && m_runState != RunState::Running && m_graphAudioInput != input)
-        m_graph.reset();
+    if (m_graph && m_runState != RunState::Running && m_graphAudioInput != input) m_graph.reset();
     return EncoderStatus::success();
 }
 
@@ -75,9 +73,9 @@ EncoderStatus RecordingEngine::setProfile(const QString& profileXml) {
 }
 
 EncoderStatus RecordingEngine::prepareToEncode() {
-    if (m_runState == RunState::Running)
-        return EncoderStatus::success();
-    if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput && m_graphAudioInput == m_audioInput)
+    if (m_runState == RunState::Running) return EncoderStatus::success();
+    if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput &&
+        m_graphAudioInput == m_audioInput)
         return EncoderStatus::success();
     return startSources();
 }
@@ -87,24 +85,19 @@ EncoderStatus RecordingEngine::startSources() {
     VideoSourceSpec video;
     AudioSourceSpec audio;
     EncoderStatus status = SourceResolver::resolveAudio(m_audioInput, &audio);
-    if (status.ok())
-        status = SourceResolver::resolveVideo(m_videoInput, &video);
-    if (!status.ok())
-        return status;
+    if (status.ok()) status = SourceResolver::resolveVideo(m_videoInput, &video);
+    if (!status.ok()) return status;
     auto graph = std::make_unique<CaptureGraph>(
         [this](std::function<void()> work) { post(std::move(work)); },
         [this](EncoderStatus failure) { onSourceFailure(failure); },
         [this](PreviewFrame frame) {
             post([this, frame = std::move(frame)] {
-                if (m_graph)
-                    m_graph->previewDelivered();
-                if (m_previewEnabled)
-                    Q_EMIT previewFrame(frame);
+                if (m_graph) m_graph->previewDelivered();
+                if (m_previewEnabled) Q_EMIT previewFrame(frame);
             });
         });
     status = graph->start(video, audio);
-    if (!status.ok())
-        return status;
+    if (!status.ok()) return status;
     graph->setPreviewEnabled(m_previewEnabled);
     m_graph = std::move(graph);
     m_graphVideoInput = m_videoInput;
@@ -113,57 +106,52 @@ EncoderStatus RecordingEngine::startSources() {
 }
 
 EncoderStatus RecordingEngine::start() {
-    if (m_runState == RunState::Running)
-        return EncoderStatus::success();
+    if (m_runState == RunState::Running) return EncoderStatus::success();
 
     EncoderProfile profile;
     EncoderStatus status = EncoderProfile::parse(m_profileText, &profile);
-    if (!status.ok())
-        return status;
+    if (!status.ok()) return status;
     if (!encoderAvailable(profile.videoCodec))
-        return engineStatus(EngineFailure::VideoCodecMissing,
-                            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
+        return engineStatus(
+            EngineFailure::VideoCodecMissing,
+            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
     if (m_outputFileName.trimmed().isEmpty())
-        return engineStatus(EngineFailure::InvalidArgument, QStringLiteral("no output file chosen"));
+        return engineStatus(EngineFailure::InvalidArgument,
+                            QStringLiteral("no output file chosen"));
 
     // Sources started here are stopped again if the recording does not start.
     const bool sourcesWereRunning = m_graph && m_graph->running();
     status = prepareToEncode();
-    if (!status.ok())
-        return status;
+    if (!status.ok()) return status;
     auto undo = [&](const EncoderStatus& failure) {
-        if (m_graph)
-            m_graph->detachRecording();
+        if (m_graph) m_graph->detachRecording();
         m_writer.reset();
         m_outputLock.release(true);
-        if (!sourcesWereRunning)
-            m_graph.reset();
+        if (!sourcesWereRunning) m_graph.reset();
         return failure;
     };
 
     status = m_outputLock.acquire(m_outputFileName);
-    if (!status.ok())
-        return undo(status);
+    if (!status.ok()) return undo(status);
 
     QSize size(profile.width, profile.height);
     if (profile.sourceSize()) {
         size = m_graph->waitForVideoSize(kSourceSizeTimeoutMs);
         if (size.isEmpty())
-            return undo(engineStatus(EngineFailure::VideoDevice, QStringLiteral("the video source has no picture")));
+            return undo(engineStatus(EngineFailure::VideoDevice,
+                                     QStringLiteral("the video source has no picture")));
     }
     auto writer = std::make_unique<AsfWriter>();
     status = writer->open(m_outputFileName, profile, size.width(), size.height(), m_durationLimitMs,
                           [this](const QString& name) { return encoderAvailable(name); });
-    if (!status.ok())
-        return undo(status);
+    if (!status.ok()) return undo(status);
     m_writer = std::move(writer);
     AsfWriter* target = m_writer.get();
     status = m_graph->attachRecording(
         profile, profile.sourceSize() ? QSize() : size,
         [target](gst::SamplePtr sample, quint64 rt) { target->pushVideo(std::move(sample), rt); },
         [target](gst::SamplePtr sample, quint64 rt) { target->pushAudio(std::move(sample), rt); });
-    if (!status.ok())
-        return undo(status);
+    if (!status.ok()) return undo(status);
 
     const quint64 recording = ++m_recording;
     m_writer->start(m_graph->runningTimeNs(), [this, recording](const EncoderStatus& ended) {
@@ -177,26 +165,22 @@ EncoderStatus RecordingEngine::start() {
 }
 
 void RecordingEngine::stop() {
-    if (m_runState != RunState::Running)
-        return;
+    if (m_runState != RunState::Running) return;
     endRecording(EndCause::Stopped, EncoderStatus::success());
 }
 
 // Ends the recording in the order that keeps the preview alive: buffers are
 // dropped at the tee pads, the writer finishes the file, then the branches go.
 void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure) {
-    if (m_graph)
-        m_graph->blockRecording();
+    if (m_graph) m_graph->blockRecording();
     EncoderStatus status = failure;
     if (m_writer) {
         const EncoderStatus written = m_writer->finish();
-        if (status.ok())
-            status = written;
+        if (status.ok()) status = written;
         m_lastStatistics = m_writer->statistics();
         m_writer.reset();
     }
-    if (m_graph)
-        m_graph->detachRecording();
+    if (m_graph) m_graph->detachRecording();
     m_outputLock.release();
     m_lastEncodingMs = m_encodingClock.isValid() ? m_encodingClock.elapsed() : 0;
     m_encodingClock.invalidate();
@@ -207,8 +191,7 @@ void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure)
 }
 
 void RecordingEngine::onWriterEnded(quint64 recording, const EncoderStatus& status) {
-    if (recording != m_recording || m_runState != RunState::Running)
-        return;
+    if (recording != m_recording || m_runState != RunState::Running) return;
     endRecording(EndCause::WriterEnded, status);
 }
 
@@ -218,8 +201,7 @@ void RecordingEngine::onSourceFailure(const EncoderStatus& status) {
     m_graphAudioInput.clear();
     // Without a recording nothing is reported: the next prepare or start
     // builds the sources again and reports what it finds then.
-    if (m_runState == RunState::Running)
-        endRecording(EndCause::SourceFailed, status);
+    if (m_runState == RunState::Running) endRecording(EndCause::SourceFailed, status);
 }
 
 EncoderStatistics RecordingEngine::statistics() const {
@@ -237,8 +219,7 @@ EncoderStatistics RecordingEngine::statistics() const {
 
 void RecordingEngine::setPreviewEnabled(bool enabled) {
     m_previewEnabled = enabled;
-    if (m_graph)
-        m_graph->setPreviewEnabled(enabled);
+    if (m_graph) m_graph->setPreviewEnabled(enabled);
 }
 
 }  // namespace kelm

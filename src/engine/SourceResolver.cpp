@@ -33,8 +33,7 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd >= 0) ::close(m_fd);
     }
     int get() const { return m_fd; }
 
@@ -52,24 +51,22 @@ using HintString = std::unique_ptr<char, StringFree>;
 
 // The node of the V4L2 capture device with this card name, or empty.
 QString findV4l2Device(const QString& cardName) {
-    const QStringList nodes = QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")},
-                                                                    QDir::System | QDir::Files, QDir::Name);
+    const QStringList nodes =
+        QDir(QStringLiteral("/dev"))
+            .entryList({QStringLiteral("video*")}, QDir::System | QDir::Files, QDir::Name);
     for (const QString& node : nodes) {
         const QString path = QStringLiteral("/dev/") + node;
         UniqueFd fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-        if (fd.get() < 0)
-            continue;
+        if (fd.get() < 0) continue;
         v4l2_capability cap{};
-        if (::ioctl(fd.get(), VIDIOC_QUERYCAP, &cap) != 0)
-            continue;
-        const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-        if (!(caps & V4L2_CAP_VIDEO_CAPTURE))
-            continue;
-        const QString card = QString::fromUtf8(reinterpret_cast<const char*>(cap.card),
-                                               static_cast<int>(strnlen(reinterpret_cast<const char*>(cap.card),
-                                                                        sizeof cap.card)));
-        if (card == cardName)
-            return path;
+        if (::ioctl(fd.get(), VIDIOC_QUERYCAP, &cap) != 0) continue;
+        const quint32 caps =
+            (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+        if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) continue;
+        const QString card = QString::fromUtf8(
+            reinterpret_cast<const char*>(cap.card),
+            static_cast<int>(strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card)));
+        if (card == cardName) return path;
     }
     return {};
 }
@@ -78,20 +75,16 @@ QString findV4l2Device(const QString& cardName) {
 // whose description in ALSA's device list matches.
 QString alsaPcmName(const QString& name) {
     void** raw = nullptr;
-    if (snd_device_name_hint(-1, "pcm", &raw) != 0 || !raw)
-        return name;
+    if (snd_device_name_hint(-1, "pcm", &raw) != 0 || !raw) return name;
     std::unique_ptr<void*, HintsFree> hints(raw);
     for (void** hint = raw; *hint; ++hint) {
         HintString pcm(snd_device_name_get_hint(*hint, "NAME"));
         HintString desc(snd_device_name_get_hint(*hint, "DESC"));
         HintString ioid(snd_device_name_get_hint(*hint, "IOID"));
-        if (!pcm || (ioid && std::strcmp(ioid.get(), "Input") != 0))
-            continue;
+        if (!pcm || (ioid && std::strcmp(ioid.get(), "Input") != 0)) continue;
         const QString pcmName = QString::fromUtf8(pcm.get());
-        if (pcmName == name)
-            return pcmName;
-        if (!desc)
-            continue;
+        if (pcmName == name) return pcmName;
+        if (!desc) continue;
         const QString description = QString::fromUtf8(desc.get());
         if (description == name || description.section(QLatin1Char('\n'), 0, 0) == name ||
             QString(description).replace(QLatin1Char('\n'), QLatin1Char(' ')) == name)
@@ -102,7 +95,8 @@ QString alsaPcmName(const QString& name) {
 
 bool canCapture(const QString& pcmName, QString* why) {
     snd_pcm_t* pcm = nullptr;
-    const int rc = snd_pcm_open(&pcm, pcmName.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+    const int rc = snd_pcm_open(&pcm, pcmName.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE,
+                                SND_PCM_NONBLOCK);
     if (rc < 0) {
         *why = QString::fromLocal8Bit(snd_strerror(rc));
         return false;
@@ -114,14 +108,12 @@ bool canCapture(const QString& pcmName, QString* why) {
 }  // namespace
 
 bool SourceResolver::videoInputWellFormed(const QString& input) {
-    if (hasScheme(input, kVideoDeviceScheme))
-        return input.size() > kVideoDeviceScheme.size();
+    if (hasScheme(input, kVideoDeviceScheme)) return input.size() > kVideoDeviceScheme.size();
     return !input.trimmed().isEmpty();
 }
 
 bool SourceResolver::audioInputWellFormed(const QString& input) {
-    if (hasScheme(input, kAudioDeviceScheme))
-        return input.size() > kAudioDeviceScheme.size();
+    if (hasScheme(input, kAudioDeviceScheme)) return input.size() > kAudioDeviceScheme.size();
     return hasScheme(input, kTestScheme);
 }
 
@@ -141,11 +133,13 @@ EncoderStatus SourceResolver::resolveVideo(const QString& input, VideoSourceSpec
     } else {
         const QFileInfo file(input);
         if (input.trimmed().isEmpty() || !file.isFile() || !file.isReadable())
-            return engineStatus(EngineFailure::VideoDevice,
-                                QStringLiteral("video input file \"%1\" cannot be read").arg(input));
+            return engineStatus(
+                EngineFailure::VideoDevice,
+                QStringLiteral("video input file \"%1\" cannot be read").arg(input));
         const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
-        spec.kind = type.name().startsWith(QLatin1StringView("image/")) ? VideoSourceSpec::Kind::Picture
-                                                                        : VideoSourceSpec::Kind::VideoFile;
+        spec.kind = type.name().startsWith(QLatin1StringView("image/"))
+                        ? VideoSourceSpec::Kind::Picture
+                        : VideoSourceSpec::Kind::VideoFile;
         spec.location = file.absoluteFilePath();
     }
     *out = spec;
@@ -163,8 +157,9 @@ EncoderStatus SourceResolver::resolveAudio(const QString& input, AudioSourceSpec
         spec.location = alsaPcmName(name);
         QString why;
         if (!canCapture(spec.location, &why))
-            return engineStatus(EngineFailure::AudioDevice,
-                                QStringLiteral("sound card \"%1\" cannot capture: %2").arg(name, why));
+            return engineStatus(
+                EngineFailure::AudioDevice,
+                QStringLiteral("sound card \"%1\" cannot capture: %2").arg(name, why));
         spec.kind = AudioSourceSpec::Kind::CaptureDevice;
     } else {
         return engineStatus(EngineFailure::AudioDevice,

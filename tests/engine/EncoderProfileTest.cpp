@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 namespace kelm {
 namespace {
 
@@ -38,8 +41,10 @@ TEST(EncoderProfileText, BothTextsBreakLinesWithCrLfOnly) {
 }
 
 TEST(EncoderProfileText, TextsStayTheSameOnEveryCall) {
-    EXPECT_EQ(EncoderProfile::builtInText(BuiltInProfile::Tv), EncoderProfile::builtInText(BuiltInProfile::Tv));
-    EXPECT_NE(EncoderProfile::builtInText(BuiltInProfile::Tv), EncoderProfile::builtInText(BuiltInProfile::Radio));
+    EXPECT_EQ(EncoderProfile::builtInText(BuiltInProfile::Tv),
+              EncoderProfile::builtInText(BuiltInProfile::Tv));
+    EXPECT_NE(EncoderProfile::builtInText(BuiltInProfile::Tv),
+              EncoderProfile::builtInText(BuiltInProfile::Radio));
 }
 
 TEST(EncoderProfileText, PictureFileSourceSelectsTheRadioProfileOnlyOnAnExactMatch) {
@@ -82,7 +87,8 @@ TEST(EncoderProfileParse, RadioProfileAsksForOneFramePerSecondAtTheSourceSize) {
 }
 
 TEST(EncoderProfileParse, NtscFrameTimeKeepsAFractionTheEncoderTakes) {
-    const EncoderProfile p = parsed(tvWith("avgtimeperframe=\"400000\"", "avgtimeperframe=\"333667\""));
+    const EncoderProfile p =
+        parsed(tvWith("avgtimeperframe=\"400000\"", "avgtimeperframe=\"333667\""));
     EXPECT_LE(p.frameRateNum, 65535);
     EXPECT_LE(p.frameRateDen, 65535);
     EXPECT_NEAR(double(p.frameRateNum) / p.frameRateDen, 1e7 / 333667, 1e-6);
@@ -90,7 +96,9 @@ TEST(EncoderProfileParse, NtscFrameTimeKeepsAFractionTheEncoderTakes) {
 }
 
 TEST(EncoderProfileParse, OlderWindowsMediaVideoSubtypesAreWrittenAsWmv2) {
-    const EncoderProfile p = parsed(tvWith("{33564D57-", "{31564D57-").replace(QStringLiteral("\"WMV3\""), QStringLiteral("\"WMV1\"")));
+    const EncoderProfile p =
+        parsed(tvWith("{33564D57-", "{31564D57-")
+                   .replace(QStringLiteral("\"WMV3\""), QStringLiteral("\"WMV1\"")));
     EXPECT_EQ(p.videoCodec, QStringLiteral("wmv2"));
 }
 
@@ -110,14 +118,16 @@ TEST_P(EncoderProfileRefusal, IsRefusedWithTheProfileNumber) {
     const EncoderStatus status = EncoderProfile::parse(text, &untouched);
     EXPECT_EQ(status.code, EncoderErrorCode::ProfileRefused) << row.what;
     EXPECT_FALSE(status.description.isEmpty());
-    EXPECT_EQ(untouched.name, QStringLiteral("untouched")) << "a refused profile must not be half-written";
+    EXPECT_EQ(untouched.name, QStringLiteral("untouched"))
+        << "a refused profile must not be half-written";
 }
 
 const Refusal kRefusals[] = {
     {"empty text", nullptr, ""},
     {"not XML", nullptr, "Video 512 K - Audio 64 K"},
     {"another root element", nullptr, "<streamconfig majortype=\"x\"/>"},
-    {"truncated in the video stream", "      </wmmediatype>\r\n   </streamconfig>\r\n</profile>", ""},
+    {"truncated in the video stream", "      </wmmediatype>\r\n   </streamconfig>\r\n</profile>",
+     ""},
     {"unclosed attribute", "quality=\"60\"/>", "quality=\"60/>"},
     {"audio stream missing", "majortype=\"{73647561-", "majortype=\"{00000000-"},
     {"video stream twice", "majortype=\"{73647561-", "majortype=\"{73646976-"},
@@ -140,7 +150,16 @@ const Refusal kRefusals[] = {
     {"audio bit rate far too high", "bitrate=\"64032\"", "bitrate=\"6403200\""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, EncoderProfileRefusal, ::testing::ValuesIn(kRefusals));
+// Rows are named after what they break: "six_channels", "odd_width", ...
+std::string rowName(const ::testing::TestParamInfo<Refusal>& info) {
+    std::string name = info.param.what;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EncoderProfileRefusal, ::testing::ValuesIn(kRefusals), rowName);
 
 }  // namespace
 }  // namespace kelm

@@ -39,8 +39,10 @@ protected:
         auto encoder = createEngineFactory(std::move(options))->create(&status);
         EXPECT_TRUE(status.ok()) << status.description.toStdString();
         if (encoder) {
-            QObject::connect(encoder.get(), &Encoder::runStateChanged, [this](RunState s) { m_states.push_back(s); });
-            QObject::connect(encoder.get(), &Encoder::errorOccurred, [this](const EncoderStatus&) { ++m_errors; });
+            QObject::connect(encoder.get(), &Encoder::runStateChanged,
+                             [this](RunState s) { m_states.push_back(s); });
+            QObject::connect(encoder.get(), &Encoder::errorOccurred,
+                             [this](const EncoderStatus&) { ++m_errors; });
         }
         return encoder;
     }
@@ -63,7 +65,8 @@ protected:
         EXPECT_EQ(m_errors, 0) << "a refused start is reported by its return value only";
         EXPECT_TRUE(waitFor([&] { return test::threadCount() <= m_threadsBefore; }, 3000))
             << test::threadCount() << " threads, " << m_threadsBefore << " before";
-        EXPECT_EQ(test::openFdCount(), m_fdsBefore) << test::openFds().join(QStringLiteral("\n")).toStdString() << "\nbefore:\n"
+        EXPECT_EQ(test::openFdCount(), m_fdsBefore)
+            << test::openFds().join(QStringLiteral("\n")).toStdString() << "\nbefore:\n"
             << m_fdsListBefore.join(QStringLiteral("\n")).toStdString();
     }
 
@@ -88,14 +91,17 @@ TEST_F(EngineFailure, BrokenProfileXmlIsRefusedAtStartNotWhenSet) {
 
 TEST_F(EngineFailure, ProfileAskingForAnOddPictureSizeIsRefused) {
     auto encoder = tvEncoder(QStringLiteral("a.wmv"));
-    encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv).replace(QStringLiteral("\"384\""), QStringLiteral("\"383\"")));
+    encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv)
+                            .replace(QStringLiteral("\"384\""), QStringLiteral("\"383\"")));
     EXPECT_EQ(encoder->start().code, EncoderErrorCode::ProfileRefused);
     expectNothingLeft(*encoder);
 }
 
 TEST_F(EngineFailure, MissingVideoEncoderIsReportedAsVideoCodecMissing) {
     EngineOptions withoutWmv2;
-    withoutWmv2.encoderAvailable = [](const QString& name) { return name != QStringLiteral("wmv2"); };
+    withoutWmv2.encoderAvailable = [](const QString& name) {
+        return name != QStringLiteral("wmv2");
+    };
     auto encoder = tvEncoder(QStringLiteral("a.wmv"), withoutWmv2);
     const EncoderStatus status = encoder->start();
     EXPECT_EQ(status.code, EncoderErrorCode::VideoCodecMissing);
@@ -106,7 +112,9 @@ TEST_F(EngineFailure, MissingVideoEncoderIsReportedAsVideoCodecMissing) {
 
 TEST_F(EngineFailure, MissingAudioEncoderIsACodecFailure) {
     EngineOptions withoutWma;
-    withoutWma.encoderAvailable = [](const QString& name) { return name != QStringLiteral("wmav2"); };
+    withoutWma.encoderAvailable = [](const QString& name) {
+        return name != QStringLiteral("wmav2");
+    };
     auto encoder = tvEncoder(QStringLiteral("a.wmv"), withoutWma);
     EXPECT_EQ(encoder->start().code, EncoderErrorCode::Codec);
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("a.wmv"))));
@@ -125,7 +133,8 @@ TEST_F(EngineFailure, SoundCardThatDoesNotExistIsASoundCardFailure) {
 
 TEST_F(EngineFailure, AudioInputWithoutANameIsRefusedWhenSet) {
     auto encoder = makeEncoder();
-    EXPECT_EQ(encoder->setAudioInput(QStringLiteral("Device://")).code, EncoderErrorCode::SoundCard);
+    EXPECT_EQ(encoder->setAudioInput(QStringLiteral("Device://")).code,
+              EncoderErrorCode::SoundCard);
     EXPECT_EQ(encoder->setAudioInput(QString()).code, EncoderErrorCode::SoundCard);
     EXPECT_EQ(encoder->audioInput(), QString());
 }
@@ -193,7 +202,8 @@ TEST_F(EngineFailure, SecondRecorderOfTheSameFileGetsFileInUse) {
     first->stop();
     second->stop();
     EXPECT_GE(test::decodedVideoFrames(m_dir.filePath(QStringLiteral("same.wmv"))), 25);
-    EXPECT_GE(test::decodedVideoFrames(m_dir.filePath(QStringLiteral("same.wmv.FIGYELEM.wmv"))), 20);
+    EXPECT_GE(test::decodedVideoFrames(m_dir.filePath(QStringLiteral("same.wmv.FIGYELEM.wmv"))),
+              20);
 
     // Once the first has stopped, the name is free again.
     first->setOutputFileName(m_dir.filePath(QStringLiteral("same.wmv")));

@@ -29,7 +29,8 @@ protected:
             ++m_frames;
             m_lastFrame = f;
         });
-        QObject::connect(m_encoder.get(), &Encoder::runStateChanged, [this](RunState s) { m_states.push_back(s); });
+        QObject::connect(m_encoder.get(), &Encoder::runStateChanged,
+                         [this](RunState s) { m_states.push_back(s); });
     }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -76,8 +77,8 @@ TEST_F(EngineLifecycle, PreviewRunsBeforeDuringAndAfterARecording) {
         EXPECT_LE(frames, 28) << name;
     }
     ASSERT_TRUE(waitFor([&] { return m_states.size() >= 4; }, 2000));
-    EXPECT_EQ(m_states, (std::vector<RunState>{RunState::Running, RunState::Stopped, RunState::Running,
-                                               RunState::Stopped}));
+    EXPECT_EQ(m_states, (std::vector<RunState>{RunState::Running, RunState::Stopped,
+                                               RunState::Running, RunState::Stopped}));
 }
 
 TEST_F(EngineLifecycle, NoPreviewFramesWhileThePreviewIsOff) {
@@ -107,7 +108,8 @@ TEST_F(EngineLifecycle, StatisticsGrowWhileRecordingAndStayAfterTheStop) {
     EXPECT_EQ(after.archiveBytes, QFile(path(QStringLiteral("stats.wmv"))).size());
     EXPECT_GE(after.archiveDurationMs, during.archiveDurationMs);
     spin(300);
-    EXPECT_EQ(m_encoder->statistics().encodingTimeMs, after.encodingTimeMs) << "the clock stops with the recording";
+    EXPECT_EQ(m_encoder->statistics().encodingTimeMs, after.encodingTimeMs)
+        << "the clock stops with the recording";
 }
 
 TEST_F(EngineLifecycle, ResettingTheSourceGroupEndsTheRecordingWithAUsableFile) {
@@ -137,13 +139,11 @@ TEST_F(EngineLifecycle, HundredStartStopCyclesKeepDescriptorsThreadsAndMemoryFla
         spin(20);
         m_encoder->stop();
     };
-    for (int i = 0; i < 10; ++i)
-        cycle(i);
+    for (int i = 0; i < 10; ++i) cycle(i);
     const int fds = test::openFdCount();
     const int threads = test::threadCount();
     const qint64 rssKb = test::residentKb();
-    for (int i = 10; i < 100; ++i)
-        cycle(i);
+    for (int i = 10; i < 100; ++i) cycle(i);
     EXPECT_EQ(test::openFdCount(), fds);
     EXPECT_TRUE(waitFor([&] { return test::threadCount() <= threads; }, 3000))
         << test::threadCount() << " threads, " << threads << " after the first ten";

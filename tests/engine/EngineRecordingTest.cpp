@@ -5,8 +5,8 @@
 #include "encoder/EncoderProfile.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,7 +38,8 @@ protected:
         const EncoderStatus status = m_encoder->start();
         ASSERT_TRUE(status.ok()) << status.description.toStdString();
         ASSERT_EQ(m_encoder->runState(), RunState::Running);
-        ASSERT_TRUE(waitFor([&] { return m_encoder->runState() == RunState::Stopped; }, limitMs + 10000))
+        ASSERT_TRUE(
+            waitFor([&] { return m_encoder->runState() == RunState::Stopped; }, limitMs + 10000))
             << "the recording did not end by itself";
     }
 
@@ -74,7 +75,8 @@ TEST_F(EngineRecording, TvProfileFiveSecondsEndsByItselfAtTheLimit) {
     EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
 
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("tv.wmv"))), 125);
-    const auto discovered = test::runTool(QStringLiteral("gst-discoverer-1.0"), {path(QStringLiteral("tv.wmv"))});
+    const auto discovered =
+        test::runTool(QStringLiteral("gst-discoverer-1.0"), {path(QStringLiteral("tv.wmv"))});
     EXPECT_EQ(discovered.exitCode, 0) << discovered.out.toStdString();
     EXPECT_TRUE(discovered.out.contains("Duration: 0:00:05.0")) << discovered.out.toStdString();
 
@@ -85,11 +87,12 @@ TEST_F(EngineRecording, TvProfileFiveSecondsEndsByItselfAtTheLimit) {
 
 // A picture of the given size made by ffmpeg's test source.
 QString makePicture(const QString& path, int width, int height) {
-    const auto made = test::runTool(QStringLiteral("ffmpeg"),
-                                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                     QStringLiteral("testsrc=size=%1x%2").arg(width).arg(height),
-                                     QStringLiteral("-frames:v"), QStringLiteral("1"), path});
+    const auto made =
+        test::runTool(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                       QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                       QStringLiteral("testsrc=size=%1x%2").arg(width).arg(height),
+                       QStringLiteral("-frames:v"), QStringLiteral("1"), path});
     EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
     return path;
 }
@@ -111,7 +114,11 @@ TEST_F(EngineRecording, RadioProfileWithAPictureRecordsOneFramePerSecondAtThePic
     const QJsonObject audio = streamOf(probed, QStringLiteral("audio"));
     EXPECT_EQ(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
     EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
-    EXPECT_NEAR(probed.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble(),
+    EXPECT_NEAR(probed.value(QStringLiteral("format"))
+                    .toObject()
+                    .value(QStringLiteral("duration"))
+                    .toString()
+                    .toDouble(),
                 4.0, 0.05);
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("radio.wmv"))), 4);
 }
@@ -123,18 +130,20 @@ TEST_F(EngineRecording, PictureOfOddSizeLosesItsLastColumnAndRow) {
     m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Radio));
     m_encoder->setOutputFileName(path(QStringLiteral("odd.wmv")));
     recordTimed(2000);
-    const QJsonObject video = streamOf(probe(path(QStringLiteral("odd.wmv"))), QStringLiteral("video"));
+    const QJsonObject video =
+        streamOf(probe(path(QStringLiteral("odd.wmv"))), QStringLiteral("video"));
     EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 200);
     EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 150);
 }
 
 TEST_F(EngineRecording, VideoFileShorterThanTheRecordingPlaysInALoop) {
     const QString clip = path(QStringLiteral("clip.avi"));
-    const auto made = test::runTool(QStringLiteral("ffmpeg"),
-                                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                                     QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                     QStringLiteral("testsrc=size=352x288:rate=25:duration=1"),
-                                     QStringLiteral("-c:v"), QStringLiteral("mjpeg"), clip});
+    const auto made =
+        test::runTool(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                       QStringLiteral("lavfi"), QStringLiteral("-i"),
+                       QStringLiteral("testsrc=size=352x288:rate=25:duration=1"),
+                       QStringLiteral("-c:v"), QStringLiteral("mjpeg"), clip});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     m_encoder->setVideoInput(clip);
     m_encoder->setAudioInput(QStringLiteral("TEST://"));
@@ -152,7 +161,8 @@ TEST_F(EngineRecording, DefaultVideoFileOfTheProgramFolderRecordsAsARadioPicture
     m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Radio));
     m_encoder->setOutputFileName(path(QStringLiteral("card.wmv")));
     recordTimed(2000);
-    const QJsonObject video = streamOf(probe(path(QStringLiteral("card.wmv"))), QStringLiteral("video"));
+    const QJsonObject video =
+        streamOf(probe(path(QStringLiteral("card.wmv"))), QStringLiteral("video"));
     EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 384);
     EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 288);
     EXPECT_EQ(video.value(QStringLiteral("nb_read_frames")).toString().toInt(), 2);
@@ -160,7 +170,8 @@ TEST_F(EngineRecording, DefaultVideoFileOfTheProgramFolderRecordsAsARadioPicture
 
 TEST_F(EngineRecording, SoundCardCaptureThroughAlsaDefault) {
     m_encoder->setVideoInput(QStringLiteral("TEST://"));
-    if (!m_encoder->setAudioInput(QStringLiteral("Device://default")).ok() || !m_encoder->prepareToEncode().ok())
+    if (!m_encoder->setAudioInput(QStringLiteral("Device://default")).ok() ||
+        !m_encoder->prepareToEncode().ok())
         GTEST_SKIP() << "no ALSA capture device here (start scripts/sound-server.sh)";
     m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
     m_encoder->setOutputFileName(path(QStringLiteral("alsa.wmv")));

@@ -17,8 +17,7 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
+        if (timer.elapsed() > timeoutMs) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(5);
     }
@@ -33,8 +32,7 @@ ToolResult runTool(const QString& program, const QStringList& args, int timeoutM
     QProcess p;
     p.start(program, args);
     ToolResult r;
-    if (!p.waitForStarted(10000))
-        return r;
+    if (!p.waitForStarted(10000)) return r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
@@ -47,12 +45,12 @@ ToolResult runTool(const QString& program, const QStringList& args, int timeoutM
 }
 
 QJsonObject probe(const QString& path) {
-    const ToolResult r = runTool(QStringLiteral("ffprobe"),
-                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-                                  QStringLiteral("-show_format"), QStringLiteral("-show_streams"),
-                                  QStringLiteral("-of"), QStringLiteral("json"), path});
-    if (r.exitCode != 0)
-        return {};
+    const ToolResult r =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                 QStringLiteral("-show_format"), QStringLiteral("-show_streams"),
+                 QStringLiteral("-of"), QStringLiteral("json"), path});
+    if (r.exitCode != 0) return {};
     return QJsonDocument::fromJson(r.out).object();
 }
 
@@ -64,12 +62,12 @@ QJsonObject streamOf(const QJsonObject& probed, const QString& type) {
 }
 
 int decodedVideoFrames(const QString& path) {
-    const ToolResult r = runTool(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-i"), path,
-                                  QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-f"),
-                                  QStringLiteral("null"), QStringLiteral("-")});
-    if (r.exitCode != 0)
-        return -1;
+    const ToolResult r =
+        runTool(QStringLiteral("ffmpeg"),
+                {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-i"),
+                 path, QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-f"),
+                 QStringLiteral("null"), QStringLiteral("-")});
+    if (r.exitCode != 0) return -1;
     // The last progress line carries the total: "frame=  125 fps=..."
     const QRegularExpression frames(QStringLiteral("frame=\\s*(\\d+)"));
     int last = -1;
@@ -79,25 +77,29 @@ int decodedVideoFrames(const QString& path) {
 }
 
 int openFdCount() {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
+                                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                                .size());
 }
 
 QStringList openFds() {
     QStringList out;
     const QDir dir(QStringLiteral("/proc/self/fd"));
-    for (const QFileInfo& fd : dir.entryInfoList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
+    for (const QFileInfo& fd :
+         dir.entryInfoList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
         out << fd.fileName() + QStringLiteral(" -> ") + fd.symLinkTarget();
     return out;
 }
 
 int threadCount() {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size());
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
+                                .entryList(QDir::NoDotAndDotDot | QDir::Dirs)
+                                .size());
 }
 
 qint64 residentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
+    if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();

@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
     }
     kelm::EncoderStatus status;
     auto encoder = kelm::createEngineFactory()->create(&status);
-    if (!encoder)
-        return 1;
+    if (!encoder) return 1;
     encoder->setVideoInput(QStringLiteral("TEST://ball"));
     encoder->setAudioInput(QStringLiteral("TEST://"));
     encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));

@@ -40,33 +40,39 @@ TEST_F(WmIndexer, CopyOfARunningRecordingGetsAnIndexAndKeepsItsPictures) {
     encoder->setOutputFileName(path(QStringLiteral("running.wmv")));
     ASSERT_TRUE(encoder->start().ok());
     test::spin(3000);
-    ASSERT_TRUE(QFile::copy(path(QStringLiteral("running.wmv")), path(QStringLiteral("preview-running.wmv"))));
+    ASSERT_TRUE(QFile::copy(path(QStringLiteral("running.wmv")),
+                            path(QStringLiteral("preview-running.wmv"))));
     encoder->stop();
-    ASSERT_FALSE(hasIndex(path(QStringLiteral("preview-running.wmv")))) << "a running recording has no index yet";
+    ASSERT_FALSE(hasIndex(path(QStringLiteral("preview-running.wmv"))))
+        << "a running recording has no index yet";
 
-    const auto run = test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("preview-running.wmv")),
-                                              QStringLiteral("-o"), path(QStringLiteral("preview-running-idx.wmv"))});
+    const auto run = test::runTool(
+        kIndexer, {QStringLiteral("-i"), path(QStringLiteral("preview-running.wmv")),
+                   QStringLiteral("-o"), path(QStringLiteral("preview-running-idx.wmv"))});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(hasIndex(path(QStringLiteral("preview-running-idx.wmv"))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("preview-running-idx.wmv.part"))));
-    const QJsonObject video = test::streamOf(test::probe(path(QStringLiteral("preview-running-idx.wmv"))),
-                                             QStringLiteral("video"));
+    const QJsonObject video = test::streamOf(
+        test::probe(path(QStringLiteral("preview-running-idx.wmv"))), QStringLiteral("video"));
     EXPECT_EQ(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmv2"));
     // The copy holds what was flushed when it was taken: nearly three seconds.
     EXPECT_GE(test::decodedVideoFrames(path(QStringLiteral("preview-running-idx.wmv"))), 60);
 }
 
 TEST_F(WmIndexer, InputThatCannotBeReadFailsWithoutAnOutput) {
-    const auto run = test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("missing.wmv")),
-                                              QStringLiteral("-o"), path(QStringLiteral("out.wmv"))});
+    const auto run =
+        test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("missing.wmv")),
+                                 QStringLiteral("-o"), path(QStringLiteral("out.wmv"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("missing.wmv"));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.wmv"))));
 }
 
 TEST_F(WmIndexer, CommandLineWithoutBothFilesIsRefused) {
-    EXPECT_EQ(test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("a.wmv"))}).exitCode, 2);
-    EXPECT_EQ(test::runTool(kIndexer, {QStringLiteral("-o"), path(QStringLiteral("a.wmv"))}).exitCode, 2);
+    EXPECT_EQ(
+        test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("a.wmv"))}).exitCode, 2);
+    EXPECT_EQ(
+        test::runTool(kIndexer, {QStringLiteral("-o"), path(QStringLiteral("a.wmv"))}).exitCode, 2);
     EXPECT_EQ(test::runTool(kIndexer, {}).exitCode, 2);
 }
 

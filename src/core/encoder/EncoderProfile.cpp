@@ -13,7 +13,8 @@ namespace {
 const char kProfile101[] =
     "<profile version=\"589824\"\r\n"
     "         storageformat=\"1\"\r\n"
-    "         name=\"Adaptív átviteli sebességű hang (CBR) / Adaptív átviteli sebességű videó (CBR)\"\r\n"
+    "         name=\"Adaptív átviteli sebességű hang (CBR) / Adaptív átviteli sebességű videó "
+    "(CBR)\"\r\n"
     "         description=\"\">\r\n"
     "   <streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\"\r\n"
     "                 streamnumber=\"1\"\r\n"
@@ -182,7 +183,8 @@ bool readInt(const QXmlStreamAttributes& a, const char* name, qint64* out, QStri
     bool ok = false;
     const qint64 v = text.trimmed().toLongLong(&ok);
     if (!ok) {
-        *error = QStringLiteral("attribute %1 is missing or not a number").arg(QLatin1StringView(name));
+        *error =
+            QStringLiteral("attribute %1 is missing or not a number").arg(QLatin1StringView(name));
         return false;
     }
     *out = v;
@@ -196,22 +198,19 @@ std::pair<int, int> closestFraction(qint64 num, qint64 den, qint64 limit) {
     const qint64 g = std::gcd(num, den);
     num /= g;
     den /= g;
-    if (num <= limit && den <= limit)
-        return {static_cast<int>(num), static_cast<int>(den)};
+    if (num <= limit && den <= limit) return {static_cast<int>(num), static_cast<int>(den)};
     qint64 p0 = 0, q0 = 1, p1 = 1, q1 = 0;  // convergents
     qint64 n = num, d = den;
     while (d != 0) {
         const qint64 a = n / d;
         const qint64 p2 = a * p1 + p0, q2 = a * q1 + q0;
-        if (p2 > limit || q2 > limit)
-            break;
+        if (p2 > limit || q2 > limit) break;
         p0 = p1, q0 = q1, p1 = p2, q1 = q2;
         const qint64 r = n - a * d;
         n = d;
         d = r;
     }
-    if (q1 == 0)
-        return {static_cast<int>(limit), 1};
+    if (q1 == 0) return {static_cast<int>(limit), 1};
     return {static_cast<int>(p1), static_cast<int>(q1)};
 }
 
@@ -223,8 +222,7 @@ struct StreamSeen {
 }  // namespace
 
 int EncoderProfile::keyFrameSpacingFrames() const {
-    if (frameRateNum <= 0 || frameRateDen <= 0)
-        return 1;
+    if (frameRateNum <= 0 || frameRateDen <= 0) return 1;
     const qint64 frames = keyFrameSpacingMs * frameRateNum / (1000LL * frameRateDen);
     return static_cast<int>(std::clamp<qint64>(frames, 1, 100000));
 }
@@ -258,34 +256,28 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
             current = Stream::None;
             continue;
         }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
+        if (token != QXmlStreamReader::StartElement) continue;
         const QStringView name = reader.name();
         const QXmlStreamAttributes a = reader.attributes();
         qint64 v = 0;
 
         if (name == QLatin1StringView("profile")) {
-            if (profileSeen)
-                return refused(QStringLiteral("more than one profile element"));
+            if (profileSeen) return refused(QStringLiteral("more than one profile element"));
             profileSeen = true;
             p.name = a.value(QLatin1StringView("name")).toString();
         } else if (!profileSeen) {
             return refused(QStringLiteral("the root element is not a profile"));
         } else if (name == QLatin1StringView("streamconfig")) {
-            if (current != Stream::None)
-                return refused(QStringLiteral("nested streamconfig"));
+            if (current != Stream::None) return refused(QStringLiteral("nested streamconfig"));
             const QStringView major = a.value(QLatin1StringView("majortype"));
-            if (!readInt(a, "bitrate", &streamBitrate, &error))
-                return refused(error);
+            if (!readInt(a, "bitrate", &streamBitrate, &error)) return refused(error);
             if (major.compare(kAudioMajorType, Qt::CaseInsensitive) == 0) {
-                if (seen.audio)
-                    return refused(QStringLiteral("more than one audio stream"));
+                if (seen.audio) return refused(QStringLiteral("more than one audio stream"));
                 seen.audio = true;
                 current = Stream::Audio;
                 p.audioBitrate = streamBitrate;
             } else if (major.compare(kVideoMajorType, Qt::CaseInsensitive) == 0) {
-                if (seen.video)
-                    return refused(QStringLiteral("more than one video stream"));
+                if (seen.video) return refused(QStringLiteral("more than one video stream"));
                 seen.video = true;
                 current = Stream::Video;
                 p.videoBitrate = streamBitrate;
@@ -296,7 +288,8 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
             if (current != Stream::Audio)
                 return refused(QStringLiteral("waveformatex outside the audio stream"));
             qint64 tag = 0, channels = 0, rate = 0, bits = 0;
-            if (!readInt(a, "wFormatTag", &tag, &error) || !readInt(a, "nChannels", &channels, &error) ||
+            if (!readInt(a, "wFormatTag", &tag, &error) ||
+                !readInt(a, "nChannels", &channels, &error) ||
                 !readInt(a, "nSamplesPerSec", &rate, &error) ||
                 !readInt(a, "wBitsPerSample", &bits, &error))
                 return refused(error);
@@ -313,14 +306,11 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
         } else if (name == QLatin1StringView("videomediaprops")) {
             if (current != Stream::Video)
                 return refused(QStringLiteral("videomediaprops outside the video stream"));
-            if (!readInt(a, "maxkeyframespacing", &v, &error))
-                return refused(error);
-            if (v <= 0)
-                return refused(QStringLiteral("key-frame spacing must be positive"));
+            if (!readInt(a, "maxkeyframespacing", &v, &error)) return refused(error);
+            if (v <= 0) return refused(QStringLiteral("key-frame spacing must be positive"));
             p.keyFrameSpacingMs = v / 10000;  // 100 ns units
             qint64 quality = 0;
-            if (readInt(a, "quality", &quality, &error))
-                p.quality = static_cast<int>(quality);
+            if (readInt(a, "quality", &quality, &error)) p.quality = static_cast<int>(quality);
         } else if (name == QLatin1StringView("wmmediatype")) {
             if (current == Stream::Video &&
                 !isWindowsMediaVideo(a.value(QLatin1StringView("subtype")).toString(), QString()))
@@ -338,11 +328,11 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
             if (current != Stream::Video)
                 return refused(QStringLiteral("videoinfoheader outside the video stream"));
             qint64 perFrame = 0;
-            if (!readInt(a, "avgtimeperframe", &perFrame, &error))
-                return refused(error);
+            if (!readInt(a, "avgtimeperframe", &perFrame, &error)) return refused(error);
             // One frame per second at most ten minutes, at most 60 frames per second.
             if (perFrame < 166666 || perFrame > 6000000000LL)
-                return refused(QStringLiteral("frame time %1 (100 ns) cannot be encoded").arg(perFrame));
+                return refused(
+                    QStringLiteral("frame time %1 (100 ns) cannot be encoded").arg(perFrame));
             // frames per second = 10^7 / perFrame, kept as a reduced fraction.
             const auto [num, den] = closestFraction(10000000, perFrame, 65535);
             p.frameRateNum = num;
@@ -357,14 +347,15 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
             if (!readInt(a, "biwidth", &w, &error) || !readInt(a, "biheight", &h, &error))
                 return refused(error);
             const QString compression = a.value(QLatin1StringView("bicompression")).toString();
-            if (!isWindowsMediaVideo(QStringLiteral("{33564D57-0000-0010-8000-00AA00389B71}"), compression))
+            if (!isWindowsMediaVideo(QStringLiteral("{33564D57-0000-0010-8000-00AA00389B71}"),
+                                     compression))
                 return refused(QStringLiteral("video compression ") + compression +
                                QStringLiteral(" cannot be encoded"));
-            if (h < 0)
-                h = -h;  // a top-down bitmap; the size is what counts
+            if (h < 0) h = -h;  // a top-down bitmap; the size is what counts
             const bool source = (w == 0 && h == 0);
             if (!source && (w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 || h % 2))
-                return refused(QStringLiteral("picture size %1x%2 cannot be encoded").arg(w).arg(h));
+                return refused(
+                    QStringLiteral("picture size %1x%2 cannot be encoded").arg(w).arg(h));
             p.width = static_cast<int>(w);
             p.height = static_cast<int>(h);
         }
@@ -373,12 +364,10 @@ EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
         return refused(QStringLiteral("XML error at line %1: %2")
                            .arg(reader.lineNumber())
                            .arg(reader.errorString()));
-    if (!profileSeen)
-        return refused(QStringLiteral("no profile element"));
+    if (!profileSeen) return refused(QStringLiteral("no profile element"));
     if (!seen.audio || !seen.video)
         return refused(QStringLiteral("a profile needs one audio and one video stream"));
-    if (p.sampleRate == 0)
-        return refused(QStringLiteral("the audio stream has no waveformatex"));
+    if (p.sampleRate == 0) return refused(QStringLiteral("the audio stream has no waveformatex"));
     if (p.frameRateNum == 0)
         return refused(QStringLiteral("the video stream has no videoinfoheader"));
     if (p.keyFrameSpacingMs == 0)

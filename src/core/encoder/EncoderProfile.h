@@ -21,17 +21,17 @@ struct EncoderProfile {
     // all become WMV2 (the only Windows Media video encoder available here,
     // and one every player opens); Windows Media Audio (format tag 353)
     // becomes WMA2.
-    QString videoCodec;            // libavcodec encoder name, "wmv2"
-    QString audioCodec;            // libavcodec encoder name, "wmav2"
+    QString videoCodec;  // libavcodec encoder name, "wmv2"
+    QString audioCodec;  // libavcodec encoder name, "wmav2"
 
-    QString name;                  // the profile's own name, for the log
-    qint64 audioBitrate = 0;       // bit/s
-    int sampleRate = 0;            // Hz
-    int channels = 0;              // 1 or 2
-    qint64 videoBitrate = 0;       // bit/s
-    int width = 0;                 // 0 x 0: the source's own size
+    QString name;             // the profile's own name, for the log
+    qint64 audioBitrate = 0;  // bit/s
+    int sampleRate = 0;       // Hz
+    int channels = 0;         // 1 or 2
+    qint64 videoBitrate = 0;  // bit/s
+    int width = 0;            // 0 x 0: the source's own size
     int height = 0;
-    int frameRateNum = 0;          // frames per second as a fraction
+    int frameRateNum = 0;  // frames per second as a fraction
     int frameRateDen = 1;
     qint64 keyFrameSpacingMs = 0;  // longest distance between key frames
     int quality = 0;               // 0..100, kept for the log; rate control rules

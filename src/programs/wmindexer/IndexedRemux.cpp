@@ -18,8 +18,7 @@ struct InputClose {
 };
 struct OutputFree {
     void operator()(AVFormatContext* c) const {
-        if (c->pb)
-            avio_closep(&c->pb);
+        if (c->pb) avio_closep(&c->pb);
         avformat_free_context(c);
     }
 };
@@ -34,18 +33,17 @@ std::string avText(int rc) {
 }
 
 bool failWith(std::string* error, const std::string& what, int rc = 0) {
-    if (error)
-        *error = rc ? what + ": " + avText(rc) : what;
+    if (error) *error = rc ? what + ": " + avText(rc) : what;
     return false;
 }
 
 }  // namespace
 
-bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath, std::string* error) {
+bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
+                    std::string* error) {
     AVFormatContext* rawIn = nullptr;
     int rc = avformat_open_input(&rawIn, inputPath.c_str(), nullptr, nullptr);
-    if (rc < 0)
-        return failWith(error, "cannot open " + inputPath, rc);
+    if (rc < 0) return failWith(error, "cannot open " + inputPath, rc);
     std::unique_ptr<AVFormatContext, InputClose> in(rawIn);
     if ((rc = avformat_find_stream_info(in.get(), nullptr)) < 0)
         return failWith(error, "cannot read the streams of " + inputPath, rc);
@@ -70,8 +68,7 @@ bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
         stream->avg_frame_rate = in->streams[i]->avg_frame_rate;
         map[i] = stream->index;
     }
-    if (out->nb_streams == 0)
-        return failWith(error, inputPath + " has no audio or video");
+    if (out->nb_streams == 0) return failWith(error, inputPath + " has no audio or video");
 
     if ((rc = avio_open2(&out->pb, partPath.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr)) < 0)
         return failWith(error, "cannot create " + partPath, rc);
@@ -84,8 +81,7 @@ bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
     long long copied = 0;
     for (;;) {
         rc = av_read_frame(in.get(), packet.get());
-        if (rc < 0)
-            break;  // the end, or the torn end of a killed recording
+        if (rc < 0) break;  // the end, or the torn end of a killed recording
         const int target = map[static_cast<unsigned>(packet->stream_index)];
         // A torn last packet of a killed recording is left out.
         if (target < 0 || packet->pts == AV_NOPTS_VALUE || (packet->flags & AV_PKT_FLAG_CORRUPT)) {

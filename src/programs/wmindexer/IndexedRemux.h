@@ -11,6 +11,7 @@ namespace kelm {
 //
 // The output is written beside its final name and renamed into place only
 // when complete. Returns false with a reason when nothing usable was written.
-bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath, std::string* error);
+bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
+                    std::string* error);
 
 }  // namespace kelm
