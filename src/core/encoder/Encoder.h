@@ -41,6 +41,10 @@ struct PreviewFrame {
 //   video: "DEVICE://<card name>" (V4L2 capture device) or a file path
 //          (a picture frozen into a stream, or a video played in a loop);
 //   audio: "Device://<name>" (ALSA capture device).
+// For tests and benchmarks, the engine also takes "TEST://" on either source,
+// optionally followed by a test pattern or wave name ("TEST://ball",
+// "TEST://silence"): a live 720x576 picture at 25 frames/s, or a live tone.
+// The recorder never produces it.
 class Encoder : public QObject {
     Q_OBJECT
 public:
