@@ -283,8 +283,13 @@ EncoderStatus CaptureGraph::buildVideoSource(const VideoSourceSpec& video, GstEl
             }
             break;
         case Kind::CaptureDevice:
-            status = makeChain(bin, {{"v4l2src", "video-device"}}, &chain);
-            if (status.ok()) g_object_set(chain[0], "device", location.constData(), nullptr);
+            status = makeChain(bin, {{"v4l2src", "video-device"}, {"capsfilter", nullptr}}, &chain);
+            if (status.ok()) {
+                g_object_set(chain[0], "device", location.constData(), nullptr);
+                // Capture cards offer raw pictures; a camera that also offers
+                // JPEG must not pick it, nothing here decodes it.
+                setCaps(chain[1], "video/x-raw");
+            }
             break;
         case Kind::Picture: {
             status = makeChain(bin, {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
@@ -354,6 +359,14 @@ EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstEl
                     gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", location.constData());
             }
             break;
+        case AudioSourceSpec::Kind::SoundServer:
+            if (GstElementFactory* pulse = gst_element_factory_find("pulsesrc")) {
+                gst_object_unref(pulse);
+                status = makeChain(bin, {{"pulsesrc", "audio-device"}}, &chain);
+                if (status.ok()) g_object_set(chain[0], "client-name", "KELM", nullptr);
+                break;
+            }
+            [[fallthrough]];  // without GStreamer's PulseAudio plugin: through ALSA
         case AudioSourceSpec::Kind::CaptureDevice:
             status = makeChain(bin, {{"alsasrc", "audio-device"}}, &chain);
             if (status.ok()) g_object_set(chain[0], "device", location.constData(), nullptr);

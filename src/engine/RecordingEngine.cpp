@@ -84,7 +84,8 @@ EncoderStatus RecordingEngine::startSources() {
     m_graph.reset();
     VideoSourceSpec video;
     AudioSourceSpec audio;
-    EncoderStatus status = SourceResolver::resolveAudio(m_audioInput, &audio);
+    EncoderStatus status =
+        SourceResolver::resolveAudio(m_audioInput, &audio, m_options.soundServerDirect);
     if (status.ok()) status = SourceResolver::resolveVideo(m_videoInput, &video);
     if (!status.ok()) return status;
     auto graph = std::make_unique<CaptureGraph>(

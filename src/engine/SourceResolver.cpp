@@ -93,16 +93,36 @@ QString alsaPcmName(const QString& name) {
     return name;
 }
 
-bool canCapture(const QString& pcmName, QString* why) {
+struct OutputClose {
+    void operator()(snd_output_t* output) const { snd_output_close(output); }
+};
+
+// Whether the PCM is ALSA's plugin for the PulseAudio sound server (what
+// "default" and "pulse" are on a desktop): its own description says so.
+bool isSoundServerPlugin(snd_pcm_t* pcm) {
+    if (snd_pcm_type(pcm) != SND_PCM_TYPE_IOPLUG) return false;
+    snd_output_t* raw = nullptr;
+    if (snd_output_buffer_open(&raw) < 0) return false;
+    std::unique_ptr<snd_output_t, OutputClose> output(raw);
+    snd_pcm_dump(pcm, output.get());
+    char* text = nullptr;
+    const size_t size = snd_output_buffer_string(output.get(), &text);
+    return text && QByteArray(text, static_cast<qsizetype>(size)).contains("PulseAudio");
+}
+
+enum class Capture { Refused, Direct, ThroughSoundServer };
+
+Capture probeCapture(const QString& pcmName, QString* why) {
     snd_pcm_t* pcm = nullptr;
     const int rc = snd_pcm_open(&pcm, pcmName.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE,
                                 SND_PCM_NONBLOCK);
     if (rc < 0) {
         *why = QString::fromLocal8Bit(snd_strerror(rc));
-        return false;
+        return Capture::Refused;
     }
+    const bool server = isSoundServerPlugin(pcm);
     snd_pcm_close(pcm);
-    return true;
+    return server ? Capture::ThroughSoundServer : Capture::Direct;
 }
 
 }  // namespace
@@ -146,7 +166,8 @@ EncoderStatus SourceResolver::resolveVideo(const QString& input, VideoSourceSpec
     return EncoderStatus::success();
 }
 
-EncoderStatus SourceResolver::resolveAudio(const QString& input, AudioSourceSpec* out) {
+EncoderStatus SourceResolver::resolveAudio(const QString& input, AudioSourceSpec* out,
+                                           bool allowSoundServer) {
     AudioSourceSpec spec;
     spec.input = input;
     if (hasScheme(input, kTestScheme)) {
@@ -156,11 +177,14 @@ EncoderStatus SourceResolver::resolveAudio(const QString& input, AudioSourceSpec
         const QString name = input.mid(kAudioDeviceScheme.size());
         spec.location = alsaPcmName(name);
         QString why;
-        if (!canCapture(spec.location, &why))
+        const Capture capture = probeCapture(spec.location, &why);
+        if (capture == Capture::Refused)
             return engineStatus(
                 EngineFailure::AudioDevice,
                 QStringLiteral("sound card \"%1\" cannot capture: %2").arg(name, why));
-        spec.kind = AudioSourceSpec::Kind::CaptureDevice;
+        spec.kind = capture == Capture::ThroughSoundServer && allowSoundServer
+                        ? AudioSourceSpec::Kind::SoundServer
+                        : AudioSourceSpec::Kind::CaptureDevice;
     } else {
         return engineStatus(EngineFailure::AudioDevice,
                             QStringLiteral("no sound card chosen (input \"%1\")").arg(input));

@@ -16,7 +16,10 @@ struct VideoSourceSpec {
 };
 
 struct AudioSourceSpec {
-    enum class Kind { None, CaptureDevice, TestTone };
+    // SoundServer: the ALSA device is the PulseAudio plugin; the same sound
+    // is read through the server's own interface, which costs a fraction of
+    // the plugin's CPU time.
+    enum class Kind { None, CaptureDevice, SoundServer, TestTone };
     Kind kind = Kind::None;
     QString location;  // ALSA PCM name, or test wave name
     QString input;
@@ -39,7 +42,9 @@ struct AudioSourceSpec {
 class SourceResolver final {
 public:
     static EncoderStatus resolveVideo(const QString& input, VideoSourceSpec* out);
-    static EncoderStatus resolveAudio(const QString& input, AudioSourceSpec* out);
+    // allowSoundServer false: never SoundServer, always the ALSA device.
+    static EncoderStatus resolveAudio(const QString& input, AudioSourceSpec* out,
+                                      bool allowSoundServer = true);
 
     // Only checks the form of an input (scheme, non-empty name), not the device.
     static bool videoInputWellFormed(const QString& input);

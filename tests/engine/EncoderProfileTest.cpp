@@ -154,8 +154,7 @@ const Refusal kRefusals[] = {
 std::string rowName(const ::testing::TestParamInfo<Refusal>& info) {
     std::string name = info.param.what;
     for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
 }
 

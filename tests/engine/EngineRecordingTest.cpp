@@ -168,7 +168,16 @@ TEST_F(EngineRecording, DefaultVideoFileOfTheProgramFolderRecordsAsARadioPicture
     EXPECT_EQ(video.value(QStringLiteral("nb_read_frames")).toString().toInt(), 2);
 }
 
-TEST_F(EngineRecording, SoundCardCaptureThroughAlsaDefault) {
+// ALSA's "default" device, read through the sound server's own interface
+// (the engine's choice) and through ALSA's plugin: the same sound either way.
+class SoundCardCapture : public EngineRecording, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SoundCardCapture, RecordsAlsaDefaultAt48kHzStereo) {
+    EngineOptions options;
+    options.soundServerDirect = GetParam();
+    EncoderStatus status;
+    m_encoder = createEngineFactory(options)->create(&status);
+    ASSERT_TRUE(m_encoder);
     m_encoder->setVideoInput(QStringLiteral("TEST://"));
     if (!m_encoder->setAudioInput(QStringLiteral("Device://default")).ok() ||
         !m_encoder->prepareToEncode().ok())
@@ -180,8 +189,14 @@ TEST_F(EngineRecording, SoundCardCaptureThroughAlsaDefault) {
     const QJsonObject audio = streamOf(probed, QStringLiteral("audio"));
     EXPECT_EQ(audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmav2"));
     EXPECT_EQ(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("48000"));
+    EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
     EXPECT_GE(audio.value(QStringLiteral("nb_read_frames")).toString().toInt(), 40);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, SoundCardCapture, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "SoundServer" : "AlsaPlugin");
+                         });
 
 TEST_F(EngineRecording, KilledRecorderLeavesAFileThatDecodesToItsLastSeconds) {
     const QString file = path(QStringLiteral("killed.wmv"));
