@@ -83,7 +83,7 @@ void EncoderControl::StartEncoder() {
         return;
 
     if (s.previewWanted) {
-        encoder->setPreviewEnabled(true);
+        // The monitor window turns the engine's preview frames on while it shows them.
         m_ctx.monitor.setEncoderViewRunning(true);
         if (!toolbar().isPressed(QStringLiteral("btnEncPreview")))
             m_ctx.monitor.setEncoderViewRunning(false);
