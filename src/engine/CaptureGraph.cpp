@@ -68,10 +68,10 @@ EncoderStatus missing(const char* factory) {
 // Makes the elements, adds them to the bin and links them in order. Any
 // missing element fails the whole chain (and leaves nothing added).
 EncoderStatus makeChain(GstBin* bin,
-                        std::initializer_list<std::pair<const char*, const char*>> spec,
+                        std::initializer_list<std::pair<const char*, const char*>> elements,
                         std::vector<GstElement*>* out) {
     std::vector<GstElement*> made;
-    for (const auto& [factory, name] : spec) {
+    for (const auto& [factory, name] : elements) {
         GstElement* e = make(factory, name);
         if (!e) {
             for (GstElement* m : made) gst_object_unref(gst_object_ref_sink(m));
@@ -146,7 +146,8 @@ void CaptureGraph::stop() {
     m_shared->firstFailure = EncoderStatus::success();
 }
 
-EncoderStatus CaptureGraph::start(const VideoSourceSpec& video, const AudioSourceSpec& audio) {
+EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
+                                  const ResolvedAudioInput& audio) {
     stop();
     gst::ElementPtr pipeline = gst::adoptElement(gst_pipeline_new("kelm-sg1"));
     m_pipeline = gst::Pipeline(std::move(pipeline));
@@ -264,11 +265,11 @@ EncoderStatus CaptureGraph::start(const VideoSourceSpec& video, const AudioSourc
     return status;
 }
 
-EncoderStatus CaptureGraph::buildVideoSource(const VideoSourceSpec& video, GstElement** tail) {
+EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, GstElement** tail) {
     GstBin* bin = GST_BIN(m_videoBin);
     std::vector<GstElement*> chain;
     EncoderStatus status;
-    using Kind = VideoSourceSpec::Kind;
+    using Kind = ResolvedVideoInput::Kind;
     const QByteArray location = video.location.toUtf8();
     switch (video.kind) {
         case Kind::TestPattern:
@@ -345,13 +346,13 @@ EncoderStatus CaptureGraph::buildVideoSource(const VideoSourceSpec& video, GstEl
     return status;
 }
 
-EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstElement** tail) {
+EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail) {
     GstBin* bin = GST_BIN(m_audioBin);
     std::vector<GstElement*> chain;
     EncoderStatus status;
     const QByteArray location = audio.location.toUtf8();
     switch (audio.kind) {
-        case AudioSourceSpec::Kind::TestTone:
+        case ResolvedAudioInput::Kind::TestTone:
             status = makeChain(bin, {{"audiotestsrc", "audio-test"}}, &chain);
             if (status.ok()) {
                 g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
@@ -359,7 +360,7 @@ EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstEl
                     gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", location.constData());
             }
             break;
-        case AudioSourceSpec::Kind::SoundServer:
+        case ResolvedAudioInput::Kind::SoundServer:
             if (GstElementFactory* pulse = gst_element_factory_find("pulsesrc")) {
                 gst_object_unref(pulse);
                 status = makeChain(bin, {{"pulsesrc", "audio-device"}}, &chain);
@@ -367,11 +368,11 @@ EncoderStatus CaptureGraph::buildAudioSource(const AudioSourceSpec& audio, GstEl
                 break;
             }
             [[fallthrough]];  // without GStreamer's PulseAudio plugin: through ALSA
-        case AudioSourceSpec::Kind::CaptureDevice:
+        case ResolvedAudioInput::Kind::CaptureDevice:
             status = makeChain(bin, {{"alsasrc", "audio-device"}}, &chain);
             if (status.ok()) g_object_set(chain[0], "device", location.constData(), nullptr);
             break;
-        case AudioSourceSpec::Kind::None:
+        case ResolvedAudioInput::Kind::None:
             return engineStatus(EngineFailure::AudioDevice, QStringLiteral("no sound card chosen"));
     }
     if (!status.ok()) return status;

@@ -48,7 +48,7 @@ public:
 
     // Builds the graph for these sources and brings it to PLAYING. Waits until
     // the sources run (up to a few seconds); on failure nothing is left running.
-    EncoderStatus start(const VideoSourceSpec& video, const AudioSourceSpec& audio);
+    EncoderStatus start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
     bool running() const { return static_cast<bool>(m_pipeline); }
 
     // The size of the source pictures, once the first one has been negotiated;
@@ -79,8 +79,8 @@ private:
     struct Branch;
     struct Shared;
 
-    EncoderStatus buildVideoSource(const VideoSourceSpec& video, GstElement** tail);
-    EncoderStatus buildAudioSource(const AudioSourceSpec& audio, GstElement** tail);
+    EncoderStatus buildVideoSource(const ResolvedVideoInput& video, GstElement** tail);
+    EncoderStatus buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail);
     EncoderStatus buildLoopPipeline(const QString& path, const QString& channel);
     // Plays the video file and waits for its first picture; `caps` gets the
     // picture size and rate for the graph's intervideosrc.

@@ -82,8 +82,8 @@ EncoderStatus RecordingEngine::prepareToEncode() {
 
 EncoderStatus RecordingEngine::startSources() {
     m_graph.reset();
-    VideoSourceSpec video;
-    AudioSourceSpec audio;
+    ResolvedVideoInput video;
+    ResolvedAudioInput audio;
     EncoderStatus status =
         SourceResolver::resolveAudio(m_audioInput, &audio, m_options.soundServerDirect);
     if (status.ok()) status = SourceResolver::resolveVideo(m_videoInput, &video);

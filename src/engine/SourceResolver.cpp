@@ -137,19 +137,19 @@ bool SourceResolver::audioInputWellFormed(const QString& input) {
     return hasScheme(input, kTestScheme);
 }
 
-EncoderStatus SourceResolver::resolveVideo(const QString& input, VideoSourceSpec* out) {
-    VideoSourceSpec spec;
-    spec.input = input;
+EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoInput* out) {
+    ResolvedVideoInput source;
+    source.input = input;
     if (hasScheme(input, kTestScheme)) {
-        spec.kind = VideoSourceSpec::Kind::TestPattern;
-        spec.location = input.mid(kTestScheme.size());
+        source.kind = ResolvedVideoInput::Kind::TestPattern;
+        source.location = input.mid(kTestScheme.size());
     } else if (hasScheme(input, kVideoDeviceScheme)) {
         const QString card = input.mid(kVideoDeviceScheme.size());
-        spec.location = card.isEmpty() ? QString() : findV4l2Device(card);
-        if (spec.location.isEmpty())
+        source.location = card.isEmpty() ? QString() : findV4l2Device(card);
+        if (source.location.isEmpty())
             return engineStatus(EngineFailure::VideoDevice,
                                 QStringLiteral("no video capture device named \"%1\"").arg(card));
-        spec.kind = VideoSourceSpec::Kind::CaptureDevice;
+        source.kind = ResolvedVideoInput::Kind::CaptureDevice;
     } else {
         const QFileInfo file(input);
         if (input.trimmed().isEmpty() || !file.isFile() || !file.isReadable())
@@ -157,39 +157,39 @@ EncoderStatus SourceResolver::resolveVideo(const QString& input, VideoSourceSpec
                 EngineFailure::VideoDevice,
                 QStringLiteral("video input file \"%1\" cannot be read").arg(input));
         const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
-        spec.kind = type.name().startsWith(QLatin1StringView("image/"))
-                        ? VideoSourceSpec::Kind::Picture
-                        : VideoSourceSpec::Kind::VideoFile;
-        spec.location = file.absoluteFilePath();
+        source.kind = type.name().startsWith(QLatin1StringView("image/"))
+                          ? ResolvedVideoInput::Kind::Picture
+                          : ResolvedVideoInput::Kind::VideoFile;
+        source.location = file.absoluteFilePath();
     }
-    *out = spec;
+    *out = source;
     return EncoderStatus::success();
 }
 
-EncoderStatus SourceResolver::resolveAudio(const QString& input, AudioSourceSpec* out,
+EncoderStatus SourceResolver::resolveAudio(const QString& input, ResolvedAudioInput* out,
                                            bool allowSoundServer) {
-    AudioSourceSpec spec;
-    spec.input = input;
+    ResolvedAudioInput source;
+    source.input = input;
     if (hasScheme(input, kTestScheme)) {
-        spec.kind = AudioSourceSpec::Kind::TestTone;
-        spec.location = input.mid(kTestScheme.size());
+        source.kind = ResolvedAudioInput::Kind::TestTone;
+        source.location = input.mid(kTestScheme.size());
     } else if (hasScheme(input, kAudioDeviceScheme) && input.size() > kAudioDeviceScheme.size()) {
         const QString name = input.mid(kAudioDeviceScheme.size());
-        spec.location = alsaPcmName(name);
+        source.location = alsaPcmName(name);
         QString why;
-        const Capture capture = probeCapture(spec.location, &why);
+        const Capture capture = probeCapture(source.location, &why);
         if (capture == Capture::Refused)
             return engineStatus(
                 EngineFailure::AudioDevice,
                 QStringLiteral("sound card \"%1\" cannot capture: %2").arg(name, why));
-        spec.kind = capture == Capture::ThroughSoundServer && allowSoundServer
-                        ? AudioSourceSpec::Kind::SoundServer
-                        : AudioSourceSpec::Kind::CaptureDevice;
+        source.kind = capture == Capture::ThroughSoundServer && allowSoundServer
+                          ? ResolvedAudioInput::Kind::SoundServer
+                          : ResolvedAudioInput::Kind::CaptureDevice;
     } else {
         return engineStatus(EngineFailure::AudioDevice,
                             QStringLiteral("no sound card chosen (input \"%1\")").arg(input));
     }
-    *out = spec;
+    *out = source;
     return EncoderStatus::success();
 }
 

@@ -8,14 +8,14 @@ namespace kelm {
 
 // What an input text of the source group stands for, resolved to what the
 // capture pipeline opens.
-struct VideoSourceSpec {
+struct ResolvedVideoInput {
     enum class Kind { None, CaptureDevice, Picture, VideoFile, TestPattern };
     Kind kind = Kind::None;
     QString location;  // device node, file path, or test pattern name
     QString input;     // the input text as given
 };
 
-struct AudioSourceSpec {
+struct ResolvedAudioInput {
     // SoundServer: the ALSA device is the PulseAudio plugin; the same sound
     // is read through the server's own interface, which costs a fraction of
     // the plugin's CPU time.
@@ -41,9 +41,9 @@ struct AudioSourceSpec {
 // an audio input that cannot be opened for capture.
 class SourceResolver final {
 public:
-    static EncoderStatus resolveVideo(const QString& input, VideoSourceSpec* out);
+    static EncoderStatus resolveVideo(const QString& input, ResolvedVideoInput* out);
     // allowSoundServer false: never SoundServer, always the ALSA device.
-    static EncoderStatus resolveAudio(const QString& input, AudioSourceSpec* out,
+    static EncoderStatus resolveAudio(const QString& input, ResolvedAudioInput* out,
                                       bool allowSoundServer = true);
 
     // Only checks the form of an input (scheme, non-empty name), not the device.
