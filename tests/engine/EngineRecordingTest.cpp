@@ -75,6 +75,7 @@ TEST_F(EngineRecording, TvProfileFiveSecondsEndsByItselfAtTheLimit) {
     EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
 
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("tv.wmv"))), 125);
+    EXPECT_EQ(test::gstDecodedVideoFrames(path(QStringLiteral("tv.wmv"))), 125);
     const auto discovered =
         test::runTool(QStringLiteral("gst-discoverer-1.0"), {path(QStringLiteral("tv.wmv"))});
     EXPECT_EQ(discovered.exitCode, 0) << discovered.out.toStdString();
@@ -121,6 +122,7 @@ TEST_F(EngineRecording, RadioProfileWithAPictureRecordsOneFramePerSecondAtThePic
                     .toDouble(),
                 4.0, 0.05);
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("radio.wmv"))), 4);
+    EXPECT_EQ(test::gstDecodedVideoFrames(path(QStringLiteral("radio.wmv"))), 4);
 }
 
 TEST_F(EngineRecording, PictureOfOddSizeLosesItsLastColumnAndRow) {

@@ -10,6 +10,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUrl>
+
+#include "GstHandles.h"
+
+#include <gst/app/gstappsink.h>
 
 namespace kelm::test {
 
@@ -74,6 +79,28 @@ int decodedVideoFrames(const QString& path) {
     for (auto it = frames.globalMatch(QString::fromUtf8(r.err)); it.hasNext();)
         last = it.next().captured(1).toInt();
     return last;
+}
+
+int gstDecodedVideoFrames(const QString& path) {
+    gst_init(nullptr, nullptr);
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    const QByteArray description =
+        "uridecodebin uri=\"" + uri + "\" caps=video/x-raw ! appsink name=out sync=false";
+    GError* error = nullptr;
+    gst::Pipeline pipeline(gst::adoptElement(gst_parse_launch(description.constData(), &error)));
+    gst::ErrorPtr parseError(error);
+    if (!pipeline || parseError) return -1;
+    gst::ElementPtr sink(gst_bin_get_by_name(pipeline.bin(), "out"));
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    int frames = 0;
+    for (;;) {
+        gst::SamplePtr sample(
+            gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 10 * GST_SECOND));
+        if (!sample) break;
+        ++frames;
+    }
+    const bool ended = gst_app_sink_is_eos(GST_APP_SINK(sink.get()));
+    return ended ? frames : -1;
 }
 
 int openFdCount() {

@@ -32,6 +32,9 @@ QJsonObject probe(const QString& path);
 QJsonObject streamOf(const QJsonObject& probed, const QString& type);
 // Frames ffmpeg decodes from the file's video stream (-f null), -1 on failure.
 int decodedVideoFrames(const QString& path);
+// Pictures GStreamer decodes from the file (decodebin into an appsink), -1
+// when it fails to play it to its end.
+int gstDecodedVideoFrames(const QString& path);
 
 int openFdCount();
 // "<fd> -> <target>" for each open descriptor, for failure messages.
