@@ -42,6 +42,19 @@ public:
     std::deque<Answer> answers;
 };
 
+// Remembers what the status loop last put in the tray.
+class RecordingTray final : public TrayPort {
+public:
+    bool isAdded() const override { return false; }
+    void restoreFromTray() override {}
+    void update(int iconId, const QString& tip) override {
+        lastIcon = iconId;
+        lastTip = tip;
+    }
+    int lastIcon = 0;
+    QString lastTip;
+};
+
 class FakeProcess final : public ProcessControl {
 public:
     void endProcess(int code) override {
@@ -94,7 +107,9 @@ public:
         deps.messenger = &messenger;
         deps.process = &process;
         deps.monitor = std::make_unique<HiddenMonitor>();
-        deps.tray = std::make_unique<NoTray>();
+        auto trayPort = std::make_unique<RecordingTray>();
+        tray = trayPort.get();
+        deps.tray = std::move(trayPort);
         deps.mixer = std::make_unique<NoMixer>();
         deps.levelMeter = std::make_unique<NoLevelMeter>();
         deps.splash = std::make_unique<NoSplash>();
@@ -128,6 +143,7 @@ public:
     FakeVideoDevices videoDevices;
     ScriptedMessenger messenger;
     FakeProcess process;
+    RecordingTray* tray = nullptr;
     std::unique_ptr<MainWindow> window;
 };
 

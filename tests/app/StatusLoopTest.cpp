@@ -1,0 +1,80 @@
+#include "Harness.h"
+
+#include <QAction>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+class StatusLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"));
+        h.start();
+    }
+    void tick() { h.window->statusLoop().tick(); }
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
+};
+
+TEST_F(StatusLoopTest, ClockPanelShowsTheTimeOfTheTick) {
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
+    tick();
+    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:05:03"));
+    EXPECT_EQ(h.form().panel(MainForm::stDate)->text(), QStringLiteral("2026.12.07."));
+}
+
+// The zoom belongs to the monitor window, which only a live capture device
+// feeds; a picture file as source keeps it off.
+TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
+    h.videoDevices.names = {QStringLiteral("Teszt kártya")};
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"),
+                 QStringLiteral("Teszt kártya"));
+    h.start();
+    const auto tick = [&] { h.window->statusLoop().tick(); };
+    h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
+    tick();
+    EXPECT_TRUE(h.form().txtZoom->isEnabled());
+    h.toolbar().setPressed(QStringLiteral("btnMonitor"), false);
+    tick();
+    EXPECT_FALSE(h.form().txtZoom->isEnabled());
+    EXPECT_FALSE(h.form().VScroll1->isEnabled());
+    EXPECT_FALSE(h.toolbar().menu(QStringLiteral("mnuZoom"))->menuAction()->isEnabled());
+}
+
+TEST_F(StatusLoopTest, PictureFileSourceKeepsTheZoomOff) {
+    h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
+    tick();
+    EXPECT_FALSE(h.form().txtZoom->isEnabled());
+}
+
+TEST_F(StatusLoopTest, MenuMirrorsTheToolbarModesAndTheStartCaption) {
+    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->recordingControl().ToggleRecording();
+    tick();
+    EXPECT_EQ(h.toolbar().menuItem(QStringLiteral("mnuStart"))->text(), QStringLiteral("Rögzítés leállítása"));
+    EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
+    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnuNapi"))->isChecked());
+    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnuNapi"))->isEnabled()) << "locked with its button";
+}
+
+TEST_F(StatusLoopTest, MinimisedWindowPutsCaptionAndStateInTheTrayTip) {
+    h.window->showMinimized();
+    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->recordingControl().ToggleRecording();
+    h.run(10200);
+    ASSERT_EQ(h.encoder().runState(), RunState::Running);
+    tick();
+    EXPECT_EQ(h.tray->lastIcon, 105);
+    EXPECT_EQ(h.tray->lastTip, QStringLiteral("Teszt TV - Felvétel").leftJustified(64, u' '));
+}
+
+TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
+    h.window->log().appendToBox(QString(32001 - h.window->log().boxText().size(), u'x'));
+    tick();
+    const QString box = h.window->log().boxText();
+    EXPECT_TRUE(box.startsWith(QStringLiteral("9:59:50: Eseménynapló, 32k méret korlát miatt törlődött.")));
+    EXPECT_TRUE(box.endsWith(QStringLiteral(" fájlba. 32001 byte.\r\n")));
+    EXPECT_EQ(h.form().Text1->toPlainText(), QString(box).remove(u'\r'));
+}
