@@ -147,7 +147,11 @@ TEST_F(EngineLifecycle, HundredStartStopCyclesKeepDescriptorsThreadsAndMemoryFla
     EXPECT_EQ(test::openFdCount(), fds);
     EXPECT_TRUE(waitFor([&] { return test::threadCount() <= threads; }, 3000))
         << test::threadCount() << " threads, " << threads << " after the first ten";
+#ifndef __SANITIZE_ADDRESS__  // AddressSanitizer holds freed memory back on purpose
     EXPECT_LT(test::residentKb() - rssKb, 8 * 1024) << "resident memory grew by more than 8 MB";
+#else
+    (void)rssKb;
+#endif
     EXPECT_GE(test::decodedVideoFrames(path(QStringLiteral("cycle1.wmv"))), 0);
 }
 
