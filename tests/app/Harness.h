@@ -55,6 +55,19 @@ public:
     QString lastTip;
 };
 
+// A sound card's mixer whose control values and list choices the test sets.
+class FakeMixer final : public MixerPort {
+public:
+    bool available() const override { return true; }
+    bool hasSelection() const override { return selected; }
+    int sourceControlValue() const override { return source; }
+    int destinationControlValue() const override { return destination; }
+    void close() override {}
+    bool selected = true;
+    int source = 0;
+    int destination = 0;
+};
+
 class FakeProcess final : public ProcessControl {
 public:
     void endProcess(int code) override {
@@ -110,7 +123,10 @@ public:
         auto trayPort = std::make_unique<RecordingTray>();
         tray = trayPort.get();
         deps.tray = std::move(trayPort);
-        deps.mixer = std::make_unique<NoMixer>();
+        if (mixer)
+            deps.mixer = std::move(mixer);
+        else
+            deps.mixer = std::make_unique<NoMixer>();
         deps.levelMeter = std::make_unique<NoLevelMeter>();
         deps.splash = std::make_unique<NoSplash>();
         deps.menuStyling = std::make_unique<PlainMenus>();
@@ -144,6 +160,7 @@ public:
     ScriptedMessenger messenger;
     FakeProcess process;
     RecordingTray* tray = nullptr;
+    std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
     std::unique_ptr<MainWindow> window;
 };
 

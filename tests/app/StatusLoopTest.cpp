@@ -78,3 +78,34 @@ TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
     EXPECT_TRUE(box.endsWith(QStringLiteral(" fájlba. 32001 byte.\r\n")));
     EXPECT_EQ(h.form().Text1->toPlainText(), QString(box).remove(u'\r'));
 }
+
+// The sliders follow the sound card; while either control list has no
+// choice, nothing else of the tick happens.
+TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTick) {
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 0, 0))};
+    auto owned = std::make_unique<FakeMixer>();
+    FakeMixer& mixer = *owned;
+    h.mixer = std::move(owned);
+    h.start();
+    mixer.source = 12;
+    mixer.destination = 7;
+    h.window->statusLoop().tick();
+    EXPECT_EQ(h.form().Slider1->value(), 12);
+    EXPECT_EQ(h.form().Slider2->value(), 7);
+    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
+
+    mixer.selected = false;
+    mixer.source = 3;
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5)));
+    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->statusLoop().tick();
+    EXPECT_EQ(h.form().Slider1->value(), 12);
+    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
+    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked()) << "menu mirror waits too";
+
+    mixer.selected = true;
+    h.window->statusLoop().tick();
+    EXPECT_EQ(h.form().Slider1->value(), 3);
+    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:05"));
+    EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
+}
