@@ -140,6 +140,8 @@ public:
     Toolbar& toolbar() { return *window->form().toolbar; }
     QString logFileName() const { return QStringLiteral("Log/teszttv-") + clock.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"); }
 
+    void statusTick() { window->statusLoop().tick(); }
+
     // Moves the test clock in steps, running the scheduler tick while it is
     // armed and the status tick every step.
     void run(qint64 totalMs, qint64 stepMs = 200) {
@@ -147,7 +149,7 @@ public:
             clock.advanceMs(stepMs);
             if (form().Timer1->isActive())
                 window->scheduler().tick();
-            window->statusLoop().tick();
+            statusTick();
         }
     }
 

@@ -36,10 +36,10 @@ protected:
 };
 
 TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
-    h.window->statusLoop().tick();
+    h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
     arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
-    h.window->statusLoop().tick();
+    h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 104);
     EXPECT_FALSE(h.form().txtDuration->isEnabled());
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
@@ -65,7 +65,7 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
 }
 
 TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
-    h.window->statusLoop().tick();
+    h.statusTick();
     arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
     h.run(10000);
     h.encoder().writeFiles = false;

@@ -13,13 +13,13 @@ protected:
         h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"));
         h.start();
     }
-    void tick() { h.window->statusLoop().tick(); }
+    void tick() { h.statusTick(); }
     Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
 };
 
 TEST_F(StatusLoopTest, ClockPanelShowsTheTimeOfTheTick) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
-    tick();
+    h.statusTick();
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:05:03"));
     EXPECT_EQ(h.form().panel(MainForm::stDate)->text(), QStringLiteral("2026.12.07."));
 }
@@ -32,12 +32,12 @@ TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
     h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"),
                  QStringLiteral("Teszt kártya"));
     h.start();
-    const auto tick = [&] { h.window->statusLoop().tick(); };
+    const auto tick = [&] { h.statusTick(); };
     h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
-    tick();
+    h.statusTick();
     EXPECT_TRUE(h.form().txtZoom->isEnabled());
     h.toolbar().setPressed(QStringLiteral("btnMonitor"), false);
-    tick();
+    h.statusTick();
     EXPECT_FALSE(h.form().txtZoom->isEnabled());
     EXPECT_FALSE(h.form().VScroll1->isEnabled());
     EXPECT_FALSE(h.toolbar().menu(QStringLiteral("mnuZoom"))->menuAction()->isEnabled());
@@ -45,14 +45,14 @@ TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
 
 TEST_F(StatusLoopTest, PictureFileSourceKeepsTheZoomOff) {
     h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
-    tick();
+    h.statusTick();
     EXPECT_FALSE(h.form().txtZoom->isEnabled());
 }
 
 TEST_F(StatusLoopTest, MenuMirrorsTheToolbarModesAndTheStartCaption) {
     h.window->toolbarClick(QStringLiteral("btn1x"));
     h.window->recordingControl().ToggleRecording();
-    tick();
+    h.statusTick();
     EXPECT_EQ(h.toolbar().menuItem(QStringLiteral("mnuStart"))->text(), QStringLiteral("Rögzítés leállítása"));
     EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
     EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnuNapi"))->isChecked());
@@ -65,14 +65,14 @@ TEST_F(StatusLoopTest, MinimisedWindowPutsCaptionAndStateInTheTrayTip) {
     h.window->recordingControl().ToggleRecording();
     h.run(10200);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
-    tick();
+    h.statusTick();
     EXPECT_EQ(h.tray->lastIcon, 105);
     EXPECT_EQ(h.tray->lastTip, QStringLiteral("Teszt TV - Felvétel").leftJustified(64, u' '));
 }
 
 TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
     h.window->log().appendToBox(QString(32001 - h.window->log().boxText().size(), u'x'));
-    tick();
+    h.statusTick();
     const QString box = h.window->log().boxText();
     EXPECT_TRUE(box.startsWith(QStringLiteral("9:59:50: Eseménynapló, 32k méret korlát miatt törlődött.")));
     EXPECT_TRUE(box.endsWith(QStringLiteral(" fájlba. 32001 byte.\r\n")));
@@ -89,7 +89,7 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     h.start();
     mixer.source = 12;
     mixer.destination = 7;
-    h.window->statusLoop().tick();
+    h.statusTick();
     EXPECT_EQ(h.form().Slider1->value(), 12);
     EXPECT_EQ(h.form().Slider2->value(), 7);
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
@@ -98,13 +98,13 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     mixer.source = 3;
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5)));
     h.window->toolbarClick(QStringLiteral("btn1x"));
-    h.window->statusLoop().tick();
+    h.statusTick();
     EXPECT_EQ(h.form().Slider1->value(), 12);
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
     EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked()) << "menu mirror waits too";
 
     mixer.selected = true;
-    h.window->statusLoop().tick();
+    h.statusTick();
     EXPECT_EQ(h.form().Slider1->value(), 3);
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:05"));
     EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
