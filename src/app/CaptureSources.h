@@ -14,8 +14,9 @@ class Toolbar;
 // an entry does to the encoder's sources.
 class CaptureSources final {
 public:
-    CaptureSources(RecorderContext& context, EncoderControl& encoderControl, StateBinding& stateBinding,
-                   VideoDeviceList& videoDevices, SoundCardList& soundCards)
+    CaptureSources(RecorderContext& context, EncoderControl& encoderControl,
+                   StateBinding& stateBinding, VideoDeviceList& videoDevices,
+                   SoundCardList& soundCards)
         : m_ctx(context),
           m_encoder(encoderControl),
           m_state(stateBinding),

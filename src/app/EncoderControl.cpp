@@ -14,10 +14,13 @@
 namespace kelm {
 
 namespace {
-const QString kComponentMissing = QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
+const QString kComponentMissing =
+    QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
 }
 
-Toolbar& EncoderControl::toolbar() { return *m_ctx.form.toolbar; }
+Toolbar& EncoderControl::toolbar() {
+    return *m_ctx.form.toolbar;
+}
 
 void EncoderControl::fatalComponentMissing() {
     m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
@@ -28,15 +31,16 @@ void EncoderControl::fatalComponentMissing() {
 EncoderStatus EncoderControl::PrepareOutputFile() {
     Encoder* encoder = m_ctx.encoder();
     if (!encoder)
-        return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet, QStringLiteral("no encoder object"));
+        return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
+                                      QStringLiteral("no encoder object"));
     RecorderState& s = m_ctx.state;
     MainForm& f = m_ctx.form;
 
-    EncoderStatus result = encoder->setAudioInput(QStringLiteral("Device://") + f.cboAudioSource->currentText());
+    EncoderStatus result =
+        encoder->setAudioInput(QStringLiteral("Device://") + f.cboAudioSource->currentText());
     s.encProfile = EncoderProfile::textForVideoSource(f.cboVideoSource->currentText());
     const EncoderStatus profile = encoder->setProfile(s.encProfile);
-    if (result.ok())
-        result = profile;
+    if (result.ok()) result = profile;
 
     const QDateTime now = m_ctx.clock.now();
     s.todayStamp = RegionalFormat::todayStamp(now.date());
@@ -51,14 +55,17 @@ EncoderStatus EncoderControl::PrepareOutputFile() {
     }
     s.durationStamp = TimeText::stamp(f.txtDuration->text());
 
-    encoder->setOutputFileName(OutputFileName::build(s.settings.mediaDir, s.settings.channelShortName, s.todayStamp,
-                                                     s.startStamp, s.durationStamp,
-                                                     OutputFileName::kindFor(f.cboVideoSource->currentText())));
-    encoder->setDurationLimitMs(qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) * 1000);
+    encoder->setOutputFileName(OutputFileName::build(
+        s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
+        s.durationStamp, OutputFileName::kindFor(f.cboVideoSource->currentText())));
+    encoder->setDurationLimitMs(qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) *
+                                1000);
     return result;
 }
 
-void EncoderControl::bindPreviewToMonitor() { m_ctx.monitor.setEncoderViewRunning(true); }
+void EncoderControl::bindPreviewToMonitor() {
+    m_ctx.monitor.setEncoderViewRunning(true);
+}
 
 void EncoderControl::StartEncoder() {
     Encoder* encoder = m_ctx.encoder();
@@ -73,14 +80,12 @@ void EncoderControl::StartEncoder() {
     f.txtDuration->setText(duration);
     f.setProgressMaximum(TimeText::secondsOfDay(duration).value_or(0) / 10.0);
 
-    if (s.previewWanted)
-        ++s.previewCookie;  // a new data view for this recording
+    if (s.previewWanted) ++s.previewCookie;  // a new data view for this recording
     if (toolbar().isPressed(QStringLiteral("btnMost")))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     const EncoderStatus started = encoder->start();
-    if (!started.ok() && !handleStartError(started, true))
-        return;
+    if (!started.ok() && !handleStartError(started, true)) return;
 
     if (s.previewWanted) {
         // The monitor window turns the engine's preview frames on while it shows them.
@@ -89,9 +94,9 @@ void EncoderControl::StartEncoder() {
             m_ctx.monitor.setEncoderViewRunning(false);
     }
     toolbar().setStartImage(QStringLiteral("encStop"));
-    for (const QString& key : {QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")}) {
-        if (!toolbar().isPressed(key))
-            toolbar().setEnabled(key, false);
+    for (const QString& key :
+         {QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")}) {
+        if (!toolbar().isPressed(key)) toolbar().setEnabled(key, false);
     }
     f.preStartSub->start();
 }
@@ -121,7 +126,8 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             m_ctx.log.logEvent(QStringLiteral("Kodek hiba!"));
             return false;
         case VideoCodecMissing:
-            m_ctx.messenger.show(QStringLiteral("A kért videokodek nincs telepitve! ") + s.encProfile);
+            m_ctx.messenger.show(QStringLiteral("A kért videokodek nincs telepitve! ") +
+                                 s.encProfile);
             m_ctx.log.logEvent(QStringLiteral("A kért videokodek nincs telepitve!") + s.encProfile);
             return false;
         case FileInUse: {
@@ -130,8 +136,7 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             const QString path = encoder->outputFileName();
             m_ctx.log.logEvent(QStringLiteral("A kódolási folyamat nem fér hozzá a ") + path +
                                QStringLiteral(" fájlhoz, mert azt egy másik folyamat használja!"));
-            if (!renameAllowed)
-                return false;
+            if (!renameAllowed) return false;
             const QString renamed = OutputFileName::extended(path);
             encoder->setOutputFileName(renamed);
             m_ctx.log.logEvent(QStringLiteral("Fájlnév kiegészítés - .FIGYELEM.wmv ") + renamed);
@@ -142,14 +147,15 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
                 handleStartError(again, false);
                 return false;
             }
-            m_ctx.log.logEvent(QStringLiteral("A(z) ") + renamed + QStringLiteral(" fájl rögzítése elindult...\r\n") +
+            m_ctx.log.logEvent(QStringLiteral("A(z) ") + renamed +
+                               QStringLiteral(" fájl rögzítése elindult...\r\n") +
                                QStringLiteral(" VIGYÁZAT! A következő rögzítés nem indul el!"));
             s.nextStartWarning = true;
             return true;
         }
         default:
-            m_ctx.log.logEvent(QStringLiteral("Ismeretlen hiba: ") + QString::number(status.signedCode()) + u' ' +
-                               status.description);
+            m_ctx.log.logEvent(QStringLiteral("Ismeretlen hiba: ") +
+                               QString::number(status.signedCode()) + u' ' + status.description);
             return false;
     }
 }

@@ -88,7 +88,8 @@ MainForm::MainForm(QMainWindow* window) {
     auto* audio = new QGroupBox(central);
     auto* ag = new QGridLayout(audio);
     ag->setVerticalSpacing(1);
-    cboAudioSource = pickList(audio, QStringLiteral("cboAudioSource"), QStringLiteral("Rögzítő hangkártya neve"));
+    cboAudioSource = pickList(audio, QStringLiteral("cboAudioSource"),
+                              QStringLiteral("Rögzítő hangkártya neve"));
     cboInput = pickList(audio, QStringLiteral("cboInput"), QStringLiteral("Bemenet"));
     cboDestLine = pickList(audio, QStringLiteral("cboDestLine"), QStringLiteral("Bemeneti jel"));
     cboDestLine->hide();
@@ -110,7 +111,8 @@ MainForm::MainForm(QMainWindow* window) {
     ag->addWidget(Slider2, 2, 1);
     ag->addWidget(LEDMeter1, 3, 0);
     auto* scopes = new QHBoxLayout;
-    const QStringList scopeTips{QStringLiteral("Bal csatorna - kijelző"), QStringLiteral("Jobb csatorna - kijelző")};
+    const QStringList scopeTips{QStringLiteral("Bal csatorna - kijelző"),
+                                QStringLiteral("Jobb csatorna - kijelző")};
     for (int i = 0; i < 2; ++i) {
         auto* scope = new QFrame(audio);
         scope->setObjectName(QStringLiteral("Scope(%1)").arg(i));
@@ -131,9 +133,11 @@ MainForm::MainForm(QMainWindow* window) {
     auto* times = new QGroupBox(central);
     auto* tg = new QGridLayout(times);
     tg->setVerticalSpacing(1);
-    txtStartTime = timeField(times, QStringLiteral("txtStartTime"), QStringLiteral("Kódolás kezdeti ideje"));
+    txtStartTime =
+        timeField(times, QStringLiteral("txtStartTime"), QStringLiteral("Kódolás kezdeti ideje"));
     txtEnd = timeField(times, QStringLiteral("txtEnd"), QStringLiteral("Kódolás vége"));
-    txtDuration = timeField(times, QStringLiteral("txtDuration"), QStringLiteral("Kódolás tartama"));
+    txtDuration =
+        timeField(times, QStringLiteral("txtDuration"), QStringLiteral("Kódolás tartama"));
     addLabelled(tg, 0, 0, QStringLiteral("Kezdés:"), txtStartTime);
     addLabelled(tg, 0, 1, QStringLiteral("Vége:"), txtEnd);
     addLabelled(tg, 0, 2, QStringLiteral("Hossz:"), txtDuration);
@@ -218,18 +222,20 @@ void MainForm::setProgressMaximum(double maximum) {
     PrgBar1->setMaximum(int(std::lround(maximum * kProgressScale)));
 }
 
-void MainForm::setProgressValue(double value) { PrgBar1->setValue(int(std::lround(value * kProgressScale))); }
+void MainForm::setProgressValue(double value) {
+    PrgBar1->setValue(int(std::lround(value * kProgressScale)));
+}
 
-double MainForm::progressValue() const { return double(PrgBar1->value()) / kProgressScale; }
+double MainForm::progressValue() const {
+    return double(PrgBar1->value()) / kProgressScale;
+}
 
 bool setListText(QComboBox* list, const QString& text, const std::function<void()>& onSelected) {
     const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0)
-        return false;
+    if (index < 0) return false;
     const QSignalBlocker quiet(list);
     list->setCurrentIndex(index);
-    if (onSelected)
-        onSelected();
+    if (onSelected) onSelected();
     return true;
 }
 

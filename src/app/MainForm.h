@@ -70,7 +70,16 @@ struct MainForm {
     // shown scaled.
     double progressMaximum = 0;
 
-    enum Panel { stFile = 0, stAudioBitrate, stAllBitrate, stEncodedTime, stImage, stTimeBar, stDate, stTime };
+    enum Panel {
+        stFile = 0,
+        stAudioBitrate,
+        stAllBitrate,
+        stEncodedTime,
+        stImage,
+        stTimeBar,
+        stDate,
+        stTime
+    };
     QLabel* panel(Panel p) const { return panels.at(size_t(p)); }
 
     // Timers of the window, intervals fixed.

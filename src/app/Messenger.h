@@ -19,7 +19,9 @@ public:
     // that has the focus, and the answer taken when no one can be asked.
     virtual Answer ask(const QString& text, Buttons buttons, Icon icon, Answer defaultAnswer) = 0;
 
-    void show(const QString& text, Icon icon = Icon::None) { ask(text, Buttons::Ok, icon, Answer::Ok); }
+    void show(const QString& text, Icon icon = Icon::None) {
+        ask(text, Buttons::Ok, icon, Answer::Ok);
+    }
 
     // False when no one can answer (no display): boxes then take their default.
     virtual bool canAsk() const { return true; }

@@ -37,9 +37,9 @@ struct RecorderState {
 
     bool previewWanted = true;
     bool nextStartWarning = false;
-    bool endHandled = true;     // the scheduler has handled the end of the last recording
-    qint64 recordedSize = 0;    // archive bytes seen on the scheduler's last tick
-    int previewCookie = 0;      // the recording's data view, when one was added
+    bool endHandled = true;   // the scheduler has handled the end of the last recording
+    qint64 recordedSize = 0;  // archive bytes seen on the scheduler's last tick
+    int previewCookie = 0;    // the recording's data view, when one was added
 };
 
 // How the program ends: at once, no confirmation, no further events or timers.

@@ -14,15 +14,14 @@
 namespace kelm {
 
 namespace {
-const QStringList kModeKeys{QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")};
+const QStringList kModeKeys{QStringLiteral("btnMost"), QStringLiteral("btn1x"),
+                            QStringLiteral("btnNapi")};
 }
 
 int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
-    if (m_ctx.monitor.isVisible())
-        m_ctx.monitor.sendToBack();
+    if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
     const int answer = box();
-    if (m_ctx.monitor.isVisible())
-        m_ctx.monitor.reapplyOnTop();
+    if (m_ctx.monitor.isVisible()) m_ctx.monitor.reapplyOnTop();
     return answer;
 }
 
@@ -32,13 +31,13 @@ void RecordingControl::ToggleRecording() {
     Toolbar& tb = *f.toolbar;
     s.endHandled = true;
     const bool idle = tb.startImageKey() == u"encStart";
-    if (idle)
-        m_state.saveState();
+    if (idle) m_state.saveState();
 
     const QString duration = f.txtDuration->text();
     if (duration.isEmpty() || duration == TimeText::zero()) {
         askAroundMonitor([&] {
-            m_ctx.messenger.show(QStringLiteral("Nincs megadva kódolási idő!"), Messenger::Icon::Warning);
+            m_ctx.messenger.show(QStringLiteral("Nincs megadva kódolási idő!"),
+                                 Messenger::Icon::Warning);
             return 0;
         });
         return;
@@ -55,8 +54,7 @@ void RecordingControl::ToggleRecording() {
         // start to reset the flags; that run must not disarm the schedule.
         const int nowSecond = TimeText::secondsOfDay(m_ctx.clock.now().time());
         const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
-        if (startSecond && (nowSecond + 3) % TimeText::kSecondsPerDay == *startSecond)
-            return;
+        if (startSecond && (nowSecond + 3) % TimeText::kSecondsPerDay == *startSecond) return;
     }
     disarm();
 }
@@ -77,8 +75,7 @@ void RecordingControl::arm(bool daily) {
         tb.setStartImage(QStringLiteral("encStop"));
         m_encoder.PrepareOutputFile();
         m_encoder.StartEncoder();
-        if (m_ctx.process.ended())
-            return;
+        if (m_ctx.process.ended()) return;
         if (tb.isPressed(QStringLiteral("btnEncPreview")) && s.previewWanted)
             m_encoder.bindPreviewToMonitor();
     }
@@ -92,12 +89,12 @@ void RecordingControl::arm(bool daily) {
 
 void RecordingControl::lockForm() {
     MainForm& f = m_ctx.form;
-    for (QWidget* w : std::initializer_list<QWidget*>{f.cboAudioSource, f.cboInput, f.cboVideoSource, f.cboVideoInput,
-                                                      f.txtStartTime, f.txtEnd, f.txtDuration})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{f.cboAudioSource, f.cboInput, f.cboVideoSource,
+                                         f.cboVideoInput, f.txtStartTime, f.txtEnd, f.txtDuration})
         w->setEnabled(false);
     for (const QString& key : kModeKeys) {
-        if (!f.toolbar->isPressed(key))
-            f.toolbar->setEnabled(key, false);
+        if (!f.toolbar->isPressed(key)) f.toolbar->setEnabled(key, false);
     }
 }
 
@@ -106,20 +103,21 @@ void RecordingControl::unlockForm(bool keepStartLocked) {
     f.cboAudioSource->setEnabled(true);
     f.cboInput->setEnabled(true);
     f.cboVideoSource->setEnabled(true);
-    f.cboVideoInput->setEnabled(f.cboVideoSource->currentText() != OutputFileName::kVideoFileSource);
+    f.cboVideoInput->setEnabled(f.cboVideoSource->currentText() !=
+                                OutputFileName::kVideoFileSource);
     f.txtStartTime->setEnabled(!keepStartLocked);
     f.txtEnd->setEnabled(true);
     f.txtDuration->setEnabled(true);
-    for (const QString& key : kModeKeys)
-        f.toolbar->setEnabled(key, true);
+    for (const QString& key : kModeKeys) f.toolbar->setEnabled(key, true);
 }
 
 void RecordingControl::writeSummary() {
     const MainForm& f = m_ctx.form;
     m_ctx.log.logEvent(QStringLiteral("Csatorna: ") + m_ctx.state.settings.channelShortName + u';' +
-                       QStringLiteral(" Hangrögzítő eszköz: ") + f.cboAudioSource->currentText() + u';' +
-                       QStringLiteral(" Kezdés: ") + f.txtStartTime->text() + u';' + QStringLiteral(" Vége: ") +
-                       f.txtEnd->text() + u';' + QStringLiteral(" Hossz: ") + f.txtDuration->text() + u'.');
+                       QStringLiteral(" Hangrögzítő eszköz: ") + f.cboAudioSource->currentText() +
+                       u';' + QStringLiteral(" Kezdés: ") + f.txtStartTime->text() + u';' +
+                       QStringLiteral(" Vége: ") + f.txtEnd->text() + u';' +
+                       QStringLiteral(" Hossz: ") + f.txtDuration->text() + u'.');
 }
 
 void RecordingControl::disarm() {
@@ -128,10 +126,10 @@ void RecordingControl::disarm() {
     s.nextStartWarning = false;
     const int answer = askAroundMonitor([&] {
         return int(m_ctx.messenger.ask(QStringLiteral("Valóban le akarja allítani a kódolást?"),
-                                       Messenger::Buttons::OkCancel, Messenger::Icon::Warning, Messenger::Answer::Ok));
+                                       Messenger::Buttons::OkCancel, Messenger::Icon::Warning,
+                                       Messenger::Answer::Ok));
     });
-    if (answer != int(Messenger::Answer::Ok))
-        return;
+    if (answer != int(Messenger::Answer::Ok)) return;
 
     Encoder* encoder = m_ctx.encoder();
     if (encoder && encoder->runState() != RunState::Stopped) {
@@ -140,8 +138,7 @@ void RecordingControl::disarm() {
     } else {
         m_ctx.log.logEvent(QStringLiteral("Kódolási folyamat leállítva!"));
     }
-    if (s.previewWanted)
-        m_ctx.monitor.attachSourceView();
+    if (s.previewWanted) m_ctx.monitor.attachSourceView();
     f.Timer1->stop();
     f.toolbar->setStartImage(QStringLiteral("encStart"));
     f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));

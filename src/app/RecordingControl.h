@@ -12,7 +12,8 @@ class StateBinding;
 // encoder at the start time. It also disarms, after a confirmation.
 class RecordingControl final {
 public:
-    RecordingControl(RecorderContext& context, EncoderControl& encoderControl, StateBinding& stateBinding)
+    RecordingControl(RecorderContext& context, EncoderControl& encoderControl,
+                     StateBinding& stateBinding)
         : m_ctx(context), m_encoder(encoderControl), m_state(stateBinding) {}
 
     void ToggleRecording();

@@ -22,7 +22,8 @@ const QString kWaiting = QStringLiteral("Várakozás indításra.... ");
 
 QString kilo(qint64 value, const char* unit) {
     // Half-way values go to the even neighbour, as the status bar always did.
-    return QString::number(qint64(std::nearbyint(double(value) / 1000.0))) + QString::fromLatin1(unit);
+    return QString::number(qint64(std::nearbyint(double(value) / 1000.0))) +
+           QString::fromLatin1(unit);
 }
 }  // namespace
 
@@ -31,11 +32,11 @@ void Scheduler::showProgress() {
     const EncoderStatistics st = m_ctx.encoder()->statistics();
     f.panel(MainForm::stFile)->setText(kilo(st.archiveBytes, " Kb"));
     const qint64 seconds = st.archiveDurationMs / 1000;
-    f.panel(MainForm::stEncodedTime)->setText(
-        QStringLiteral("%1:%2:%3")
-            .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-            .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+    f.panel(MainForm::stEncodedTime)
+        ->setText(QStringLiteral("%1:%2:%3")
+                      .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                      .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                      .arg(seconds % 60, 2, 10, QLatin1Char('0')));
     f.setProgressValue(std::min(double(seconds) / 10.0, f.progressMaximum));
     f.panel(MainForm::stAudioBitrate)->setText(kilo(st.audioBitrate, " Kbps"));
     f.panel(MainForm::stAllBitrate)->setText(kilo(st.overallBitrate, " Kbps"));
@@ -43,13 +44,13 @@ void Scheduler::showProgress() {
 }
 
 void Scheduler::logEnd() {
-    m_ctx.log.logEvent(QStringLiteral("Kódolás befejezve. Fájl neve: ") + m_ctx.encoder()->outputFileName());
+    m_ctx.log.logEvent(QStringLiteral("Kódolás befejezve. Fájl neve: ") +
+                       m_ctx.encoder()->outputFileName());
 }
 
 void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
     MainForm& f = m_ctx.form;
-    if (logEndLine)
-        logEnd();
+    if (logEndLine) logEnd();
     reattachSourceView();
     f.toolbar->setStartImage(QStringLiteral("encStart"));
     f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
@@ -58,8 +59,7 @@ void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
 }
 
 void Scheduler::logWaitingOnce(bool renewTray) {
-    if (m_ctx.log.boxText().right(32).contains(kWaiting))
-        return;
+    if (m_ctx.log.boxText().right(32).contains(kWaiting)) return;
     if (renewTray) {
         if (m_ctx.isMinimised())
             m_ctx.tray.update(-1, (m_ctx.caption() + QStringLiteral(" - ") +
@@ -80,25 +80,25 @@ bool Scheduler::startRecording(const QString& modeName) {
 
 void Scheduler::reattachSourceView() {
     // A live source shows its own picture again once the recording is over.
-    if (m_ctx.form.cboVideoSource->currentText() != OutputFileName::kVideoFileSource && m_ctx.state.previewWanted)
+    if (m_ctx.form.cboVideoSource->currentText() != OutputFileName::kVideoFileSource &&
+        m_ctx.state.previewWanted)
         m_ctx.monitor.attachSourceView();
 }
 
 bool Scheduler::firstAttempt(const QDate& date, int startSecond) {
-    if (m_attemptDate == date && m_attemptSecond == startSecond)
-        return false;
+    if (m_attemptDate == date && m_attemptSecond == startSecond) return false;
     m_attemptDate = date;
     m_attemptSecond = startSecond;
     return true;
 }
 
 void Scheduler::tick() {
-    if (m_ctx.process.ended())
-        return;
+    if (m_ctx.process.ended()) return;
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) {
-        m_ctx.messenger.show(QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."),
-                             Messenger::Icon::Critical);
+        m_ctx.messenger.show(
+            QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."),
+            Messenger::Icon::Critical);
         m_ctx.process.endProcess(1);
         return;
     }
@@ -107,8 +107,7 @@ void Scheduler::tick() {
     Toolbar& tb = *f.toolbar;
     auto stopped = [encoder] { return encoder->runState() == RunState::Stopped; };
 
-    if (encoder->runState() == RunState::Running)
-        showProgress();
+    if (encoder->runState() == RunState::Running) showProgress();
 
     const bool most = tb.isPressed(QStringLiteral("btnMost"));
     const bool once = tb.isPressed(QStringLiteral("btn1x"));
@@ -119,8 +118,7 @@ void Scheduler::tick() {
     if (once && !most && !daily) {
         const bool atStart = startSecond && nowSecond == *startSecond;
         if (atStart && firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            if (!startRecording(QStringLiteral("1X")))
-                return;
+            if (!startRecording(QStringLiteral("1X"))) return;
         }
         if (stopped() && !s.endHandled) {
             endHandling(true, false);
@@ -130,8 +128,7 @@ void Scheduler::tick() {
             s.nextStartWarning = !QFileInfo::exists(encoder->outputFileName());
             s.endHandled = true;
         }
-        if (!atStart && stopped() && tb.startImageKey() == u"encStop")
-            logWaitingOnce(true);
+        if (!atStart && stopped() && tb.startImageKey() == u"encStop") logWaitingOnce(true);
     }
 
     if (tb.isPressed(QStringLiteral("btnMost")) && stopped()) {
@@ -151,15 +148,15 @@ void Scheduler::tick() {
     if (tb.isPressed(QStringLiteral("btnNapi")) && encoder->runState() != RunState::Running) {
         if (startSecond && insideDailyWindow(*startSecond, nowSecond) &&
             firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            if (!startRecording(QStringLiteral("NAPI")))
-                return;
+            if (!startRecording(QStringLiteral("NAPI"))) return;
         }
         if (stopped() && !s.endHandled) {
             logEnd();
             s.endHandled = true;
             reattachSourceView();
         }
-        if (startSecond && nowSecond != *startSecond && stopped() && tb.startImageKey() == u"encStop")
+        if (startSecond && nowSecond != *startSecond && stopped() &&
+            tb.startImageKey() == u"encStop")
             logWaitingOnce(false);
     }
 }

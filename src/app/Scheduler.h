@@ -17,8 +17,9 @@ class TimeFields;
 // recording. It never stops a recording: the encoder ends it at its length.
 class Scheduler final {
 public:
-    Scheduler(RecorderContext& context, EncoderControl& encoderControl, RecordingControl& recordingControl,
-              TimeFields& timeFields, std::function<void()> exitForm)
+    Scheduler(RecorderContext& context, EncoderControl& encoderControl,
+              RecordingControl& recordingControl, TimeFields& timeFields,
+              std::function<void()> exitForm)
         : m_ctx(context),
           m_encoder(encoderControl),
           m_control(recordingControl),

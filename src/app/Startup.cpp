@@ -25,17 +25,20 @@ namespace kelm {
 
 namespace {
 
-const QString kComponentMissing = QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
+const QString kComponentMissing =
+    QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
 
 const char kManifest[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
     "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
-    "<assemblyIdentity version=\"1.0.0.0\" processorArchitecture=\"X86\" name=\"MyCompany.MyApp.MyApp\" "
+    "<assemblyIdentity version=\"1.0.0.0\" processorArchitecture=\"X86\" "
+    "name=\"MyCompany.MyApp.MyApp\" "
     "type=\"win32\"/>\r\n"
     "<description></description>\r\n"
     "<dependency>\r\n"
     "<dependentAssembly>\r\n"
-    "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
+    "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+    "version=\"6.0.0.0\" "
     "processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\r\n"
     "</dependentAssembly>\r\n"
     "</dependency>\r\n"
@@ -44,9 +47,9 @@ const char kManifest[] =
 }  // namespace
 
 void Startup::writeManifest(const QString& executableName) {
-    const QString path = QDir(m_ctx.state.programDir).filePath(executableName + QStringLiteral(".exe.manifest"));
-    if (QFileInfo::exists(path))
-        return;
+    const QString path =
+        QDir(m_ctx.state.programDir).filePath(executableName + QStringLiteral(".exe.manifest"));
+    if (QFileInfo::exists(path)) return;
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(kManifest);  // a failure here changes nothing for KELM
@@ -55,14 +58,14 @@ void Startup::writeManifest(const QString& executableName) {
 QString Startup::missingfile() const {
     QString result;
     const Settings& s = m_ctx.state.settings;
-    if (!QFileInfo::exists(s.encVideo))
-        result += QStringLiteral("\r\n") + s.encVideo;
-    if (!QFileInfo::exists(s.fileMPlayer))
-        result += QStringLiteral("\r\n") + s.fileMPlayer;
+    if (!QFileInfo::exists(s.encVideo)) result += QStringLiteral("\r\n") + s.encVideo;
+    if (!QFileInfo::exists(s.fileMPlayer)) result += QStringLiteral("\r\n") + s.fileMPlayer;
     return result;
 }
 
-void Startup::run() { pass(0); }
+void Startup::run() {
+    pass(0);
+}
 
 bool Startup::pass(int depth) {
     RecorderState& s = m_ctx.state;
@@ -91,11 +94,12 @@ bool Startup::pass(int depth) {
 
     if (!s.commandLine.isEmpty() && !s.commandLine.text.contains(QStringLiteral("/p"))) {
         s.previewWanted = false;
-        for (const QString& key : {QStringLiteral("btnMonitor"), QStringLiteral("btnEncAutoMove"),
-                                  QStringLiteral("btnEncMonOntop"), QStringLiteral("btnEncPreview")})
+        for (const QString& key :
+             {QStringLiteral("btnMonitor"), QStringLiteral("btnEncAutoMove"),
+              QStringLiteral("btnEncMonOntop"), QStringLiteral("btnEncPreview")})
             tb.setEnabled(key, false);
         for (const QString& key : {QStringLiteral("mnuMonitorWindow"), QStringLiteral("mnuAutoGo"),
-                                  QStringLiteral("mnuOnTop"), QStringLiteral("mnuOut")})
+                                   QStringLiteral("mnuOnTop"), QStringLiteral("mnuOut")})
             tb.menuItem(key)->setEnabled(false);
         tb.menu(QStringLiteral("mnuZoom"))->menuAction()->setEnabled(false);
         m_ctx.monitor.stopFollowTimer();
@@ -105,7 +109,8 @@ bool Startup::pass(int depth) {
     s.settings = settings.settings;
     deferred << settings.warnings;
     if (settings.outcome == SettingsLoad::Outcome::Unreadable)
-        deferred << QStringLiteral("A beállítások nem olvashatók, az alapértékek érvényesek: ") + s.iniFile;
+        deferred << QStringLiteral("A beállítások nem olvashatók, az alapértékek érvényesek: ") +
+                        s.iniFile;
     if (settings.outcome == SettingsLoad::Outcome::NotWritable)
         deferred << QStringLiteral("A beállítások nem menthetők: ") + s.iniFile;
     const QString missing = missingfile();
@@ -123,7 +128,8 @@ bool Startup::pass(int depth) {
         deferred << QStringLiteral("A napló mappa nem hozható létre: ") + logDir;
     const qint64 pid = QCoreApplication::applicationPid();
     if (!m_ctx.log.open(logDir, s.settings.channelShortName, s.todayStamp, pid))
-        deferred << QStringLiteral("A napló fájl nem nyitható meg, a sorok csak itt látszanak: ") + logDir;
+        deferred << QStringLiteral("A napló fájl nem nyitható meg, a sorok csak itt látszanak: ") +
+                        logDir;
 
     s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
 
@@ -133,8 +139,7 @@ bool Startup::pass(int depth) {
         if (depth == 0 && QFileInfo::exists(s.statePath)) {
             // The second pass finds the state file and does the whole sequence.
             pass(depth + 1);
-            if (m_ctx.process.ended())
-                return false;
+            if (m_ctx.process.ended()) return false;
             recursed = true;
         }
     }
@@ -143,12 +148,12 @@ bool Startup::pass(int depth) {
     // up: nothing is restored, and the log says why.
     if (!recursed) {
         m_ctx.log.writeStartupHeader(pid, s.settings.channelShortName);
-        for (const QString& line : deferred)
-            m_ctx.log.logEvent(line);
+        for (const QString& line : deferred) m_ctx.log.logEvent(line);
 
         m_parts.capture.FillTunerLists();
         if (!m_parts.capture.ListSoundCards() && f.cboAudioSource->count() == 0) {
-            m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"), Messenger::Icon::Critical);
+            m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"),
+                                 Messenger::Icon::Critical);
             m_exitCode = 1;
             m_ctx.form.cmdPlay->window()->close();
             return false;
@@ -156,7 +161,8 @@ bool Startup::pass(int depth) {
         m_parts.stateBinding.restoreAudioAndTimes([this] { m_parts.capture.audioSourceSelected(); },
                                                   [this] { m_parts.capture.audioInputSelected(); });
         if (!m_parts.capture.ListVideoDevices()) {
-            m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"), Messenger::Icon::Warning);
+            m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"),
+                                 Messenger::Icon::Warning);
             setListText(f.cboVideoSource, QString(), nullptr);
         }
         m_parts.stateBinding.RestoreStateLine(LastState::VideoSource, f.cboVideoSource,
@@ -171,7 +177,8 @@ bool Startup::pass(int depth) {
     if (!alreadyRecording) {
         m_parts.timeFields.startLeave();
 
-        m_ctx.monitor.applyMonitorButton(tb.isPressed(QStringLiteral("btnMonitor")) && s.previewWanted);
+        m_ctx.monitor.applyMonitorButton(tb.isPressed(QStringLiteral("btnMonitor")) &&
+                                         s.previewWanted);
         f.txtZoom->setText(QStringLiteral("1 X"));
         f.VScroll1->setRange(0, 4);
         f.VScroll1->setInvertedAppearance(true);
@@ -184,7 +191,8 @@ bool Startup::pass(int depth) {
         if (!s.commandLine.isEmpty()) {
             const auto duration = s.commandLine.duration();
             if (!duration) {
-                m_ctx.log.logEvent(QStringLiteral("Hibás felvételi idő a parancssorban: ") + s.commandLine.rawDuration);
+                m_ctx.log.logEvent(QStringLiteral("Hibás felvételi idő a parancssorban: ") +
+                                   s.commandLine.rawDuration);
                 endUnattendedRun();
                 return false;  // nothing is recorded; the splash stays
             }
@@ -194,8 +202,7 @@ bool Startup::pass(int depth) {
             tb.pressMode(Toolbar::Mode::Most);
             m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
             m_parts.recordingControl.ToggleRecording();
-            if (tb.startImageKey() == u"encStart")
-                endUnattendedRun();  // refused: nothing is armed
+            if (tb.startImageKey() == u"encStart") endUnattendedRun();  // refused: nothing is armed
         }
     }
     m_parts.splash.unloadSplash();
@@ -204,8 +211,7 @@ bool Startup::pass(int depth) {
 
 void Startup::exitForm() {
     m_ctx.mixer.close();
-    if (m_ctx.levelMeter.isOpen())
-        m_ctx.levelMeter.stop();
+    if (m_ctx.levelMeter.isOpen()) m_ctx.levelMeter.stop();
 }
 
 void Startup::finishExit(bool testStatePath) {
@@ -226,47 +232,39 @@ void Startup::finishExit(bool testStatePath) {
 void Startup::endUnattendedRun() {
     // With a display the operator sees the window and decides; without one a
     // command-line run that records nothing must not wait forever.
-    if (m_ctx.messenger.canAsk() || m_ctx.process.ended())
-        return;
+    if (m_ctx.messenger.canAsk() || m_ctx.process.ended()) return;
     m_exitCode = 1;
     finishExit(false);
 }
 
 bool Startup::closeRequested() {
-    if (m_ctx.process.ended())
-        return true;
-    if (m_parts.menuStyling.isActive())
-        m_parts.menuStyling.detach();
-    if (m_ctx.tray.isAdded())
-        m_ctx.tray.restoreFromTray();
-    if (m_ctx.monitor.isVisible())
-        m_ctx.monitor.sendToBack();
-    const auto answer = m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
-                                            Messenger::Icon::Question, Messenger::Answer::Yes);
-    if (m_ctx.monitor.isVisible())
-        m_ctx.monitor.reapplyOnTop();
-    if (answer != Messenger::Answer::Yes)
-        return false;
+    if (m_ctx.process.ended()) return true;
+    if (m_parts.menuStyling.isActive()) m_parts.menuStyling.detach();
+    if (m_ctx.tray.isAdded()) m_ctx.tray.restoreFromTray();
+    if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
+    const auto answer =
+        m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
+                            Messenger::Icon::Question, Messenger::Answer::Yes);
+    if (m_ctx.monitor.isVisible()) m_ctx.monitor.reapplyOnTop();
+    if (answer != Messenger::Answer::Yes) return false;
     finishExit(true);
     return true;
 }
 
 void Startup::confirmExit() {
-    if (m_ctx.monitor.isVisible())
-        m_ctx.monitor.sendToBack();
-    const auto answer = m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
-                                            Messenger::Icon::Question, Messenger::Answer::Yes);
+    if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
+    const auto answer =
+        m_ctx.messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
+                            Messenger::Icon::Question, Messenger::Answer::Yes);
     if (answer != Messenger::Answer::Yes) {
-        if (m_ctx.monitor.isVisible())
-            m_ctx.monitor.reapplyOnTop();
+        if (m_ctx.monitor.isVisible()) m_ctx.monitor.reapplyOnTop();
         return;
     }
     finishExit(false);
 }
 
 void Startup::terminate() {
-    if (m_ctx.process.ended())
-        return;
+    if (m_ctx.process.ended()) return;
     m_ctx.log.logEvent(QStringLiteral("Leállítási kérés a rendszertől."));
     finishExit(false);
 }

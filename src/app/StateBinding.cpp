@@ -7,18 +7,19 @@
 namespace kelm {
 
 namespace {
-QString selectedText(const QComboBox* list) { return list->currentIndex() >= 0 ? list->currentText() : QString(); }
+QString selectedText(const QComboBox* list) {
+    return list->currentIndex() >= 0 ? list->currentText() : QString();
+}
 
 // Goes through the entries from first to last and selects each equal one: the
 // last equal entry stays selected, and the handler runs for every match.
-void selectEqualEntries(QComboBox* list, const QString& text, const std::function<void()>& onSelected) {
+void selectEqualEntries(QComboBox* list, const QString& text,
+                        const std::function<void()>& onSelected) {
     for (int i = 0; i < list->count(); ++i) {
-        if (list->itemText(i) != text)
-            continue;
+        if (list->itemText(i) != text) continue;
         const QSignalBlocker quiet(list);
         list->setCurrentIndex(i);
-        if (onSelected)
-            onSelected();
+        if (onSelected) onSelected();
     }
 }
 }  // namespace
@@ -37,8 +38,7 @@ bool StateBinding::saveState() {
     s.setLine(LastState::PixelFormat, f.cboPixelFormat->currentText());
     s.setLine(LastState::TvType, f.cboTVType->currentText());
     s.setLine(LastState::TvStandard, f.cboTVFormat->currentText());
-    if (s.save(m_ctx.state.statePath))
-        return true;
+    if (s.save(m_ctx.state.statePath)) return true;
     m_ctx.log.logEvent(QStringLiteral("Az utolsó állapot nem menthető: ") + m_ctx.state.statePath);
     return false;
 }
@@ -47,7 +47,8 @@ void StateBinding::restoreAudioAndTimes(const std::function<void()>& onAudioSour
                                         const std::function<void()>& onInput) {
     const auto state = LastState::load(m_ctx.state.statePath);
     if (!state) {
-        m_ctx.log.logEvent(QStringLiteral("Az utolsó állapot nem olvasható: ") + m_ctx.state.statePath);
+        m_ctx.log.logEvent(QStringLiteral("Az utolsó állapot nem olvasható: ") +
+                           m_ctx.state.statePath);
         return;
     }
     MainForm& f = m_ctx.form;
@@ -58,7 +59,8 @@ void StateBinding::restoreAudioAndTimes(const std::function<void()>& onAudioSour
     f.txtDuration->setText(state->line(LastState::Duration));
 }
 
-void StateBinding::RestoreStateLine(int line, QComboBox* list, const std::function<void()>& onSelected) {
+void StateBinding::RestoreStateLine(int line, QComboBox* list,
+                                    const std::function<void()>& onSelected) {
     if (const auto state = LastState::load(m_ctx.state.statePath))
         setListText(list, state->line(line), onSelected);
 }

@@ -19,15 +19,13 @@
 namespace kelm {
 
 void StatusLoop::tick() {
-    if (m_ctx.process.ended())
-        return;
+    if (m_ctx.process.ended()) return;
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;
 
     // While the sound card's control lists have no choice the rest waits.
     if (m_ctx.mixer.available()) {
-        if (!m_ctx.mixer.hasSelection())
-            return;
+        if (!m_ctx.mixer.hasSelection()) return;
         f.Slider1->setValue(m_ctx.mixer.sourceControlValue());
         f.Slider2->setValue(m_ctx.mixer.destinationControlValue());
     }
@@ -104,7 +102,8 @@ void StatusLoop::updateStatusIcon() {
     panel->setToolTip(tip);
     if (m_ctx.isMinimised()) {
         panel->window()->setWindowIcon(Pictures::statusIcon(icon));
-        m_ctx.tray.update(icon, (m_ctx.caption() + QStringLiteral(" - ") + tip).leftJustified(64, u' ', true));
+        m_ctx.tray.update(
+            icon, (m_ctx.caption() + QStringLiteral(" - ") + tip).leftJustified(64, u' ', true));
     }
 }
 

@@ -18,18 +18,20 @@ TimeFields::TimeFields(QLineEdit* start, QLineEdit* end, QLineEdit* duration, co
       m_clock(clock),
       m_immediateMode(std::move(immediateMode)),
       m_afterDuration(afterDuration) {
-    for (QLineEdit* f : {m_start, m_end, m_duration})
-        f->installEventFilter(this);
+    for (QLineEdit* f : {m_start, m_end, m_duration}) f->installEventFilter(this);
     // Clearing the start field shows the reset value at once.
     connect(m_start, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (text.isEmpty())
-            m_start->setText(TimeText::zero());
+        if (text.isEmpty()) m_start->setText(TimeText::zero());
     });
 }
 
-int TimeFields::nowSecond() const { return TimeText::secondsOfDay(m_clock.now().time()); }
+int TimeFields::nowSecond() const {
+    return TimeText::secondsOfDay(m_clock.now().time());
+}
 
-QColor TimeFields::colour(const QLineEdit* field) { return field->palette().color(QPalette::Text); }
+QColor TimeFields::colour(const QLineEdit* field) {
+    return field->palette().color(QPalette::Text);
+}
 
 void TimeFields::setColour(QLineEdit* field, const QColor& colour) {
     QPalette p = field->palette();
@@ -62,15 +64,15 @@ void TimeFields::startLeave() {
 void TimeFields::durationLeave() {
     const QString duration = TimeText::normalise(m_duration->text());
     m_duration->setText(duration);
-    const auto end = m_immediateMode() ? TimeText::addTimes(TimeText::format(m_clock.now().time()), duration)
-                                       : TimeText::addTimes(m_start->text(), duration);
+    const auto end = m_immediateMode()
+                         ? TimeText::addTimes(TimeText::format(m_clock.now().time()), duration)
+                         : TimeText::addTimes(m_start->text(), duration);
     if (!end) {
         m_duration->setText(TimeText::zero());
         m_duration->selectAll();
         return;
     }
-    if (m_immediateMode())
-        setColour(m_end, kBlack);
+    if (m_immediateMode()) setColour(m_end, kBlack);
     m_end->setText(*end);
 }
 
@@ -84,8 +86,7 @@ void TimeFields::endLeave() {
         m_end->selectAll();
         return;
     }
-    if (!m_immediateMode())
-        m_duration->setText(*TimeText::durationBetween(m_start->text(), end));
+    if (!m_immediateMode()) m_duration->setText(*TimeText::durationBetween(m_start->text(), end));
     const bool nextDay = colour(m_start) == kBlue || *endSecond < *startSecond;
     setColour(m_end, nextDay ? kBlue : kBlack);
     m_duration->setText(TimeText::normalise(m_duration->text()));
@@ -93,8 +94,7 @@ void TimeFields::endLeave() {
 
 bool TimeFields::eventFilter(QObject* watched, QEvent* event) {
     auto* field = qobject_cast<QLineEdit*>(watched);
-    if (!field)
-        return false;
+    if (!field) return false;
     switch (event->type()) {
         case QEvent::FocusIn:
             // Select after Qt's own focus handling has placed the caret.
@@ -110,10 +110,11 @@ bool TimeFields::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key != Qt::Key_Return && key != Qt::Key_Enter)
-                break;
+            if (key != Qt::Key_Return && key != Qt::Key_Enter) break;
             // Moving the focus runs the leave action through FocusOut.
-            QWidget* next = field == m_start ? m_end : field == m_end ? m_duration : m_afterDuration;
+            QWidget* next = field == m_start ? m_end
+                            : field == m_end ? m_duration
+                                             : m_afterDuration;
             if (next && next->isEnabled() && next->isVisible())
                 next->setFocus(Qt::TabFocusReason);
             else if (field == m_start)

@@ -24,7 +24,8 @@ public:
     // `immediateMode` tells whether the "Most" button is pressed; `afterDuration`
     // is where Enter in the duration field moves the focus.
     TimeFields(QLineEdit* start, QLineEdit* end, QLineEdit* duration, const Clock& clock,
-               std::function<bool()> immediateMode, QWidget* afterDuration, QObject* parent = nullptr);
+               std::function<bool()> immediateMode, QWidget* afterDuration,
+               QObject* parent = nullptr);
 
     void startLeave();
     void endLeave();

@@ -10,10 +10,8 @@ QString FileDialogChooser::chooseRecording(QWidget* parent, const QString& curre
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("Video fájl (*.wmv)"));
     dialog.setDefaultSuffix(QStringLiteral("wmv"));
-    if (!currentPath.isEmpty())
-        dialog.selectFile(currentPath);
-    if (dialog.exec() != QDialog::Accepted)
-        return QString();
+    if (!currentPath.isEmpty()) dialog.selectFile(currentPath);
+    if (dialog.exec() != QDialog::Accepted) return QString();
     return dialog.selectedFiles().value(0);
 }
 

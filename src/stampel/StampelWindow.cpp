@@ -38,16 +38,15 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent) {
 }
 
 bool isEnterKey(const QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return false;
+    if (event->type() != QEvent::KeyPress) return false;
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 }  // namespace
 
-StampelWindow::StampelWindow(const Clock& clock, MessageSink& messages,
-                             RecordingChooser& chooser, QWidget* parent)
+StampelWindow::StampelWindow(const Clock& clock, MessageSink& messages, RecordingChooser& chooser,
+                             QWidget* parent)
     : QWidget(parent), m_clock(clock), m_messages(messages), m_chooser(chooser) {
     setWindowTitle(QStringLiteral("Stampel"));
     setWindowIcon(QIcon(QStringLiteral(":/stampel/stampel.svg")));
@@ -81,9 +80,9 @@ void StampelWindow::buildControls() {
     m_label5 = label(QStringLiteral("Label5"), QStringLiteral("Kezdési dátum:"), m_frame1);
     m_text4 = lineEdit(QStringLiteral("Text4"), m_frame1);
 
-    const int fieldWidth = m_text2->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24;
-    for (QLineEdit* field : {m_text2, m_text3, m_text4})
-        field->setFixedWidth(fieldWidth);
+    const int fieldWidth =
+        m_text2->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24;
+    for (QLineEdit* field : {m_text2, m_text3, m_text4}) field->setFixedWidth(fieldWidth);
     m_label2->setBuddy(m_text1);
     m_label3->setBuddy(m_text2);
     m_label4->setBuddy(m_text3);
@@ -105,8 +104,8 @@ void StampelWindow::buildControls() {
     m_prgBar1->setValue(0);
     m_prgBar1->setTextVisible(false);
 
-    m_label1 = label(QStringLiteral("Label1"), QStringLiteral("Készítette: a KELM fejlesztői"),
-                     this);
+    m_label1 =
+        label(QStringLiteral("Label1"), QStringLiteral("Készítette: a KELM fejlesztői"), this);
     QFont small = m_label1->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     m_label1->setFont(small);
@@ -139,8 +138,7 @@ void StampelWindow::connectControls() {
     connect(m_command2, &QPushButton::clicked, this, &StampelWindow::startGeneration);
     connect(m_run, &TimecodeRun::progressed, this, &StampelWindow::showProgress);
     connect(m_run, &TimecodeRun::finished, this, &StampelWindow::finishGeneration);
-    for (QLineEdit* field : {m_text1, m_text2, m_text3, m_text4})
-        field->installEventFilter(this);
+    for (QLineEdit* field : {m_text1, m_text2, m_text3, m_text4}) field->installEventFilter(this);
     for (QLineEdit* field : {m_text2, m_text3, m_text4}) {
         connect(field, &QLineEdit::textChanged, this,
                 [this, field](const QString& text) { refillWhenEmptied(field, text); });
@@ -158,8 +156,7 @@ bool StampelWindow::isGenerating() const {
 void StampelWindow::chooseRecording() {
     const QString path = m_chooser.chooseRecording(this, m_dialogFileName);
     // A cancelled dialog leaves the window as it was.
-    if (!path.isEmpty())
-        openRecording(path);
+    if (!path.isEmpty()) openRecording(path);
 }
 
 void StampelWindow::openRecording(const QString& path) {
@@ -177,8 +174,7 @@ void StampelWindow::openRecording(const QString& path) {
 }
 
 void StampelWindow::refillWhenEmptied(QLineEdit* field, const QString& text) {
-    if (!text.isEmpty())
-        return;
+    if (!text.isEmpty()) return;
     field->setText(field == m_text4 ? todayText() : StampelFields::zeroTime());
     // Selected, so that what the operator types next replaces it.
     field->selectAll();
@@ -186,14 +182,12 @@ void StampelWindow::refillWhenEmptied(QLineEdit* field, const QString& text) {
 
 void StampelWindow::leaveTimeField(QLineEdit* field) {
     const QString normalized = StampelFields::normalizeTime(field->text());
-    if (normalized != field->text())
-        field->setText(normalized);
+    if (normalized != field->text()) field->setText(normalized);
 }
 
 void StampelWindow::leaveDateField() {
     const QString normalized = StampelFields::normalizeDate(m_text4->text(), m_clock.now().date());
-    if (normalized != m_text4->text())
-        m_text4->setText(normalized);
+    if (normalized != m_text4->text()) m_text4->setText(normalized);
 }
 
 bool StampelWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -207,38 +201,37 @@ bool StampelWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 
     switch (event->type()) {
-    case QEvent::FocusIn:
-        // After the click that gave the focus has placed the cursor.
-        QTimer::singleShot(0, field, &QLineEdit::selectAll);
-        break;
-    case QEvent::FocusOut:
-        if (field == m_text4)
-            leaveDateField();
-        else
-            leaveTimeField(field);
-        break;
-    case QEvent::KeyPress:
-        if (isEnterKey(event)) {
+        case QEvent::FocusIn:
+            // After the click that gave the focus has placed the cursor.
+            QTimer::singleShot(0, field, &QLineEdit::selectAll);
+            break;
+        case QEvent::FocusOut:
             if (field == m_text4)
                 leaveDateField();
             else
                 leaveTimeField(field);
-            QWidget* next = field == m_text2 ? static_cast<QWidget*>(m_text3)
-                            : field == m_text3 ? static_cast<QWidget*>(m_text4)
-                                               : static_cast<QWidget*>(m_command2);
-            next->setFocus(Qt::TabFocusReason);
-            return true;
-        }
-        break;
-    default:
-        break;
+            break;
+        case QEvent::KeyPress:
+            if (isEnterKey(event)) {
+                if (field == m_text4)
+                    leaveDateField();
+                else
+                    leaveTimeField(field);
+                QWidget* next = field == m_text2   ? static_cast<QWidget*>(m_text3)
+                                : field == m_text3 ? static_cast<QWidget*>(m_text4)
+                                                   : static_cast<QWidget*>(m_command2);
+                next->setFocus(Qt::TabFocusReason);
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void StampelWindow::startGeneration() {
-    if (m_run->isRunning())
-        return;
+    if (m_run->isRunning()) return;
     // A click on Start has already moved the focus and so run the leaving
     // checks; Start reached from the keyboard may not have.
     leaveTimeField(m_text2);
@@ -284,9 +277,9 @@ void StampelWindow::finishGeneration(const TimecodeOutcome& outcome) {
         return;
     }
     m_prgBar1->setValue(m_prgBar1->maximum());
-    m_messages.showMessage(this, QMessageBox::NoIcon, windowTitle(),
-                           QStringLiteral("A timecode elkészült: ") +
-                               QFileInfo(outcome.subtitlePath).fileName());
+    m_messages.showMessage(
+        this, QMessageBox::NoIcon, windowTitle(),
+        QStringLiteral("A timecode elkészült: ") + QFileInfo(outcome.subtitlePath).fileName());
 }
 
 }  // namespace kelm

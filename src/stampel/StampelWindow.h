@@ -45,8 +45,8 @@ private:
     void buildControls();
     void connectControls();
 
-    void chooseRecording();   // Command1
-    void startGeneration();   // Command2
+    void chooseRecording();  // Command1
+    void startGeneration();  // Command2
     void showProgress(qint32 entriesWritten, qint32 entriesTotal);
     void finishGeneration(const TimecodeOutcome& outcome);
 

@@ -9,13 +9,11 @@ TimecodeRun::TimecodeRun(QObject* parent) : QObject(parent) {}
 TimecodeRun::~TimecodeRun() {
     // The worker only posts to this object, so waiting here is safe; what it
     // posted is dropped with the object.
-    if (m_thread)
-        m_thread->wait();
+    if (m_thread) m_thread->wait();
 }
 
 bool TimecodeRun::start(const TimecodeRequest& request) {
-    if (m_thread)
-        return false;
+    if (m_thread) return false;
     m_thread.reset(QThread::create([this, request] {
         const auto report = [this](qint32 written, qint32 total) {
             QMetaObject::invokeMethod(
@@ -23,9 +21,8 @@ bool TimecodeRun::start(const TimecodeRequest& request) {
                 Qt::QueuedConnection);
         };
         const TimecodeOutcome outcome =
-            generateTimecode(request.recordingPath, request.startSeconds,
-                             request.durationSeconds, request.startDate, request.channelName,
-                             report);
+            generateTimecode(request.recordingPath, request.startSeconds, request.durationSeconds,
+                             request.startDate, request.channelName, report);
         QMetaObject::invokeMethod(
             this, [this, outcome] { finishRun(outcome); }, Qt::QueuedConnection);
     }));

@@ -4,7 +4,9 @@
 
 // The pictures live in a static library: their resource must be registered
 // by hand, or the linker drops it.
-static void registerPictures() { Q_INIT_RESOURCE(kelm); }
+static void registerPictures() {
+    Q_INIT_RESOURCE(kelm);
+}
 
 namespace kelm::Pictures {
 
@@ -14,7 +16,9 @@ QIcon icon(const QString& key) {
     return QIcon(QStringLiteral(":/pictures/") + key);
 }
 
-QIcon statusIcon(int id) { return icon(QStringLiteral("icon%1").arg(id)); }
+QIcon statusIcon(int id) {
+    return icon(QStringLiteral("icon%1").arg(id));
+}
 
 void applyMenuCaption(QAction* action, const QString& caption) {
     const qsizetype marker = caption.lastIndexOf(QStringLiteral("|#"));

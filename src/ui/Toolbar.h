@@ -47,8 +47,10 @@ Q_SIGNALS:
     void menuTriggered(const QString& key);
 
 private:
-    QAction* addButton(const QString& key, const QString& toolTip, const QString& imageKey, bool checkable);
-    QAction* addItem(QMenu* menu, const QString& key, const QString& caption, bool checkable = false, bool checked = false);
+    QAction* addButton(const QString& key, const QString& toolTip, const QString& imageKey,
+                       bool checkable);
+    QAction* addItem(QMenu* menu, const QString& key, const QString& caption,
+                     bool checkable = false, bool checked = false);
     void buildMenus(QMainWindow* window);
 
     QToolBar* m_toolBar = nullptr;

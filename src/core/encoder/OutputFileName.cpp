@@ -8,10 +8,12 @@ QString kindFor(const QString& videoSourceName) {
 
 QString build(const QString& mediaDir, const QString& channelShortName, const QString& todayStamp,
               const QString& startStamp, const QString& durationStamp, const QString& kind) {
-    return mediaDir + u'/' + channelShortName + u'-' + todayStamp + u'-' + startStamp + u'-' + durationStamp +
-           u'-' + kind + QStringLiteral(".wmv");
+    return mediaDir + u'/' + channelShortName + u'-' + todayStamp + u'-' + startStamp + u'-' +
+           durationStamp + u'-' + kind + QStringLiteral(".wmv");
 }
 
-QString extended(const QString& path) { return path + QStringLiteral(".FIGYELEM.wmv"); }
+QString extended(const QString& path) {
+    return path + QStringLiteral(".FIGYELEM.wmv");
+}
 
 }  // namespace kelm::OutputFileName

@@ -16,17 +16,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
 std::optional<QString> CommandLine::duration() const {
     QString text = TimeText::normalise(QString(rawDuration).remove(QStringLiteral("/h")));
-    if (text.isEmpty())
-        return std::nullopt;
+    if (text.isEmpty()) return std::nullopt;
     TimeText::DigitFields fields = TimeText::digitFields(text);
     // Only text in the two-digit form can be out of range; anything else is
     // simply not a time.
     const bool twoDigitForm = text.size() == 8 && text.at(2) == u':' && text.at(5) == u':' &&
                               fields.hours >= 0 && fields.minutes >= 0 && fields.seconds >= 0;
-    if (!twoDigitForm)
-        return TimeText::zero();
-    if (!fields.inRange())
-        return std::nullopt;
+    if (!twoDigitForm) return TimeText::zero();
+    if (!fields.inRange()) return std::nullopt;
     return text;
 }
 

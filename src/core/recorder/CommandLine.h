@@ -10,7 +10,7 @@ namespace kelm {
 // one string. Empty: interactive start. Anything else records at once for the
 // duration it names; "/p" keeps the monitor functions, "/h" is ignored.
 struct CommandLine {
-    QString text;         // the arguments joined by single blanks
+    QString text;  // the arguments joined by single blanks
     bool previewWanted = true;
     QString rawDuration;  // the text with every " /p" removed
 

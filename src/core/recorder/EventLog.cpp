@@ -22,26 +22,35 @@ bool EventLog::open(const QString& logDir, const QString& shortName, const QStri
     const QDir dir(logDir);
     const QString stem = shortName + u'-' + todayStamp;
     const auto result = m_file->open(dir.filePath(stem + QStringLiteral(".log")));
-    if (result == LogFile::OpenResult::Opened)
-        return true;
+    if (result == LogFile::OpenResult::Opened) return true;
     if (result == LogFile::OpenResult::InUse)
-        return m_file->open(dir.filePath(stem + u'-' + QString::number(processId) + QStringLiteral(".log"))) ==
-               LogFile::OpenResult::Opened;
+        return m_file->open(dir.filePath(stem + u'-' + QString::number(processId) +
+                                         QStringLiteral(".log"))) == LogFile::OpenResult::Opened;
     return false;
 }
 
-void EventLog::close() { m_file->close(); }
-bool EventLog::isOpen() const { return m_file->isOpen(); }
-QString EventLog::filePath() const { return m_file->path(); }
+void EventLog::close() {
+    m_file->close();
+}
+bool EventLog::isOpen() const {
+    return m_file->isOpen();
+}
+QString EventLog::filePath() const {
+    return m_file->path();
+}
 
-QString EventLog::timeStamp() const { return RegionalFormat::longTime(m_clock.now().time()); }
+QString EventLog::timeStamp() const {
+    return RegionalFormat::longTime(m_clock.now().time());
+}
 
 void EventLog::appendToBox(const QString& text) {
     m_box += text;
     Q_EMIT boxAppended(text);
 }
 
-bool EventLog::writeToFile(const QString& text) { return m_file->append(text.toUtf8()); }
+bool EventLog::writeToFile(const QString& text) {
+    return m_file->append(text.toUtf8());
+}
 
 bool EventLog::logEvent(const QString& message) {
     m_textString = timeStamp() + QStringLiteral(": ") + message + kLineEnd;
@@ -60,28 +69,32 @@ bool EventLog::logJobEvent(const QString& message) {
 
 bool EventLog::writeStartupHeader(qint64 processId, const QString& channelShortName) {
     const QDateTime now = m_clock.now();
-    const QString first = RegionalFormat::shortDate(now.date()) + u'-' + RegionalFormat::longTime(now.time()) +
-                          QStringLiteral(": ") + kLineEnd;
+    const QString first = RegionalFormat::shortDate(now.date()) + u'-' +
+                          RegionalFormat::longTime(now.time()) + QStringLiteral(": ") + kLineEnd;
     appendToBox(first);
     bool ok = writeToFile(first);
 
-    m_textString = timeStamp() + QStringLiteral(": Program ID: ") + QString::number(processId) + kLineEnd;
+    m_textString =
+        timeStamp() + QStringLiteral(": Program ID: ") + QString::number(processId) + kLineEnd;
     appendToBox(m_textString);
     ok = writeToFile(m_textString) && ok;
 
-    ok = logEvent(QStringLiteral("Utolsó állapot beolvasása: ") + channelShortName + QStringLiteral(".ini")) && ok;
+    ok = logEvent(QStringLiteral("Utolsó állapot beolvasása: ") + channelShortName +
+                  QStringLiteral(".ini")) &&
+         ok;
     return ok;
 }
 
 bool EventLog::enforceBoxLimit() {
-    if (m_box.size() <= kBoxLimit)
-        return false;
+    if (m_box.size() <= kBoxLimit) return false;
     const qsizetype length = m_box.size();
     m_box.clear();
     Q_EMIT boxCleared();
     // The cleared lines are already in the log file.
-    logEvent(QStringLiteral("Eseménynapló, 32k méret korlát miatt törlődött. A tartlama mentve lett a(z)  ") +
-             filePath() + QStringLiteral(" fájlba. ") + QString::number(length) + QStringLiteral(" byte."));
+    logEvent(QStringLiteral(
+                 "Eseménynapló, 32k méret korlát miatt törlődött. A tartlama mentve lett a(z)  ") +
+             filePath() + QStringLiteral(" fájlba. ") + QString::number(length) +
+             QStringLiteral(" byte."));
     return true;
 }
 

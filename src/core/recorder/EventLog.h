@@ -27,7 +27,8 @@ public:
     // `logDir`, or, when another running KELM holds that file,
     // "<shortName>-<todayStamp>-<processId>.log". A file opened earlier is closed
     // first. False when neither can be opened: lines then reach only the box.
-    bool open(const QString& logDir, const QString& shortName, const QString& todayStamp, qint64 processId);
+    bool open(const QString& logDir, const QString& shortName, const QString& todayStamp,
+              qint64 processId);
     void close();
     bool isOpen() const;
     QString filePath() const;

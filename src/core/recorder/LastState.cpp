@@ -7,33 +7,30 @@
 namespace kelm {
 
 void LastState::setLine(int number, const QString& value) {
-    if (number >= 1 && number <= LineCount)
-        lines[number - 1] = value;
+    if (number >= 1 && number <= LineCount) lines[number - 1] = value;
 }
 
 QString LastState::path(const QString& programDir, const QString& channelShortName) {
     return QDir(programDir).filePath(channelShortName + QStringLiteral(".ini"));
 }
 
-bool LastState::save(const QString& path) const { return TextFile::writeLines(path, lines); }
+bool LastState::save(const QString& path) const {
+    return TextFile::writeLines(path, lines);
+}
 
 std::optional<LastState> LastState::load(const QString& path) {
     const auto read = TextFile::readLines(path);
-    if (!read)
-        return std::nullopt;
+    if (!read) return std::nullopt;
     LastState state;
-    for (int i = 0; i < LineCount && i < read->size(); ++i)
-        state.lines[i] = read->at(i);
+    for (int i = 0; i < LineCount && i < read->size(); ++i) state.lines[i] = read->at(i);
     return state;
 }
 
 bool LastState::saveLine(const QString& path, int number, const QString& value) {
     auto read = TextFile::readLines(path);
-    if (!read || number < 1 || number > LineCount)
-        return false;
+    if (!read || number < 1 || number > LineCount) return false;
     QStringList lines = *read;
-    while (lines.size() < LineCount)
-        lines << QString();
+    while (lines.size() < LineCount) lines << QString();
     lines = lines.mid(0, LineCount);
     lines[number - 1] = value;
     lines << QString();

@@ -26,7 +26,9 @@ struct LastState {
 
     QStringList lines = QStringList(LineCount, QString());
 
-    QString line(int number) const { return number >= 1 && number <= lines.size() ? lines.at(number - 1) : QString(); }
+    QString line(int number) const {
+        return number >= 1 && number <= lines.size() ? lines.at(number - 1) : QString();
+    }
     void setLine(int number, const QString& value);
 
     static QString path(const QString& programDir, const QString& channelShortName);

@@ -1,21 +1,22 @@
 #include "recorder/LogFile.h"
 
-#include <QFile>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <QFile>
+#include <cerrno>
 
 namespace kelm {
 
-LogFile::~LogFile() { close(); }
+LogFile::~LogFile() {
+    close();
+}
 
 LogFile::OpenResult LogFile::open(const QString& path) {
     close();
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return OpenResult::Failed;
+    if (fd < 0) return OpenResult::Failed;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool busy = errno == EWOULDBLOCK;
         ::close(fd);
@@ -27,21 +28,18 @@ LogFile::OpenResult LogFile::open(const QString& path) {
 }
 
 void LogFile::close() {
-    if (m_fd >= 0)
-        ::close(m_fd);  // also releases the lock
+    if (m_fd >= 0) ::close(m_fd);  // also releases the lock
     m_fd = -1;
     m_path.clear();
 }
 
 bool LogFile::append(const QByteArray& bytes) {
-    if (m_fd < 0)
-        return false;
+    if (m_fd < 0) return false;
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         done += n;

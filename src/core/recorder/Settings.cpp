@@ -21,14 +21,14 @@ Settings Settings::defaults(const QString& programDir) {
 }
 
 QStringList Settings::toLines() const {
-    return {channelName, channelShortName, encVideo, fileMPlayer, QString::number(makeTimecode), mediaDir};
+    return {channelName, channelShortName, encVideo, fileMPlayer, QString::number(makeTimecode),
+            mediaDir};
 }
 
 namespace SettingsFile {
 
 bool isValidShortName(const QString& name) {
-    if (name.isEmpty() || name.size() > 8 || name == u"." || name == u"..")
-        return false;
+    if (name.isEmpty() || name.size() > 8 || name == u"." || name == u"..") return false;
     for (const QChar c : name) {
         if (c.category() == QChar::Other_Control || QStringView(u"\\/:*?\"<>|").contains(c))
             return false;
@@ -54,21 +54,23 @@ void applyLines(const QStringList& lines, const Settings& fallback, SettingsLoad
     // timecode file is worse than an unwanted one.
     s.makeTimecode = ok && timecode <= 255 ? std::uint8_t(timecode) : 1;
     if (!(ok && timecode <= 255))
-        load.warnings << QStringLiteral("Hibás időkód beállítás a kelm.ini 5. sorában: %1").arg(lines.at(4).left(40));
+        load.warnings << QStringLiteral("Hibás időkód beállítás a kelm.ini 5. sorában: %1")
+                             .arg(lines.at(4).left(40));
 
     // The short name is the stem of the state, log and recording file names: a
     // name that is not a valid file name would put files outside their folders.
     if (!isValidShortName(s.channelShortName)) {
-        load.warnings << QStringLiteral("Hibás csatorna rövid név a kelm.ini 2. sorában, helyette: %1")
+        load.warnings << QStringLiteral(
+                             "Hibás csatorna rövid név a kelm.ini 2. sorában, helyette: %1")
                              .arg(fallback.channelShortName);
         s.channelShortName = fallback.channelShortName;
     }
     if (s.mediaDir.trimmed().isEmpty()) {
-        load.warnings << QStringLiteral("Üres media mappa a kelm.ini 6. sorában, helyette: %1").arg(fallback.mediaDir);
+        load.warnings << QStringLiteral("Üres media mappa a kelm.ini 6. sorában, helyette: %1")
+                             .arg(fallback.mediaDir);
         s.mediaDir = fallback.mediaDir;
     }
-    while (s.mediaDir.size() > 1 && s.mediaDir.endsWith(u'/'))
-        s.mediaDir.chop(1);
+    while (s.mediaDir.size() > 1 && s.mediaDir.endsWith(u'/')) s.mediaDir.chop(1);
 }
 
 }  // namespace
@@ -95,13 +97,13 @@ SettingsLoad readOrCreate(const QString& programDir) {
     } else {
         load.outcome = SettingsLoad::Outcome::CreatedDefaults;
     }
-    if (!write(programDir, defaults))
-        load.outcome = SettingsLoad::Outcome::NotWritable;
+    if (!write(programDir, defaults)) load.outcome = SettingsLoad::Outcome::NotWritable;
     return load;
 }
 
 bool write(const QString& programDir, const Settings& settings) {
-    return TextFile::writeLines(QDir(programDir).filePath(QString::fromLatin1(kFileName)), settings.toLines());
+    return TextFile::writeLines(QDir(programDir).filePath(QString::fromLatin1(kFileName)),
+                                settings.toLines());
 }
 
 }  // namespace SettingsFile

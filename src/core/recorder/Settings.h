@@ -14,7 +14,7 @@ struct Settings {
     QString encVideo;     // picture/video file used as "Videó fájl"
     QString fileMPlayer;  // media player for preview playback
     std::uint8_t makeTimecode = 1;
-    QString mediaDir;     // recordings folder, no trailing separator
+    QString mediaDir;  // recordings folder, no trailing separator
 
     static Settings defaults(const QString& programDir);
     QStringList toLines() const;

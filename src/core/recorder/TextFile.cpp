@@ -9,21 +9,17 @@ namespace kelm::TextFile {
 QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
+    if (!utf8.hasError()) return text;
     QStringDecoder cp1250("windows-1250");
-    if (cp1250.isValid())
-        return cp1250.decode(bytes);
+    if (cp1250.isValid()) return cp1250.decode(bytes);
     return QString::fromLatin1(bytes);
 }
 
 std::optional<QStringList> readLines(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QString text = decode(file.readAll());
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
     QStringList lines;
     QString current;
     bool pending = false;
@@ -33,22 +29,19 @@ std::optional<QStringList> readLines(const QString& path) {
             lines << current;
             current.clear();
             pending = false;
-            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') ++i;
         } else {
             current += c;
             pending = true;
         }
     }
-    if (pending)
-        lines << current;
+    if (pending) lines << current;
     return lines;
 }
 
 bool writeLines(const QString& path, const QStringList& lines) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += line.toUtf8();

@@ -32,8 +32,7 @@ StampelFields StampelFields::fromRecordingPath(const QString& recordingPath, con
     static const QRegularExpression kelmName(QStringLiteral(
         "^(.*?)-(\\d{4})(\\d{2})(\\d{2})-(\\d{2})(\\d{2})(\\d{2})-(\\d{2})(\\d{2})(\\d{2})-"));
     const QRegularExpressionMatch match = kelmName.match(fileNameOf(recordingPath));
-    if (!match.hasMatch())
-        return defaults(today);
+    if (!match.hasMatch()) return defaults(today);
 
     const auto number = [&match](int group) { return match.captured(group).toInt(); };
     const QDate date(number(2), number(3), number(4));
@@ -68,8 +67,7 @@ QString StampelFields::normalizeTime(const QString& text) {
         minutes = padded.mid(2, 2).toInt();
         seconds = padded.mid(4, 2).toInt();
     }
-    if (!isTimeOfDay(hours, minutes, seconds))
-        return zeroTime();
+    if (!isTimeOfDay(hours, minutes, seconds)) return zeroTime();
     return timeText(hours, minutes, seconds);
 }
 
@@ -77,15 +75,12 @@ std::optional<QDate> StampelFields::parseDate(const QString& text) {
     static const QRegularExpression dateForm(
         QStringLiteral("^(\\d{4})([-./])(\\d{1,2})\\2(\\d{1,2})\\.?$"));
     const QRegularExpressionMatch match = dateForm.match(text.trimmed());
-    if (!match.hasMatch())
-        return std::nullopt;
+    if (!match.hasMatch()) return std::nullopt;
     // A trailing dot belongs only to the "yyyy.MM.dd." form.
-    if (text.trimmed().endsWith(u'.') && match.captured(2) != u".")
-        return std::nullopt;
+    if (text.trimmed().endsWith(u'.') && match.captured(2) != u".") return std::nullopt;
     const QDate date(match.captured(1).toInt(), match.captured(3).toInt(),
                      match.captured(4).toInt());
-    if (!date.isValid())
-        return std::nullopt;
+    if (!date.isValid()) return std::nullopt;
     return date;
 }
 

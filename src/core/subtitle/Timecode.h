@@ -63,7 +63,6 @@ using TimecodeProgress = std::function<void(qint32 entriesWritten, qint32 entrie
 // lines. Safe to call from any thread.
 TimecodeOutcome generateTimecode(const QString& recordingPath, qint32 startSeconds,
                                  qint32 durationSeconds, const QDate& startDate,
-                                 const QString& channelName,
-                                 const TimecodeProgress& progress = {});
+                                 const QString& channelName, const TimecodeProgress& progress = {});
 
 }  // namespace kelm

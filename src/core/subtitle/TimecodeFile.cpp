@@ -2,10 +2,10 @@
 
 #include "subtitle/BufferedFile.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace kelm::TimecodeFile {
 
@@ -24,8 +24,7 @@ char* putNumber(char* out, std::int64_t value) {
         reversed[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value > 0);
-    while (count > 0)
-        *out++ = reversed[--count];
+    while (count > 0) *out++ = reversed[--count];
     return out;
 }
 
@@ -38,11 +37,9 @@ bool isContinuationByte(char c) {
 std::size_t startOfLastCharacters(std::string_view text, int count) {
     std::size_t at = text.size();
     while (count > 0) {
-        if (at == 0)
-            return std::string_view::npos;
+        if (at == 0) return std::string_view::npos;
         --at;
-        while (at > 0 && isContinuationByte(text[at]))
-            --at;
+        while (at > 0 && isContinuationByte(text[at])) --at;
         --count;
     }
     return at;
@@ -52,24 +49,19 @@ std::size_t startOfLastCharacters(std::string_view text, int count) {
 // midnight. For x below two days stamp() wraps exactly once, at 24:00:00, so
 // ticking stamp(x) gives stamp(x + 1) without a division.
 bool tickClock(char* text) {
-    if (++text[7] <= '9')
-        return false;
+    if (++text[7] <= '9') return false;
     text[7] = '0';
-    if (++text[6] <= '5')
-        return false;
+    if (++text[6] <= '5') return false;
     text[6] = '0';
-    if (++text[4] <= '9')
-        return false;
+    if (++text[4] <= '9') return false;
     text[4] = '0';
-    if (++text[3] <= '5')
-        return false;
+    if (++text[3] <= '5') return false;
     text[3] = '0';
     if (text[0] == '2' && text[1] == '3') {
         text[0] = text[1] = '0';
         return true;
     }
-    if (++text[1] <= '9')
-        return false;
+    if (++text[1] <= '9') return false;
     text[1] = '0';
     ++text[0];
     return false;
@@ -80,8 +72,7 @@ bool tickClock(char* text) {
 bool incrementDigits(char* first, char* last) {
     while (last != first) {
         --last;
-        if (++*last <= '9')
-            return true;
+        if (++*last <= '9') return true;
         *last = '0';
     }
     return false;
@@ -159,8 +150,7 @@ char* writeStamp(char* out, std::int64_t seconds) {
     std::int64_t hours = seconds / 3600;
     const std::int64_t minutes = (seconds - 3600 * hours) / 60;
     const std::int64_t rest = seconds - 3600 * hours - 60 * minutes;
-    if (hours > 23)
-        hours -= 24;
+    if (hours > 23) hours -= 24;
     out = hours < 10 ? putTwoDigits(out, hours) : putNumber(out, hours);
     *out++ = ':';
     out = putTwoDigits(out, minutes);
@@ -171,10 +161,10 @@ char* writeStamp(char* out, std::int64_t seconds) {
 }
 
 std::string withoutLastCharacters(std::string_view path, int count) {
-    const std::size_t nameStart = path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1;
+    const std::size_t nameStart =
+        path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1;
     const std::size_t cut = startOfLastCharacters(path, count);
-    if (cut == std::string_view::npos || cut <= nameStart)
-        return std::string();
+    if (cut == std::string_view::npos || cut <= nameStart) return std::string();
     return std::string(path.substr(0, cut));
 }
 
@@ -208,8 +198,8 @@ std::string channelText(std::string_view channelUtf8) {
 }
 
 Result write(const std::string& recordingPath, std::int32_t startSeconds,
-             std::int32_t durationSeconds, const CivilDate& startDate,
-             std::string_view channelUtf8, const Progress& progress) {
+             std::int32_t durationSeconds, const CivilDate& startDate, std::string_view channelUtf8,
+             const Progress& progress) {
     Result result;
     result.subtitlePath = subtitlePathFor(recordingPath);
 
@@ -259,16 +249,13 @@ Result write(const std::string& recordingPath, std::int32_t startSeconds,
 
     for (std::int32_t n = 1; n <= entriesTotal; ++n) {
         file.append(entry.text());
-        if (file.error() != 0)
-            break;
+        if (file.error() != 0) break;
         result.entriesWritten = n;
-        if (progress && (n % progressStep == 0 || n == entriesTotal))
-            progress(n, entriesTotal);
+        if (progress && (n % progressStep == 0 || n == entriesTotal)) progress(n, entriesTotal);
 
         if (const EntryText::Change change = entry.moveOn(); change.needsLayout()) {
             // The clocks have moved on already; only the layout changes.
-            if (change.passedMidnight)
-                day = 1;
+            if (change.passedMidnight) day = 1;
             const std::string elapsed(entry.elapsed(), 8);
             const std::string next(entry.next(), 8);
             const std::string timeOfDay(entry.timeOfDay(), 8);

@@ -50,7 +50,7 @@ using Progress = std::function<void(std::int32_t entriesWritten, std::int32_t en
 // Writes the subtitle file of `recordingPath`; see generateTimecode in
 // Timecode.h for the contract. `channelUtf8` is written as channelText gives.
 Result write(const std::string& recordingPath, std::int32_t startSeconds,
-             std::int32_t durationSeconds, const CivilDate& startDate,
-             std::string_view channelUtf8, const Progress& progress = {});
+             std::int32_t durationSeconds, const CivilDate& startDate, std::string_view channelUtf8,
+             const Progress& progress = {});
 
 }  // namespace kelm::TimecodeFile

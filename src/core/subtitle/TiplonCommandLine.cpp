@@ -2,8 +2,8 @@
 
 #include "subtitle/TimecodeFile.h"
 
-#include <optional>
 #include <sys/stat.h>
+#include <optional>
 
 namespace kelm {
 
@@ -17,37 +17,30 @@ bool isDigit(char c) {
 
 int digitsValue(const std::string& text, std::size_t from, std::size_t count) {
     int value = 0;
-    for (std::size_t i = from; i < from + count; ++i)
-        value = value * 10 + (text[i] - '0');
+    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
     return value;
 }
 
 std::optional<std::int32_t> secondsOfDay(const std::string& text) {
-    if (text.empty() || text.size() > 9)
-        return std::nullopt;
+    if (text.empty() || text.size() > 9) return std::nullopt;
     for (const char c : text) {
-        if (!isDigit(c))
-            return std::nullopt;
+        if (!isDigit(c)) return std::nullopt;
     }
     const int value = digitsValue(text, 0, text.size());
-    if (value >= TimecodeFile::kSecondsPerDay)
-        return std::nullopt;
+    if (value >= TimecodeFile::kSecondsPerDay) return std::nullopt;
     return value;
 }
 
 // The two date forms KELM passes: the short date "yyyy.MM.dd." of the live job
 // and "yyyy.MM.dd" of the preview job.
 std::optional<CivilDate> dateArgument(const std::string& text) {
-    if (text.size() != 10 && !(text.size() == 11 && text[10] == '.'))
-        return std::nullopt;
+    if (text.size() != 10 && !(text.size() == 11 && text[10] == '.')) return std::nullopt;
     for (std::size_t i = 0; i < 10; ++i) {
         const bool separator = i == 4 || i == 7;
-        if (separator ? text[i] != '.' : !isDigit(text[i]))
-            return std::nullopt;
+        if (separator ? text[i] != '.' : !isDigit(text[i])) return std::nullopt;
     }
     const CivilDate date{digitsValue(text, 0, 4), digitsValue(text, 5, 2), digitsValue(text, 8, 2)};
-    if (!date.isValid())
-        return std::nullopt;
+    if (!date.isValid()) return std::nullopt;
     return date;
 }
 
@@ -59,7 +52,8 @@ bool isRegularFile(const std::string& path) {
 }  // namespace
 
 const char* TiplonCommandLine::usage() {
-    return "usage: tiplon <recording> <start second> <duration seconds> <date> <channel short name>\n"
+    return "usage: tiplon <recording> <start second> <duration seconds> <date> <channel short "
+           "name>\n"
            "  start second and duration: whole numbers from 0 to 86399\n"
            "  date: yyyy.MM.dd. or yyyy.MM.dd\n"
            "Writes the timecode subtitle file beside the recording (its extension replaced by\n"
@@ -82,8 +76,7 @@ TiplonCommandLine TiplonCommandLine::parse(const std::vector<std::string>& argum
     if (arguments.size() > kArgumentCount) {
         const std::size_t pathParts = arguments.size() - (kArgumentCount - 1);
         std::string joined = arguments[0];
-        for (std::size_t i = 1; i < pathParts; ++i)
-            joined += ' ' + arguments[i];
+        for (std::size_t i = 1; i < pathParts; ++i) joined += ' ' + arguments[i];
         if (isRegularFile(joined)) {
             rest.assign(arguments.begin() + static_cast<std::ptrdiff_t>(pathParts),
                         arguments.end());
@@ -102,8 +95,7 @@ TiplonCommandLine TiplonCommandLine::parse(const std::vector<std::string>& argum
     }
     const std::optional<std::int32_t> start = secondsOfDay(rest[1]);
     if (!start) {
-        line.m_errorText =
-            "start second \"" + rest[1] + "\" is not a whole number from 0 to 86399";
+        line.m_errorText = "start second \"" + rest[1] + "\" is not a whole number from 0 to 86399";
         return line;
     }
     const std::optional<std::int32_t> duration = secondsOfDay(rest[2]);

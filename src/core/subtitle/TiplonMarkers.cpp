@@ -2,10 +2,10 @@
 
 #include "subtitle/TimecodeFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace kelm {
 
