@@ -1,5 +1,7 @@
 #include "EncoderControl.h"
 
+#include "DeferredMessage.h"
+
 #include "MainForm.h"
 #include "Messenger.h"
 #include "ShellPorts.h"
@@ -8,6 +10,7 @@
 #include "encoder/EncoderProfile.h"
 #include "encoder/OutputFileName.h"
 #include "recorder/EventLog.h"
+#include "recorder/MediaStorage.h"
 #include "recorder/RegionalFormat.h"
 #include "recorder/TimeText.h"
 
@@ -28,7 +31,7 @@ void EncoderControl::fatalComponentMissing() {
     m_ctx.process.endProcess(1);
 }
 
-EncoderStatus EncoderControl::PrepareOutputFile() {
+EncoderStatus EncoderControl::PrepareOutputFile(qint64 lateMs) {
     Encoder* encoder = m_ctx.encoder();
     if (!encoder)
         return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
@@ -43,24 +46,84 @@ EncoderStatus EncoderControl::PrepareOutputFile() {
     if (result.ok()) result = profile;
 
     const QDateTime now = m_ctx.clock.now();
-    s.todayStamp = RegionalFormat::todayStamp(now.date());
     if (toolbar().isPressed(QStringLiteral("btnMost"))) {
         const QString start = TimeText::format(now.time());
         f.txtStartTime->setText(start);
-        s.startStamp = TimeText::stamp(start);
         if (const auto end = TimeText::addTimes(start, f.txtDuration->text()))
             f.txtEnd->setText(*end);
-    } else {
-        s.startStamp = TimeText::stamp(f.txtStartTime->text());
     }
-    s.durationStamp = TimeText::stamp(f.txtDuration->text());
+    const qint64 plannedMs =
+        qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) * 1000;
+    nameOutputFile(now, std::max<qint64>(0, plannedMs - std::max<qint64>(0, lateMs)));
+    return result;
+}
 
+void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationMs) {
+    // The name carries the second the recording starts in, which is also the
+    // time its timecode subtitles count from: a daily recording starts one to
+    // ten seconds after its start time, a late one later still.
+    RecorderState& s = m_ctx.state;
+    Encoder* encoder = m_ctx.encoder();
+    s.todayStamp = RegionalFormat::todayStamp(startedAt.date());
+    s.startStamp = TimeText::stamp(TimeText::format(startedAt.time()));
+    s.durationStamp =
+        TimeText::stamp(TimeText::format(QTime(0, 0).addSecs(int(durationMs / 1000))));
     encoder->setOutputFileName(OutputFileName::build(
         s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
-        s.durationStamp, OutputFileName::kindFor(f.cboVideoSource->currentText())));
-    encoder->setDurationLimitMs(qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) *
-                                1000);
-    return result;
+        s.durationStamp, OutputFileName::kindFor(m_ctx.form.cboVideoSource->currentText())));
+    encoder->setDurationLimitMs(durationMs);
+}
+
+EncoderStatus EncoderControl::resumeRecording(qint64 remainingMs) {
+    Encoder* encoder = m_ctx.encoder();
+    if (!encoder)
+        return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
+                                      QStringLiteral("no encoder object"));
+    nameOutputFile(m_ctx.clock.now(), remainingMs);
+    const EncoderStatus started = encoder->start();
+    if (started.ok())
+        m_ctx.form.preStartSub->start();  // the new file gets its own timecode subtitles
+    return started;
+}
+
+qint64 EncoderControl::profileBytesPerSecond(const QString& profileText) {
+    EncoderProfile profile;
+    if (!EncoderProfile::parse(profileText, &profile).ok()) return 0;
+    return (profile.videoBitrate + profile.audioBitrate) / 8;
+}
+
+bool EncoderControl::checkMediaFolder() {
+    RecorderState& s = m_ctx.state;
+    const QString path = m_ctx.encoder()->outputFileName();
+    const QString problem = m_ctx.storage.prepareFolder(s.settings.mediaDir);
+    if (!problem.isEmpty()) {
+        const QString text =
+            QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") + path +
+            QStringLiteral(" (") + problem + u')';
+        m_ctx.log.logEvent(text);
+        s.recordingFailed = true;
+        showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+        return false;
+    }
+    // Too little room is worth a warning, not a lost recording: the disk may
+    // be cleared while it runs, and the recording ends cleanly when it fills.
+    const qint64 durationMs = m_ctx.encoder()->durationLimitMs();
+    const auto freeBytes = m_ctx.storage.freeBytes(s.settings.mediaDir);
+    const qint64 rate = profileBytesPerSecond(s.encProfile);
+    if (freeBytes && rate > 0 && durationMs > 0) {
+        const qint64 needed = RecordingBudget::plannedBytes(rate * 8, 0, durationMs);
+        if (*freeBytes < needed) {
+            const QString text = QStringLiteral(
+                                     "Kevés a szabad hely a media mappában (%1): %2 MB szabad, a "
+                                     "felvételhez kb. %3 MB kell. A rögzítés elindul.")
+                                     .arg(s.settings.mediaDir)
+                                     .arg(*freeBytes / 1'000'000)
+                                     .arg((needed + 999'999) / 1'000'000);
+            m_ctx.log.logEvent(text);
+            showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Warning);
+        }
+    }
+    return true;
 }
 
 void EncoderControl::bindPreviewToMonitor() {
@@ -84,6 +147,7 @@ void EncoderControl::StartEncoder() {
     if (toolbar().isPressed(QStringLiteral("btnMost")))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
+    if (!checkMediaFolder()) return;
     const EncoderStatus started = encoder->start();
     if (!started.ok() && !handleStartError(started, true)) return;
 
@@ -99,6 +163,7 @@ void EncoderControl::StartEncoder() {
         if (!toolbar().isPressed(key)) toolbar().setEnabled(key, false);
     }
     f.preStartSub->start();
+    if (m_onStarted) m_onStarted();
 }
 
 bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAllowed) {

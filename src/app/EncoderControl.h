@@ -3,6 +3,8 @@
 #include "RecorderContext.h"
 #include "encoder/EncoderError.h"
 
+#include <QDateTime>
+
 namespace kelm {
 
 class Toolbar;
@@ -16,11 +18,26 @@ public:
     // Binds the audio input, hands over the profile, settles the time fields
     // of an immediate recording, names the output file and sets the length.
     // A rejection by the encoder is returned; start() meets it again.
-    EncoderStatus PrepareOutputFile();
+    // The file is named after the second it is prepared in. `lateMs` is how
+    // much of the planned length is already over (a start the clock jumped
+    // past): the file is that much shorter.
+    EncoderStatus PrepareOutputFile(qint64 lateMs = 0);
 
     // Starts the recording prepared by PrepareOutputFile. Reports its own
     // failures; the caller decides what to show next.
     void StartEncoder();
+
+    // Goes on with a recording that broke off: a new file named after the
+    // current second, for the rest of the planned length. Reports nothing;
+    // the caller decides.
+    EncoderStatus resumeRecording(qint64 remainingMs);
+
+    // Runs after every start that left the encoder recording.
+    void setStartedHandler(std::function<void()> handler) { m_onStarted = std::move(handler); }
+
+    // The byte rate of a profile text, for the disk-space checks; 0 when it
+    // does not parse.
+    static qint64 profileBytesPerSecond(const QString& profileText);
 
     // The end of a recording's data view binding, for the recording control.
     void bindPreviewToMonitor();
@@ -30,9 +47,14 @@ private:
     // output file was renamed and the recording runs under the new name).
     bool handleStartError(const EncoderStatus& status, bool renameAllowed);
     void fatalComponentMissing();
+    // Whether a file can be created in the media folder and is likely to
+    // fit; a folder that cannot be used is reported and ends the start.
+    bool checkMediaFolder();
+    void nameOutputFile(const QDateTime& startedAt, qint64 durationMs);
     Toolbar& toolbar();
 
     RecorderContext& m_ctx;
+    std::function<void()> m_onStarted;
 };
 
 }  // namespace kelm

@@ -6,6 +6,7 @@
 #include "Pictures.h"
 #include "QtMessenger.h"
 #include "RecordingControl.h"
+#include "RecordingGuard.h"
 #include "Scheduler.h"
 #include "ShellPorts.h"
 #include "Startup.h"
@@ -14,6 +15,7 @@
 #include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
+#include "recorder/MediaStorage.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -44,23 +46,29 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         });
         m_deps.messenger = m_ownMessenger.get();
     }
+    if (!m_deps.storage) {
+        m_ownStorage = std::make_unique<SystemMediaStorage>();
+        m_deps.storage = m_ownStorage.get();
+    }
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
 
-    m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
-                                    *m_deps.process, *m_deps.monitor, *m_deps.tray, *m_deps.mixer,
-                                    *m_deps.levelMeter, [this] { return m_encoder.get(); },
-                                    [this] { return windowTitle(); },
-                                    [this](const QString& caption) { setWindowTitle(caption); },
-                                    [this] { return isMinimized(); }});
+    m_ctx.reset(new RecorderContext{
+        m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger, *m_deps.process,
+        *m_deps.monitor, *m_deps.tray, *m_deps.mixer, *m_deps.levelMeter, *m_deps.storage,
+        [this] { return m_encoder.get(); }, [this] { return windowTitle(); },
+        [this](const QString& caption) { setWindowTitle(caption); },
+        [this] { return isMinimized(); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(
         m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
         [this] { return m_form->toolbar->isPressed(QStringLiteral("btnMost")); }, m_form->Slider1);
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
+    m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl, *m_deps.storage);
+    m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
     m_recordingControl =
-        std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding);
+        std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_guard);
     m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
                                                  *m_deps.videoDevices, *m_deps.soundCards);
     m_startup = std::make_unique<Startup>(
@@ -68,8 +76,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
                        *m_capture, *m_stateBinding, *m_timeFields, *m_recordingControl,
                        [this](const QString& key) { toolbarClick(key); }});
-    m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
-                                              *m_timeFields, [this] { m_startup->exitForm(); });
+    m_scheduler =
+        std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl, *m_guard,
+                                    *m_timeFields, [this] { m_startup->exitForm(); });
     m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
     wire();
     resize(760, kHeightWithLog);
@@ -116,6 +125,8 @@ void MainWindow::start() {
 
 void MainWindow::toolbarClick(const QString& key) {
     Toolbar& tb = *m_form->toolbar;
+    // Toolbar buttons take no focus: a typed time counts before the command sees it.
+    m_timeFields->commitFocusedEdit();
     if (key == u"btnMost") {
         tb.pressMode(Toolbar::Mode::Most);
         m_form->txtStartTime->setEnabled(false);
@@ -150,6 +161,7 @@ void MainWindow::applyPreviewState() {
 
 void MainWindow::menuCommand(const QString& key) {
     Toolbar& tb = *m_form->toolbar;
+    m_timeFields->commitFocusedEdit();
     if (key == u"mnuMost" || key == u"mnu1X" || key == u"mnuNapi") {
         const QString button = key == u"mnuMost" ? QStringLiteral("btnMost")
                                : key == u"mnu1X" ? QStringLiteral("btn1x")

@@ -18,6 +18,8 @@ class MenuStylingPort;
 class MixerPort;
 class MonitorPort;
 class RecordingControl;
+class RecordingGuard;
+class MediaStorage;
 class Scheduler;
 class SoundCardList;
 class SplashPort;
@@ -41,6 +43,7 @@ struct MainWindowDeps {
     SoundCardList* soundCards = nullptr;
     Messenger* messenger = nullptr;  // null: QtMessenger on this window
     ProcessControl* process = nullptr;
+    MediaStorage* storage = nullptr;  // null: the machine's own file systems
     std::unique_ptr<MonitorPort> monitor;
     std::unique_ptr<TrayPort> tray;
     std::unique_ptr<MixerPort> mixer;
@@ -89,6 +92,7 @@ private:
     MainWindowDeps m_deps;
     RecorderState m_state;
     std::unique_ptr<Messenger> m_ownMessenger;
+    std::unique_ptr<MediaStorage> m_ownStorage;
     std::unique_ptr<EventLog> m_log;
     std::unique_ptr<MainForm> m_form;
     std::unique_ptr<Encoder> m_encoder;
@@ -96,6 +100,7 @@ private:
     std::unique_ptr<StateBinding> m_stateBinding;
     std::unique_ptr<TimeFields> m_timeFields;
     std::unique_ptr<EncoderControl> m_encoderControl;
+    std::unique_ptr<RecordingGuard> m_guard;
     std::unique_ptr<RecordingControl> m_recordingControl;
     std::unique_ptr<CaptureSources> m_capture;
     std::unique_ptr<Scheduler> m_scheduler;

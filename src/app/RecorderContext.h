@@ -19,6 +19,7 @@ class MixerPort;
 class LevelMeterPort;
 class SplashPort;
 class MenuStylingPort;
+class MediaStorage;
 
 // The main window's shared recorder state: settings, stamps and flags that the
 // start-up sequence, the recording control, the scheduler and the status loop
@@ -37,9 +38,10 @@ struct RecorderState {
 
     bool previewWanted = true;
     bool nextStartWarning = false;
-    bool endHandled = true;   // the scheduler has handled the end of the last recording
-    qint64 recordedSize = 0;  // archive bytes seen on the scheduler's last tick
-    int previewCookie = 0;    // the recording's data view, when one was added
+    bool recordingFailed = false;  // the last recording broke off or could not be written
+    bool endHandled = true;        // the scheduler has handled the end of the last recording
+    qint64 recordedSize = 0;       // archive bytes seen on the scheduler's last tick
+    int previewCookie = 0;         // the recording's data view, when one was added
 };
 
 // How the program ends: at once, no confirmation, no further events or timers.
@@ -62,6 +64,7 @@ struct RecorderContext {
     TrayPort& tray;
     MixerPort& mixer;
     LevelMeterPort& levelMeter;
+    MediaStorage& storage;
     std::function<Encoder*()> encoder;  // null until created at start-up
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;

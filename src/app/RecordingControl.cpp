@@ -3,6 +3,7 @@
 #include "EncoderControl.h"
 #include "MainForm.h"
 #include "Messenger.h"
+#include "RecordingGuard.h"
 #include "ShellPorts.h"
 #include "StateBinding.h"
 #include "Toolbar.h"
@@ -71,6 +72,7 @@ void RecordingControl::arm(bool daily) {
     if (daily) {
         f.cmdPlay->unsetCursor();
         f.cmdPlay->setEnabled(true);
+        keepSourcesRunning();
     } else if (tb.isPressed(QStringLiteral("btnMost"))) {
         tb.setStartImage(QStringLiteral("encStop"));
         m_encoder.PrepareOutputFile();
@@ -78,6 +80,8 @@ void RecordingControl::arm(bool daily) {
         if (m_ctx.process.ended()) return;
         if (tb.isPressed(QStringLiteral("btnEncPreview")) && s.previewWanted)
             m_encoder.bindPreviewToMonitor();
+    } else {
+        keepSourcesRunning();
     }
     f.Timer1->start();
     lockForm();
@@ -85,6 +89,16 @@ void RecordingControl::arm(bool daily) {
     tb.setStartImage(QStringLiteral("encStop"));
     tb.setStartToolTip(QStringLiteral("Rögzítés leállítása"));
     writeSummary();
+}
+
+void RecordingControl::keepSourcesRunning() {
+    // A timed recording starts on its second only when the sources already
+    // run: starting them takes longer than a second. A source that fails here
+    // is reported by the start itself.
+    Encoder* encoder = m_ctx.encoder();
+    if (!encoder) return;
+    m_encoder.PrepareOutputFile();
+    encoder->prepareToEncode();
 }
 
 void RecordingControl::lockForm() {
@@ -131,6 +145,7 @@ void RecordingControl::disarm() {
     });
     if (answer != int(Messenger::Answer::Ok)) return;
 
+    m_guard.disarmed();
     Encoder* encoder = m_ctx.encoder();
     if (encoder && encoder->runState() != RunState::Stopped) {
         encoder->stop();

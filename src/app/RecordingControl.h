@@ -5,6 +5,7 @@
 namespace kelm {
 
 class EncoderControl;
+class RecordingGuard;
 class StateBinding;
 
 // The one start/stop control of a recording in the three modes: "Most"
@@ -13,8 +14,8 @@ class StateBinding;
 class RecordingControl final {
 public:
     RecordingControl(RecorderContext& context, EncoderControl& encoderControl,
-                     StateBinding& stateBinding)
-        : m_ctx(context), m_encoder(encoderControl), m_state(stateBinding) {}
+                     StateBinding& stateBinding, RecordingGuard& guard)
+        : m_ctx(context), m_encoder(encoderControl), m_state(stateBinding), m_guard(guard) {}
 
     void ToggleRecording();
 
@@ -29,11 +30,13 @@ private:
     void arm(bool daily);
     void disarm();
     void lockForm();
+    void keepSourcesRunning();
     void writeSummary();
 
     RecorderContext& m_ctx;
     EncoderControl& m_encoder;
     StateBinding& m_state;
+    RecordingGuard& m_guard;
 };
 
 }  // namespace kelm

@@ -4,6 +4,7 @@
 #include "MainForm.h"
 #include "Messenger.h"
 #include "RecordingControl.h"
+#include "RecordingGuard.h"
 #include "ShellPorts.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
@@ -13,6 +14,7 @@
 #include "recorder/TimeText.h"
 
 #include <QFileInfo>
+#include <QTimer>
 #include <cmath>
 
 namespace kelm {
@@ -44,8 +46,12 @@ void Scheduler::showProgress() {
 }
 
 void Scheduler::logEnd() {
-    m_ctx.log.logEvent(QStringLiteral("Kódolás befejezve. Fájl neve: ") +
-                       m_ctx.encoder()->outputFileName());
+    const QString path = m_ctx.encoder()->outputFileName();
+    // The end line names only a file that is there to be found.
+    if (QFileInfo::exists(path))
+        m_ctx.log.logEvent(QStringLiteral("Kódolás befejezve. Fájl neve: ") + path);
+    else
+        m_ctx.log.logEvent(QStringLiteral("Kódolás befejezve, de nem készült felvétel: ") + path);
 }
 
 void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
@@ -70,12 +76,78 @@ void Scheduler::logWaitingOnce(bool renewTray) {
     m_ctx.log.logEvent(kWaiting);
 }
 
-bool Scheduler::startRecording(const QString& modeName) {
+bool Scheduler::startRecording(const QString& modeName, qint64 lateMs) {
     m_ctx.log.logEvent(QStringLiteral("Encoder indítása - ") + modeName);
     m_ctx.state.endHandled = false;
-    m_encoder.PrepareOutputFile();
+    m_encoder.PrepareOutputFile(lateMs);
     m_encoder.StartEncoder();
     return !m_ctx.process.ended();
+}
+
+std::optional<Scheduler::SkippedStart> Scheduler::skippedStart(const QDateTime& before,
+                                                               const QDateTime& now,
+                                                               int startSecond, int offsetSeconds) {
+    const qint64 beforeMs = Clock::wallFaceMs(before);
+    const qint64 nowMs = Clock::wallFaceMs(now);
+    const qint64 dayMs = qint64(TimeText::kSecondsPerDay) * 1000;
+    qint64 startMs = Clock::wallFaceMs(QDateTime(before.date(), QTime(0, 0))) +
+                     (qint64(startSecond) + offsetSeconds) * 1000;
+    while (startMs <= beforeMs) startMs += dayMs;
+    if (startMs > nowMs) return std::nullopt;
+    // The day of the start second itself, also when the window's offset
+    // carried the instant past midnight.
+    const QDate date =
+        QDateTime::fromMSecsSinceEpoch(startMs - qint64(offsetSeconds) * 1000, Qt::UTC).date();
+    return SkippedStart{date, nowMs - startMs};
+}
+
+qint64 Scheduler::clockJumpMs() {
+    const QDateTime now = m_ctx.clock.now();
+    const qint64 monotonic = m_ctx.clock.monotonicMs();
+    qint64 jump = 0;
+    if (m_lastTickWall.isValid())
+        jump = (Clock::wallFaceMs(now) - Clock::wallFaceMs(m_lastTickWall)) -
+               (monotonic - m_lastTickMonotonicMs);
+    m_lastTickWall = now;
+    m_lastTickMonotonicMs = monotonic;
+    return jump;
+}
+
+bool Scheduler::startLate(const QString& modeName, const SkippedStart& skipped, int startSecond) {
+    if (!firstAttempt(skipped.date, startSecond)) return true;
+    const qint64 plannedMs =
+        qint64(TimeText::secondsOfDay(m_ctx.form.txtDuration->text()).value_or(0)) * 1000;
+    const QString late =
+        TimeText::format(QTime(0, 0).addSecs(int(std::min<qint64>(skipped.lateMs / 1000, 86399))));
+    if (skipped.lateMs + 1000 > plannedMs) {
+        m_ctx.log.logEvent(
+            QStringLiteral(
+                "A rendszeróra átugrotta a(z) %1 indítási időpontot és a teljes felvételi "
+                "időt (%2 késés): a rögzítés elmarad.")
+                .arg(m_ctx.form.txtStartTime->text(), late));
+        return true;
+    }
+    m_ctx.log.logEvent(
+        QStringLiteral(
+            "A rendszeróra átugrotta a(z) %1 indítási időpontot: a rögzítés %2 késéssel, "
+            "a hátralévő időre indul.")
+            .arg(m_ctx.form.txtStartTime->text(), late));
+    return startRecording(modeName, skipped.lateMs);
+}
+
+void Scheduler::aimAtStart(int startSecond, int offsetSeconds) {
+    const QDateTime now = m_ctx.clock.now();
+    const qint64 nowMs = Clock::wallFaceMs(now);
+    qint64 startMs = Clock::wallFaceMs(QDateTime(now.date(), QTime(0, 0))) +
+                     (qint64(startSecond) + offsetSeconds) * 1000;
+    if (startMs < nowMs) startMs += qint64(TimeText::kSecondsPerDay) * 1000;
+    const qint64 untilMs = startMs - nowMs;
+    if (untilMs <= 0 || untilMs > 400 || startMs == m_aimedAtFaceMs) return;
+    m_aimedAtFaceMs = startMs;
+    // A few milliseconds into the second, so the tick never lands in the one before.
+    QTimer::singleShot(int(untilMs) + 3, Qt::PreciseTimer, m_ctx.form.Timer1, [this] {
+        if (m_ctx.form.Timer1->isActive()) tick();
+    });
 }
 
 void Scheduler::reattachSourceView() {
@@ -105,7 +177,13 @@ void Scheduler::tick() {
     RecorderState& s = m_ctx.state;
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;
-    auto stopped = [encoder] { return encoder->runState() == RunState::Stopped; };
+    m_guard.tick();
+    // A recording that broke off and waits to go on in a new file has not ended.
+    auto stopped = [this, encoder] {
+        return encoder->runState() == RunState::Stopped && !m_guard.waitingToResume();
+    };
+    const QDateTime lastTick = m_lastTickWall;
+    const bool clockJumped = clockJumpMs() > kClockJumpMs;
 
     if (encoder->runState() == RunState::Running) showProgress();
 
@@ -119,7 +197,12 @@ void Scheduler::tick() {
         const bool atStart = startSecond && nowSecond == *startSecond;
         if (atStart && firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
             if (!startRecording(QStringLiteral("1X"))) return;
+        } else if (!atStart && startSecond && clockJumped && stopped()) {
+            if (const auto skipped = skippedStart(lastTick, m_ctx.clock.now(), *startSecond, 0)) {
+                if (!startLate(QStringLiteral("1X"), *skipped, *startSecond)) return;
+            }
         }
+        if (startSecond && stopped()) aimAtStart(*startSecond, 0);
         if (stopped() && !s.endHandled) {
             endHandling(true, false);
             m_timeFields.startLeave();
@@ -139,7 +222,9 @@ void Scheduler::tick() {
             m_ctx.log.close();
             m_ctx.monitor.unload();
             // A timer that started KELM learns from the status whether anything was recorded.
-            m_ctx.process.endProcess(QFileInfo::exists(encoder->outputFileName()) ? 0 : 1);
+            // A recording that broke off, even one that went on in a new file, is not whole.
+            m_ctx.process.endProcess(
+                QFileInfo::exists(encoder->outputFileName()) && !m_guard.failed() ? 0 : 1);
             return;
         }
         endHandling(false, true);
@@ -149,7 +234,14 @@ void Scheduler::tick() {
         if (startSecond && insideDailyWindow(*startSecond, nowSecond) &&
             firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
             if (!startRecording(QStringLiteral("NAPI"))) return;
+        } else if (startSecond && clockJumped && stopped() &&
+                   !insideDailyWindow(*startSecond, nowSecond)) {
+            // The whole window was jumped over: its first second is the start.
+            if (const auto skipped = skippedStart(lastTick, m_ctx.clock.now(), *startSecond, 1)) {
+                if (!startLate(QStringLiteral("NAPI"), *skipped, *startSecond)) return;
+            }
         }
+        if (startSecond && stopped()) aimAtStart(*startSecond, 1);
         if (stopped() && !s.endHandled) {
             logEnd();
             s.endHandled = true;

@@ -79,7 +79,7 @@ void StatusLoop::updateStatusIcon() {
     const bool armed = f.Timer1->isActive();
     int icon = 0;
     QString tip;
-    if (m_ctx.state.nextStartWarning) {
+    if (m_ctx.state.nextStartWarning || m_ctx.state.recordingFailed) {
         icon = 103;
         tip = QStringLiteral("Encoder hiba!");
     } else if (state == RunState::Stopped && !armed) {

@@ -92,6 +92,41 @@ void TimeFields::endLeave() {
     m_duration->setText(TimeText::normalise(m_duration->text()));
 }
 
+void TimeFields::runLeave(QLineEdit* field) {
+    if (field == m_start)
+        startLeave();
+    else if (field == m_end)
+        endLeave();
+    else
+        durationLeave();
+}
+
+bool TimeFields::leavesForAnotherControl(const QLineEdit& field, Qt::FocusReason reason) {
+    // The operator leaves a field by Tab, Enter or a click on another control.
+    // The focus also goes when the window is deactivated, a menu or popup
+    // opens, or the form lock disables the field: none of these is the
+    // operator finishing the field, and acting then would recompute an end
+    // from the current time or reset a half-typed start behind their back.
+    if (!field.isEnabled()) return false;
+    switch (reason) {
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+        case Qt::MenuBarFocusReason:
+            return false;
+        default:
+            return true;
+    }
+}
+
+void TimeFields::commitFocusedEdit() {
+    for (QLineEdit* field : {m_start, m_end, m_duration}) {
+        if (field->window()->focusWidget() == field && field->isEnabled() && field->isModified()) {
+            field->setModified(false);
+            runLeave(field);
+        }
+    }
+}
+
 bool TimeFields::eventFilter(QObject* watched, QEvent* event) {
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (!field) return false;
@@ -101,12 +136,8 @@ bool TimeFields::eventFilter(QObject* watched, QEvent* event) {
             QTimer::singleShot(0, field, [field] { field->selectAll(); });
             break;
         case QEvent::FocusOut:
-            if (field == m_start)
-                startLeave();
-            else if (field == m_end)
-                endLeave();
-            else
-                durationLeave();
+            if (leavesForAnotherControl(*field, static_cast<QFocusEvent*>(event)->reason()))
+                runLeave(field);
             break;
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -117,12 +148,8 @@ bool TimeFields::eventFilter(QObject* watched, QEvent* event) {
                                              : m_afterDuration;
             if (next && next->isEnabled() && next->isVisible())
                 next->setFocus(Qt::TabFocusReason);
-            else if (field == m_start)
-                startLeave();
-            else if (field == m_end)
-                endLeave();
             else
-                durationLeave();
+                runLeave(field);
             return true;
         }
         default:

@@ -31,12 +31,20 @@ public:
     void endLeave();
     void durationLeave();
 
+    // A command (the start button, a mode button) takes what the operator has
+    // typed into the focused field as if they had left it: its leave action
+    // runs when its text was edited since it was last set.
+    void commitFocusedEdit();
+
     static QColor colour(const QLineEdit* field);
+    // Whether losing the focus for `reason` is the operator leaving the field.
+    static bool leavesForAnotherControl(const QLineEdit& field, Qt::FocusReason reason);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void runLeave(QLineEdit* field);
     void setColour(QLineEdit* field, const QColor& colour);
     int nowSecond() const;
 

@@ -108,6 +108,7 @@ EncoderStatus RecordingEngine::startSources() {
 
 EncoderStatus RecordingEngine::start() {
     if (m_runState == RunState::Running) return EncoderStatus::success();
+    m_lastFailure = EncoderStatus::success();
 
     EncoderProfile profile;
     EncoderStatus status = EncoderProfile::parse(m_profileText, &profile);
@@ -186,7 +187,10 @@ void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure)
     m_lastEncodingMs = m_encodingClock.isValid() ? m_encodingClock.elapsed() : 0;
     m_encodingClock.invalidate();
     ++m_recording;
-    if (cause != EndCause::Stopped && !status.ok())
+    // A file that could not be finished is a failure even when the recording
+    // was stopped on purpose. The failure is readable before the run state.
+    m_lastFailure = status;
+    if (!status.ok())
         post([this, status] { Q_EMIT errorOccurred(status); });
     setRunState(RunState::Stopped);
 }

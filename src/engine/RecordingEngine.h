@@ -45,6 +45,7 @@ public:
     void stop() override;
     RunState runState() const override { return m_runState; }
     EncoderStatistics statistics() const override;
+    EncoderStatus lastFailure() const override { return m_lastFailure; }
     void setPreviewEnabled(bool enabled) override;
     bool previewEnabled() const override { return m_previewEnabled; }
 
@@ -67,6 +68,7 @@ private:
     qint64 m_durationLimitMs = 0;
     bool m_previewEnabled = false;
     RunState m_runState = RunState::Stopped;
+    EncoderStatus m_lastFailure;
 
     std::unique_ptr<CaptureGraph> m_graph;
     QString m_graphVideoInput;  // the inputs the running graph was built for

@@ -111,7 +111,7 @@ TEST_F(Recording, ZeroDurationIsRefusedButTheStateIsSaved) {
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini"))));
 }
 
-TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysUnderThePlannedNames) {
+TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysNamedAfterTheSecondTheyStart) {
     arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     for (int day = 0; day < 7; ++day) {
         h.run(60000);  // to 10:00:50 with the recording done
@@ -121,7 +121,7 @@ TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysUnderThePlannedNames) {
     for (int day = 0; day < 7; ++day) {
         const QString date = QDate(2026, 12, 7).addDays(day).toString(QStringLiteral("yyyyMMdd"));
         EXPECT_EQ(h.encoder().startedFiles.at(day),
-                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100000-000005-R64.wmv")));
+                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100001-000005-R64.wmv")));
     }
     EXPECT_TRUE(h.form().Timer1->isActive()) << "a daily schedule stays armed";
     EXPECT_EQ(countOf(box(), QStringLiteral("Encoder indítása - NAPI")), 7);
@@ -224,7 +224,7 @@ TEST_F(Recording, ADayLongDailyScheduleKeepsItsStartAndNamesWithoutDrift) {
     for (int i = 0; i < h.encoder().starts; ++i) {
         const QString date = QDate(2026, 12, 7).addDays(i).toString(QStringLiteral("yyyyMMdd"));
         EXPECT_EQ(h.encoder().startedFiles.at(i),
-                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100000-235950-R64.wmv")));
+                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100001-235950-R64.wmv")));
     }
     EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), h.encoder().starts - 1);
 }

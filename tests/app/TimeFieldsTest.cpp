@@ -90,3 +90,49 @@ TEST_F(TimeFieldsTest, EnterMovesTheFocusOnAndNormalises) {
     EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("09:30:00"));
     EXPECT_EQ(QApplication::focusWidget(), f().txtEnd);
 }
+
+// Only the operator leaving a field runs its leave action: the focus also goes
+// when the window is deactivated, a popup opens or the form lock disables it.
+TEST_F(TimeFieldsTest, DeactivatingTheWindowInImmediateModeLeavesTheEndAlone) {
+    h.window->toolbarClick(QStringLiteral("btnMost"));
+    f().txtDuration->setText(QStringLiteral("00:30:00"));
+    fields().durationLeave();
+    ASSERT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
+    f().txtDuration->setFocus();
+    h.clock.advanceMs(60'000);
+    QFocusEvent deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(f().txtDuration, &deactivated);
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(f().txtDuration, &popup);
+    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
+
+    QFocusEvent tabbed(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(f().txtDuration, &tabbed);
+    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:31:05")) << "Tab is the operator leaving the field";
+}
+
+TEST_F(TimeFieldsTest, HalfTypedStartSurvivesAPopupAndTheFormLock) {
+    f().txtStartTime->setFocus();
+    f().txtStartTime->setText(QStringLiteral("25"));
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(f().txtStartTime, &popup);
+    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("25"));
+    f().txtStartTime->setEnabled(false);  // the form lock moves the focus on
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("25"));
+}
+
+TEST_F(TimeFieldsTest, ArmingWithATypedEndTakesTheEndBeforeTheChecks) {
+    h.window->toolbarClick(QStringLiteral("btn1x"));
+    f().txtStartTime->setText(QStringLiteral("15:00:00"));
+    fields().startLeave();
+    f().txtDuration->setText(QStringLiteral("00:00:00"));
+    f().txtEnd->setFocus();
+    QCoreApplication::processEvents();  // the field selects its text on entry
+    QTest::keyClicks(f().txtEnd, QStringLiteral("153000"));  // typed, not yet left
+    h.messenger.texts.clear();
+    h.window->toolbarClick(QStringLiteral("btnEncStart"));
+    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("00:30:00"));
+    EXPECT_TRUE(f().Timer1->isActive()) << "the typed end gave a duration, so the schedule is armed";
+    EXPECT_TRUE(h.messenger.texts.isEmpty()) << h.messenger.texts.join(u'|').toStdString();
+}

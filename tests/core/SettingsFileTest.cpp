@@ -83,6 +83,20 @@ TEST_F(SettingsFileTest, BinaryAndHugeLinesDoNotBreakReading) {
     EXPECT_EQ(load.warnings.size(), 3);
 }
 
+TEST_F(SettingsFileTest, RelativeFoldersAreTakenFromTheProgramFolderNotTheWorkingFolder) {
+    const QByteArray content = "X\r\nx\r\nclips/kep.png\r\n/p\r\n1\r\n../archivum/Media/\r\n";
+    writeBytes(ini(), content);
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    const auto load = SettingsFile::readOrCreate(dir.path());
+    QDir::setCurrent(before);
+    const QDir program(dir.path());
+    EXPECT_EQ(load.settings.mediaDir, QDir::cleanPath(program.absoluteFilePath(QStringLiteral("../archivum/Media"))));
+    EXPECT_EQ(load.settings.encVideo, program.absoluteFilePath(QStringLiteral("clips/kep.png")));
+    EXPECT_EQ(readAll(ini()), content) << "reading never rewrites the operator's file";
+}
+
 TEST_F(SettingsFileTest, UnreadableFileIsLeftAloneAndDefaultsServe) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every file";

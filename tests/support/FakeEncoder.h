@@ -55,6 +55,7 @@ public:
 
     EncoderStatus start() override {
         ++starts;
+        m_lastFailure = {};
         startedFiles << m_file;
         if (!startFailures.empty()) {
             const EncoderStatus failure = startFailures.front();
@@ -97,6 +98,19 @@ public:
         }
         return s;
     }
+    EncoderStatus lastFailure() const override { return m_lastFailure; }
+
+    // The running recording ends with this failure, as a lost device or a full
+    // disk ends it: the failure first, then the run state, then the signals.
+    void fail(const EncoderStatus& failure) {
+        if (!m_running)
+            return;
+        m_lastFailure = failure;
+        finish();
+        Q_EMIT errorOccurred(failure);
+        Q_EMIT runStateChanged(RunState::Stopped);
+    }
+
     void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
     bool previewEnabled() const override { return m_preview; }
 
@@ -127,6 +141,7 @@ private:
     QDateTime m_startedAt;
     bool m_running = false;
     bool m_preview = false;
+    EncoderStatus m_lastFailure;
 };
 
 class FakeEncoderFactory final : public EncoderFactory {

@@ -86,6 +86,13 @@ public:
     virtual RunState runState() const = 0;
     virtual EncoderStatistics statistics() const = 0;
 
+    // The failure that ended the last recording (a source lost, the disk
+    // full, the file unwritable), with its cause in `description`. Readable
+    // as soon as runState() says Stopped, before the signals below arrive.
+    // Success when the recording reached its limit or stop() ended it; start()
+    // clears it.
+    virtual EncoderStatus lastFailure() const = 0;
+
     // Preview frames are delivered through previewFrame() only while enabled.
     virtual void setPreviewEnabled(bool enabled) = 0;
     virtual bool previewEnabled() const = 0;

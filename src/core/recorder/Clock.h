@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QTimeZone>
+
+#include <chrono>
 
 namespace kelm {
 
@@ -13,25 +16,51 @@ public:
     virtual ~Clock() = default;
     // Local wall-clock time, millisecond resolution.
     virtual QDateTime now() const = 0;
+    // Time that only ever moves forward at the pace of real time, in ms from an
+    // arbitrary origin. It does not follow the wall clock when that is set, or
+    // switches to or from summer time, nor does it count a suspended machine:
+    // the difference between the two is how far the wall clock jumped.
+    virtual qint64 monotonicMs() const = 0;
+
+    // The local date and time of day as if they were one uniform scale, so a
+    // summer-time change shows as the jump of an hour that the clock face makes.
+    static qint64 wallFaceMs(const QDateTime& t) {
+        return QDateTime(t.date(), t.time(), Qt::UTC).toMSecsSinceEpoch();
+    }
 };
 
 // The machine's own clock.
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    qint64 monotonicMs() const override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
 };
 
 // A clock that stands still until told to move. Used by tests and by
-// demonstrations that replay a schedule.
+// demonstrations that replay a schedule. `set` and `advanceMs` are time
+// passing; `jumpTo` is the wall clock being changed (an NTP step, a resume
+// from suspend, a summer-time change) while no real time passes.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start) : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
-    void set(const QDateTime& t) { m_now = t; }
-    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    qint64 monotonicMs() const override { return m_monotonicMs; }
+    void set(const QDateTime& t) {
+        m_monotonicMs += std::max<qint64>(0, wallFaceMs(t) - wallFaceMs(m_now));
+        m_now = t;
+    }
+    void advanceMs(qint64 ms) {
+        m_monotonicMs += ms;
+        m_now = m_now.addMSecs(ms);
+    }
+    void jumpTo(const QDateTime& t) { m_now = t; }
 
 private:
     QDateTime m_now;
+    qint64 m_monotonicMs = 0;
 };
 
 }  // namespace kelm

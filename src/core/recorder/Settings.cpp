@@ -40,7 +40,13 @@ namespace {
 
 // Applies the six lines, replacing in memory (never in the file) values that
 // would make KELM misbehave.
-void applyLines(const QStringList& lines, const Settings& fallback, SettingsLoad& load) {
+QString resolveFromProgramDir(const QString& programDir, const QString& path) {
+    if (QDir::isAbsolutePath(path)) return path;
+    return QDir::cleanPath(QDir(programDir).absoluteFilePath(path));
+}
+
+void applyLines(const QString& programDir, const QStringList& lines, const Settings& fallback,
+                SettingsLoad& load) {
     Settings& s = load.settings;
     s.channelName = lines.at(0);
     s.channelShortName = lines.at(1);
@@ -71,6 +77,10 @@ void applyLines(const QStringList& lines, const Settings& fallback, SettingsLoad
         s.mediaDir = fallback.mediaDir;
     }
     while (s.mediaDir.size() > 1 && s.mediaDir.endsWith(u'/')) s.mediaDir.chop(1);
+    // A relative folder or file means one beside the program, wherever KELM
+    // was started from (a timer or a desktop entry has its own working folder).
+    s.mediaDir = resolveFromProgramDir(programDir, s.mediaDir);
+    if (!s.encVideo.trimmed().isEmpty()) s.encVideo = resolveFromProgramDir(programDir, s.encVideo);
 }
 
 }  // namespace
@@ -88,7 +98,7 @@ SettingsLoad readOrCreate(const QString& programDir) {
             return load;
         }
         if (lines->size() >= 6) {
-            applyLines(*lines, defaults, load);
+            applyLines(programDir, *lines, defaults, load);
             load.outcome = SettingsLoad::Outcome::Read;
             return load;
         }

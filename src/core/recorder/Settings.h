@@ -11,10 +11,10 @@ namespace kelm {
 struct Settings {
     QString channelName;
     QString channelShortName;
-    QString encVideo;     // picture/video file used as "Videó fájl"
+    QString encVideo;     // picture/video file used as "Videó fájl"; absolute once read
     QString fileMPlayer;  // media player for preview playback
     std::uint8_t makeTimecode = 1;
-    QString mediaDir;  // recordings folder, no trailing separator
+    QString mediaDir;  // recordings folder, absolute once read, no trailing separator
 
     static Settings defaults(const QString& programDir);
     QStringList toLines() const;

@@ -1,0 +1,165 @@
+#include "RecordingGuard.h"
+
+#include "DeferredMessage.h"
+#include "EncoderControl.h"
+#include "MainForm.h"
+#include "encoder/Encoder.h"
+#include "recorder/EventLog.h"
+#include "recorder/TimeText.h"
+
+#include <QFileInfo>
+
+namespace kelm {
+
+namespace {
+// A resumed recording shorter than this is not worth a file of its own.
+constexpr qint64 kShortestResumeMs = 1000;
+constexpr qint64 kResumeIntervalMs = 1000;
+
+QString lengthText(qint64 ms) {
+    return TimeText::format(QTime(0, 0).addSecs(int(ms / 1000)));
+}
+
+// The cause as the operator reads it: the engine's own words, or its error
+// number when it gave none.
+QString causeOf(const EncoderStatus& failure) {
+    if (!failure.description.trimmed().isEmpty()) return failure.description;
+    return QStringLiteral("hibakód %1").arg(failure.signedCode());
+}
+}  // namespace
+
+void RecordingGuard::recordingStarted() {
+    Encoder* encoder = m_ctx.encoder();
+    if (!encoder || encoder->runState() != RunState::Running) return;
+    const qint64 mono = m_ctx.clock.monotonicMs();
+    m_phase = Phase::Watching;
+    m_failed = false;
+    m_ctx.state.recordingFailed = false;
+    m_plannedEndMono = encoder->durationLimitMs() > 0 ? mono + encoder->durationLimitMs() : 0;
+    m_profileBytesPerSecond = EncoderControl::profileBytesPerSecond(m_ctx.state.encProfile);
+    m_file = m_storage.identify(encoder->outputFileName());
+    m_rateSinceMono = mono;
+    m_rateSinceBytes = 0;
+    m_measuredBytesPerSecond = 0;
+}
+
+void RecordingGuard::disarmed() {
+    m_phase = Phase::Idle;
+}
+
+void RecordingGuard::tick() {
+    if (m_phase == Phase::Watching)
+        watch();
+    else if (m_phase == Phase::Resuming)
+        tryResume();
+}
+
+qint64 RecordingGuard::remainingMs() const {
+    if (m_plannedEndMono == 0) return 0;  // no planned length: nothing to go on with
+    return m_plannedEndMono - m_ctx.clock.monotonicMs();
+}
+
+qint64 RecordingGuard::bytesPerSecond() const {
+    return std::max(m_profileBytesPerSecond, m_measuredBytesPerSecond);
+}
+
+void RecordingGuard::watch() {
+    Encoder* encoder = m_ctx.encoder();
+    if (encoder->runState() != RunState::Running) {
+        const EncoderStatus failure = encoder->lastFailure();
+        if (failure.ok())
+            m_phase = Phase::Idle;  // the planned end, or stopped on purpose
+        else
+            breakOff(causeOf(failure), false);
+        return;
+    }
+
+    const QString path = encoder->outputFileName();
+    const FileIdentity now = m_storage.identify(path);
+    if (!m_file.exists) {
+        m_file = now;  // the engine may create its file a moment after the start
+    } else if (!now.sameFileAs(m_file)) {
+        breakOff(QStringLiteral(
+                     "a felvétel fájlja eltűnt (a media mappát törölték vagy leválasztották): ") +
+                     path,
+                 true);
+        return;
+    }
+
+    const qint64 mono = m_ctx.clock.monotonicMs();
+    const qint64 bytes = encoder->statistics().archiveBytes;
+    if (mono - m_rateSinceMono >= 2000) {
+        m_measuredBytesPerSecond = (bytes - m_rateSinceBytes) * 1000 / (mono - m_rateSinceMono);
+        m_rateSinceMono = mono;
+        m_rateSinceBytes = bytes;
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    const auto freeBytes = m_storage.freeBytes(folder);
+    if (freeBytes && *freeBytes < RecordingBudget::reserveBytes(bytesPerSecond())) {
+        breakOff(QStringLiteral("elfogyott a hely a media mappa lemezén: %1 (%2 kB szabad)")
+                     .arg(folder)
+                     .arg(*freeBytes / 1000),
+                 true);
+    }
+}
+
+void RecordingGuard::breakOff(const QString& cause, bool stopEncoder) {
+    Encoder* encoder = m_ctx.encoder();
+    // Stopping finishes the file: its end and index go into the room the
+    // reserve kept, or into the open file whose folder has gone.
+    if (stopEncoder && encoder->runState() != RunState::Stopped) encoder->stop();
+    m_failed = true;
+    m_ctx.state.recordingFailed = true;
+    const QString text = QStringLiteral("Rögzítési hiba: ") + cause;
+    m_ctx.log.logEvent(text);
+    showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+
+    const qint64 remaining = remainingMs();
+    if (remaining < kShortestResumeMs) {
+        m_phase = Phase::Idle;
+        return;
+    }
+    m_phase = Phase::Resuming;
+    m_resumeFailureLogged = false;
+    m_nextAttemptMono = m_ctx.clock.monotonicMs() + kResumeIntervalMs;
+    m_ctx.log.logEvent(QStringLiteral("A rögzítés folytatódik, amint lehet (hátralévő idő: %1).")
+                           .arg(lengthText(remaining)));
+}
+
+void RecordingGuard::tryResume() {
+    const qint64 remaining = remainingMs();
+    if (remaining < kShortestResumeMs) {
+        m_phase = Phase::Idle;
+        m_ctx.log.logEvent(
+            QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt."));
+        return;
+    }
+    const qint64 mono = m_ctx.clock.monotonicMs();
+    if (mono < m_nextAttemptMono) return;
+    m_nextAttemptMono = mono + kResumeIntervalMs;
+
+    // Room for the reserve twice over, so a recording does not stop again at once.
+    const QString folder = m_ctx.state.settings.mediaDir;
+    if (!m_storage.prepareFolder(folder).isEmpty()) return;
+    const auto freeBytes = m_storage.freeBytes(folder);
+    if (freeBytes && *freeBytes < 2 * RecordingBudget::reserveBytes(bytesPerSecond())) return;
+
+    const EncoderStatus started = m_encoder.resumeRecording(remaining);
+    if (!started.ok()) {
+        if (!m_resumeFailureLogged)
+            m_ctx.log.logEvent(QStringLiteral("A rögzítés még nem folytatható: ") +
+                               causeOf(started));
+        m_resumeFailureLogged = true;
+        return;
+    }
+    Encoder* encoder = m_ctx.encoder();
+    m_phase = Phase::Watching;
+    m_file = m_storage.identify(encoder->outputFileName());
+    m_rateSinceMono = mono;
+    m_rateSinceBytes = 0;
+    m_ctx.log.logEvent(QStringLiteral("Rögzítés folytatása új fájlban: ") +
+                       encoder->outputFileName() +
+                       QStringLiteral(" (hátralévő idő: %1)").arg(lengthText(remaining)));
+}
+
+}  // namespace kelm

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "RecorderContext.h"
+
+#include "recorder/MediaStorage.h"
+
+namespace kelm {
+
+class EncoderControl;
+
+// Watches a running recording for what must never pass as a normal end: the
+// encoder's own failures (a source lost, a write refused), its file vanishing
+// with the media folder, the disk filling up. A failure is reported once, in
+// plain words, in the log and a critical message; the file written so far is
+// finished. When the planned length is not over, the recording goes on in a
+// new file, named at the moment it resumes, as soon as the source and the
+// folder can be used again.
+//
+// The scheduler runs tick() first on each of its ticks; every check is a
+// system call or two.
+class RecordingGuard final {
+public:
+    RecordingGuard(RecorderContext& context, EncoderControl& encoderControl, MediaStorage& storage)
+        : m_ctx(context), m_encoder(encoderControl), m_storage(storage) {}
+
+    // The encoder has started a planned recording; its planned length counts
+    // from now on the monotonic clock.
+    void recordingStarted();
+    // The operator disarmed: nothing more is resumed.
+    void disarmed();
+
+    void tick();
+
+    // A recording broke off and waits for its source or folder to come back:
+    // the scheduler counts it as still running.
+    bool waitingToResume() const { return m_phase == Phase::Resuming; }
+    // The recording since the last planned start has had a failure.
+    bool failed() const { return m_failed; }
+
+private:
+    enum class Phase { Idle, Watching, Resuming };
+
+    void watch();
+    void breakOff(const QString& cause, bool stopEncoder);
+    void tryResume();
+    qint64 remainingMs() const;
+    qint64 bytesPerSecond() const;
+
+    RecorderContext& m_ctx;
+    EncoderControl& m_encoder;
+    MediaStorage& m_storage;
+
+    Phase m_phase = Phase::Idle;
+    bool m_failed = false;
+    qint64 m_plannedEndMono = 0;  // monotonic ms at which the planned length is over
+    qint64 m_profileBytesPerSecond = 0;
+    FileIdentity m_file;         // the file being written, once seen
+    qint64 m_rateSinceMono = 0;  // measured write rate: bytes and time of the last sample
+    qint64 m_rateSinceBytes = 0;
+    qint64 m_measuredBytesPerSecond = 0;
+    qint64 m_nextAttemptMono = 0;
+    bool m_resumeFailureLogged = false;
+};
+
+}  // namespace kelm

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace kelm {
+
+// Which file a path names at one moment: a recording whose path names another
+// file, or none, has lost its folder (deleted, unmounted) while it was written.
+struct FileIdentity {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    bool sameFileAs(const FileIdentity& other) const {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
+};
+
+// The media folder's file system as the recorder watches it. Every call is
+// quick (one system call or two) and safe on the GUI thread.
+class MediaStorage {
+public:
+    virtual ~MediaStorage() = default;
+    // Bytes an ordinary program may still write on the folder's file system;
+    // empty when the folder cannot be examined (missing, no permission).
+    virtual std::optional<qint64> freeBytes(const QString& folder) const = 0;
+    virtual FileIdentity identify(const QString& path) const = 0;
+    // Makes sure a recording can be created in `folder`: a missing folder is
+    // created when its parent exists (as start-up does). Returns why not, in
+    // Hungarian plain words naming the folder, or an empty text when it can.
+    virtual QString prepareFolder(const QString& folder) = 0;
+};
+
+// The machine's own file systems.
+class SystemMediaStorage final : public MediaStorage {
+public:
+    std::optional<qint64> freeBytes(const QString& folder) const override;
+    FileIdentity identify(const QString& path) const override;
+    QString prepareFolder(const QString& folder) override;
+};
+
+// How much room a recording needs.
+namespace RecordingBudget {
+// Bytes a recording of `durationMs` takes at the profile's bit rates, with the
+// container's packet and index overhead.
+qint64 plannedBytes(qint64 videoBitrate, qint64 audioBitrate, qint64 durationMs);
+// The free space below which a running recording is ended while its file can
+// still be finished: the file's end and index, a few seconds of data in
+// flight at `bytesPerSecond`, the log and the state file.
+qint64 reserveBytes(qint64 bytesPerSecond);
+}  // namespace RecordingBudget
+
+}  // namespace kelm
