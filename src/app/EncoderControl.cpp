@@ -67,7 +67,7 @@ void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationM
     s.todayStamp = RegionalFormat::todayStamp(startedAt.date());
     s.startStamp = TimeText::stamp(TimeText::format(startedAt.time()));
     s.durationStamp =
-        TimeText::stamp(TimeText::format(QTime(0, 0).addSecs(int(durationMs / 1000))));
+        TimeText::stamp(TimeText::format(QTime(0, 0).addSecs(int((durationMs + 500) / 1000))));
     encoder->setOutputFileName(OutputFileName::build(
         s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
         s.durationStamp, OutputFileName::kindFor(m_ctx.form.cboVideoSource->currentText())));

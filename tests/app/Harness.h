@@ -14,6 +14,7 @@
 #include "Messenger.h"
 #include "Toolbar.h"
 #include "recorder/Clock.h"
+#include "recorder/MediaStorage.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,6 +69,18 @@ public:
     int destination = 0;
 };
 
+// The machine's file systems, except that a test may say how full the disk is.
+class FakeStorage final : public MediaStorage {
+public:
+    std::optional<qint64> freeBytes(const QString& folder) const override {
+        return free ? free : real.freeBytes(folder);
+    }
+    FileIdentity identify(const QString& path) const override { return real.identify(path); }
+    QString prepareFolder(const QString& folder) override { return real.prepareFolder(folder); }
+    std::optional<qint64> free;
+    SystemMediaStorage real;
+};
+
 class FakeProcess final : public ProcessControl {
 public:
     void endProcess(int code) override {
@@ -119,6 +132,7 @@ public:
         deps.soundCards = &soundCards;
         deps.messenger = &messenger;
         deps.process = &process;
+        deps.storage = &storage;
         deps.monitor = std::make_unique<HiddenMonitor>();
         auto trayPort = std::make_unique<RecordingTray>();
         tray = trayPort.get();
@@ -161,6 +175,7 @@ public:
     FakeVideoDevices videoDevices;
     ScriptedMessenger messenger;
     FakeProcess process;
+    FakeStorage storage;
     RecordingTray* tray = nullptr;
     std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
     std::unique_ptr<MainWindow> window;

@@ -1,0 +1,158 @@
+#include "Harness.h"
+#include "Scheduler.h"
+#include "StatusLoop.h"
+
+#include <QDir>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+namespace {
+int countOf(const QString& text, const QString& what) { return int(text.count(what)); }
+}  // namespace
+
+// A recording that breaks off is never a normal end: the log, the message and
+// the exit status say so, and the rest of the planned length goes into a new
+// file once the source or the folder is back.
+class RecordingFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+    }
+    QString log() const { return QString::fromUtf8(h.read(h.logFileName())); }
+    QString box() { return h.window->log().boxText(); }
+    QString media(const QString& name) const { return h.file(QStringLiteral("Media/") + name); }
+    EncoderStatus lostSound() const {
+        return EncoderStatus::failure(EncoderErrorCode::SoundCard,
+                                      QStringLiteral("a hangforrás megszűnt: Device://pulse (Connection refused)"));
+    }
+    // Runs a command-line recording of `length` that loses its sound after
+    // 4 s; the next `failedAttempts` starts fail as well.
+    void recordAndFailAfterFourSeconds(const QString& length, int failedAttempts) {
+        h.start({length});
+        ASSERT_EQ(h.encoder().starts, 1);
+        h.run(4000);
+        for (int i = 0; i < failedAttempts; ++i)
+            h.encoder().startFailures.push_back(lostSound());
+        h.encoder().fail(lostSound());
+    }
+    Harness h{QDateTime(QDate(2026, 12, 7), QTime(20, 30, 0))};
+};
+
+TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne) {
+    recordAndFailAfterFourSeconds(QStringLiteral("00:00:20"), 40);  // it never comes back
+    h.run(1000);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a hangforrás megszűnt: Device://pulse")));
+    ASSERT_FALSE(h.messenger.texts.isEmpty());
+    EXPECT_TRUE(h.messenger.texts.last().startsWith(QStringLiteral("Rögzítési hiba: ")));
+    EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
+    h.statusTick();
+    EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
+    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_FALSE(h.process.ended()) << "waits for the source while the planned length lasts";
+
+    h.run(20000);
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1);
+    EXPECT_EQ(countOf(log(), QStringLiteral("A rögzítés még nem folytatható: ")), 1) << "logged once, not per attempt";
+    EXPECT_TRUE(log().contains(QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt.")));
+    EXPECT_TRUE(log().endsWith(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
+}
+
+TEST_F(RecordingFailure, SourceBackWithinTheLengthContinuesInANewFileForTheRest) {
+    recordAndFailAfterFourSeconds(QStringLiteral("00:00:20"), 2);  // back on the third attempt
+    h.run(30000);
+    ASSERT_EQ(h.encoder().startedFiles.size(), 4) << h.encoder().startedFiles.join(u' ').toStdString();
+    EXPECT_EQ(h.encoder().startedFiles.first(), media(QStringLiteral("teszttv-20261207-203000-000020-R64.wmv")));
+    // Failed at 20:30:04, tried each second, resumed at 20:30:07 with 13 s left.
+    EXPECT_EQ(h.encoder().startedFiles.last(), media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")))
+        << h.encoder().startedFiles.join(u' ').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(h.encoder().startedFiles.first()));
+    EXPECT_TRUE(QFileInfo::exists(h.encoder().startedFiles.last()));
+    const QString text = log();
+    const qsizetype failed = text.indexOf(QStringLiteral("Rögzítési hiba: "));
+    const qsizetype resumed = text.indexOf(QStringLiteral("Rögzítés folytatása új fájlban: ") +
+                                           media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")));
+    ASSERT_GE(failed, 0);
+    EXPECT_GT(resumed, failed);
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1) << "a recording with a gap is not whole";
+}
+
+TEST_F(RecordingFailure, DeletedMediaFolderIsNoticedWithinTwoSecondsAndRecreated) {
+    h.start({QStringLiteral("00:00:20")});
+    h.run(4000);
+    ASSERT_TRUE(QDir(h.file(QStringLiteral("Media"))).removeRecursively());
+    h.run(2000);
+    EXPECT_EQ(h.encoder().stops, 1) << "the recording into the deleted folder is ended";
+    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja eltűnt")));
+    h.run(1200);
+    EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir()) << "the folder is made again, as at start-up";
+    ASSERT_EQ(h.encoder().starts, 2);
+    EXPECT_TRUE(QFileInfo::exists(h.encoder().outputFileName()));
+}
+
+TEST_F(RecordingFailure, FullDiskEndsTheRecordingWhileItsEndStillFits) {
+    h.start({QStringLiteral("00:00:20")});
+    h.run(5000);
+    h.storage.free = 600 * 1024;  // under the reserve for the end of the file
+    h.run(200);
+    EXPECT_EQ(h.encoder().stops, 1);
+    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: elfogyott a hely a media mappa lemezén: ")));
+    h.run(20000);
+    EXPECT_EQ(h.encoder().starts, 1) << "no new file while the disk stays full";
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1);
+}
+
+TEST_F(RecordingFailure, TooLittleRoomBeforeTheStartWarnsAndRecordsAnyway) {
+    h.storage.free = 2'000'000;  // an hour of radio needs about 36 MB
+    h.start({QStringLiteral("01:00:00")});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+    EXPECT_TRUE(box().contains(QStringLiteral("Kevés a szabad hely a media mappában")));
+    ASSERT_FALSE(h.messenger.icons.empty());
+    EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Warning);
+}
+
+TEST_F(RecordingFailure, MediaFolderThatIsAPlainFileNamesTheFolderAndTheReason) {
+    h.write(QStringLiteral("Media"), "not a folder");
+    h.start({QStringLiteral("00:00:05")});
+    h.run(1000);
+    const QString text = log();
+    EXPECT_TRUE(text.contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("a media mappa helyén nem mappa, hanem fájl van: ") +
+                              h.file(QStringLiteral("Media"))));
+    EXPECT_FALSE(text.contains(QStringLiteral("Kodek hiba!")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Kódolás befejezve. Fájl neve: "))) << "no end line names a missing file";
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1);
+}
+
+TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50)));
+    h.start();
+    h.window->toolbarClick(QStringLiteral("btnNapi"));
+    h.form().txtStartTime->setText(QStringLiteral("10:00:00"));
+    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+    h.run(13000);  // started at 10:00:01
+    ASSERT_EQ(h.encoder().starts, 1);
+    h.encoder().fail(lostSound());
+    for (int i = 0; i < 10; ++i)
+        h.encoder().startFailures.push_back(lostSound());
+    h.run(20000);
+    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: ")));
+
+    h.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 59, 50)));
+    h.encoder().startFailures.clear();
+    h.run(20000);
+    EXPECT_GE(h.encoder().starts, 2);
+    EXPECT_EQ(h.encoder().startedFiles.last(), media(QStringLiteral("teszttv-20261208-100001-000005-R64.wmv")));
+    EXPECT_FALSE(h.window->state().recordingFailed) << "a whole recording clears the error";
+}
