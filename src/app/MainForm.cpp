@@ -3,6 +3,7 @@
 #include "LedMeter.h"
 #include "Pictures.h"
 #include "Toolbar.h"
+#include "WaveformPicture.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -112,13 +113,9 @@ MainForm::MainForm(QMainWindow* window) {
     auto* scopes = new QHBoxLayout;
     const QStringList scopeTips{QStringLiteral("Bal csatorna - kijelző"), QStringLiteral("Jobb csatorna - kijelző")};
     for (int i = 0; i < 2; ++i) {
-        auto* scope = new QFrame(audio);
+        auto* scope = new WaveformPicture(audio);
         scope->setObjectName(QStringLiteral("Scope(%1)").arg(i));
         scope->setToolTip(scopeTips.at(i));
-        scope->setFrameShape(QFrame::Box);
-        scope->setMinimumSize(60, 20);
-        scope->setMaximumHeight(24);
-        scope->setStyleSheet(QStringLiteral("background: black"));
         Scope.at(size_t(i)) = scope;
         scopes->addWidget(scope);
     }

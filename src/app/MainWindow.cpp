@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "AudioLines.h"
 #include "CaptureSources.h"
 #include "EncoderControl.h"
+#include "LevelMeters.h"
 #include "MainForm.h"
 #include "Pictures.h"
 #include "QtMessenger.h"
@@ -13,6 +15,7 @@
 #include "Startup.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
+#include "capture/Xtimer.h"
 #include "encoder/Encoder.h"
 
 #include <QAction>
@@ -44,9 +47,19 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(paren
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
 
+    if (!m_deps.timers) {
+        m_ownTimers = std::make_unique<QtTimerService>();
+        m_deps.timers = m_ownTimers.get();
+    }
+    m_timers = std::make_unique<XtimerTable>(*m_deps.timers);
+    m_levelMeters = std::make_unique<LevelMeters>(*m_form, *m_deps.levelCapture, *m_timers);
+    m_audioLines = std::make_unique<AudioLines>(*m_form, *m_deps.soundMixers, *m_deps.messenger, *m_levelMeters);
+    MixerPort& mixer = m_deps.mixer ? *m_deps.mixer : static_cast<MixerPort&>(*m_audioLines);
+    LevelMeterPort& levelMeter = m_deps.levelMeter ? *m_deps.levelMeter : static_cast<LevelMeterPort&>(*m_levelMeters);
+
     m_ctx.reset(new RecorderContext{
         m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger, *m_deps.process, *m_deps.monitor, *m_deps.tray,
-        *m_deps.mixer, *m_deps.levelMeter, [this] { return m_encoder.get(); }, [this] { return windowTitle(); },
+        mixer, levelMeter, [this] { return m_encoder.get(); }, [this] { return windowTitle(); },
         [this](const QString& caption) { setWindowTitle(caption); }, [this] { return isMinimized(); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
@@ -56,7 +69,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(paren
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
     m_recordingControl = std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding);
     m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_deps.videoDevices,
-                                                 *m_deps.soundCards);
+                                                 *m_deps.soundCards, *m_audioLines);
     m_startup = std::make_unique<Startup>(
         *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling, *m_capture,
                                *m_stateBinding, *m_timeFields, *m_recordingControl,
@@ -84,6 +97,7 @@ void MainWindow::wire() {
     connect(f.cboVideoInput, &QComboBox::activated, this, [this] { m_capture->videoInputSelected(); });
     connect(f.cboAudioSource, &QComboBox::activated, this, [this] { m_capture->audioSourceSelected(); });
     connect(f.cboInput, &QComboBox::activated, this, [this] { m_capture->audioInputSelected(); });
+    m_capture->wire();
 
     connect(m_log.get(), &EventLog::boxAppended, this, [this](const QString& text) {
         QPlainTextEdit* box = m_form->Text1;

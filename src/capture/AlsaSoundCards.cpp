@@ -57,6 +57,7 @@ QStringList AlsaSoundCards::captureDevices() {
     // Probing prints ALSA's complaints about absent cards; they mean "not this one".
     snd_lib_error_set_handler(&quietAlsa);
     QStringList names;
+    m_pcmNames.clear();
     for (void** h = hints.get(); *h; ++h) {
         const HintString name = hint(*h, "NAME");
         const HintString desc = hint(*h, "DESC");
@@ -70,11 +71,40 @@ QStringList AlsaSoundCards::captureDevices() {
         QString label = desc ? QString::fromUtf8(desc.get()).section(u'\n', 0, 0).trimmed() : QString();
         if (label.isEmpty() || names.contains(label))
             label = QString::fromUtf8(name.get());
-        if (!names.contains(label))
+        if (!names.contains(label)) {
             names << label;
+            m_pcmNames.insert(label, QString::fromUtf8(name.get()));
+        }
     }
     snd_lib_error_set_handler(nullptr);
     return names;
 }
+
+namespace AlsaNames {
+namespace {
+// The value of "CARD=..." in a PCM name such as "sysdefault:CARD=PCH", or empty.
+QString cardArgument(const QString& pcm) {
+    const qsizetype at = pcm.indexOf(QStringLiteral("CARD="));
+    if (at < 0)
+        return {};
+    return pcm.mid(at + 5).section(u',', 0, 0);
+}
+}  // namespace
+
+QString mixerDevice(const QString& pcm) {
+    const QString card = cardArgument(pcm);
+    return card.isEmpty() ? pcm : QStringLiteral("hw:CARD=") + card;
+}
+
+QString sharedCapture(const QString& pcm) {
+    const QString card = cardArgument(pcm);
+    const QString kind = pcm.section(u':', 0, 0);
+    if (card.isEmpty() || kind == u"dsnoop" || kind == u"pulse")
+        return pcm;
+    const QString device = pcm.contains(QStringLiteral("DEV=")) ? pcm.mid(pcm.indexOf(QStringLiteral("DEV=")) + 4).section(u',', 0, 0)
+                                                                : QStringLiteral("0");
+    return QStringLiteral("plug:'dsnoop:CARD=%1,DEV=%2'").arg(card, device);
+}
+}  // namespace AlsaNames
 
 }  // namespace kelm
