@@ -3,6 +3,7 @@
 #include "AlsaSoundCards.h"
 
 #include <alsa/asoundlib.h>
+#include <algorithm>
 
 namespace kelm {
 namespace {
@@ -28,6 +29,17 @@ snd_pcm_t* openCapture(const QString& name) {
         snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, nullptr) < 0 ||
         snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 || snd_pcm_hw_params(pcm, hw) < 0 ||
         snd_pcm_start(pcm) < 0) {
+        snd_pcm_close(pcm);
+        return nullptr;
+    }
+    // The sound server's plug-in only starts delivering once a read has
+    // waited for it: one frame is waited for here (one fragment, tens of ms),
+    // and every later read takes only what is there.
+    std::int16_t primer[2];
+    snd_pcm_nonblock(pcm, 0);
+    const snd_pcm_sframes_t primed = snd_pcm_readi(pcm, primer, 1);
+    snd_pcm_nonblock(pcm, 1);
+    if (primed < 0 && snd_pcm_recover(pcm, int(primed), 1) < 0) {
         snd_pcm_close(pcm);
         return nullptr;
     }
@@ -57,8 +69,12 @@ bool AlsaLevelCapture::collect() {
     if (!m_pcm)
         return false;
     while (CaptureBuffer* b = m_queue.head()) {
-        const snd_pcm_sframes_t n = snd_pcm_readi(m_pcm.get(), b->samples.data() + size_t(b->framesRecorded) * 2,
-                                                  snd_pcm_uframes_t(CaptureBuffer::kFrames - b->framesRecorded));
+        snd_pcm_sframes_t n = snd_pcm_avail_update(m_pcm.get());
+        if (n > 0) {
+            const snd_pcm_uframes_t space = snd_pcm_uframes_t(CaptureBuffer::kFrames - b->framesRecorded);
+            n = snd_pcm_readi(m_pcm.get(), b->samples.data() + size_t(b->framesRecorded) * 2,
+                              std::min(snd_pcm_uframes_t(n), space));
+        }
         if (n == -EAGAIN)
             return true;
         if (n < 0) {
