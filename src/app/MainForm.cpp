@@ -111,6 +111,7 @@ MainForm::MainForm(QMainWindow* window) {
     ag->addWidget(Slider2, 2, 1);
     ag->addWidget(LEDMeter1, 3, 0);
     auto* scopes = new QHBoxLayout;
+    scopes->setSpacing(6);
     const QStringList scopeTips{QStringLiteral("Bal csatorna - kijelző"), QStringLiteral("Jobb csatorna - kijelző")};
     for (int i = 0; i < 2; ++i) {
         auto* scope = new WaveformPicture(audio);

@@ -180,5 +180,21 @@ TEST(VuMeter, ALostDeviceStopsTheTimerUntilTheNextStart) {
     EXPECT_EQ(m.service.running.size(), 1u);
 }
 
+TEST(VuMeter, AMeterGoingAwayTakesItsBuffersBackFromTheDevice) {
+    ManualTimerService service;
+    XtimerTable table{service};
+    FakeLevelCapture capture;
+    Display display;
+    {
+        VuMeter meter(capture, display, table);
+        ASSERT_TRUE(meter.StartVUMeter(QStringLiteral("card")));
+        meter.XT_Timer();
+        ASSERT_EQ(capture.queued(), 30);
+    }
+    EXPECT_FALSE(capture.isOpen());
+    EXPECT_EQ(capture.queued(), 0) << "the device holds no buffer of a meter that is gone";
+    EXPECT_TRUE(service.running.empty());
+}
+
 }  // namespace
 }  // namespace kelm

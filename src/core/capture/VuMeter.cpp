@@ -11,6 +11,8 @@ VuMeter::VuMeter(LevelCapture& capture, LevelDisplay& display, XtimerTable& time
     m_timer.Timer = [this] { return XT_Timer(); };
 }
 
+VuMeter::~VuMeter() { StopVUMeter(); }
+
 bool VuMeter::StartVUMeter(const QString& card) {
     if (!m_capture.open(card))
         return false;

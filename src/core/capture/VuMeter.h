@@ -30,6 +30,10 @@ public:
     static constexpr int kIntervalMs = 40;
 
     VuMeter(LevelCapture& capture, LevelDisplay& display, XtimerTable& timers);
+    // Closes the capture: the device must not keep buffers that go with the meter.
+    ~VuMeter();
+    VuMeter(const VuMeter&) = delete;
+    VuMeter& operator=(const VuMeter&) = delete;
 
     // Opens the card's capture and starts the timer. False (and the meters
     // stay still) when the card cannot be opened or no timer is available.
