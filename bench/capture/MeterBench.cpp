@@ -11,24 +11,26 @@
 #include "WaveformPicture.h"
 #include "capture/VuMeter.h"
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QTimer>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 class WidgetDisplay final : public kelm::LevelDisplay {
 public:
-    WidgetDisplay(kelm::LedMeter& meter, kelm::WaveformPicture& left, kelm::WaveformPicture& right, bool paint)
+    WidgetDisplay(kelm::LedMeter& meter, kelm::WaveformPicture& left, kelm::WaveformPicture& right,
+                  bool paint)
         : m_meter(meter), m_left(left), m_right(right), m_paint(paint) {}
     int scopeHeight() const override { return m_left.height(); }
     void showLevels(int l, int r) override {
@@ -38,8 +40,7 @@ public:
     }
     void showTraces(const kelm::WaveTrace& l, const kelm::WaveTrace& r) override {
         ++buffers;
-        if (!m_paint)
-            return;
+        if (!m_paint) return;
         m_left.setTrace(l.points);
         m_right.setTrace(r.points);
     }
@@ -114,13 +115,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no sound server card (scripts/sound-server.sh)\n");
         return 1;
     }
-    std::printf("card: %s, platform: %s, %d s per run\n", qPrintable(card), qPrintable(QApplication::platformName()),
-                seconds);
+    std::printf("card: %s, platform: %s, %d s per run\n", qPrintable(card),
+                qPrintable(QApplication::platformName()), seconds);
     for (bool paint : {false, true}) {
         const Result r = run(card, cards, seconds, paint);
-        std::printf("%-24s ticks/s %5.1f  buffers/s %5.1f  CPU %6.3f s of %5.1f s = %5.2f %% of one core  (last level %d)\n",
-                    paint ? "analysis + painting" : "analysis only", r.ticks / r.wallS, r.buffers / r.wallS, r.cpu,
-                    r.wallS, 100.0 * r.cpu / r.wallS, r.lastLeft);
+        std::printf(
+            "%-24s ticks/s %5.1f  buffers/s %5.1f  CPU %6.3f s of %5.1f s = %5.2f %% of one core  "
+            "(last level %d)\n",
+            paint ? "analysis + painting" : "analysis only", r.ticks / r.wallS, r.buffers / r.wallS,
+            r.cpu, r.wallS, 100.0 * r.cpu / r.wallS, r.lastLeft);
     }
     return 0;
 }

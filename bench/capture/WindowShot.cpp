@@ -42,8 +42,7 @@ private:
 void runFor(int ms) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ public:
     static constexpr int kMaxControls = 21;
     using Controls = std::array<MixerControl, kMaxControls>;
 
-    AudioLines(MainForm& form, SoundMixerDevices& mixers, Messenger& messenger, LevelMeters& meters);
+    AudioLines(MainForm& form, SoundMixerDevices& mixers, Messenger& messenger,
+               LevelMeters& meters);
     ~AudioLines() override;
 
     // Connects the sliders' value handlers.
@@ -58,7 +59,8 @@ public:
 private:
     void listSelected(const Controls& controls, QListWidget* list, QSlider* slider);
     // The value a slider shows when its list has no control to follow.
-    int followedValue(const Controls& controls, const QListWidget* list, const QSlider* slider) const;
+    int followedValue(const Controls& controls, const QListWidget* list,
+                      const QSlider* slider) const;
 
     MainForm& m_form;
     SoundMixerDevices& m_mixers;

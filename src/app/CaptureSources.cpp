@@ -19,24 +19,20 @@ namespace kelm {
 bool CaptureSources::ListVideoDevices() {
     QComboBox* list = m_ctx.form.cboVideoSource;
     const QSignalBlocker quiet(list);
-    if (list->count() == 0)
-        list->addItem(OutputFileName::kVideoFileSource);
+    if (list->count() == 0) list->addItem(OutputFileName::kVideoFileSource);
     int k = 0;
-    for (const QString& device : m_videoDevices.devices())
-        list->insertItem(k++, device);
+    for (const QString& device : m_videoDevices.devices()) list->insertItem(k++, device);
     return k > 0;
 }
 
 bool CaptureSources::ListSoundCards() {
     QComboBox* list = m_ctx.form.cboAudioSource;
-    if (list->count() > 0)
-        return false;
+    if (list->count() > 0) return false;
     {
         const QSignalBlocker quiet(list);
         list->addItems(m_soundCards.captureDevices());
     }
-    if (list->count() == 0)
-        return false;
+    if (list->count() == 0) return false;
     setListText(list, list->itemText(0), [this] { audioSourceSelected(); });
     return true;
 }
@@ -46,16 +42,19 @@ void CaptureSources::wire() {
     m_audio.wire();
 }
 
-void CaptureSources::audioSourceSelected() { m_audio.audioSourceSelected(); }
+void CaptureSources::audioSourceSelected() {
+    m_audio.audioSourceSelected();
+}
 
-void CaptureSources::audioInputSelected() { m_audio.inputSelected(); }
+void CaptureSources::audioInputSelected() {
+    m_audio.inputSelected();
+}
 
 void CaptureSources::switchMonitor(bool on) {
     Toolbar& tb = *m_ctx.form.toolbar;
     tb.menuItem(QStringLiteral("mnuMonitorWindow"))->setChecked(on);
     tb.menuItem(QStringLiteral("mnuMonitorWindow2"))->setChecked(on);
-    if (!on)
-        m_ctx.monitor.stopFollowTimer();
+    if (!on) m_ctx.monitor.stopFollowTimer();
     tb.setPressed(QStringLiteral("btnMonitor"), on);
     m_ctx.monitor.applyMonitorButton(on && m_ctx.state.previewWanted);
 }
@@ -64,8 +63,7 @@ void CaptureSources::videoSourceSelected() {
     MainForm& f = m_ctx.form;
     RecorderState& s = m_ctx.state;
     Encoder* encoder = m_ctx.encoder();
-    if (!encoder)
-        return;
+    if (!encoder) return;
     const QString source = f.cboVideoSource->currentText();
 
     if (source == OutputFileName::kVideoFileSource) {
@@ -74,7 +72,8 @@ void CaptureSources::videoSourceSelected() {
         encoder->resetSourceGroup();
         m_encoder.PrepareOutputFile();
         encoder->setVideoInput(s.settings.encVideo);
-        for (QComboBox* list : {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+        for (QComboBox* list :
+             {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
             const QSignalBlocker quiet(list);
             list->clear();
             list->setEnabled(false);
@@ -82,8 +81,7 @@ void CaptureSources::videoSourceSelected() {
         return;
     }
 
-    if (s.commandLine.text.contains(QStringLiteral(" /p")))
-        s.previewWanted = true;
+    if (s.commandLine.text.contains(QStringLiteral(" /p"))) s.previewWanted = true;
     switchMonitor(true);
     f.cboPixelFormat->setEnabled(true);
     f.cboTVFormat->setEnabled(true);
@@ -93,12 +91,12 @@ void CaptureSources::videoSourceSelected() {
     const EncoderStatus prepared = encoder->prepareToEncode();
     if (!prepared.ok()) {
         if (prepared.code == EncoderErrorCode::VideoInput) {
-            if (m_ctx.monitor.isVisible())
-                m_ctx.monitor.sendToBack();
-            m_ctx.messenger.show(QStringLiteral("A bemeneti forrás nem megfelelően működik, vagy már használatban van."),
-                                 Messenger::Icon::Warning);
-            if (m_ctx.monitor.isVisible())
-                m_ctx.monitor.reapplyOnTop();
+            if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
+            m_ctx.messenger.show(
+                QStringLiteral(
+                    "A bemeneti forrás nem megfelelően működik, vagy már használatban van."),
+                Messenger::Icon::Warning);
+            if (m_ctx.monitor.isVisible()) m_ctx.monitor.reapplyOnTop();
         }
         return;
     }
@@ -108,9 +106,9 @@ void CaptureSources::videoSourceSelected() {
         f.cboVideoInput->setCurrentIndex(-1);
     }
     f.cboVideoInput->setEnabled(true);
-    m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput, [this] { videoInputSelected(); });
-    if (f.cboVideoInput->count() > 0)
-        videoInputSelected();
+    m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput,
+                             [this] { videoInputSelected(); });
+    if (f.cboVideoInput->count() > 0) videoInputSelected();
 }
 
 void CaptureSources::videoInputSelected() {
@@ -132,8 +130,7 @@ void CaptureSources::videoInputSelected() {
         if (f.cboChannel->count() == 0) {
             const QSignalBlocker quiet(f.cboChannel);
             const int highest = m_videoDevices.highestChannel(device);
-            for (int n = 1; n <= highest; ++n)
-                f.cboChannel->addItem(QString::number(n));
+            for (int n = 1; n <= highest; ++n) f.cboChannel->addItem(QString::number(n));
             f.cboChannel->setCurrentIndex(-1);
         }
     }

@@ -17,8 +17,9 @@ class VideoDeviceList;
 // sound card's lines AudioLines'.
 class CaptureSources final {
 public:
-    CaptureSources(RecorderContext& context, EncoderControl& encoderControl, StateBinding& stateBinding,
-                   VideoDeviceList& videoDevices, SoundCardList& soundCards, AudioLines& audioLines)
+    CaptureSources(RecorderContext& context, EncoderControl& encoderControl,
+                   StateBinding& stateBinding, VideoDeviceList& videoDevices,
+                   SoundCardList& soundCards, AudioLines& audioLines)
         : m_ctx(context),
           m_encoder(encoderControl),
           m_state(stateBinding),

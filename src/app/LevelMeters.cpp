@@ -9,7 +9,9 @@ namespace kelm {
 LevelMeters::LevelMeters(MainForm& form, LevelCapture& capture, XtimerTable& timers)
     : m_form(form), m_meter(capture, *this, timers) {}
 
-int LevelMeters::scopeHeight() const { return m_form.Scope[0]->height(); }
+int LevelMeters::scopeHeight() const {
+    return m_form.Scope[0]->height();
+}
 
 void LevelMeters::showLevels(int left, int right) {
     m_form.LEDMeter1->setLevel(0, left);

@@ -22,13 +22,18 @@ void refill(QComboBox* list, const QStringList& entries) {
 
 void TunerSettings::wire() {
     const MainForm& f = m_ctx.form;
-    QObject::connect(f.cboChannel, &QComboBox::activated, f.cboChannel, [this] { channelSelected(); });
-    QObject::connect(f.cboPixelFormat, &QComboBox::activated, f.cboPixelFormat, [this] { pixelFormatSelected(); });
+    QObject::connect(f.cboChannel, &QComboBox::activated, f.cboChannel,
+                     [this] { channelSelected(); });
+    QObject::connect(f.cboPixelFormat, &QComboBox::activated, f.cboPixelFormat,
+                     [this] { pixelFormatSelected(); });
     QObject::connect(f.cboTVType, &QComboBox::activated, f.cboTVType, [this] { tvTypeSelected(); });
-    QObject::connect(f.cboTVFormat, &QComboBox::activated, f.cboTVFormat, [this] { tvFormatSelected(); });
+    QObject::connect(f.cboTVFormat, &QComboBox::activated, f.cboTVFormat,
+                     [this] { tvFormatSelected(); });
 }
 
-QString TunerSettings::device() const { return m_ctx.form.cboVideoSource->currentText(); }
+QString TunerSettings::device() const {
+    return m_ctx.form.cboVideoSource->currentText();
+}
 
 void TunerSettings::FillTunerLists() {
     MainForm& f = m_ctx.form;
@@ -42,8 +47,7 @@ void TunerSettings::channelSelected() {
     bool isNumber = false;
     const int wanted = list->currentText().toInt(&isNumber);
     const auto current = m_devices.currentChannel(device());
-    if (isNumber && (!current || *current != wanted))
-        m_devices.setChannel(device(), wanted);
+    if (isNumber && (!current || *current != wanted)) m_devices.setChannel(device(), wanted);
     m_state.SaveStateLine(LastState::TvChannel, list);
 }
 
@@ -67,8 +71,7 @@ void TunerSettings::tvFormatSelected() {
     if (const auto value = TunerTables::valueOf(TunerTables::standards(), list->currentText())) {
         // A standard the device refuses is still remembered; a device that
         // cannot be reached ends the choice here, unsaved.
-        if (m_devices.setStandard(device(), *value) == DeviceResult::Failed)
-            return;
+        if (m_devices.setStandard(device(), *value) == DeviceResult::Failed) return;
     }
     ReapplyPreparedState();
     m_state.SaveStateLine(LastState::TvStandard, list);
@@ -76,38 +79,35 @@ void TunerSettings::tvFormatSelected() {
 
 void TunerSettings::ReapplyPreparedState() {
     Encoder* encoder = m_ctx.encoder();
-    if (!encoder || encoder->runState() != RunState::Stopped)
-        return;
+    if (!encoder || encoder->runState() != RunState::Stopped) return;
     encoder->prepareToEncode();
-    if (m_ctx.state.previewWanted)
-        m_ctx.monitor.attachSourceView();
+    if (m_ctx.state.previewWanted) m_ctx.monitor.attachSourceView();
 }
 
 void TunerSettings::RestoreTunerSettings() {
     const auto state = m_state.loadState();
-    if (!state)
-        return;
+    if (!state) return;
     MainForm& f = m_ctx.form;
-    const auto restore = [&](int line, QComboBox* list, const QString& fallback, void (TunerSettings::*handler)()) {
-        if (!state->has(line))
-            return;
+    const auto restore = [&](int line, QComboBox* list, const QString& fallback,
+                             void (TunerSettings::*handler)()) {
+        if (!state->has(line)) return;
         const auto onSelected = [this, handler] { (this->*handler)(); };
         setListText(list, state->line(line), onSelected);
-        if (list->currentIndex() < 0)
-            setListText(list, fallback, onSelected);
+        if (list->currentIndex() < 0) setListText(list, fallback, onSelected);
     };
     restore(LastState::TvChannel, f.cboChannel, QString::number(TunerTables::kDefaultChannel),
             &TunerSettings::channelSelected);
     if (state->has(LastState::TvChannel)) {
         bool isNumber = false;
         const int shown = f.cboChannel->currentText().toInt(&isNumber);
-        if (isNumber)
-            m_devices.setChannel(device(), shown);
+        if (isNumber) m_devices.setChannel(device(), shown);
     }
     restore(LastState::PixelFormat, f.cboPixelFormat, TunerTables::kDefaultPixelFormat,
             &TunerSettings::pixelFormatSelected);
-    restore(LastState::TvType, f.cboTVType, TunerTables::kDefaultTunerInput, &TunerSettings::tvTypeSelected);
-    restore(LastState::TvStandard, f.cboTVFormat, TunerTables::kDefaultStandard, &TunerSettings::tvFormatSelected);
+    restore(LastState::TvType, f.cboTVType, TunerTables::kDefaultTunerInput,
+            &TunerSettings::tvTypeSelected);
+    restore(LastState::TvStandard, f.cboTVFormat, TunerTables::kDefaultStandard,
+            &TunerSettings::tvFormatSelected);
     ReapplyPreparedState();
 }
 

@@ -13,7 +13,8 @@ class VideoDeviceList;
 // restored from there whenever a device input is chosen.
 class TunerSettings final {
 public:
-    TunerSettings(RecorderContext& context, StateBinding& stateBinding, VideoDeviceList& videoDevices)
+    TunerSettings(RecorderContext& context, StateBinding& stateBinding,
+                  VideoDeviceList& videoDevices)
         : m_ctx(context), m_state(stateBinding), m_devices(videoDevices) {}
 
     // Connects the four lists' selection handlers.

@@ -27,8 +27,8 @@ snd_pcm_t* openCapture(const QString& name) {
         snd_pcm_hw_params_set_channels(pcm, hw, 2) < 0 ||
         snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, nullptr) < 0 ||
         snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, nullptr) < 0 ||
-        snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 || snd_pcm_hw_params(pcm, hw) < 0 ||
-        snd_pcm_start(pcm) < 0) {
+        snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 ||
+        snd_pcm_hw_params(pcm, hw) < 0 || snd_pcm_start(pcm) < 0) {
         snd_pcm_close(pcm);
         return nullptr;
     }
@@ -48,44 +48,44 @@ snd_pcm_t* openCapture(const QString& name) {
 
 }  // namespace
 
-void AlsaLevelCapture::PcmClose::operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+void AlsaLevelCapture::PcmClose::operator()(snd_pcm_t* pcm) const {
+    snd_pcm_close(pcm);
+}
 
 AlsaLevelCapture::AlsaLevelCapture(const AlsaSoundCards& cards) : m_cards(cards) {}
 
-AlsaLevelCapture::~AlsaLevelCapture() { close(); }
+AlsaLevelCapture::~AlsaLevelCapture() {
+    close();
+}
 
 bool AlsaLevelCapture::open(const QString& card) {
     close();
     const QString pcm = m_cards.pcmName(card);
     const QString shared = AlsaNames::sharedCapture(pcm);
     snd_pcm_t* handle = openCapture(shared);
-    if (!handle && shared != pcm)
-        handle = openCapture(pcm);
+    if (!handle && shared != pcm) handle = openCapture(pcm);
     m_pcm.reset(handle);
     return handle != nullptr;
 }
 
 bool AlsaLevelCapture::collect() {
-    if (!m_pcm)
-        return false;
+    if (!m_pcm) return false;
     while (CaptureBuffer* b = m_queue.head()) {
         snd_pcm_sframes_t n = snd_pcm_avail_update(m_pcm.get());
         if (n > 0) {
-            const snd_pcm_uframes_t space = snd_pcm_uframes_t(CaptureBuffer::kFrames - b->framesRecorded);
+            const snd_pcm_uframes_t space =
+                snd_pcm_uframes_t(CaptureBuffer::kFrames - b->framesRecorded);
             n = snd_pcm_readi(m_pcm.get(), b->samples.data() + size_t(b->framesRecorded) * 2,
                               std::min(snd_pcm_uframes_t(n), space));
         }
-        if (n == -EAGAIN)
-            return true;
+        if (n == -EAGAIN) return true;
         if (n < 0) {
             // An overrun or a suspend: start again; anything else is a lost device.
-            if (snd_pcm_recover(m_pcm.get(), int(n), 1) < 0)
-                return false;
+            if (snd_pcm_recover(m_pcm.get(), int(n), 1) < 0) return false;
             snd_pcm_start(m_pcm.get());
             return true;
         }
-        if (n == 0)
-            return true;
+        if (n == 0) return true;
         m_queue.advance(int(n));
     }
     return true;

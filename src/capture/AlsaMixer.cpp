@@ -32,11 +32,11 @@ struct Destination {
 
 MixerHandle openMixer(const QString& device) {
     snd_mixer_t* raw = nullptr;
-    if (snd_mixer_open(&raw, 0) < 0)
-        return nullptr;
+    if (snd_mixer_open(&raw, 0) < 0) return nullptr;
     MixerHandle mixer(raw);
     const QByteArray name = device.toUtf8();
-    if (snd_mixer_attach(mixer.get(), name.constData()) < 0 || snd_mixer_selem_register(mixer.get(), nullptr, nullptr) < 0 ||
+    if (snd_mixer_attach(mixer.get(), name.constData()) < 0 ||
+        snd_mixer_selem_register(mixer.get(), nullptr, nullptr) < 0 ||
         snd_mixer_load(mixer.get()) < 0)
         return nullptr;
     return mixer;
@@ -49,33 +49,27 @@ public:
     int destinationCount() override { return int(m_destinations.size()); }
 
     std::optional<MixerLine> destination(int d) override {
-        if (d < 0 || d >= destinationCount())
-            return std::nullopt;
+        if (d < 0 || d >= destinationCount()) return std::nullopt;
         return m_destinations[size_t(d)].line.info;
     }
 
     std::optional<MixerLine> source(int d, int s) override {
-        if (d < 0 || d >= destinationCount())
-            return std::nullopt;
+        if (d < 0 || d >= destinationCount()) return std::nullopt;
         const auto& sources = m_destinations[size_t(d)].sources;
-        if (s < 0 || s >= int(sources.size()))
-            return std::nullopt;
+        if (s < 0 || s >= int(sources.size())) return std::nullopt;
         return sources[size_t(s)].info;
     }
 
     std::optional<std::vector<MixerControl>> controls(const MixerLine& line) override {
         const Line* found = findLine(line.lineId);
-        if (!found)
-            return std::nullopt;
+        if (!found) return std::nullopt;
         std::vector<MixerControl> result;
-        for (int c : found->controls)
-            result.push_back(m_controls[size_t(c)].info);
+        for (int c : found->controls) result.push_back(m_controls[size_t(c)].info);
         return result;
     }
 
     bool readValues(const MixerControl& control, std::span<std::uint32_t> values) override {
-        if (control.id >= m_controls.size() || values.empty())
-            return false;
+        if (control.id >= m_controls.size() || values.empty()) return false;
         // Changes made outside KELM arrive as events; without this the simple
         // mixer keeps answering its old values.
         snd_mixer_handle_events(m_mixer.get());
@@ -84,64 +78,65 @@ public:
         int on = 0;
         unsigned item = 0;
         switch (c.kind) {
-        case Kind::PlaybackVolume:
-            if (snd_mixer_selem_get_playback_volume(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &volume) < 0)
-                return false;
-            values[0] = std::uint32_t(volume);
-            return true;
-        case Kind::CaptureVolume:
-            if (snd_mixer_selem_get_capture_volume(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &volume) < 0)
-                return false;
-            values[0] = std::uint32_t(volume);
-            return true;
-        case Kind::PlaybackSwitch:
-            if (snd_mixer_selem_get_playback_switch(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &on) < 0)
-                return false;
-            values[0] = on ? 1 : 0;
-            return true;
-        case Kind::CaptureSwitch:
-            if (snd_mixer_selem_get_capture_switch(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &on) < 0)
-                return false;
-            values[0] = on ? 1 : 0;
-            return true;
-        case Kind::CaptureSelector:
-            if (snd_mixer_selem_get_enum_item(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &item) < 0)
-                return false;
-            for (auto& v : values)
-                v = 0;
-            if (item < values.size())
-                values[item] = 1;
-            return true;
+            case Kind::PlaybackVolume:
+                if (snd_mixer_selem_get_playback_volume(c.elem, SND_MIXER_SCHN_FRONT_LEFT,
+                                                        &volume) < 0)
+                    return false;
+                values[0] = std::uint32_t(volume);
+                return true;
+            case Kind::CaptureVolume:
+                if (snd_mixer_selem_get_capture_volume(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &volume) <
+                    0)
+                    return false;
+                values[0] = std::uint32_t(volume);
+                return true;
+            case Kind::PlaybackSwitch:
+                if (snd_mixer_selem_get_playback_switch(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &on) < 0)
+                    return false;
+                values[0] = on ? 1 : 0;
+                return true;
+            case Kind::CaptureSwitch:
+                if (snd_mixer_selem_get_capture_switch(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &on) < 0)
+                    return false;
+                values[0] = on ? 1 : 0;
+                return true;
+            case Kind::CaptureSelector:
+                if (snd_mixer_selem_get_enum_item(c.elem, SND_MIXER_SCHN_FRONT_LEFT, &item) < 0)
+                    return false;
+                for (auto& v : values) v = 0;
+                if (item < values.size()) values[item] = 1;
+                return true;
         }
         return false;
     }
 
     bool writeValues(const MixerControl& control, std::span<const std::uint32_t> values) override {
-        if (control.id >= m_controls.size() || values.empty())
-            return false;
+        if (control.id >= m_controls.size() || values.empty()) return false;
         const Control& c = m_controls[control.id];
         const long value = long(std::int32_t(values[0]));
         if (c.kind != Kind::CaptureSelector && (value < c.info.minimum || value > c.info.maximum))
             return false;
         switch (c.kind) {
-        case Kind::PlaybackVolume:
-            return snd_mixer_selem_set_playback_volume_all(c.elem, value) == 0;
-        case Kind::CaptureVolume:
-            return snd_mixer_selem_set_capture_volume_all(c.elem, value) == 0;
-        case Kind::PlaybackSwitch:
-            return snd_mixer_selem_set_playback_switch_all(c.elem, int(value)) == 0;
-        case Kind::CaptureSwitch:
-            return snd_mixer_selem_set_capture_switch_all(c.elem, int(value)) == 0;
-        case Kind::CaptureSelector:
-            for (size_t i = 0; i < values.size(); ++i) {
-                if (values[i] != 0) {
-                    bool ok = false;
-                    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch)
-                        ok = snd_mixer_selem_set_enum_item(c.elem, snd_mixer_selem_channel_id_t(ch), unsigned(i)) == 0 || ok;
-                    return ok;
+            case Kind::PlaybackVolume:
+                return snd_mixer_selem_set_playback_volume_all(c.elem, value) == 0;
+            case Kind::CaptureVolume:
+                return snd_mixer_selem_set_capture_volume_all(c.elem, value) == 0;
+            case Kind::PlaybackSwitch:
+                return snd_mixer_selem_set_playback_switch_all(c.elem, int(value)) == 0;
+            case Kind::CaptureSwitch:
+                return snd_mixer_selem_set_capture_switch_all(c.elem, int(value)) == 0;
+            case Kind::CaptureSelector:
+                for (size_t i = 0; i < values.size(); ++i) {
+                    if (values[i] != 0) {
+                        bool ok = false;
+                        for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch)
+                            ok = snd_mixer_selem_set_enum_item(
+                                     c.elem, snd_mixer_selem_channel_id_t(ch), unsigned(i)) == 0 ||
+                                 ok;
+                        return ok;
+                    }
                 }
-            }
-            return false;
+                return false;
         }
         return false;
     }
@@ -156,27 +151,27 @@ private:
         long lo = 0;
         long hi = 1;
         switch (kind) {
-        case Kind::PlaybackVolume:
-            snd_mixer_selem_get_playback_volume_range(elem, &lo, &hi);
-            c.info.shortName = name + QStringLiteral(" Volume");
-            break;
-        case Kind::CaptureVolume:
-            snd_mixer_selem_get_capture_volume_range(elem, &lo, &hi);
-            c.info.shortName = name + QStringLiteral(" Volume");
-            break;
-        case Kind::PlaybackSwitch:
-        case Kind::CaptureSwitch:
-            c.info.shortName = name + QStringLiteral(" Switch");
-            break;
-        case Kind::CaptureSelector: {
-            const int items = snd_mixer_selem_get_enum_items(elem);
-            c.info.shortName = name;
-            c.info.multipleItems = true;
-            c.info.itemCount = std::max(items, 0);
-            lo = 0;
-            hi = std::max(items - 1, 0);
-            break;
-        }
+            case Kind::PlaybackVolume:
+                snd_mixer_selem_get_playback_volume_range(elem, &lo, &hi);
+                c.info.shortName = name + QStringLiteral(" Volume");
+                break;
+            case Kind::CaptureVolume:
+                snd_mixer_selem_get_capture_volume_range(elem, &lo, &hi);
+                c.info.shortName = name + QStringLiteral(" Volume");
+                break;
+            case Kind::PlaybackSwitch:
+            case Kind::CaptureSwitch:
+                c.info.shortName = name + QStringLiteral(" Switch");
+                break;
+            case Kind::CaptureSelector: {
+                const int items = snd_mixer_selem_get_enum_items(elem);
+                c.info.shortName = name;
+                c.info.multipleItems = true;
+                c.info.itemCount = std::max(items, 0);
+                lo = 0;
+                hi = std::max(items - 1, 0);
+                break;
+            }
         }
         c.info.minimum = std::int32_t(lo);
         c.info.maximum = std::int32_t(hi);
@@ -197,13 +192,12 @@ private:
         snd_mixer_elem_t* master = nullptr;
         snd_mixer_elem_t* captureElem = nullptr;
         snd_mixer_elem_t* selector = nullptr;
-        for (snd_mixer_elem_t* e = snd_mixer_first_elem(m_mixer.get()); e; e = snd_mixer_elem_next(e)) {
-            if (!snd_mixer_selem_is_active(e))
-                continue;
+        for (snd_mixer_elem_t* e = snd_mixer_first_elem(m_mixer.get()); e;
+             e = snd_mixer_elem_next(e)) {
+            if (!snd_mixer_selem_is_active(e)) continue;
             const QString name = QString::fromUtf8(snd_mixer_selem_get_name(e));
             if (snd_mixer_selem_is_enum_capture(e)) {
-                if (!selector)
-                    selector = e;
+                if (!selector) selector = e;
                 continue;
             }
             if (snd_mixer_selem_has_playback_volume(e) || snd_mixer_selem_has_playback_switch(e)) {
@@ -214,12 +208,10 @@ private:
             }
             if (snd_mixer_selem_has_capture_volume(e) || snd_mixer_selem_has_capture_switch(e)) {
                 capturing.push_back(e);
-                if (name == u"Capture" && !captureElem)
-                    captureElem = e;
+                if (name == u"Capture" && !captureElem) captureElem = e;
             }
         }
-        if (!captureElem && !capturing.empty())
-            captureElem = capturing.front();
+        if (!captureElem && !capturing.empty()) captureElem = capturing.front();
 
         std::uint32_t nextLineId = 1;
         if (master || !playing.empty()) {
@@ -248,16 +240,15 @@ private:
             Destination d;
             d.line.info.name = QStringLiteral("Capture");
             d.line.info.lineId = nextLineId++;
-            if (selector)
-                d.line.controls.push_back(addControl(selector, Kind::CaptureSelector));
-            if (captureElem)
-                addCaptureControls(d.line, captureElem);
+            if (selector) d.line.controls.push_back(addControl(selector, Kind::CaptureSelector));
+            if (captureElem) addCaptureControls(d.line, captureElem);
             if (selector) {
                 // Source line k is the selector's item (count - k - 1).
                 const int items = snd_mixer_selem_get_enum_items(selector);
                 for (int k = 0; k < items; ++k) {
                     char name[64] = {};
-                    snd_mixer_selem_get_enum_item_name(selector, unsigned(items - k - 1), sizeof name - 1, name);
+                    snd_mixer_selem_get_enum_item_name(selector, unsigned(items - k - 1),
+                                                       sizeof name - 1, name);
                     Line s;
                     s.info.name = QString::fromUtf8(name);
                     s.info.lineId = nextLineId++;
@@ -281,18 +272,15 @@ private:
         for (Destination& d : m_destinations) {
             d.line.info.connections = int(d.sources.size());
             d.line.info.controlCount = int(d.line.controls.size());
-            for (Line& s : d.sources)
-                s.info.controlCount = int(s.controls.size());
+            for (Line& s : d.sources) s.info.controlCount = int(s.controls.size());
         }
     }
 
     const Line* findLine(std::uint32_t id) const {
         for (const Destination& d : m_destinations) {
-            if (d.line.info.lineId == id)
-                return &d.line;
+            if (d.line.info.lineId == id) return &d.line;
             for (const Line& s : d.sources) {
-                if (s.info.lineId == id)
-                    return &s;
+                if (s.info.lineId == id) return &s;
             }
         }
         return nullptr;
@@ -308,8 +296,7 @@ private:
 std::unique_ptr<SoundMixer> AlsaMixerDevices::open(const QString& card) {
     const QString pcm = m_cards.pcmName(card);
     MixerHandle mixer = openMixer(AlsaNames::mixerDevice(pcm));
-    if (!mixer)
-        return nullptr;
+    if (!mixer) return nullptr;
     return std::make_unique<AlsaMixer>(std::move(mixer));
 }
 

@@ -3,9 +3,9 @@
 #include "V4l2Io.h"
 #include "capture/CaptureDevices.h"
 
+#include <linux/videodev2.h>
 #include <QHash>
 #include <cstdint>
-#include <linux/videodev2.h>
 #include <optional>
 
 namespace kelm {

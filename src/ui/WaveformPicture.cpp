@@ -29,8 +29,7 @@ void WaveformPicture::paintEvent(QPaintEvent*) {
     QPoint last(0, height() / 2);
     for (int i = 0; i < m_count; ++i) {
         const QPoint next = m_points[size_t(i)];
-        if (last.x() >= width())
-            break;
+        if (last.x() >= width()) break;
         p.drawLine(last, next);
         last = next;
     }

@@ -28,11 +28,12 @@ QStringList stateLines(const Harness& h) {
 }
 
 // A KELM whose last state chose the tuner card.
-void startOnTheTunerCard(Harness& h, const QString& lines8to11 = QStringLiteral("\r\n\r\n\r\n\r\n")) {
+void startOnTheTunerCard(Harness& h,
+                         const QString& lines8to11 = QStringLiteral("\r\n\r\n\r\n\r\n")) {
     h.videoDevices.names = {kCard};
     h.write(QStringLiteral("teszttv.ini"),
-            (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") + kCard +
-             QStringLiteral("\r\nVideo Tuner\r\n") + lines8to11)
+            (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") +
+             kCard + QStringLiteral("\r\nVideo Tuner\r\n") + lines8to11)
                 .toUtf8());
     h.start();
 }
@@ -69,7 +70,8 @@ TEST(TunerSettings, ChoicesReachTheDeviceAsTheListedValues) {
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 21);
     const size_t channels = h.videoDevices.sent(QStringLiteral("channel")).size();
     choose(f.cboChannel, QStringLiteral("21"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).size(), channels) << "already on that channel";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).size(), channels)
+        << "already on that channel";
 }
 
 TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
@@ -113,7 +115,8 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     Harness h;
     startOnTheTunerCard(h, QStringLiteral("5\r\nRGB24\r\nKábel\r\nPAL_I\r\n"));
     ASSERT_EQ(stateLines(h).size(), 12) << "the restore wrote its lines back";
-    h.write(QStringLiteral("teszttv.ini"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n");
+    h.write(QStringLiteral("teszttv.ini"),
+            "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n");
     choose(h.form().cboTVFormat, QStringLiteral("PAL_B"));
     QStringList lines = stateLines(h);
     ASSERT_EQ(lines.size(), 12);
@@ -121,11 +124,13 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     EXPECT_EQ(lines.at(9), QStringLiteral("10"));
     EXPECT_TRUE(lines.at(11).isEmpty());
 
-    const QByteArray thirteen = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n";
+    const QByteArray thirteen =
+        "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n";
     h.write(QStringLiteral("teszttv.ini"), thirteen);
     choose(h.form().cboTVFormat, QStringLiteral("PAL_D"));
     EXPECT_EQ(h.read(QStringLiteral("teszttv.ini")), thirteen);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000020) << "still applied";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000020)
+        << "still applied";
 
     QFile::remove(h.file(QStringLiteral("teszttv.ini")));
     choose(h.form().cboTVFormat, QStringLiteral("PAL_H"));
@@ -155,7 +160,8 @@ TEST(TunerSettings, SettingsPrepareTheEncoderAgainOnlyWhileItIsStopped) {
     prepares = h.encoder().prepares;
     choose(h.form().cboPixelFormat, QStringLiteral("YV12"));
     EXPECT_EQ(h.encoder().prepares, prepares);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32315659) << "the value is still sent";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32315659)
+        << "the value is still sent";
 }
 
 TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
@@ -168,7 +174,8 @@ TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
     EXPECT_EQ(f.cboChannel->count(), 101) << "the channels stay";
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 1);
     choose(f.cboVideoSource, QStringLiteral("Videó fájl"));
-    for (QComboBox* list : {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+    for (QComboBox* list :
+         {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
         EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
         EXPECT_FALSE(list->isEnabled());
     }
@@ -187,13 +194,15 @@ TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
     Harness h;
     h.videoDevices.names = {kCard};
     h.start();
-    h.encoder().prepareFailure = EncoderStatus::failure(EncoderErrorCode::VideoInput, QStringLiteral("busy"));
+    h.encoder().prepareFailure =
+        EncoderStatus::failure(EncoderErrorCode::VideoInput, QStringLiteral("busy"));
     const int queries = h.videoDevices.inputQueries;
     h.form().cboVideoInput->clear();
     h.messenger.texts.clear();
     choose(h.form().cboVideoSource, kCard);
     EXPECT_EQ(h.messenger.texts,
-              QStringList{QStringLiteral("A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});
+              QStringList{QStringLiteral(
+                  "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});
     EXPECT_EQ(h.videoDevices.inputQueries, queries);
     EXPECT_EQ(h.form().cboVideoInput->count(), 0);
 }
@@ -256,7 +265,8 @@ TEST(AudioLines, ALineWhoseFirstControlIsASwitchEndsOnItsLastControl) {
 TEST(AudioLines, WithoutASelectorChoosingALineLeavesTheLevelsAlone) {
     Harness h;
     FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
-    card.destinations[1].line.controls.erase(card.destinations[1].line.controls.begin());  // no selector
+    card.destinations[1].line.controls.erase(
+        card.destinations[1].line.controls.begin());  // no selector
     h.start();
     choose(h.form().cboInput, QStringLiteral("CD"));
     EXPECT_EQ(card.controls[2].value, 40000) << "the capture level is not set to the line's number";
@@ -289,7 +299,8 @@ TEST(LevelMeters, TheMeterAndPicturesShowTheCardLive) {
     Harness h;
     h.start();
     h.levelCapture.sample = [](std::int64_t i) {
-        return std::pair<std::int16_t, std::int16_t>{std::int16_t((i / 50) % 2 ? -32767 : 32767), 16339};
+        return std::pair<std::int16_t, std::int16_t>{std::int16_t((i / 50) % 2 ? -32767 : 32767),
+                                                     16339};
     };
     LevelMeters& meters = h.window->levelMeters();
     meters.XT_Timer();

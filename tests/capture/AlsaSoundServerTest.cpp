@@ -4,10 +4,10 @@
 #include "SoundServer.h"
 #include "capture/VuMeter.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 // The ALSA layer against the user-space sound server: a real capture device
 // and a real mixer (scripts/sound-server.sh starts it; CI always has it).
@@ -21,8 +21,7 @@ using namespace kelm::test;
 QString soundServerCard(AlsaSoundCards& cards) {
     for (const QString& card : cards.captureDevices()) {
         const QString pcm = cards.pcmName(card);
-        if (pcm == u"pulse" || pcm == u"default")
-            return card;
+        if (pcm == u"pulse" || pcm == u"default") return card;
     }
     return {};
 }
@@ -30,8 +29,7 @@ QString soundServerCard(AlsaSoundCards& cards) {
 class AlsaSoundServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!SoundServer::running())
-            GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
+        if (!SoundServer::running()) GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
         card = soundServerCard(cards);
         ASSERT_FALSE(card.isEmpty()) << cards.captureDevices().join(u',').toStdString();
         SoundServer::setSourceVolume(65536);
@@ -42,11 +40,10 @@ protected:
     static std::optional<MixerControl> captureVolume(SoundMixer& mixer) {
         for (int d = 0; d < mixer.destinationCount(); ++d) {
             const auto line = mixer.destination(d);
-            if (!line || line->name != u"Capture")
-                continue;
-            for (const MixerControl& c : mixer.controls(*line).value_or(std::vector<MixerControl>{})) {
-                if (c.shortName == u"Capture Volume")
-                    return c;
+            if (!line || line->name != u"Capture") continue;
+            for (const MixerControl& c :
+                 mixer.controls(*line).value_or(std::vector<MixerControl>{})) {
+                if (c.shortName == u"Capture Volume") return c;
             }
         }
         return std::nullopt;
@@ -100,7 +97,8 @@ TEST_F(AlsaSoundServer, CaptureVolumeReachesTheSoundServerAndFollowsItsChanges) 
         seen = MixerValues::get(*mixer, *control);
     }
     EXPECT_EQ(seen, 32768);
-    std::printf("[ figures  ] outside change read back after %lld ms\n", static_cast<long long>(waited.elapsed()));
+    std::printf("[ figures  ] outside change read back after %lld ms\n",
+                static_cast<long long>(waited.elapsed()));
 }
 
 class Display final : public LevelDisplay {
@@ -135,8 +133,8 @@ TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     EXPECT_GT(display.traces, 20);
     EXPECT_EQ(display.left, 50);
     EXPECT_EQ(display.right, 50);
-    std::printf("[ figures  ] -6 dB tone: peaks %d/%d, levels %d/%d\n", meter.peaks().left, meter.peaks().right,
-                display.left, display.right);
+    std::printf("[ figures  ] -6 dB tone: peaks %d/%d, levels %d/%d\n", meter.peaks().left,
+                meter.peaks().right, display.left, display.right);
     meter.StopVUMeter();
     EXPECT_FALSE(capture.isOpen());
     player->kill();

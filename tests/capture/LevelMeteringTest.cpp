@@ -34,8 +34,7 @@ TEST(LevelAnalysis, SilenceGivesFlatTracesOnTheMiddleLine) {
     EXPECT_EQ(p.left, 0);
     EXPECT_EQ(p.right, 0);
     ASSERT_EQ(WaveTrace::kPoints, 205);
-    for (const QPoint& point : l.points)
-        EXPECT_EQ(point.y(), 22);
+    for (const QPoint& point : l.points) EXPECT_EQ(point.y(), 22);
     EXPECT_EQ(l.points.front().x(), 0);
     EXPECT_EQ(l.points.back().x(), 3060 / 8);
 }

@@ -11,8 +11,7 @@ class ManualTimerService final : public TimerService {
 public:
     void setCallback(Callback callback) override { m_callback = std::move(callback); }
     std::uint32_t startTimer(int intervalMs) override {
-        if (exhausted)
-            return 0;
+        if (exhausted) return 0;
         const std::uint32_t id = m_nextId++;
         running[id] = intervalMs;
         return id;
@@ -23,8 +22,7 @@ public:
     }
     // One period of timer `id`, as the system delivers it.
     void tick(std::uint32_t id) {
-        if (m_callback)
-            m_callback(id);
+        if (m_callback) m_callback(id);
     }
 
     std::map<std::uint32_t, int> running;  // id -> interval

@@ -16,11 +16,14 @@ TEST(TunerTables, StandardsInListOrderWithoutPalG) {
     EXPECT_EQ(names.first(), QStringLiteral("None"));
     EXPECT_EQ(names.last(), QStringLiteral("PAL_N_COMBO"));
     EXPECT_FALSE(names.contains(QStringLiteral("PAL_G")));
-    EXPECT_EQ(names.indexOf(QStringLiteral("PAL_60")), 10) << "PAL_60 stands between PAL_N and SECAM_B";
+    EXPECT_EQ(names.indexOf(QStringLiteral("PAL_60")), 10)
+        << "PAL_60 stands between PAL_N and SECAM_B";
     EXPECT_EQ(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("PAL_I")), 0x00000100u);
-    EXPECT_EQ(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("SECAM_L1")), 0x00080000u);
+    EXPECT_EQ(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("SECAM_L1")),
+              0x00080000u);
     EXPECT_EQ(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("None")), 0u);
-    EXPECT_FALSE(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("pal_i"))) << "exact text only";
+    EXPECT_FALSE(TunerTables::valueOf(TunerTables::standards(), QStringLiteral("pal_i")))
+        << "exact text only";
 }
 
 TEST(TunerTables, EveryStandardIsOneBitOfItsOwn) {
@@ -45,7 +48,8 @@ TEST(TunerTables, PixelFormatsSendFourCharacterCodesOrRgbSubtypes) {
 }
 
 TEST(TunerTables, TunerInputTypesAreCableThenAntenna) {
-    EXPECT_EQ(TunerTables::tunerInputTypes(), (QStringList{QStringLiteral("Kábel"), QStringLiteral("Antenna")}));
+    EXPECT_EQ(TunerTables::tunerInputTypes(),
+              (QStringList{QStringLiteral("Kábel"), QStringLiteral("Antenna")}));
 }
 
 TEST(ChannelTables, CableHoldsSpecialChannelsAntennaDoesNot) {
@@ -55,7 +59,8 @@ TEST(ChannelTables, CableHoldsSpecialChannelsAntennaDoesNot) {
     EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Cable, 1), 48250u);
     EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Antenna, 12), 471250u) << "E21 follows E12";
     EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Cable, 12), 105250u) << "S1 follows E12";
-    EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Cable, 80), 687250u) << "the default channel is E48";
+    EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Cable, 80), 687250u)
+        << "the default channel is E48";
     EXPECT_EQ(ChannelTables::frequencyKhz(TunerInput::Cable, 101), 855250u);
     EXPECT_FALSE(ChannelTables::frequencyKhz(TunerInput::Antenna, 80));
     EXPECT_FALSE(ChannelTables::frequencyKhz(TunerInput::Cable, 0));
@@ -72,7 +77,8 @@ TEST(ChannelTables, EveryChannelIsFoundAgainByItsFrequency) {
         }
     }
     EXPECT_FALSE(ChannelTables::channelAt(ChannelTables::TunerInput::Cable, 100000));
-    EXPECT_FALSE(ChannelTables::channelAt(ChannelTables::TunerInput::Antenna, 105250)) << "S1 is cable only";
+    EXPECT_FALSE(ChannelTables::channelAt(ChannelTables::TunerInput::Antenna, 105250))
+        << "S1 is cable only";
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "V4l2VideoDevices.h"
 #include "capture/TunerTables.h"
 
+#include <gtest/gtest.h>
 #include <cerrno>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <map>
 
 namespace kelm {
@@ -32,8 +32,7 @@ public:
 
     QStringList nodes() override {
         QStringList result;
-        for (const auto& [node, device] : devices)
-            result << QString::fromStdString(node);
+        for (const auto& [node, device] : devices) result << QString::fromStdString(node);
         return result;
     }
     int open(const QString& node) override {
@@ -54,71 +53,69 @@ public:
             return -1;
         }
         switch (request) {
-        case VIDIOC_QUERYCAP: {
-            auto* cap = static_cast<v4l2_capability*>(arg);
-            std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card);
-            cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
-            cap->device_caps = d.capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE;
-            return 0;
-        }
-        case VIDIOC_ENUMINPUT: {
-            auto* in = static_cast<v4l2_input*>(arg);
-            if (in->index >= d.inputs.size()) {
-                errno = EINVAL;
-                return -1;
+            case VIDIOC_QUERYCAP: {
+                auto* cap = static_cast<v4l2_capability*>(arg);
+                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card);
+                cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
+                cap->device_caps = d.capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE;
+                return 0;
             }
-            const auto& [name, tuner] = d.inputs[in->index];
-            std::strncpy(reinterpret_cast<char*>(in->name), name.c_str(), sizeof in->name);
-            in->type = tuner ? V4L2_INPUT_TYPE_TUNER : V4L2_INPUT_TYPE_CAMERA;
-            in->tuner = 0;
-            return 0;
-        }
-        case VIDIOC_G_INPUT:
-            *static_cast<int*>(arg) = d.currentInput;
-            return 0;
-        case VIDIOC_S_INPUT:
-            d.currentInput = *static_cast<int*>(arg);
-            sent.push_back({node, request, std::uint64_t(d.currentInput)});
-            return 0;
-        case VIDIOC_G_TUNER:
-            static_cast<v4l2_tuner*>(arg)->capability = d.tunerCapability;
-            return 0;
-        case VIDIOC_G_FREQUENCY:
-            static_cast<v4l2_frequency*>(arg)->frequency = d.frequency;
-            return 0;
-        case VIDIOC_S_FREQUENCY: {
-            const auto* f = static_cast<v4l2_frequency*>(arg);
-            EXPECT_EQ(f->type, V4L2_TUNER_ANALOG_TV);
-            d.frequency = f->frequency;
-            sent.push_back({node, request, f->frequency});
-            return 0;
-        }
-        case VIDIOC_S_STD:
-            sent.push_back({node, request, *static_cast<v4l2_std_id*>(arg)});
-            return 0;
-        case VIDIOC_G_FMT:
-            static_cast<v4l2_format*>(arg)->fmt.pix.pixelformat = d.pixelFormat;
-            return 0;
-        case VIDIOC_S_FMT: {
-            auto* f = static_cast<v4l2_format*>(arg);
-            EXPECT_EQ(f->type, V4L2_BUF_TYPE_VIDEO_CAPTURE);
-            sent.push_back({node, request, f->fmt.pix.pixelformat});
-            if (d.acceptsEveryFormat)
-                d.pixelFormat = f->fmt.pix.pixelformat;
-            f->fmt.pix.pixelformat = d.pixelFormat;
-            return 0;
-        }
-        default:
-            errno = ENOTTY;
-            return -1;
+            case VIDIOC_ENUMINPUT: {
+                auto* in = static_cast<v4l2_input*>(arg);
+                if (in->index >= d.inputs.size()) {
+                    errno = EINVAL;
+                    return -1;
+                }
+                const auto& [name, tuner] = d.inputs[in->index];
+                std::strncpy(reinterpret_cast<char*>(in->name), name.c_str(), sizeof in->name);
+                in->type = tuner ? V4L2_INPUT_TYPE_TUNER : V4L2_INPUT_TYPE_CAMERA;
+                in->tuner = 0;
+                return 0;
+            }
+            case VIDIOC_G_INPUT:
+                *static_cast<int*>(arg) = d.currentInput;
+                return 0;
+            case VIDIOC_S_INPUT:
+                d.currentInput = *static_cast<int*>(arg);
+                sent.push_back({node, request, std::uint64_t(d.currentInput)});
+                return 0;
+            case VIDIOC_G_TUNER:
+                static_cast<v4l2_tuner*>(arg)->capability = d.tunerCapability;
+                return 0;
+            case VIDIOC_G_FREQUENCY:
+                static_cast<v4l2_frequency*>(arg)->frequency = d.frequency;
+                return 0;
+            case VIDIOC_S_FREQUENCY: {
+                const auto* f = static_cast<v4l2_frequency*>(arg);
+                EXPECT_EQ(f->type, V4L2_TUNER_ANALOG_TV);
+                d.frequency = f->frequency;
+                sent.push_back({node, request, f->frequency});
+                return 0;
+            }
+            case VIDIOC_S_STD:
+                sent.push_back({node, request, *static_cast<v4l2_std_id*>(arg)});
+                return 0;
+            case VIDIOC_G_FMT:
+                static_cast<v4l2_format*>(arg)->fmt.pix.pixelformat = d.pixelFormat;
+                return 0;
+            case VIDIOC_S_FMT: {
+                auto* f = static_cast<v4l2_format*>(arg);
+                EXPECT_EQ(f->type, V4L2_BUF_TYPE_VIDEO_CAPTURE);
+                sent.push_back({node, request, f->fmt.pix.pixelformat});
+                if (d.acceptsEveryFormat) d.pixelFormat = f->fmt.pix.pixelformat;
+                f->fmt.pix.pixelformat = d.pixelFormat;
+                return 0;
+            }
+            default:
+                errno = ENOTTY;
+                return -1;
         }
     }
 
     std::vector<std::uint64_t> values(unsigned long request) const {
         std::vector<std::uint64_t> result;
         for (const Sent& s : sent) {
-            if (s.request == request)
-                result.push_back(s.value);
+            if (s.request == request) result.push_back(s.value);
         }
         return result;
     }
@@ -137,7 +134,8 @@ const QString kTuner = QStringLiteral("Tuner Card");
 class V4l2Layer : public ::testing::Test {
 protected:
     void SetUp() override {
-        io.devices["/dev/video0"] = {"Tuner Card", true, {{"Television", true}, {"Composite1", false}}};
+        io.devices["/dev/video0"] = {
+            "Tuner Card", true, {{"Television", true}, {"Composite1", false}}};
         io.devices["/dev/video1"] = {"Tuner Card", false, {}};  // the card's metadata node
         io.devices["/dev/video2"] = {"USB Camera", true, {{"Camera 1", false}}};
     }
@@ -156,14 +154,16 @@ protected:
 
 TEST_F(V4l2Layer, ListsCaptureCardsOnceAndNamesTheTunerInput) {
     EXPECT_EQ(devices.devices(), (QStringList{kTuner, QStringLiteral("USB Camera")}));
-    EXPECT_EQ(devices.inputs(kTuner), (QStringList{QStringLiteral("Video Tuner"), QStringLiteral("Composite1")}));
+    EXPECT_EQ(devices.inputs(kTuner),
+              (QStringList{QStringLiteral("Video Tuner"), QStringLiteral("Composite1")}));
     EXPECT_TRUE(devices.inputs(QStringLiteral("Gone")).isEmpty());
 }
 
 TEST_F(V4l2Layer, StandardsBecomeTheMatchingV4l2Standards) {
     const std::vector<std::pair<const char*, v4l2_std_id>> pairs{
-        {"PAL_I", V4L2_STD_PAL_I},       {"SECAM_L1", V4L2_STD_SECAM_LC}, {"NTSC_M_J", V4L2_STD_NTSC_M_JP},
-        {"PAL_N_COMBO", V4L2_STD_PAL_Nc}, {"PAL_B", V4L2_STD_PAL_B},      {"SECAM_K1", V4L2_STD_SECAM_K1}};
+        {"PAL_I", V4L2_STD_PAL_I},        {"SECAM_L1", V4L2_STD_SECAM_LC},
+        {"NTSC_M_J", V4L2_STD_NTSC_M_JP}, {"PAL_N_COMBO", V4L2_STD_PAL_Nc},
+        {"PAL_B", V4L2_STD_PAL_B},        {"SECAM_K1", V4L2_STD_SECAM_K1}};
     for (const auto& [name, id] : pairs) {
         ASSERT_EQ(devices.setStandard(kTuner, standard(name)), DeviceResult::Done) << name;
         EXPECT_EQ(io.values(VIDIOC_S_STD).back(), id) << name;
@@ -196,10 +196,12 @@ TEST_F(V4l2Layer, PixelFormatsBecomeV4l2Formats) {
     EXPECT_EQ(io.values(VIDIOC_S_FMT).back(), V4L2_PIX_FMT_YVU420);
     const size_t sent = io.values(VIDIOC_S_FMT).size();
     EXPECT_EQ(devices.setPixelFormat(kTuner, format("AUTO")), DeviceResult::Done);
-    EXPECT_EQ(devices.setPixelFormat(kTuner, format("RGB4")), DeviceResult::Refused) << "no V4L2 code";
+    EXPECT_EQ(devices.setPixelFormat(kTuner, format("RGB4")), DeviceResult::Refused)
+        << "no V4L2 code";
     EXPECT_EQ(io.values(VIDIOC_S_FMT).size(), sent);
     io.devices["/dev/video0"].acceptsEveryFormat = false;
-    EXPECT_EQ(devices.setPixelFormat(kTuner, format("UYVY")), DeviceResult::Refused) << "the driver chose another";
+    EXPECT_EQ(devices.setPixelFormat(kTuner, format("UYVY")), DeviceResult::Refused)
+        << "the driver chose another";
 }
 
 TEST_F(V4l2Layer, ChannelsTuneTheTableFrequencyInTheTunersUnits) {
@@ -210,7 +212,8 @@ TEST_F(V4l2Layer, ChannelsTuneTheTableFrequencyInTheTunersUnits) {
     ASSERT_EQ(devices.setTunerInputType(kTuner, 1), DeviceResult::Done);
     EXPECT_EQ(devices.highestChannel(kTuner), 60);
     ASSERT_EQ(devices.setChannel(kTuner, 12), DeviceResult::Done);
-    EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 471250u * 16 / 1000) << "E21 on the antenna table";
+    EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 471250u * 16 / 1000)
+        << "E21 on the antenna table";
     EXPECT_EQ(devices.setChannel(kTuner, 61), DeviceResult::Refused);
     EXPECT_EQ(devices.setTunerInputType(kTuner, -1), DeviceResult::Refused);
 

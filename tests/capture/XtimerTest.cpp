@@ -1,8 +1,8 @@
 #include "ManualTimerService.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <gtest/gtest.h>
 
 namespace kelm {
 namespace {
@@ -63,8 +63,7 @@ TEST(Xtimer, ATickIsDroppedWhileThePreviousOneRuns) {
     int ticks = 0;
     t.Timer = [&] {
         ++ticks;
-        if (ticks == 1)
-            f.service.tick(t.TimerId());  // a handler that pumps events
+        if (ticks == 1) f.service.tick(t.TimerId());  // a handler that pumps events
         return TickResult::Continue;
     };
     t.setInterval(40);
@@ -139,16 +138,14 @@ TEST(QtTimerService, TicksThroughTheEventLoopUntilKilled) {
     Xtimer t(table);
     int ticks = 0;
     t.Timer = [&] {
-        if (++ticks == 3)
-            t.setEnabled(false);  // stopped from inside its own tick
+        if (++ticks == 3) t.setEnabled(false);  // stopped from inside its own tick
         return TickResult::Continue;
     };
     t.setInterval(5);
     t.setEnabled(true);
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(ticks, 3);
 }
 

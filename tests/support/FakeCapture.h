@@ -34,31 +34,31 @@ public:
     QStringList devices() override { return names; }
     QStringList inputs(const QString& device) override {
         ++inputQueries;
-        return deviceInputs.value(device, {QStringLiteral("Video Tuner"), QStringLiteral("Composite")});
+        return deviceInputs.value(device,
+                                  {QStringLiteral("Video Tuner"), QStringLiteral("Composite")});
     }
-    DeviceResult selectInput(const QString& d, int index) override { return record(d, QStringLiteral("input"), index); }
+    DeviceResult selectInput(const QString& d, int index) override {
+        return record(d, QStringLiteral("input"), index);
+    }
     int highestChannel(const QString& device) override {
-        if (failing.contains(device))
-            return 0;
-        return highest.value(device, int(ChannelTables::table(ChannelTables::TunerInput(tunerType.value(device, 0))).size()));
+        if (failing.contains(device)) return 0;
+        return highest.value(
+            device, int(ChannelTables::table(ChannelTables::TunerInput(tunerType.value(device, 0)))
+                            .size()));
     }
     std::optional<int> currentChannel(const QString& device) override {
-        if (failing.contains(device) || !channel.contains(device))
-            return std::nullopt;
+        if (failing.contains(device) || !channel.contains(device)) return std::nullopt;
         return channel.value(device);
     }
     DeviceResult setChannel(const QString& d, int value) override {
         const DeviceResult r = record(d, QStringLiteral("channel"), value);
-        if (r == DeviceResult::Done)
-            channel.insert(d, value);
+        if (r == DeviceResult::Done) channel.insert(d, value);
         return r;
     }
     DeviceResult setTunerInputType(const QString& d, int type) override {
-        if (type != 0 && type != 1)
-            return DeviceResult::Refused;
+        if (type != 0 && type != 1) return DeviceResult::Refused;
         const DeviceResult r = record(d, QStringLiteral("tunerType"), type);
-        if (r == DeviceResult::Done)
-            tunerType.insert(d, type);
+        if (r == DeviceResult::Done) tunerType.insert(d, type);
         return r;
     }
     DeviceResult setStandard(const QString& d, std::uint32_t value) override {
@@ -72,8 +72,7 @@ public:
     std::vector<std::int64_t> sent(const QString& what) const {
         std::vector<std::int64_t> result;
         for (const Request& r : requests) {
-            if (r.what == what)
-                result.push_back(r.value);
+            if (r.what == what) result.push_back(r.value);
         }
         return result;
     }
@@ -83,15 +82,14 @@ public:
     QHash<QString, int> highest;
     QHash<QString, int> channel;
     QHash<QString, int> tunerType;
-    QSet<QString> failing;                       // every request fails
-    QHash<QString, DeviceResult> refuse;         // what -> answer instead of Done
+    QSet<QString> failing;                // every request fails
+    QHash<QString, DeviceResult> refuse;  // what -> answer instead of Done
     std::vector<Request> requests;
     int inputQueries = 0;
 
 private:
     DeviceResult record(const QString& device, const QString& what, std::int64_t value) {
-        if (failing.contains(device))
-            return DeviceResult::Failed;
+        if (failing.contains(device)) return DeviceResult::Failed;
         requests.push_back({device, what, value});
         return refuse.value(what, DeviceResult::Done);
     }
@@ -114,8 +112,8 @@ struct FakeMixerModel {
         std::vector<Line> sources;
     };
 
-    int addControl(const QString& name, std::int32_t minimum, std::int32_t maximum, std::int32_t value,
-                   int items = 0) {
+    int addControl(const QString& name, std::int32_t minimum, std::int32_t maximum,
+                   std::int32_t value, int items = 0) {
         Control c;
         c.info.id = std::uint32_t(controls.size());
         c.info.shortName = name;
@@ -164,13 +162,14 @@ public:
 
     int destinationCount() override { return int(m_model.destinations.size()); }
     std::optional<MixerLine> destination(int d) override {
-        if (d < 0 || d >= destinationCount())
-            return std::nullopt;
+        if (d < 0 || d >= destinationCount()) return std::nullopt;
         const auto& dest = m_model.destinations[size_t(d)];
-        return MixerLine{dest.line.name, lineId(d, -1), int(dest.sources.size()), int(dest.line.controls.size())};
+        return MixerLine{dest.line.name, lineId(d, -1), int(dest.sources.size()),
+                         int(dest.line.controls.size())};
     }
     std::optional<MixerLine> source(int d, int s) override {
-        if (d < 0 || d >= destinationCount() || s < 0 || s >= int(m_model.destinations[size_t(d)].sources.size()))
+        if (d < 0 || d >= destinationCount() || s < 0 ||
+            s >= int(m_model.destinations[size_t(d)].sources.size()))
             return std::nullopt;
         const auto& line = m_model.destinations[size_t(d)].sources[size_t(s)];
         return MixerLine{line.name, lineId(d, s), 0, int(line.controls.size())};
@@ -178,18 +177,15 @@ public:
     std::optional<std::vector<MixerControl>> controls(const MixerLine& line) override {
         const int d = int(line.lineId / 100) - 1;
         const int s = int(line.lineId % 100) - 1;
-        if (d < 0 || d >= destinationCount())
-            return std::nullopt;
+        if (d < 0 || d >= destinationCount()) return std::nullopt;
         const auto& dest = m_model.destinations[size_t(d)];
         const auto& l = s < 0 ? dest.line : dest.sources.at(size_t(s));
         std::vector<MixerControl> result;
-        for (int c : l.controls)
-            result.push_back(m_model.controls[size_t(c)].info);
+        for (int c : l.controls) result.push_back(m_model.controls[size_t(c)].info);
         return result;
     }
     bool readValues(const MixerControl& control, std::span<std::uint32_t> values) override {
-        if (m_model.failReads || control.id >= m_model.controls.size())
-            return false;
+        if (m_model.failReads || control.id >= m_model.controls.size()) return false;
         const auto& c = m_model.controls[control.id];
         if (c.info.multipleItems) {
             for (size_t i = 0; i < values.size(); ++i)
@@ -202,8 +198,7 @@ public:
     bool writeValues(const MixerControl& control, std::span<const std::uint32_t> values) override {
         ++m_model.writes;
         lastWritten.assign(values.begin(), values.end());
-        if (m_model.refuseWrites || control.id >= m_model.controls.size())
-            return false;
+        if (m_model.refuseWrites || control.id >= m_model.controls.size()) return false;
         auto& c = m_model.controls[control.id];
         if (c.info.multipleItems) {
             for (size_t i = 0; i < values.size(); ++i) {
@@ -215,8 +210,7 @@ public:
             return false;
         }
         const auto v = std::int32_t(values[0]);
-        if (v < c.info.minimum || v > c.info.maximum)
-            return false;
+        if (v < c.info.minimum || v > c.info.maximum) return false;
         c.value = v;
         return true;
     }
@@ -237,8 +231,7 @@ public:
     }
     std::unique_ptr<SoundMixer> open(const QString& card) override {
         opened << card;
-        if (busy.contains(card) || !models.count(card))
-            return nullptr;
+        if (busy.contains(card) || !models.count(card)) return nullptr;
         auto mixer = std::make_unique<FakeMixer>(models[card]);
         last = mixer.get();
         return mixer;
@@ -255,8 +248,7 @@ class FakeLevelCapture final : public LevelCapture {
 public:
     bool open(const QString& card) override {
         opened << card;
-        if (refuse.contains(card))
-            return false;
+        if (refuse.contains(card)) return false;
         m_open = true;
         m_card = card;
         return true;
@@ -268,8 +260,7 @@ public:
     }
     bool collect() override {
         ++collects;
-        if (lost)
-            return false;
+        if (lost) return false;
         deliver(pendingFrames);
         pendingFrames = 0;
         return true;
@@ -284,8 +275,7 @@ public:
     void deliver(int frames) {
         while (frames > 0) {
             CaptureBuffer* b = m_queue.head();
-            if (!b)
-                return;
+            if (!b) return;
             const int n = std::min(frames, CaptureBuffer::kFrames - b->framesRecorded);
             for (int i = 0; i < n; ++i) {
                 const auto [l, r] = sample(m_frame++);
@@ -299,9 +289,10 @@ public:
     int queued() const { return m_queue.size(); }
     QString card() const { return m_card; }
 
-    std::function<std::pair<std::int16_t, std::int16_t>(std::int64_t frame)> sample = [](std::int64_t) {
-        return std::pair<std::int16_t, std::int16_t>{0, 0};
-    };
+    std::function<std::pair<std::int16_t, std::int16_t>(std::int64_t frame)> sample =
+        [](std::int64_t) {
+            return std::pair<std::int16_t, std::int16_t>{0, 0};
+        };
     int pendingFrames = 0;  // delivered at the next collect()
     bool lost = false;
     QSet<QString> refuse;

@@ -5,7 +5,9 @@
 
 namespace kelm::LevelAnalysis {
 
-int levelPercent(int peak) { return int(double(peak) * 100.0 / 32678.0); }
+int levelPercent(int peak) {
+    return int(double(peak) * 100.0 / 32678.0);
+}
 
 Peaks analyse(const CaptureBuffer& buffer, int scopeHeight, WaveTrace& left, WaveTrace& right) {
     const int middle = scopeHeight / 2;

@@ -3,8 +3,7 @@
 namespace kelm {
 
 bool CaptureQueue::push(CaptureBuffer& buffer) {
-    if (m_count == kCapacity)
-        return false;
+    if (m_count == kCapacity) return false;
     m_slots[size_t((m_head + m_count) % kCapacity)] = &buffer;
     ++m_count;
     return true;
@@ -12,11 +11,9 @@ bool CaptureQueue::push(CaptureBuffer& buffer) {
 
 void CaptureQueue::advance(int frames) {
     CaptureBuffer* b = head();
-    if (!b)
-        return;
+    if (!b) return;
     b->framesRecorded += frames;
-    if (b->framesRecorded < CaptureBuffer::kFrames)
-        return;
+    if (b->framesRecorded < CaptureBuffer::kFrames) return;
     b->framesRecorded = CaptureBuffer::kFrames;
     b->done = true;
     m_head = (m_head + 1) % kCapacity;

@@ -43,7 +43,8 @@ public:
     virtual std::optional<std::vector<MixerControl>> controls(const MixerLine& line) = 0;
     // `values` holds one value per item of a selector, else one value.
     virtual bool readValues(const MixerControl& control, std::span<std::uint32_t> values) = 0;
-    virtual bool writeValues(const MixerControl& control, std::span<const std::uint32_t> values) = 0;
+    virtual bool writeValues(const MixerControl& control,
+                             std::span<const std::uint32_t> values) = 0;
 };
 
 // Opens the mixer that belongs to a sound card of SoundCardList.

@@ -48,8 +48,8 @@ namespace ChannelTables {
 enum class TunerInput { Cable = 0, Antenna = 1 };
 
 struct Channel {
-    const char* name;       // E2, S21, E69 ...
-    std::uint32_t videoKhz; // picture carrier
+    const char* name;        // E2, S21, E69 ...
+    std::uint32_t videoKhz;  // picture carrier
 };
 
 // Cable: E2-E12, S1-S20, S21-S41 (hyperband), E21-E69 (101 channels).

@@ -11,11 +11,12 @@ VuMeter::VuMeter(LevelCapture& capture, LevelDisplay& display, XtimerTable& time
     m_timer.Timer = [this] { return XT_Timer(); };
 }
 
-VuMeter::~VuMeter() { StopVUMeter(); }
+VuMeter::~VuMeter() {
+    StopVUMeter();
+}
 
 bool VuMeter::StartVUMeter(const QString& card) {
-    if (!m_capture.open(card))
-        return false;
+    if (!m_capture.open(card)) return false;
     if (!m_timer.setEnabled(true).ok()) {
         m_timer.setEnabled(false);
         m_capture.close();
@@ -26,14 +27,12 @@ bool VuMeter::StartVUMeter(const QString& card) {
 
 void VuMeter::StopVUMeter() {
     m_timer.setEnabled(false);
-    if (!m_capture.isOpen())
-        return;
+    if (!m_capture.isOpen()) return;
     m_capture.close();
 }
 
 TickResult VuMeter::XT_Timer() {
-    if (!m_capture.collect())
-        return TickResult::Failed;
+    if (!m_capture.collect()) return TickResult::Failed;
     for (;;) {
         CaptureBuffer& current = buffer(m_currentBuffer);
         if (!current.done) {
@@ -44,13 +43,13 @@ TickResult VuMeter::XT_Timer() {
         ProcessCaptureBuffer(current);
         m_currentBuffer = (m_currentBuffer + 1) % kRingSize;
     }
-    m_display.showLevels(LevelAnalysis::levelPercent(m_peaks.left), LevelAnalysis::levelPercent(m_peaks.right));
+    m_display.showLevels(LevelAnalysis::levelPercent(m_peaks.left),
+                         LevelAnalysis::levelPercent(m_peaks.right));
     return TickResult::Continue;
 }
 
 void VuMeter::QueueCaptureBuffer(CaptureBuffer& buffer) {
-    if (buffer.queued)
-        return;
+    if (buffer.queued) return;
     buffer.queued = true;
     buffer.framesRecorded = 0;
     m_capture.addBuffer(buffer);

@@ -16,7 +16,9 @@ struct QtTimerService::Timers {
 QtTimerService::QtTimerService() : m_timers(std::make_unique<Timers>()) {}
 QtTimerService::~QtTimerService() = default;
 
-void QtTimerService::setCallback(Callback callback) { m_timers->callback = std::move(callback); }
+void QtTimerService::setCallback(Callback callback) {
+    m_timers->callback = std::move(callback);
+}
 
 std::uint32_t QtTimerService::startTimer(int intervalMs) {
     const std::uint32_t id = m_timers->nextId++;
@@ -24,8 +26,7 @@ std::uint32_t QtTimerService::startTimer(int intervalMs) {
     timer->setInterval(intervalMs);
     Timers* timers = m_timers.get();
     QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [timers, id] {
-        if (timers->callback)
-            timers->callback(id);
+        if (timers->callback) timers->callback(id);
     });
     timer->start();
     m_timers->running.emplace(id, std::move(timer));
@@ -34,8 +35,7 @@ std::uint32_t QtTimerService::startTimer(int intervalMs) {
 
 void QtTimerService::killTimer(std::uint32_t timerId) {
     const auto it = m_timers->running.find(timerId);
-    if (it == m_timers->running.end())
-        return;
+    if (it == m_timers->running.end()) return;
     // Killed from inside its own tick: the QTimer goes once the tick is over.
     it->second->stop();
     it->second.release()->deleteLater();
@@ -52,27 +52,23 @@ XtimerTable::~XtimerTable() {
     for (Entry& e : m_entries) {
         if (e.timerId != 0) {
             m_service.killTimer(e.timerId);
-            if (e.timer)
-                e.timer->m_timerId = 0;
+            if (e.timer) e.timer->m_timerId = 0;
         }
     }
     m_service.setCallback(nullptr);
 }
 
 int XtimerTable::entryOf(std::uint32_t timerId) const {
-    if (timerId == 0)
-        return 0;
+    if (timerId == 0) return 0;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].timerId == timerId)
-            return int(i) + 1;
+        if (m_entries[i].timerId == timerId) return int(i) + 1;
     }
     return 0;
 }
 
 XtimerStatus XtimerTable::StartSystemTimer(Xtimer& timer, int intervalMs, std::uint32_t* timerId) {
     const std::uint32_t id = m_service.startTimer(intervalMs);
-    if (id == 0)
-        return {XtimerStatus::kNoTimers, QStringLiteral("Keine Zeitgeber verfügbar.")};
+    if (id == 0) return {XtimerStatus::kNoTimers, QStringLiteral("Keine Zeitgeber verfügbar.")};
     size_t slot = m_entries.size();
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (m_entries[i].timerId == 0) {
@@ -80,8 +76,7 @@ XtimerStatus XtimerTable::StartSystemTimer(Xtimer& timer, int intervalMs, std::u
             break;
         }
     }
-    if (slot == m_entries.size())
-        m_entries.resize(m_entries.size() + 5);
+    if (slot == m_entries.size()) m_entries.resize(m_entries.size() + 5);
     m_entries[slot] = Entry{&timer, id, false};
     *timerId = id;
     return {};
@@ -89,8 +84,7 @@ XtimerStatus XtimerTable::StartSystemTimer(Xtimer& timer, int intervalMs, std::u
 
 void XtimerTable::StopSystemTimer(Xtimer& timer) {
     const int entry = entryOf(timer.m_timerId);
-    if (entry == 0)
-        return;
+    if (entry == 0) return;
     Entry& e = m_entries[size_t(entry) - 1];
     m_service.killTimer(e.timerId);
     e.timer = nullptr;
@@ -115,8 +109,7 @@ void XtimerTable::TimerCallback(std::uint32_t timerId) {
     }
     // The table may grow during the tick (a handler starting a timer), so the
     // entry is found again by number afterwards.
-    if (m_entries[size_t(entry) - 1].busy)
-        return;
+    if (m_entries[size_t(entry) - 1].busy) return;
     m_entries[size_t(entry) - 1].busy = true;
     const TickResult result = m_entries[size_t(entry) - 1].timer->RaiseTick();
     Entry& e = m_entries[size_t(entry) - 1];
@@ -131,18 +124,14 @@ void XtimerTable::TimerCallback(std::uint32_t timerId) {
 // ---- Xtimer ----
 
 Xtimer::~Xtimer() {
-    if (m_timerId != 0)
-        m_table.forget(*this);
+    if (m_timerId != 0) m_table.forget(*this);
 }
 
 XtimerStatus Xtimer::setEnabled(bool value) {
-    if (value == m_enabled)
-        return {};
+    if (value == m_enabled) return {};
     m_enabled = value;
-    if (m_intervalMs == 0)
-        return {};
-    if (value)
-        return m_table.StartSystemTimer(*this, m_intervalMs, &m_timerId);
+    if (m_intervalMs == 0) return {};
+    if (value) return m_table.StartSystemTimer(*this, m_intervalMs, &m_timerId);
     if (m_timerId != 0) {
         m_table.StopSystemTimer(*this);
         m_timerId = 0;
@@ -151,8 +140,7 @@ XtimerStatus Xtimer::setEnabled(bool value) {
 }
 
 XtimerStatus Xtimer::setInterval(int intervalMs) {
-    if (intervalMs == m_intervalMs)
-        return {};
+    if (intervalMs == m_intervalMs) return {};
     m_intervalMs = intervalMs;
     if (m_timerId != 0) {
         m_table.StopSystemTimer(*this);
@@ -163,6 +151,8 @@ XtimerStatus Xtimer::setInterval(int intervalMs) {
     return {};
 }
 
-TickResult Xtimer::RaiseTick() { return Timer ? Timer() : TickResult::Continue; }
+TickResult Xtimer::RaiseTick() {
+    return Timer ? Timer() : TickResult::Continue;
+}
 
 }  // namespace kelm
