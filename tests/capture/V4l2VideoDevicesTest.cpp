@@ -14,6 +14,9 @@ namespace {
 class FakeV4l2Io final : public V4l2Io {
 public:
     struct Device {
+        Device(std::string c, bool captures, std::vector<std::pair<std::string, bool>> in)
+            : card(std::move(c)), capture(captures), inputs(std::move(in)) {}
+        Device() = default;
         std::string card;
         bool capture = true;
         std::vector<std::pair<std::string, bool>> inputs;  // name, is tuner
@@ -55,7 +58,7 @@ public:
         switch (request) {
             case VIDIOC_QUERYCAP: {
                 auto* cap = static_cast<v4l2_capability*>(arg);
-                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card);
+                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card - 1);
                 cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
                 cap->device_caps = d.capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE;
                 return 0;
@@ -67,7 +70,7 @@ public:
                     return -1;
                 }
                 const auto& [name, tuner] = d.inputs[in->index];
-                std::strncpy(reinterpret_cast<char*>(in->name), name.c_str(), sizeof in->name);
+                std::strncpy(reinterpret_cast<char*>(in->name), name.c_str(), sizeof in->name - 1);
                 in->type = tuner ? V4L2_INPUT_TYPE_TUNER : V4L2_INPUT_TYPE_CAMERA;
                 in->tuner = 0;
                 return 0;
