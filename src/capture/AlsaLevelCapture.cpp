@@ -62,6 +62,7 @@ bool AlsaLevelCapture::open(const QString& card) {
     close();
     const QString pcm = m_cards.pcmName(card);
     const QString shared = AlsaNames::sharedCapture(pcm);
+    const QuietAlsaErrors quiet;
     snd_pcm_t* handle = openCapture(shared);
     if (!handle && shared != pcm) handle = openCapture(pcm);
     m_pcm.reset(handle);

@@ -295,6 +295,7 @@ private:
 
 std::unique_ptr<SoundMixer> AlsaMixerDevices::open(const QString& card) {
     const QString pcm = m_cards.pcmName(card);
+    const QuietAlsaErrors quiet;
     MixerHandle mixer = openMixer(AlsaNames::mixerDevice(pcm));
     if (!mixer) return nullptr;
     return std::make_unique<AlsaMixer>(std::move(mixer));

@@ -53,7 +53,7 @@ QStringList AlsaSoundCards::captureDevices() {
     if (snd_device_name_hint(-1, "pcm", &raw) < 0 || !raw) return {};
     std::unique_ptr<void*, HintsDeleter> hints(raw);
     // Probing prints ALSA's complaints about absent cards; they mean "not this one".
-    snd_lib_error_set_handler(&quietAlsa);
+    const QuietAlsaErrors quiet;
     QStringList names;
     m_pcmNames.clear();
     for (void** h = hints.get(); *h; ++h) {
@@ -72,8 +72,14 @@ QStringList AlsaSoundCards::captureDevices() {
             m_pcmNames.insert(label, QString::fromUtf8(name.get()));
         }
     }
-    snd_lib_error_set_handler(nullptr);
     return names;
+}
+
+QuietAlsaErrors::QuietAlsaErrors() {
+    snd_lib_error_set_handler(&quietAlsa);
+}
+QuietAlsaErrors::~QuietAlsaErrors() {
+    snd_lib_error_set_handler(nullptr);
 }
 
 namespace AlsaNames {

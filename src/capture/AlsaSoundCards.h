@@ -20,6 +20,16 @@ private:
     QHash<QString, QString> m_pcmNames;
 };
 
+// While it lives, ALSA's complaints about devices that cannot be opened (they
+// mean "not this one", and the caller reports what matters) are not printed.
+class QuietAlsaErrors final {
+public:
+    QuietAlsaErrors();
+    ~QuietAlsaErrors();
+    QuietAlsaErrors(const QuietAlsaErrors&) = delete;
+    QuietAlsaErrors& operator=(const QuietAlsaErrors&) = delete;
+};
+
 // Names of the ALSA devices that belong to a capture PCM.
 namespace AlsaNames {
 // The control device of the PCM's card: "hw:CARD=x" for a card's own PCMs,

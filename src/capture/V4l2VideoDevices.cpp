@@ -209,12 +209,15 @@ DeviceResult V4l2VideoDevices::setChannel(const QString& device, int channel) {
     f.type = V4L2_TUNER_ANALOG_TV;
     f.frequency = toTunerUnits(*tuner, *khz);
     if (m_io.ioctl(node.fd(), VIDIOC_S_FREQUENCY, &f) < 0) return failureOf(errno);
+    m_channel.insert(device, channel);
     return DeviceResult::Done;
 }
 
 DeviceResult V4l2VideoDevices::setTunerInputType(const QString& device, int type) {
     if (type != 0 && type != 1) return DeviceResult::Refused;
+    const bool changed = m_tunerInput.value(device, 0) != type;
     m_tunerInput.insert(device, type);
+    if (changed && m_channel.contains(device)) setChannel(device, m_channel.value(device));
     return DeviceResult::Done;
 }
 

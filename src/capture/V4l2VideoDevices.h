@@ -18,7 +18,8 @@ namespace kelm {
 // nothing); pixel formats to the matching V4L2 format ("AUTO" sends nothing,
 // formats V4L2 has no code for are refused); channels to the frequency of the
 // European channel table of the tuner input type (cable or antenna), which
-// this layer keeps per device because V4L2 has no such setting.
+// this layer keeps per device because V4L2 has no such setting (a change of
+// the input type tunes the same channel number on the other table).
 class V4l2VideoDevices final : public VideoDeviceList {
 public:
     explicit V4l2VideoDevices(V4l2Io& io) : m_io(io) {}
@@ -47,6 +48,7 @@ private:
 
     V4l2Io& m_io;
     QHash<QString, int> m_tunerInput;  // device -> 0 cable, 1 antenna
+    QHash<QString, int> m_channel;     // device -> channel number last tuned
 };
 
 }  // namespace kelm

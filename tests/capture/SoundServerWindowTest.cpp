@@ -11,9 +11,9 @@
 #include "V4l2VideoDevices.h"
 #include "app/Harness.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 // KELM's main window on the real ALSA layer and the sound server: the card
 // list, the meters, and the capture slider in both directions.
@@ -34,15 +34,13 @@ public:
 void runFor(int ms) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 class SoundServerWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!SoundServer::running())
-            GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
+        if (!SoundServer::running()) GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
         SoundServer::setSourceVolume(65536);
         MainWindowDeps deps;
         deps.programDir = dir.path();
@@ -61,8 +59,7 @@ protected:
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         for (const QString& card : cards.captureDevices()) {
-            if (cards.pcmName(card) == u"pulse")
-                serverCard = card;
+            if (cards.pcmName(card) == u"pulse") serverCard = card;
         }
         ASSERT_FALSE(serverCard.isEmpty());
         MainForm& f = window->form();
@@ -101,12 +98,12 @@ TEST_F(SoundServerWindow, TheCaptureSliderAndTheSoundServersVolumeFollowEachOthe
     SoundServer::setSourceVolume(45000);  // changed outside KELM
     QElapsedTimer waited;
     waited.start();
-    while (f.Slider2->value() != 45000 && waited.elapsed() < 2000)
-        runFor(10);
+    while (f.Slider2->value() != 45000 && waited.elapsed() < 2000) runFor(10);
     EXPECT_EQ(f.Slider2->value(), 45000);
     EXPECT_LT(waited.elapsed(), 1000);
-    std::printf("[ figures  ] slider followed the outside change after %lld ms (status tick 300 ms)\n",
-                static_cast<long long>(waited.elapsed()));
+    std::printf(
+        "[ figures  ] slider followed the outside change after %lld ms (status tick 300 ms)\n",
+        static_cast<long long>(waited.elapsed()));
     EXPECT_EQ(SoundServer::sourceVolume(), 45000) << "following does not write back another value";
 }
 
@@ -116,8 +113,7 @@ TEST_F(SoundServerWindow, ChoosingTheCardStartsTheMetersOnATone) {
     QElapsedTimer waited;
     waited.start();
     LedMeter* meter = window->form().LEDMeter1;
-    while ((meter->level(0) != 50 || meter->level(1) != 50) && waited.elapsed() < 5000)
-        runFor(20);
+    while ((meter->level(0) != 50 || meter->level(1) != 50) && waited.elapsed() < 5000) runFor(20);
     EXPECT_EQ(meter->level(0), 50);
     EXPECT_EQ(meter->level(1), 50);
     player->kill();

@@ -58,7 +58,8 @@ public:
         switch (request) {
             case VIDIOC_QUERYCAP: {
                 auto* cap = static_cast<v4l2_capability*>(arg);
-                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card - 1);
+                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(),
+                             sizeof cap->card - 1);
                 cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
                 cap->device_caps = d.capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE;
                 return 0;
@@ -212,7 +213,14 @@ TEST_F(V4l2Layer, ChannelsTuneTheTableFrequencyInTheTunersUnits) {
     ASSERT_EQ(devices.setChannel(kTuner, 1), DeviceResult::Done);
     EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 48250u * 16 / 1000) << "62.5 kHz units";
     EXPECT_EQ(devices.currentChannel(kTuner), 1);
+    ASSERT_EQ(devices.setChannel(kTuner, 12), DeviceResult::Done);
+    EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 105250u * 16 / 1000) << "S1 on the cable table";
     ASSERT_EQ(devices.setTunerInputType(kTuner, 1), DeviceResult::Done);
+    EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 471250u * 16 / 1000)
+        << "the same channel number is tuned on the antenna table";
+    const size_t tuned = io.values(VIDIOC_S_FREQUENCY).size();
+    ASSERT_EQ(devices.setTunerInputType(kTuner, 1), DeviceResult::Done);
+    EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).size(), tuned) << "no change, no tuning";
     EXPECT_EQ(devices.highestChannel(kTuner), 60);
     ASSERT_EQ(devices.setChannel(kTuner, 12), DeviceResult::Done);
     EXPECT_EQ(io.values(VIDIOC_S_FREQUENCY).back(), 471250u * 16 / 1000)
