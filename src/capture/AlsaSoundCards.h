@@ -13,8 +13,11 @@ public:
     QStringList captureDevices() override;
 
     // The ALSA PCM name of a card of the last listing; a name that was not
-    // listed is taken as a PCM name itself.
-    QString pcmName(const QString& card) const { return m_pcmNames.value(card, card); }
+    // listed is taken as a PCM name itself, and no name at all is ALSA's
+    // default device.
+    QString pcmName(const QString& card) const {
+        return m_pcmNames.value(card, card.isEmpty() ? QStringLiteral("default") : card);
+    }
 
 private:
     QHash<QString, QString> m_pcmNames;

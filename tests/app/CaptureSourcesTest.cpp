@@ -124,6 +124,12 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     EXPECT_EQ(lines.at(9), QStringLiteral("10"));
     EXPECT_TRUE(lines.at(11).isEmpty());
 
+    h.write(QStringLiteral("teszttv.ini"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\ntwelve\r\n");
+    choose(h.form().cboTVFormat, QStringLiteral("PAL_B"));
+    lines = stateLines(h);
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines.at(11), QStringLiteral("twelve")) << "the first twelve lines are kept";
+
     const QByteArray thirteen =
         "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n";
     h.write(QStringLiteral("teszttv.ini"), thirteen);
