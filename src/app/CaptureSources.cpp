@@ -1,5 +1,6 @@
 #include "CaptureSources.h"
 
+#include "AudioLines.h"
 #include "EncoderControl.h"
 #include "MainForm.h"
 #include "Messenger.h"
@@ -36,14 +37,18 @@ bool CaptureSources::ListSoundCards() {
     return true;
 }
 
-void CaptureSources::audioSourceSelected() {
-    // The level meters and the mixer lines follow the chosen card.
-    m_ctx.levelMeter.stop();
+void CaptureSources::wire() {
+    m_tuner.wire();
+    m_audio.wire();
 }
 
-void CaptureSources::audioInputSelected() {}
+void CaptureSources::audioSourceSelected() {
+    m_audio.audioSourceSelected();
+}
 
-void CaptureSources::FillTunerLists() {}
+void CaptureSources::audioInputSelected() {
+    m_audio.inputSelected();
+}
 
 void CaptureSources::switchMonitor(bool on) {
     Toolbar& tb = *m_ctx.form.toolbar;
@@ -98,6 +103,7 @@ void CaptureSources::videoSourceSelected() {
     if (f.cboVideoInput->count() == 0) {
         const QSignalBlocker quiet(f.cboVideoInput);
         f.cboVideoInput->addItems(m_videoDevices.inputs(source));
+        f.cboVideoInput->setCurrentIndex(-1);
     }
     f.cboVideoInput->setEnabled(true);
     m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput,
@@ -106,7 +112,31 @@ void CaptureSources::videoSourceSelected() {
 }
 
 void CaptureSources::videoInputSelected() {
-    FillTunerLists();
+    MainForm& f = m_ctx.form;
+    QComboBox* inputs = f.cboVideoInput;
+    const QString device = f.cboVideoSource->currentText();
+    const int chosen = inputs->currentIndex();
+    if (chosen >= 0) {
+        m_videoDevices.selectInput(device, chosen);
+        // Of two inputs with the same name the later one stays selected.
+        for (int i = 0; i < inputs->count(); ++i) {
+            if (inputs->itemText(i) == inputs->itemText(chosen))
+                m_videoDevices.selectInput(device, i);
+        }
+    }
+    m_tuner.FillTunerLists();
+    const bool tuner = chosen >= 0 && inputs->itemText(chosen) == u"Video Tuner";
+    if (tuner) {
+        if (f.cboChannel->count() == 0) {
+            const QSignalBlocker quiet(f.cboChannel);
+            const int highest = m_videoDevices.highestChannel(device);
+            for (int n = 1; n <= highest; ++n) f.cboChannel->addItem(QString::number(n));
+            f.cboChannel->setCurrentIndex(-1);
+        }
+    }
+    f.cboChannel->setEnabled(tuner);
+    f.cboTVType->setEnabled(tuner);
+    m_tuner.RestoreTunerSettings();
 }
 
 }  // namespace kelm

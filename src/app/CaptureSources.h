@@ -1,27 +1,35 @@
 #pragma once
 
 #include "RecorderContext.h"
+#include "TunerSettings.h"
 
 namespace kelm {
 
+class AudioLines;
 class EncoderControl;
 class SoundCardList;
 class StateBinding;
 class VideoDeviceList;
-class Toolbar;
 
-// The video source and sound card lists of the main window and what choosing
-// an entry does to the encoder's sources.
+// The video source and input lists and the sound card list of the main
+// window, and what choosing an entry does to the encoder's sources, the
+// capture device and the sound card. The tuner lists are TunerSettings', the
+// sound card's lines AudioLines'.
 class CaptureSources final {
 public:
     CaptureSources(RecorderContext& context, EncoderControl& encoderControl,
                    StateBinding& stateBinding, VideoDeviceList& videoDevices,
-                   SoundCardList& soundCards)
+                   SoundCardList& soundCards, AudioLines& audioLines)
         : m_ctx(context),
           m_encoder(encoderControl),
           m_state(stateBinding),
           m_videoDevices(videoDevices),
-          m_soundCards(soundCards) {}
+          m_soundCards(soundCards),
+          m_audio(audioLines),
+          m_tuner(context, stateBinding, videoDevices) {}
+
+    // Connects the tuner lists' and the sound card lines' own handlers.
+    void wire();
 
     // Fills the video source list: the capture devices, then "Videó fájl".
     // True when at least one capture device was found.
@@ -36,7 +44,8 @@ public:
     void audioInputSelected();
 
     // The tuner lists (types, standards, pixel formats).
-    void FillTunerLists();
+    void FillTunerLists() { m_tuner.FillTunerLists(); }
+    TunerSettings& tuner() { return m_tuner; }
 
 private:
     void switchMonitor(bool on);
@@ -46,6 +55,8 @@ private:
     StateBinding& m_state;
     VideoDeviceList& m_videoDevices;
     SoundCardList& m_soundCards;
+    AudioLines& m_audio;
+    TunerSettings m_tuner;
 };
 
 }  // namespace kelm

@@ -4,9 +4,9 @@
 
 namespace kelm {
 
-// Stand-ins for the shell windows and the mixer until those are built: they do
-// the least that keeps the recorder's sequences correct (no monitor window is
-// visible, no tray icon is added, no mixer is open).
+// Stand-ins for the shell windows until those are built: they do the least
+// that keeps the recorder's sequences correct (no monitor window is visible,
+// no tray icon is added).
 
 class HiddenMonitor final : public MonitorPort {
 public:
@@ -41,21 +41,6 @@ public:
 
 private:
     bool m_active = false;
-};
-
-class NoMixer final : public MixerPort {
-public:
-    bool available() const override { return false; }
-    bool hasSelection() const override { return false; }
-    int sourceControlValue() const override { return 0; }
-    int destinationControlValue() const override { return 0; }
-    void close() override {}
-};
-
-class NoLevelMeter final : public LevelMeterPort {
-public:
-    bool isOpen() const override { return false; }
-    void stop() override {}
 };
 
 }  // namespace kelm

@@ -3,6 +3,7 @@
 #include "LedMeter.h"
 #include "Pictures.h"
 #include "Toolbar.h"
+#include "WaveformPicture.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -111,16 +112,13 @@ MainForm::MainForm(QMainWindow* window) {
     ag->addWidget(Slider2, 2, 1);
     ag->addWidget(LEDMeter1, 3, 0);
     auto* scopes = new QHBoxLayout;
+    scopes->setSpacing(6);
     const QStringList scopeTips{QStringLiteral("Bal csatorna - kijelző"),
                                 QStringLiteral("Jobb csatorna - kijelző")};
     for (int i = 0; i < 2; ++i) {
-        auto* scope = new QFrame(audio);
+        auto* scope = new WaveformPicture(audio);
         scope->setObjectName(QStringLiteral("Scope(%1)").arg(i));
         scope->setToolTip(scopeTips.at(i));
-        scope->setFrameShape(QFrame::Box);
-        scope->setMinimumSize(60, 20);
-        scope->setMaximumHeight(24);
-        scope->setStyleSheet(QStringLiteral("background: black"));
         Scope.at(size_t(i)) = scope;
         scopes->addWidget(scope);
     }

@@ -19,6 +19,7 @@ class QMainWindow;
 namespace kelm {
 
 class LedMeter;
+class WaveformPicture;
 class Toolbar;
 
 // The controls of the main window, created and laid out once, under the names
@@ -46,7 +47,7 @@ struct MainForm {
     QSlider* Slider1 = nullptr;
     QSlider* Slider2 = nullptr;
     LedMeter* LEDMeter1 = nullptr;
-    std::array<QWidget*, 2> Scope{};
+    std::array<WaveformPicture*, 2> Scope{};  // left, right waveform
 
     // Time fields
     QLineEdit* txtStartTime = nullptr;

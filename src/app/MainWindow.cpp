@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "AudioLines.h"
 #include "CaptureSources.h"
 #include "EncoderControl.h"
+#include "LevelMeters.h"
 #include "MainForm.h"
 #include "Pictures.h"
 #include "QtMessenger.h"
@@ -14,6 +16,7 @@
 #include "StatusLoop.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
+#include "capture/Xtimer.h"
 #include "encoder/Encoder.h"
 #include "recorder/MediaStorage.h"
 
@@ -53,12 +56,24 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
 
-    m_ctx.reset(new RecorderContext{
-        m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger, *m_deps.process,
-        *m_deps.monitor, *m_deps.tray, *m_deps.mixer, *m_deps.levelMeter, *m_deps.storage,
-        [this] { return m_encoder.get(); }, [this] { return windowTitle(); },
-        [this](const QString& caption) { setWindowTitle(caption); },
-        [this] { return isMinimized(); }});
+    if (!m_deps.timers) {
+        m_ownTimers = std::make_unique<QtTimerService>();
+        m_deps.timers = m_ownTimers.get();
+    }
+    m_timers = std::make_unique<XtimerTable>(*m_deps.timers);
+    m_levelMeters = std::make_unique<LevelMeters>(*m_form, *m_deps.levelCapture, *m_timers);
+    m_audioLines = std::make_unique<AudioLines>(*m_form, *m_deps.soundMixers, *m_deps.messenger,
+                                                *m_levelMeters);
+    MixerPort& mixer = m_deps.mixer ? *m_deps.mixer : static_cast<MixerPort&>(*m_audioLines);
+    LevelMeterPort& levelMeter =
+        m_deps.levelMeter ? *m_deps.levelMeter : static_cast<LevelMeterPort&>(*m_levelMeters);
+
+    m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
+                                    *m_deps.process, *m_deps.monitor, *m_deps.tray, mixer,
+                                    levelMeter, *m_deps.storage, [this] { return m_encoder.get(); },
+                                    [this] { return windowTitle(); },
+                                    [this](const QString& caption) { setWindowTitle(caption); },
+                                    [this] { return isMinimized(); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(
@@ -69,8 +84,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
     m_recordingControl =
         std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_guard);
-    m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
-                                                 *m_deps.videoDevices, *m_deps.soundCards);
+    m_capture =
+        std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
+                                         *m_deps.videoDevices, *m_deps.soundCards, *m_audioLines);
     m_startup = std::make_unique<Startup>(
         *m_ctx,
         Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
@@ -105,6 +121,7 @@ void MainWindow::wire() {
     connect(f.cboAudioSource, &QComboBox::activated, this,
             [this] { m_capture->audioSourceSelected(); });
     connect(f.cboInput, &QComboBox::activated, this, [this] { m_capture->audioInputSelected(); });
+    m_capture->wire();
 
     connect(m_log.get(), &EventLog::boxAppended, this, [this](const QString& text) {
         QPlainTextEdit* box = m_form->Text1;

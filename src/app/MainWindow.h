@@ -13,7 +13,10 @@ class Clock;
 class Encoder;
 class EncoderControl;
 class EncoderFactory;
+class AudioLines;
+class LevelCapture;
 class LevelMeterPort;
+class LevelMeters;
 class MenuStylingPort;
 class MixerPort;
 class MonitorPort;
@@ -22,13 +25,16 @@ class RecordingGuard;
 class MediaStorage;
 class Scheduler;
 class SoundCardList;
+class SoundMixerDevices;
 class SplashPort;
 class StateBinding;
 class StatusLoop;
 class Startup;
 class TimeFields;
+class TimerService;
 class TrayPort;
 class VideoDeviceList;
+class XtimerTable;
 struct MainForm;
 
 // What the main window is built from: the clock, the encoder factory, the
@@ -41,11 +47,15 @@ struct MainWindowDeps {
     EncoderFactory* encoderFactory = nullptr;
     VideoDeviceList* videoDevices = nullptr;
     SoundCardList* soundCards = nullptr;
-    Messenger* messenger = nullptr;  // null: QtMessenger on this window
+    SoundMixerDevices* soundMixers = nullptr;  // the cards' mixers
+    LevelCapture* levelCapture = nullptr;      // the level meters' capture
+    TimerService* timers = nullptr;            // null: QTimer
+    Messenger* messenger = nullptr;            // null: QtMessenger on this window
     ProcessControl* process = nullptr;
     MediaStorage* storage = nullptr;  // null: the machine's own file systems
     std::unique_ptr<MonitorPort> monitor;
     std::unique_ptr<TrayPort> tray;
+    // Null: the window's own mixer lines and level meters on the devices above.
     std::unique_ptr<MixerPort> mixer;
     std::unique_ptr<LevelMeterPort> levelMeter;
     std::unique_ptr<SplashPort> splash;
@@ -73,6 +83,9 @@ public:
     StatusLoop& statusLoop() { return *m_statusLoop; }
     TimeFields& timeFields() { return *m_timeFields; }
     Startup& startup() { return *m_startup; }
+    CaptureSources& captureSources() { return *m_capture; }
+    AudioLines& audioLines() { return *m_audioLines; }
+    LevelMeters& levelMeters() { return *m_levelMeters; }
 
     // Runs a toolbar button's command as a click does, then applies the
     // encoder preview state.
@@ -95,6 +108,10 @@ private:
     std::unique_ptr<MediaStorage> m_ownStorage;
     std::unique_ptr<EventLog> m_log;
     std::unique_ptr<MainForm> m_form;
+    std::unique_ptr<TimerService> m_ownTimers;
+    std::unique_ptr<XtimerTable> m_timers;
+    std::unique_ptr<LevelMeters> m_levelMeters;
+    std::unique_ptr<AudioLines> m_audioLines;
     std::unique_ptr<Encoder> m_encoder;
     std::unique_ptr<RecorderContext> m_ctx;
     std::unique_ptr<StateBinding> m_stateBinding;

@@ -4,6 +4,9 @@
 #include "recorder/EventLog.h"
 #include "recorder/LastState.h"
 
+#include <QFileInfo>
+#include <array>
+
 namespace kelm {
 
 namespace {
@@ -52,17 +55,37 @@ void StateBinding::restoreAudioAndTimes(const std::function<void()>& onAudioSour
         return;
     }
     MainForm& f = m_ctx.form;
-    selectEqualEntries(f.cboAudioSource, state->line(LastState::AudioSource), onAudioSource);
-    selectEqualEntries(f.cboInput, state->line(LastState::AudioInput), onInput);
-    f.txtStartTime->setText(state->line(LastState::StartTime));
-    f.txtEnd->setText(state->line(LastState::EndTime));
-    f.txtDuration->setText(state->line(LastState::Duration));
+    if (state->has(LastState::AudioSource))
+        selectEqualEntries(f.cboAudioSource, state->line(LastState::AudioSource), onAudioSource);
+    if (state->has(LastState::AudioInput))
+        selectEqualEntries(f.cboInput, state->line(LastState::AudioInput), onInput);
+    // Lines the file does not have leave their fields as they are.
+    const std::array<std::pair<int, QLineEdit*>, 3> times{{{LastState::StartTime, f.txtStartTime},
+                                                           {LastState::EndTime, f.txtEnd},
+                                                           {LastState::Duration, f.txtDuration}}};
+    for (const auto& [line, field] : times) {
+        if (state->has(line)) field->setText(state->line(line));
+    }
 }
 
 void StateBinding::RestoreStateLine(int line, QComboBox* list,
                                     const std::function<void()>& onSelected) {
-    if (const auto state = LastState::load(m_ctx.state.statePath))
+    if (const auto state = loadState(); state && state->has(line))
         setListText(list, state->line(line), onSelected);
+}
+
+std::optional<LastState> StateBinding::loadState() {
+    RecorderState& s = m_ctx.state;
+    s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
+    if (!QFileInfo::exists(s.statePath)) return std::nullopt;
+    return LastState::load(s.statePath);
+}
+
+bool StateBinding::SaveStateLine(int line, const QComboBox* list) {
+    RecorderState& s = m_ctx.state;
+    s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
+    if (!QFileInfo::exists(s.statePath)) return false;
+    return LastState::saveLine(s.statePath, line, selectedText(list));
 }
 
 }  // namespace kelm

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "RecorderContext.h"
+#include "recorder/LastState.h"
+
+#include <optional>
 
 class QComboBox;
 
@@ -18,12 +21,21 @@ public:
 
     // Restores lines 1 to 5: the audio source and input line (selecting the
     // last entry of equal text, which runs the list's handler), then the three
-    // time texts as they stand.
+    // time texts as they stand. A short file restores only the lines it has.
     void restoreAudioAndTimes(const std::function<void()>& onAudioSource,
                               const std::function<void()>& onInput);
 
     // Selects the entry of `list` that equals the saved line, if any.
     void RestoreStateLine(int line, QComboBox* list, const std::function<void()>& onSelected);
+
+    // Writes the list's text onto line `line` of an existing state file (the
+    // file is rewritten with twelve lines). Nothing happens without a file,
+    // and a file of more than twelve lines is left as it is.
+    bool SaveStateLine(int line, const QComboBox* list);
+
+    // The state file at the path recomputed from the settings (and kept in
+    // `statePath`); nullopt when it does not exist or cannot be read.
+    std::optional<LastState> loadState();
 
 private:
     RecorderContext& m_ctx;

@@ -57,7 +57,7 @@ public:
 };
 
 // A sound card's mixer whose control values and list choices the test sets.
-class FakeMixer final : public MixerPort {
+class FakeMixerPort final : public MixerPort {
 public:
     bool available() const override { return true; }
     bool hasSelection() const override { return selected; }
@@ -130,6 +130,8 @@ public:
         deps.encoderFactory = &factory;
         deps.videoDevices = &videoDevices;
         deps.soundCards = &soundCards;
+        deps.soundMixers = &soundMixers;
+        deps.levelCapture = &levelCapture;
         deps.messenger = &messenger;
         deps.process = &process;
         deps.storage = &storage;
@@ -137,11 +139,7 @@ public:
         auto trayPort = std::make_unique<RecordingTray>();
         tray = trayPort.get();
         deps.tray = std::move(trayPort);
-        if (mixer)
-            deps.mixer = std::move(mixer);
-        else
-            deps.mixer = std::make_unique<NoMixer>();
-        deps.levelMeter = std::make_unique<NoLevelMeter>();
+        deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
         deps.splash = std::make_unique<NoSplash>();
         deps.menuStyling = std::make_unique<PlainMenus>();
         window = std::make_unique<MainWindow>(std::move(deps));
@@ -173,11 +171,13 @@ public:
     FakeEncoderFactory factory;
     FakeSoundCards soundCards;
     FakeVideoDevices videoDevices;
+    FakeSoundMixers soundMixers;
+    FakeLevelCapture levelCapture;
     ScriptedMessenger messenger;
     FakeProcess process;
     FakeStorage storage;
     RecordingTray* tray = nullptr;
-    std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
+    std::unique_ptr<MixerPort> mixer;  // set before start() to replace the window's own
     std::unique_ptr<MainWindow> window;
 };
 

@@ -83,9 +83,12 @@ TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
 // choice, nothing else of the tick happens.
 TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTick) {
     Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 0, 0))};
-    auto owned = std::make_unique<FakeMixer>();
-    FakeMixer& mixer = *owned;
+    auto owned = std::make_unique<FakeMixerPort>();
+    FakeMixerPort& mixer = *owned;
     h.mixer = std::move(owned);
+    // Cards without mixer lines: the window's own lines leave the sliders alone.
+    for (auto& [card, model] : h.soundMixers.models)
+        model = FakeMixerModel{};
     h.start();
     mixer.source = 12;
     mixer.destination = 7;

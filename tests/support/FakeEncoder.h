@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/CaptureDevices.h"
+#include "FakeCapture.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 
@@ -164,19 +164,6 @@ public:
 
 private:
     const Clock& m_clock;
-};
-
-class FakeSoundCards final : public SoundCardList {
-public:
-    QStringList captureDevices() override { return cards; }
-    QStringList cards{QStringLiteral("Teszt hangkártya"), QStringLiteral("Másik kártya")};
-};
-
-class FakeVideoDevices final : public VideoDeviceList {
-public:
-    QStringList devices() override { return names; }
-    QStringList inputs(const QString&) override { return {QStringLiteral("Video Tuner"), QStringLiteral("Composite")}; }
-    QStringList names;
 };
 
 }  // namespace kelm::test

@@ -3,6 +3,7 @@
 #include "recorder/TextFile.h"
 
 #include <QDir>
+#include <algorithm>
 
 namespace kelm {
 
@@ -22,18 +23,18 @@ std::optional<LastState> LastState::load(const QString& path) {
     const auto read = TextFile::readLines(path);
     if (!read) return std::nullopt;
     LastState state;
+    state.linesRead = int(std::min<qsizetype>(read->size(), LineCount));
     for (int i = 0; i < LineCount && i < read->size(); ++i) state.lines[i] = read->at(i);
     return state;
 }
 
 bool LastState::saveLine(const QString& path, int number, const QString& value) {
     auto read = TextFile::readLines(path);
-    if (!read || number < 1 || number > LineCount) return false;
+    if (!read || number < 1 || number > kRewrittenLines || read->size() > kRewrittenLines)
+        return false;
     QStringList lines = *read;
-    while (lines.size() < LineCount) lines << QString();
-    lines = lines.mid(0, LineCount);
+    while (lines.size() < kRewrittenLines) lines << QString();
     lines[number - 1] = value;
-    lines << QString();
     return TextFile::writeLines(path, lines);
 }
 

@@ -25,6 +25,11 @@ struct LastState {
     };
 
     QStringList lines = QStringList(LineCount, QString());
+    // How many lines the file held when loaded (a short file restores only
+    // these; the controls keep their values for the others).
+    int linesRead = LineCount;
+
+    bool has(int number) const { return number >= 1 && number <= linesRead; }
 
     QString line(int number) const {
         return number >= 1 && number <= lines.size() ? lines.at(number - 1) : QString();
@@ -37,9 +42,12 @@ struct LastState {
     // Reads as many lines as the file has (missing ones stay empty; a twelfth,
     // empty line is ignored). nullopt when the file cannot be read.
     static std::optional<LastState> load(const QString& path);
-    // Rewrites one line of an existing file in place, keeping the others; the
-    // file then ends with an empty twelfth line.
+    // Rewrites one line of an existing file in place: the file's first twelve
+    // lines, missing ones empty, with line `number` replaced (so an eleven-line
+    // file gains an empty twelfth line). False, and the file left unchanged,
+    // when it does not exist, cannot be written, or has more than twelve lines.
     static bool saveLine(const QString& path, int number, const QString& value);
+    static constexpr int kRewrittenLines = 12;
 };
 
 }  // namespace kelm

@@ -1,3 +1,5 @@
+#include "AlsaLevelCapture.h"
+#include "AlsaMixer.h"
 #include "AlsaSoundCards.h"
 #include "EngineFactory.h"
 #include "InterimShell.h"
@@ -47,8 +49,11 @@ int main(int argc, char* argv[]) {
 
     kelm::SystemClock clock;
     auto engine = kelm::createEngineFactory();
-    kelm::V4l2VideoDevices videoDevices;
+    kelm::V4l2SystemIo v4l2;
+    kelm::V4l2VideoDevices videoDevices(v4l2);
     kelm::AlsaSoundCards soundCards;
+    kelm::AlsaMixerDevices soundMixers(soundCards);
+    kelm::AlsaLevelCapture levelCapture(soundCards);
     QtProcessControl process;
 
     kelm::MainWindowDeps deps;
@@ -58,11 +63,11 @@ int main(int argc, char* argv[]) {
     deps.encoderFactory = engine.get();
     deps.videoDevices = &videoDevices;
     deps.soundCards = &soundCards;
+    deps.soundMixers = &soundMixers;
+    deps.levelCapture = &levelCapture;
     deps.process = &process;
     deps.monitor = std::make_unique<kelm::HiddenMonitor>();
     deps.tray = std::make_unique<kelm::NoTray>();
-    deps.mixer = std::make_unique<kelm::NoMixer>();
-    deps.levelMeter = std::make_unique<kelm::NoLevelMeter>();
     deps.splash = std::make_unique<kelm::NoSplash>();
     deps.menuStyling = std::make_unique<kelm::PlainMenus>();
 

@@ -1,0 +1,314 @@
+#include "AudioLines.h"
+#include "CaptureSources.h"
+#include "Harness.h"
+#include "LedMeter.h"
+#include "LevelMeters.h"
+#include "WaveformPicture.h"
+#include "recorder/TextFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelm;
+using namespace kelm::test;
+
+namespace {
+
+const QString kCard = QStringLiteral("Tuner Card");
+
+// Chooses an entry as the operator does: the list's activation signal.
+void choose(QComboBox* list, const QString& text) {
+    const int i = list->findText(text);
+    ASSERT_GE(i, 0) << text.toStdString() << " not in " << list->objectName().toStdString();
+    list->setCurrentIndex(i);
+    Q_EMIT list->activated(i);
+}
+
+QStringList stateLines(const Harness& h) {
+    return TextFile::readLines(h.file(QStringLiteral("teszttv.ini"))).value_or(QStringList{});
+}
+
+// A KELM whose last state chose the tuner card.
+void startOnTheTunerCard(Harness& h,
+                         const QString& lines8to11 = QStringLiteral("\r\n\r\n\r\n\r\n")) {
+    h.videoDevices.names = {kCard};
+    h.write(QStringLiteral("teszttv.ini"),
+            (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") +
+             kCard + QStringLiteral("\r\nVideo Tuner\r\n") + lines8to11)
+                .toUtf8());
+    h.start();
+}
+
+}  // namespace
+
+TEST(TunerSettings, ChoicesReachTheDeviceAsTheListedValues) {
+    Harness h;
+    startOnTheTunerCard(h);
+    MainForm& f = h.form();
+    EXPECT_EQ(f.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
+    EXPECT_EQ(f.cboChannel->count(), 101) << "the cable table";
+    EXPECT_TRUE(f.cboChannel->isEnabled());
+    // Empty saved lines select the defaults, which are applied at once.
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("80"));
+    EXPECT_EQ(f.cboTVFormat->currentText(), QStringLiteral("PAL_I"));
+    EXPECT_EQ(f.cboPixelFormat->currentText(), QStringLiteral("RGB24"));
+    EXPECT_EQ(f.cboTVType->currentText(), QStringLiteral("Kábel"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000100);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0xE436EB7D);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 80);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 0);
+
+    choose(f.cboTVFormat, QStringLiteral("SECAM_L1"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00080000);
+    choose(f.cboTVFormat, QStringLiteral("None"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0);
+    choose(f.cboPixelFormat, QStringLiteral("YUY2"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32595559);
+    choose(f.cboTVType, QStringLiteral("Antenna"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("tunerType")).back(), 1);
+    EXPECT_EQ(stateLines(h).at(9), QStringLiteral("Antenna"));
+    choose(f.cboChannel, QStringLiteral("21"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 21);
+    const size_t channels = h.videoDevices.sent(QStringLiteral("channel")).size();
+    choose(f.cboChannel, QStringLiteral("21"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).size(), channels)
+        << "already on that channel";
+}
+
+TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
+    Harness first;
+    startOnTheTunerCard(first);
+    MainForm& f = first.form();
+    choose(f.cboChannel, QStringLiteral("33"));
+    choose(f.cboPixelFormat, QStringLiteral("UYVY"));
+    choose(f.cboTVType, QStringLiteral("Antenna"));
+    choose(f.cboTVFormat, QStringLiteral("SECAM_K1"));
+    choose(f.cboAudioSource, QStringLiteral("Másik kártya"));
+    choose(f.cboInput, QStringLiteral("Line"));
+    f.txtDuration->setText(QStringLiteral("01:30:00"));
+    first.window->startup().terminate();
+    ASSERT_TRUE(first.process.ended());
+
+    Harness second;
+    second.folder = first.programDir();
+    second.videoDevices.names = {kCard};
+    second.start();
+    MainForm& g = second.form();
+    EXPECT_EQ(g.cboVideoSource->currentText(), kCard);
+    EXPECT_EQ(g.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
+    EXPECT_EQ(g.cboChannel->currentText(), QStringLiteral("33"));
+    EXPECT_EQ(g.cboPixelFormat->currentText(), QStringLiteral("UYVY"));
+    EXPECT_EQ(g.cboTVType->currentText(), QStringLiteral("Antenna"));
+    EXPECT_EQ(g.cboTVFormat->currentText(), QStringLiteral("SECAM_K1"));
+    EXPECT_EQ(g.cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
+    EXPECT_EQ(g.cboInput->currentText(), QStringLiteral("Line"));
+    EXPECT_EQ(g.txtDuration->text(), QStringLiteral("01:30:00"));
+    // Restored means applied: the new device and mixer received the choices.
+    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("channel")).back(), 33);
+    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x59565955);
+    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("tunerType")).back(), 1);
+    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("standard")).back(), 0x00020000);
+    EXPECT_EQ(second.soundMixers.models[QStringLiteral("Másik kártya")].controls[1].value, 1)
+        << "the selector records the second of three lines";
+}
+
+TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
+    Harness h;
+    startOnTheTunerCard(h, QStringLiteral("5\r\nRGB24\r\nKábel\r\nPAL_I\r\n"));
+    ASSERT_EQ(stateLines(h).size(), 12) << "the restore wrote its lines back";
+    h.write(QStringLiteral("teszttv.ini"),
+            "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n");
+    choose(h.form().cboTVFormat, QStringLiteral("PAL_B"));
+    QStringList lines = stateLines(h);
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines.at(10), QStringLiteral("PAL_B"));
+    EXPECT_EQ(lines.at(9), QStringLiteral("10"));
+    EXPECT_TRUE(lines.at(11).isEmpty());
+
+    const QByteArray thirteen =
+        "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n";
+    h.write(QStringLiteral("teszttv.ini"), thirteen);
+    choose(h.form().cboTVFormat, QStringLiteral("PAL_D"));
+    EXPECT_EQ(h.read(QStringLiteral("teszttv.ini")), thirteen);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000020)
+        << "still applied";
+
+    QFile::remove(h.file(QStringLiteral("teszttv.ini")));
+    choose(h.form().cboTVFormat, QStringLiteral("PAL_H"));
+    EXPECT_FALSE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini")))) << "no file is created";
+}
+
+TEST(TunerSettings, ARefusedStandardIsStillSavedAnUnreachableDeviceSavesNothing) {
+    Harness h;
+    startOnTheTunerCard(h);
+    h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Refused;
+    choose(h.form().cboTVFormat, QStringLiteral("NTSC_M"));
+    EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
+    h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Failed;
+    const int prepares = h.encoder().prepares;
+    choose(h.form().cboTVFormat, QStringLiteral("PAL_M"));
+    EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
+    EXPECT_EQ(h.encoder().prepares, prepares) << "the handler ended before preparing again";
+}
+
+TEST(TunerSettings, SettingsPrepareTheEncoderAgainOnlyWhileItIsStopped) {
+    Harness h;
+    startOnTheTunerCard(h);
+    int prepares = h.encoder().prepares;
+    choose(h.form().cboPixelFormat, QStringLiteral("I420"));
+    EXPECT_EQ(h.encoder().prepares, prepares + 1);
+    h.encoder().busyUntil = h.clock.now().addSecs(60);  // a recording runs
+    prepares = h.encoder().prepares;
+    choose(h.form().cboPixelFormat, QStringLiteral("YV12"));
+    EXPECT_EQ(h.encoder().prepares, prepares);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32315659)
+        << "the value is still sent";
+}
+
+TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
+    Harness h;
+    startOnTheTunerCard(h);
+    MainForm& f = h.form();
+    choose(f.cboVideoInput, QStringLiteral("Composite"));
+    EXPECT_FALSE(f.cboChannel->isEnabled());
+    EXPECT_FALSE(f.cboTVType->isEnabled());
+    EXPECT_EQ(f.cboChannel->count(), 101) << "the channels stay";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 1);
+    choose(f.cboVideoSource, QStringLiteral("Videó fájl"));
+    for (QComboBox* list :
+         {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+        EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
+        EXPECT_FALSE(list->isEnabled());
+    }
+}
+
+TEST(VideoInput, TwoInputsOfOneNameLeaveTheLaterSelected) {
+    Harness h;
+    h.videoDevices.deviceInputs[kCard] = {QStringLiteral("S-Video"), QStringLiteral("Video Tuner"),
+                                          QStringLiteral("S-Video")};
+    startOnTheTunerCard(h);
+    choose(h.form().cboVideoInput, QStringLiteral("S-Video"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 2);
+}
+
+TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
+    Harness h;
+    h.videoDevices.names = {kCard};
+    h.start();
+    h.encoder().prepareFailure =
+        EncoderStatus::failure(EncoderErrorCode::VideoInput, QStringLiteral("busy"));
+    const int queries = h.videoDevices.inputQueries;
+    h.form().cboVideoInput->clear();
+    h.messenger.texts.clear();
+    choose(h.form().cboVideoSource, kCard);
+    EXPECT_EQ(h.messenger.texts,
+              QStringList{QStringLiteral(
+                  "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});
+    EXPECT_EQ(h.videoDevices.inputQueries, queries);
+    EXPECT_EQ(h.form().cboVideoInput->count(), 0);
+}
+
+TEST(StateFile, AShortFileKeepsTheFieldsItDoesNotHave) {
+    Harness h;
+    h.write(QStringLiteral("teszttv.ini"), "Másik kártya\r\n\r\n10:00:00\r\n");
+    h.start();
+    MainForm& f = h.form();
+    EXPECT_EQ(f.txtStartTime->text(), QStringLiteral("10:00:00"));
+    EXPECT_EQ(f.txtEnd->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(f.txtDuration->text(), QStringLiteral("00:00:00"));
+    h.window->startup().terminate();
+    const QStringList lines = stateLines(h);
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines.at(3), QStringLiteral("00:00:00"));
+    EXPECT_EQ(lines.at(4), QStringLiteral("00:00:00"));
+}
+
+TEST(AudioLines, ACardOpensItsRecordingDestinationAndStartsTheMeters) {
+    Harness h;
+    h.start();
+    MainForm& f = h.form();
+    EXPECT_EQ(f.cboDestLine->currentText(), QStringLiteral("Capture")) << "the second destination";
+    EXPECT_EQ(f.cboInput->count(), 3);
+    EXPECT_EQ(f.List3->currentItem()->text(), QStringLiteral("Capture Source"));
+    EXPECT_TRUE(h.levelCapture.isOpen());
+    EXPECT_EQ(h.levelCapture.card(), QStringLiteral("Teszt hangkártya"));
+    EXPECT_TRUE(h.window->levelMeters().meter().timer().Enabled());
+
+    FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
+    choose(f.cboInput, QStringLiteral("Mic"));
+    EXPECT_EQ(card.controls[1].value, 2) << "the first of three lines is the selector's item 2";
+    EXPECT_EQ(f.List2->count(), 2);
+    EXPECT_EQ(f.List2->currentRow(), 0) << "a first control reading 40000 stays chosen";
+    EXPECT_EQ(f.Slider1->maximum(), 65536);
+    EXPECT_EQ(f.Slider1->value(), 40000);
+    f.Slider1->setValue(1234);
+    EXPECT_EQ(card.controls[size_t(card.destinations[1].sources[0].controls[0])].value, 1234);
+
+    // The destination slider shows the selector and moves it, which chooses the line.
+    h.statusTick();
+    EXPECT_EQ(f.Slider2->value(), 2);
+    f.Slider2->setValue(0);
+    EXPECT_EQ(f.cboInput->currentText(), QStringLiteral("CD"));
+    EXPECT_EQ(card.controls[1].value, 0);
+}
+
+TEST(AudioLines, ALineWhoseFirstControlIsASwitchEndsOnItsLastControl) {
+    Harness h;
+    FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
+    auto& line = card.destinations[1].sources[1].controls;
+    std::swap(line[0], line[1]);  // "Line Switch" first, reading 1
+    h.start();
+    choose(h.form().cboInput, QStringLiteral("Line"));
+    EXPECT_EQ(h.form().List2->currentRow(), 1);
+    EXPECT_EQ(h.form().List2->currentItem()->text(), QStringLiteral("Line Volume"));
+}
+
+TEST(AudioLines, WithoutASelectorChoosingALineLeavesTheLevelsAlone) {
+    Harness h;
+    FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
+    card.destinations[1].line.controls.erase(
+        card.destinations[1].line.controls.begin());  // no selector
+    h.start();
+    choose(h.form().cboInput, QStringLiteral("CD"));
+    EXPECT_EQ(card.controls[2].value, 40000) << "the capture level is not set to the line's number";
+}
+
+TEST(AudioLines, ABusyCardIsToldAndItsMetersStayStill) {
+    Harness h;
+    h.soundMixers.busy << QStringLiteral("Másik kártya");
+    h.start();
+    h.messenger.texts.clear();
+    choose(h.form().cboAudioSource, QStringLiteral("Másik kártya"));
+    EXPECT_EQ(h.messenger.texts, QStringList{QStringLiteral("A hangkártya használatban van!")});
+    EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
+    EXPECT_FALSE(h.levelCapture.isOpen());
+    EXPECT_FALSE(h.window->levelMeters().meter().timer().Enabled());
+}
+
+TEST(AudioLines, SlidersFollowChangesMadeOutsideKelmOnTheNextStatusTick) {
+    Harness h;
+    h.start();
+    choose(h.form().cboInput, QStringLiteral("Mic"));
+    FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
+    card.controls[size_t(card.destinations[1].sources[0].controls[0])].value = 5000;
+    h.statusTick();
+    EXPECT_EQ(h.form().Slider1->value(), 5000);
+    EXPECT_EQ(card.controls[size_t(card.destinations[1].sources[0].controls[0])].value, 5000);
+}
+
+TEST(LevelMeters, TheMeterAndPicturesShowTheCardLive) {
+    Harness h;
+    h.start();
+    h.levelCapture.sample = [](std::int64_t i) {
+        return std::pair<std::int16_t, std::int16_t>{std::int16_t((i / 50) % 2 ? -32767 : 32767),
+                                                     16339};
+    };
+    LevelMeters& meters = h.window->levelMeters();
+    meters.XT_Timer();
+    h.levelCapture.pendingFrames = CaptureBuffer::kFrames;
+    meters.XT_Timer();
+    EXPECT_EQ(h.form().LEDMeter1->level(0), 100);
+    EXPECT_EQ(h.form().LEDMeter1->level(1), 50);
+    ASSERT_EQ(h.form().Scope[0]->trace().size(), 205u);
+    EXPECT_EQ(h.form().Scope[0]->trace()[0].y(), 22 + 21);
+    EXPECT_EQ(h.form().Scope[1]->trace()[0].y(), 22 + 10);
+}
