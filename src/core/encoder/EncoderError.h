@@ -9,15 +9,18 @@ namespace kelm {
 // these numbers, so every back end maps its failures onto exactly this set.
 namespace EncoderErrorCode {
 constexpr std::uint32_t None = 0;
-constexpr std::uint32_t ObjectNotSet = 91;              // encoder object missing
-constexpr std::uint32_t ComponentMissing = 429;         // engine or essential elements missing
-constexpr std::uint32_t StandardRefused = 0x80070001;   // TV standard refused by the device
-constexpr std::uint32_t FileInUse = 0x80070020;         // output file held by another recorder
-constexpr std::uint32_t Codec = 0x80070057;             // codec or negotiation failure
-constexpr std::uint32_t SoundCard = 0xC00D0072;         // sound card cannot be used
-constexpr std::uint32_t VideoCodecMissing = 0xC00D0BC4; // video encoder not available
-constexpr std::uint32_t ProfileRefused = 0xC00D0BC6;    // profile does not parse or cannot be encoded
-constexpr std::uint32_t VideoInput = 0xC00D1B8A;        // video input cannot be used or is busy
+constexpr std::uint32_t ObjectNotSet = 91;               // encoder object missing
+constexpr std::uint32_t ComponentMissing = 429;          // engine or essential elements missing
+constexpr std::uint32_t StandardRefused = 0x80070001;    // TV standard refused by the device
+constexpr std::uint32_t FileInUse = 0x80070020;          // output file held by another recorder
+constexpr std::uint32_t WriteFault = 0x8007001D;         // the output file could not be written on
+constexpr std::uint32_t OutputFileCreate = 0x80070052;   // the output file cannot be created
+constexpr std::uint32_t DiskFull = 0x80070070;           // no room left for the output file
+constexpr std::uint32_t Codec = 0x80070057;              // codec or negotiation failure
+constexpr std::uint32_t SoundCard = 0xC00D0072;          // sound card cannot be used
+constexpr std::uint32_t VideoCodecMissing = 0xC00D0BC4;  // video encoder not available
+constexpr std::uint32_t ProfileRefused = 0xC00D0BC6;  // profile does not parse or cannot be encoded
+constexpr std::uint32_t VideoInput = 0xC00D1B8A;      // video input cannot be used or is busy
 }  // namespace EncoderErrorCode
 
 // Outcome of an encoder operation: 0 for success, otherwise one of the numbers
