@@ -20,6 +20,7 @@ AudioStreamEncoder::AudioStreamEncoder(PacketSink& sink, const EncoderProfile& p
                                        qint64 durationLimitMs)
     : m_sink(sink),
       m_stream(sink, 0),
+      m_profile(profile),
       m_channels(profile.channels),
       m_sampleRate(profile.sampleRate) {
     if (durationLimitMs > 0) m_limitSamples = durationLimitMs * m_sampleRate / 1000;
@@ -31,6 +32,7 @@ EncoderStatus AudioStreamEncoder::open(const AVCodec* codec, AVFormatContext* ou
     if (!c) return engineStatus(EngineFailure::Encoding, QStringLiteral("out of memory"));
     c->sample_fmt = AV_SAMPLE_FMT_FLTP;
     c->sample_rate = m_sampleRate;
+    c->bit_rate = m_profile.audioBitrate;
     av_channel_layout_default(&c->ch_layout, m_channels);
     c->time_base = AVRational{1, m_sampleRate};
     const EncoderStatus status = m_stream.open(output, QStringLiteral("audio"));

@@ -35,6 +35,7 @@ private:
 
     PacketSink& m_sink;
     CodecStream m_stream;
+    const EncoderProfile m_profile;
     const int m_channels;
     const int m_sampleRate;
     qint64 m_limitSamples = 0;  // 0: no limit

@@ -50,7 +50,7 @@ EncoderStatus VideoStreamEncoder::open(const AVCodec* codec, AVFormatContext* ou
     const EncoderStatus status = m_stream.open(output, QStringLiteral("video"));
     if (!status.ok()) return status;
     if (codec->id == AV_CODEC_ID_WMV2)
-        m_repeatFrame = wmv2RepeatFrame(c->extradata, c->extradata_size, m_height);
+        m_repeatFrame = wmv2RepeatFrame(c->extradata, c->extradata_size, m_width, m_height);
     m_frame.reset(av_frame_alloc());
     if (!m_frame) return engineStatus(EngineFailure::Encoding, QStringLiteral("out of memory"));
     m_frame->format = AV_PIX_FMT_YUV420P;

@@ -44,8 +44,9 @@ constexpr std::uint32_t kSkipRows = 2;  // skip map coded per macroblock row
 
 }  // namespace
 
-QByteArray wmv2RepeatFrame(const unsigned char* extradata, int extradataBytes, int height) {
-    if (!extradata || extradataBytes < 4 || height <= 0) return {};
+QByteArray wmv2RepeatFrame(const unsigned char* extradata, int extradataBytes, int width,
+                           int height) {
+    if (!extradata || extradataBytes < 4 || width <= 0 || height <= 0) return {};
     // Sequence header: frame rate (5), bit rate (11), then the flags.
     BitReader sequence(extradata, extradataBytes);
     sequence.get(16);
@@ -58,18 +59,23 @@ QByteArray wmv2RepeatFrame(const unsigned char* extradata, int extradataBytes, i
     if (sequence.get(3) == 0) return {};  // slice code 0 is not a valid stream
 
     BitWriter frame;
-    frame.put(1, 1);          // predicted frame
-    frame.put(5, 16);         // quantiser: unused, no block is coded
-    frame.put(2, kSkipRows);  // skip map by rows ...
-    const int rows = (height + 15) / 16;
-    for (int row = 0; row < rows; ++row) frame.put(1, 1);  // ... every row skipped
-    frame.put(1, 0);                                       // coded-block table 0
-    if (mspel) frame.put(1, 0);                            // no quarter-pel motion
-    if (abt) frame.put(1, 0);                              // transform chosen per macroblock
-    if (perMacroblockRl) frame.put(1, 0);                  // run-level table for the frame:
-    frame.put(1, 0);                                       //   table 0
-    frame.put(1, 0);                                       // DC table 0
-    frame.put(1, 0);                                       // motion vector table 0
+    frame.put(1, 1);   // predicted frame
+    frame.put(5, 16);  // quantiser: unused, no block is coded
+    // The skip map by rows, every macroblock skipped. The first row is given
+    // macroblock by macroblock: a map of whole skipped rows only is how a
+    // stream says "no new picture at all", and some decoders then show no
+    // frame for it; this one is a frame like any other that repeats the last.
+    frame.put(2, kSkipRows);
+    frame.put(1, 0);
+    for (int column = 0; column < (width + 15) / 16; ++column) frame.put(1, 1);
+    for (int row = 1; row < (height + 15) / 16; ++row) frame.put(1, 1);
+    frame.put(1, 0);                       // coded-block table 0
+    if (mspel) frame.put(1, 0);            // no quarter-pel motion
+    if (abt) frame.put(1, 0);              // transform chosen per macroblock
+    if (perMacroblockRl) frame.put(1, 0);  // run-level table for the frame:
+    frame.put(1, 0);                       //   table 0
+    frame.put(1, 0);                       // DC table 0
+    frame.put(1, 0);                       // motion vector table 0
     return frame.bytes();
 }
 
