@@ -14,6 +14,8 @@ namespace {
 // Bytes libavformat gathers before each write: one call of write() never
 // hands over more than this.
 constexpr int kIoBufferBytes = 32 * 1024;
+// Room reserved beyond what the reserve needs, per call.
+constexpr qint64 kReserveStepBytes = 256 * 1024;
 
 }  // namespace
 
@@ -136,24 +138,26 @@ int OutputFile::write(const uint8_t* data, int sizeBytes) {
     return sizeBytes;
 }
 
-// Keeps the room for the reserve allocated beyond `endBytes`. Allocating a
-// little more than needed each time keeps the calls rare.
+// Keeps the room for the reserve allocated beyond `endBytes`. A little more
+// than needed is asked for each time, which keeps the calls rare.
 void OutputFile::keepReserve(qint64 endBytes) {
     if (!m_reserveWorks || endBytes + m_reserveBytes <= m_reservedEndBytes) return;
     const qint64 from = std::max(m_sizeBytes, m_reservedEndBytes);
-    const qint64 to = endBytes + m_reserveBytes + m_reserveBytes / 2;
-    if (m_calls->reserve(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from)) == 0) {
-        m_reservedEndBytes = to;
-        return;
+    for (const qint64 to :
+         {endBytes + m_reserveBytes + kReserveStepBytes, endBytes + m_reserveBytes}) {
+        if (m_calls->reserve(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from)) == 0) {
+            m_reservedEndBytes = to;
+            return;
+        }
+        const int err = errno;
+        if (err != ENOSPC && err != EDQUOT && err != EFBIG) {
+            m_reserveWorks = false;  // not offered here (EOPNOTSUPP): plain writes only
+            return;
+        }
     }
-    const int err = errno;
-    if (err == ENOSPC || err == EDQUOT || err == EFBIG) {
-        // The room already kept back still takes this write and the end of
-        // the file; the writer stops once it sees the reason.
-        if (!m_stopErrno) m_stopErrno = err;
-    } else {
-        m_reserveWorks = false;  // not offered here (EOPNOTSUPP): plain writes only
-    }
+    // The room already kept back still takes this write and the end of the
+    // file; the writer stops once it sees the reason.
+    if (!m_stopErrno) m_stopErrno = errno;
 }
 
 // A write went wrong: cut the file back to its last whole data packet, so

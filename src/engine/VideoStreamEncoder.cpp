@@ -78,7 +78,7 @@ bool VideoStreamEncoder::write(GstSample* sample, qint64 sinceStartNs) {
     }
     m_framesIn = frameNumber + 1;
     const bool repeatable = change == Change::Same && !m_repeatFrame.isEmpty();
-    if (repeatable && !keyFrameAffordable()) return repeat(frameNumber);
+    if (repeatable && !keyFrameAffordable(frameNumber)) return repeat(frameNumber);
     // A picture after repeated frames, or an unchanged one whose key frame
     // the budget now affords, starts from a key frame.
     return encode(frameNumber, m_lastWasRepeat || repeatable);
@@ -116,13 +116,13 @@ VideoStreamEncoder::Change VideoStreamEncoder::copyPicture(GstSample* sample) {
 }
 
 // A fresh key frame of an unchanged picture is due once the profile's
-// spacing has passed and the bytes written since the last key frame, this
-// one included, fit into the budget of the frames since then: over time the
-// stream stays within its bit rate.
-bool VideoStreamEncoder::keyFrameAffordable() const {
-    const qint64 frames = m_framesSinceKey + 1;
-    return frames >= m_profile.keyFrameSpacingFrames() &&
-           static_cast<double>(m_bytesSinceKey) <= frames * m_budgetBytesPerFrame;
+// spacing has passed and the stream, with one more key frame of the size of
+// the last, stays within the bytes its bit rate allows since frame 0: over
+// time the stream keeps to its bit rate, whatever one key frame costs.
+bool VideoStreamEncoder::keyFrameAffordable(qint64 frameNumber) const {
+    return m_framesSinceKey + 1 >= m_profile.keyFrameSpacingFrames() &&
+           static_cast<double>(m_stream.payloadBytes() + m_lastKeyBytes) <=
+               static_cast<double>(frameNumber + 1) * m_budgetBytesPerFrame;
 }
 
 bool VideoStreamEncoder::encode(qint64 frameNumber, bool forceKey) {
@@ -133,11 +133,10 @@ bool VideoStreamEncoder::encode(qint64 frameNumber, bool forceKey) {
     const qint64 written = m_stream.payloadBytes() - before;
     if (m_stream.lastPacketKey() && written > 0) {
         m_framesSinceKey = 0;
-        m_bytesSinceKey = written;
+        m_lastKeyBytes = written;
         ++m_keyFrames;
     } else {
         ++m_framesSinceKey;
-        m_bytesSinceKey += written;
     }
     m_lastWasRepeat = false;
     return true;
@@ -154,7 +153,6 @@ bool VideoStreamEncoder::repeat(qint64 frameNumber) {
     packet->pts = packet->dts = frameNumber;
     if (!m_stream.writeOwnPacket(packet.get())) return false;
     ++m_framesSinceKey;
-    m_bytesSinceKey += m_repeatFrame.size();
     ++m_repeatedFrames;
     m_lastWasRepeat = true;
     return true;

@@ -14,8 +14,8 @@ namespace kelm {
 // frozen source) is not paid for again and again: a picture equal to the one
 // before it is written as a frame that repeats the last one (every macroblock
 // skipped, a few bytes), and a fresh key frame of it is made only when the
-// stream's bit budget since the last key frame has room for one, and never
-// sooner than the profile's key-frame spacing. So a still picture keeps the
+// stream's bit budget has room for one, and never sooner than the profile's
+// key-frame spacing. So a still picture keeps the
 // stream within its bit rate however large the picture is, while pictures
 // that change are encoded exactly as the profile says. After a repeated frame
 // the next encoded frame is always a key frame, so decoders never have to
@@ -40,7 +40,7 @@ public:
 private:
     enum class Change { Same, Changed, Unreadable, NoMemory };
     Change copyPicture(GstSample* sample);
-    bool keyFrameAffordable() const;
+    bool keyFrameAffordable(qint64 frameNumber) const;
     bool encode(qint64 frameNumber, bool forceKey);
     bool repeat(qint64 frameNumber);
 
@@ -58,7 +58,7 @@ private:
     QByteArray m_repeatFrame;  // a frame that repeats the last one; empty: not offered
     bool m_lastWasRepeat = false;
     qint64 m_framesSinceKey = 0;
-    qint64 m_bytesSinceKey = 0;
+    qint64 m_lastKeyBytes = 0;
     qint64 m_repeatedFrames = 0;
     qint64 m_keyFrames = 0;
 };
