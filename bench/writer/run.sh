@@ -25,9 +25,11 @@ video_rate() {
 }
 
 check_file() {
-  local errors
+  local errors gst
   errors=$(ffmpeg -v error -nostdin -i "$1" -f null - 2>&1 | wc -l)
-  echo "  decoder error lines: $errors; duration in header: $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$1")"
+  if gst-launch-1.0 -q filesrc location="$1" ! decodebin ! videoconvert ! fakesink >/dev/null 2>&1; then
+    gst=plays; else gst=FAILS; fi
+  echo "  ffmpeg error lines: $errors; GStreamer $gst; duration in header: $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$1")"
 }
 
 default_picture=$build/program/video.wmv

@@ -94,13 +94,15 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     av_opt_set_int(m_output->priv_data, "packet_size", kAsfPacketBytes, 0);
     rc = avformat_write_header(m_output.get(), nullptr);
     if (rc >= 0) avio_flush(m_output->pb);
-    if (rc < 0 || m_file->writeError()) {
-        const int err = m_file->writeError() ? m_file->writeError() : EIO;
+    if (const int err = m_file->writeError()) {
         m_failureCause = outputFileCause(OutputFileStage::Write, err, path);
         return engineStatus(
             writeFailureFor(err),
             QStringLiteral("cannot write the header of %1: %2").arg(path, systemErrorText(err)));
     }
+    if (rc < 0)
+        return engineStatus(EngineFailure::Encoding,
+                            QStringLiteral("ASF muxer refuses the streams: ") + avErrorText(rc));
     m_file->setPacketLayout(m_file->sizeBytes(), kAsfPacketBytes);
     m_fileBytes = m_file->sizeBytes();
     m_openOk = true;
