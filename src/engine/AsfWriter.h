@@ -1,8 +1,11 @@
 #pragma once
 
+#include "AudioStreamEncoder.h"
 #include "AvHandles.h"
 #include "EngineError.h"
 #include "GstHandles.h"
+#include "OutputFile.h"
+#include "VideoStreamEncoder.h"
 #include "encoder/EncoderError.h"
 #include "encoder/EncoderProfile.h"
 
@@ -12,26 +15,33 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace kelm {
 
 // Writes one recording: raw I420 pictures and S16 interleaved sound from the
-// capture pipeline are encoded with libavcodec (WMV2, WMA2) and muxed by
-// libavformat's ASF muxer into the .wmv file, on the writer's own thread.
+// capture pipeline are encoded with libavcodec (WMV2, WMA2), one encoder
+// object per stream, and muxed by libavformat's ASF muxer into the .wmv file,
+// on the writer's own thread.
 //
-// Timestamps count from 0 at the running time given to start(): the first
-// picture at or after it is frame 0 and every later picture the next frame
-// (the pipeline delivers a constant rate), the sound is trimmed or padded so
-// its first sample lies at 0. Every packet is flushed to the file at once, so
-// a killed process leaves a file that plays up to its last packet.
+// Timestamps count from 0 at the running time given to start() (see the
+// stream encoders for how each stream keeps to it). Every packet is flushed
+// to the file at once, so a killed process leaves a file that plays up to its
+// last packet.
 //
-// Threads: open(), start(), finish() and the destructor on the owner's thread;
-// pushVideo()/pushAudio() on any thread (the pipeline's streaming threads);
-// statistics() on any thread, lock-free.
-class AsfWriter final {
+// When the file cannot be written on (the device is full, a write fails, the
+// file is deleted) the writer stops by itself, finishes what was written so
+// that the file plays to its last whole packet (with duration and size in its
+// header wherever room was kept for them, see OutputFile), and reports a
+// failure, never a normal end; failureCause() says what happened in plain
+// words.
+//
+// Threads: setFileCalls(), open(), start(), finish(), failureCause() and the
+// destructor on the owner's thread; pushVideo()/pushAudio() on any thread (the
+// pipeline's streaming threads); statistics() on any thread, lock-free.
+class AsfWriter final : private PacketSink {
 public:
     using EncoderLookup = std::function<bool(const QString& codecName)>;
     // Called once on the writer thread when the writer ends by itself: the
@@ -44,17 +54,22 @@ public:
         qint64 audioBytes = 0;   // audio payload bytes
         qint64 videoBytes = 0;   // video payload bytes
         qint64 durationMs = 0;   // media time written, in ms
-        qint64 videoFrames = 0;  // pictures encoded
+        qint64 videoFrames = 0;  // pictures written
     };
 
-    AsfWriter() = default;
+    AsfWriter();
     AsfWriter(const AsfWriter&) = delete;
     AsfWriter& operator=(const AsfWriter&) = delete;
     ~AsfWriter();
 
+    // The system calls the file is written through; the kernel's unless a
+    // test puts others in before open().
+    void setFileCalls(std::shared_ptr<FileCalls> calls) { m_fileCalls = std::move(calls); }
+
     // Opens both encoders and the file and writes the file header. `width` x
     // `height` is the picture size to encode (the profile's, or the source's
     // for a 0 x 0 profile; rounded down to even). durationLimitMs 0: no limit.
+    // A file that cannot be created fails with OutputFileCreate.
     EncoderStatus open(const QString& path, const EncoderProfile& profile, int width, int height,
                        qint64 durationLimitMs, const EncoderLookup& encoderAvailable);
 
@@ -72,53 +87,42 @@ public:
     // of the recording, if any. Safe to call more than once.
     EncoderStatus finish();
 
+    // The first failure in plain words for the operator (Hungarian, with the
+    // file's path and the system's reason), where the file is the cause;
+    // empty otherwise. Read after open() or finish() returned.
+    QString failureCause() const { return m_failureCause; }
+
     Statistics statistics() const;
     int width() const { return m_width; }
     int height() const { return m_height; }
 
 private:
-    enum class ItemKind { Video, Audio, End };
     struct Item {
-        ItemKind kind;
+        StreamEncoder* target;  // nullptr: the end
         gst::SamplePtr sample;
         quint64 runningTimeNs;
     };
-    enum class EndReason { Stopped, LimitReached };
+    enum class EndReason { Stopped, LimitReached, Failed };
 
+    bool writePacket(AVPacket* packet) override;
+    void fail(EngineFailure failure, const QString& detail) override;
+    bool fileStillWritable();
+    void failFile(OutputFileStage stage, int errnum);
     void push(Item item);
     void run();
-    bool writeVideo(GstSample* sample, quint64 runningTimeNs);
-    bool writeAudio(GstSample* sample, quint64 runningTimeNs);
-    bool encodeAudioFrames(bool flushPartial);
-    bool sendFrame(AVCodecContext* codec, AVStream* stream, AVFrame* frame);
     bool limitReached() const;
     void close(EndReason reason);
-    void fail(EngineFailure failure, const QString& detail);
 
-    // libav objects; owned by the writer thread between start() and its end.
-    av::OutputPtr m_output;
-    av::CodecContextPtr m_video;
-    av::CodecContextPtr m_audio;
-    AVStream* m_videoStream = nullptr;
-    AVStream* m_audioStream = nullptr;
-    av::FramePtr m_videoFrame;
-    av::FramePtr m_audioFrame;
-    av::PacketPtr m_packet;
+    QString m_path;
+    std::shared_ptr<FileCalls> m_fileCalls;
+    std::unique_ptr<OutputFile> m_file;
+    av::OutputPtr m_output;  // the muxer; declared after the file it writes to
+    std::unique_ptr<AudioStreamEncoder> m_audio;
+    std::unique_ptr<VideoStreamEncoder> m_video;
     int m_width = 0;
     int m_height = 0;
-    int m_channels = 2;
     int m_sampleRate = 0;
-
-    // Time keeping, writer thread only.
     quint64 m_startNs = 0;
-    qint64 m_frameDurationNs = 0;
-    qint64 m_videoFramesIn = 0;      // pictures accepted (next frame number)
-    qint64 m_videoLimitFrames = 0;   // 0: no limit
-    qint64 m_audioSamplesIn = 0;     // samples accepted, counted from 0
-    qint64 m_audioLimitSamples = 0;  // 0: no limit
-    qint64 m_audioFramesOut = 0;     // encoder frames sent
-    bool m_audioStarted = false;
-    std::vector<std::vector<float>> m_audioFifo;  // one per channel
     bool m_closed = false;
     bool m_openOk = false;
 
@@ -131,12 +135,10 @@ private:
     std::thread m_thread;
     EndedByItself m_endedByItself;
     EncoderStatus m_status;  // first failure; written by the writer thread before it ends
+    QString m_failureCause;  // likewise
 
     std::atomic<qint64> m_fileBytes{0};
-    std::atomic<qint64> m_audioBytes{0};
-    std::atomic<qint64> m_videoBytes{0};
     std::atomic<qint64> m_durationMs{0};
-    std::atomic<qint64> m_videoFramesOut{0};
 };
 
 }  // namespace kelm

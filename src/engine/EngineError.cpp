@@ -4,6 +4,9 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <cerrno>
+#include <cstring>
+
 namespace kelm {
 
 EncoderStatus engineStatus(EngineFailure failure, const QString& detail) {
@@ -33,10 +36,17 @@ EncoderStatus engineStatus(EngineFailure failure, const QString& detail) {
         case EngineFailure::FileInUse:
             code = FileInUse;
             break;
-        // A file that cannot be written has no number of its own in the
-        // component's set; the invalid-argument number is the nearest.
-        case EngineFailure::OutputFile:
-            code = Codec;
+        // A file that cannot be made is the operator's folder or rights, not
+        // a codec: it gets its own number, which the recorder logs with the
+        // path and the system's reason.
+        case EngineFailure::OutputFileCreate:
+            code = OutputFileCreate;
+            break;
+        case EngineFailure::DiskFull:
+            code = DiskFull;
+            break;
+        case EngineFailure::OutputFileWrite:
+            code = WriteFault;
             break;
         case EngineFailure::InvalidArgument:
             code = Codec;
@@ -55,6 +65,33 @@ QString avErrorText(int averror) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(averror, text, sizeof text);
     return QString::fromLocal8Bit(text);
+}
+
+QString systemErrorText(int errnum) {
+    char text[256] = {};
+    // The GNU strerror_r returns its text, which may or may not be `text`.
+    return QString::fromLocal8Bit(strerror_r(errnum, text, sizeof text));
+}
+
+QString outputFileCause(OutputFileStage stage, int errnum, const QString& path) {
+    switch (stage) {
+        case OutputFileStage::Create:
+            return QStringLiteral("A(z) %1 fájl nem hozható létre: %2")
+                .arg(path, systemErrorText(errnum));
+        case OutputFileStage::Deleted:
+            return QStringLiteral("A(z) %1 fájlt a rögzítés közben törölték.").arg(path);
+        case OutputFileStage::Write:
+            break;
+    }
+    if (writeFailureFor(errnum) == EngineFailure::DiskFull)
+        return QStringLiteral("Nincs elég hely az eszközön: %1 (%2)")
+            .arg(path, systemErrorText(errnum));
+    return QStringLiteral("A(z) %1 fájl írása nem sikerült: %2").arg(path, systemErrorText(errnum));
+}
+
+EngineFailure writeFailureFor(int errnum) {
+    return errnum == ENOSPC || errnum == EDQUOT ? EngineFailure::DiskFull
+                                                : EngineFailure::OutputFileWrite;
 }
 
 }  // namespace kelm

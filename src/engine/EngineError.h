@@ -17,7 +17,9 @@ enum class EngineFailure {
     AudioDevice,        // the sound card is missing, busy or refuses the format
     VideoDevice,        // the capture device or picture/video file cannot be used
     FileInUse,          // another recorder holds the output file
-    OutputFile,         // the output file cannot be created or written
+    OutputFileCreate,   // the output file cannot be created (no folder, no right, ...)
+    DiskFull,           // the output file's device has no room left (or a quota is used up)
+    OutputFileWrite,    // writing the output file failed otherwise (I/O error, file deleted)
     InvalidArgument,    // no output file name, an input of unknown form
     Negotiation,        // the pipeline could not agree on formats or stopped
     Encoding,           // libavcodec / libavformat refused a frame or packet
@@ -27,5 +29,16 @@ EncoderStatus engineStatus(EngineFailure failure, const QString& detail);
 
 // libav's error text for a negative return value.
 QString avErrorText(int averror);
+
+// The system's text for an errno value.
+QString systemErrorText(int errnum);
+
+// What happened to the output file, in plain words for the operator: the
+// file's path and the system's reason.
+enum class OutputFileStage { Create, Write, Deleted };
+QString outputFileCause(OutputFileStage stage, int errnum, const QString& path);
+
+// The failure kind of a write that failed with `errnum`.
+EngineFailure writeFailureFor(int errnum);
 
 }  // namespace kelm

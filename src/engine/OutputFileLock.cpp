@@ -13,6 +13,7 @@ namespace kelm {
 
 EncoderStatus OutputFileLock::acquire(const QString& path) {
     release();
+    m_failureCause.clear();
     const QByteArray native = path.toLocal8Bit();
     m_created = false;
     int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
@@ -20,10 +21,12 @@ EncoderStatus OutputFileLock::acquire(const QString& path) {
         fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         m_created = fd >= 0;
     }
-    if (fd < 0)
-        return engineStatus(EngineFailure::OutputFile,
-                            QStringLiteral("cannot open %1: %2")
-                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (fd < 0) {
+        const int err = errno;
+        m_failureCause = outputFileCause(OutputFileStage::Create, err, path);
+        return engineStatus(EngineFailure::OutputFileCreate,
+                            QStringLiteral("cannot create %1: %2").arg(path, systemErrorText(err)));
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ::close(fd);
@@ -31,9 +34,9 @@ EncoderStatus OutputFileLock::acquire(const QString& path) {
             return engineStatus(
                 EngineFailure::FileInUse,
                 QStringLiteral("%1 is being recorded by another process").arg(path));
-        return engineStatus(EngineFailure::OutputFile,
-                            QStringLiteral("cannot lock %1: %2")
-                                .arg(path, QString::fromLocal8Bit(std::strerror(err))));
+        m_failureCause = outputFileCause(OutputFileStage::Create, err, path);
+        return engineStatus(EngineFailure::OutputFileCreate,
+                            QStringLiteral("cannot lock %1: %2").arg(path, systemErrorText(err)));
     }
     m_fd = fd;
     m_path = path;

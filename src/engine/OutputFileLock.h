@@ -17,9 +17,10 @@ public:
     OutputFileLock& operator=(const OutputFileLock&) = delete;
     ~OutputFileLock() { release(); }
 
-    // FileInUse when another recorder holds the file, OutputFile when it
-    // cannot be opened at all.
+    // FileInUse when another recorder holds the file, OutputFileCreate when
+    // it cannot be opened at all (then failureCause() says why, in plain words).
     EncoderStatus acquire(const QString& path);
+    QString failureCause() const { return m_failureCause; }
     // Unlocks; when the lock created the file and nothing was written to it,
     // the empty file is removed again.
     void release(bool removeIfCreatedEmpty = false);
@@ -29,6 +30,7 @@ private:
     int m_fd = -1;
     bool m_created = false;
     QString m_path;
+    QString m_failureCause;
 };
 
 }  // namespace kelm

@@ -9,6 +9,9 @@
 #include <QMimeDatabase>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 namespace kelm {
@@ -174,7 +177,12 @@ TEST_F(EngineFailure, NoOutputFileNameIsAnInvalidArgument) {
 
 TEST_F(EngineFailure, OutputFolderThatDoesNotExistFailsWithoutRunning) {
     auto encoder = tvEncoder(QStringLiteral("no/such/folder/a.wmv"));
-    EXPECT_EQ(encoder->start().code, EncoderErrorCode::Codec);
+    const EncoderStatus status = encoder->start();
+    EXPECT_EQ(status.code, EncoderErrorCode::OutputFileCreate) << "not a codec failure";
+    EXPECT_TRUE(status.description.contains(QStringLiteral("no/such/folder/a.wmv")))
+        << status.description.toStdString();
+    EXPECT_TRUE(status.description.contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
+        << status.description.toStdString();
     expectNothingLeft(*encoder);
 }
 
