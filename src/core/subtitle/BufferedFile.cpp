@@ -1,9 +1,11 @@
 #include "subtitle/BufferedFile.h"
 
-#include <algorithm>
-#include <cerrno>
+#include "subtitle/RegularFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
 
 namespace kelm {
 
@@ -19,20 +21,14 @@ int BufferedFile::create(const std::string& path) {
     close();
     m_error = 0;
     m_usedBytes = 0;
-    do {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0)
-        m_error = errno;
+    m_fd = RegularFile::openForWriting(path, &m_error);
     return m_error;
 }
 
 void BufferedFile::appendSlowly(const char* data, std::size_t sizeBytes) {
     while (sizeBytes > 0) {
-        if (m_error != 0 || m_fd < 0)
-            return;
-        if (m_usedBytes == m_capacityBytes)
-            flush();
+        if (m_error != 0 || m_fd < 0) return;
+        if (m_usedBytes == m_capacityBytes) flush();
         const std::size_t chunk = std::min(sizeBytes, m_capacityBytes - m_usedBytes);
         std::memcpy(m_buffer.get() + m_usedBytes, data, chunk);
         m_usedBytes += chunk;
@@ -47,8 +43,7 @@ void BufferedFile::flush() {
     while (leftBytes > 0 && m_error == 0) {
         const ssize_t written = ::write(m_fd, next, leftBytes);
         if (written < 0) {
-            if (errno != EINTR)
-                m_error = errno;
+            if (errno != EINTR) m_error = errno;
             continue;
         }
         next += written;
@@ -58,14 +53,11 @@ void BufferedFile::flush() {
 }
 
 int BufferedFile::close() {
-    if (m_fd < 0)
-        return m_error;
-    if (m_error == 0)
-        flush();
+    if (m_fd < 0) return m_error;
+    if (m_error == 0) flush();
     // Linux releases the descriptor even when close reports an error, so it is
     // never retried.
-    if (::close(m_fd) != 0 && m_error == 0)
-        m_error = errno;
+    if (::close(m_fd) != 0 && m_error == 0) m_error = errno;
     m_fd = -1;
     return m_error;
 }
