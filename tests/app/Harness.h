@@ -14,6 +14,7 @@
 #include "Messenger.h"
 #include "Toolbar.h"
 #include "recorder/Clock.h"
+#include "post/ProcessPorts.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,6 +131,9 @@ public:
         deps.levelMeter = std::make_unique<NoLevelMeter>();
         deps.splash = std::make_unique<NoSplash>();
         deps.menuStyling = std::make_unique<PlainMenus>();
+        deps.launcher = launcher;
+        deps.processes = processes;
+        deps.playerWindows = std::move(playerWindows);
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         return *window;
@@ -163,6 +167,10 @@ public:
     FakeProcess process;
     RecordingTray* tray = nullptr;
     std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
+    // Post-processing's outside programs, set before start(); null: the real ones.
+    ProgramLauncher* launcher = nullptr;
+    ProcessTable* processes = nullptr;
+    std::unique_ptr<PlayerWindows> playerWindows;
     std::unique_ptr<MainWindow> window;
 };
 
