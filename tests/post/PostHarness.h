@@ -6,6 +6,7 @@
 #include "PreviewChain.h"
 #include "SubtitleJobs.h"
 #include "post/ProcessPorts.h"
+#include "post/TimecodeJob.h"
 
 #include <QFileInfo>
 #include <QProcess>
