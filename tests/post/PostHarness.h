@@ -24,8 +24,7 @@ public:
     };
     bool startDetached(const QString& program, const QStringList& arguments) override {
         calls.push_back({program, arguments});
-        if (failing)
-            return false;
+        if (failing) return false;
         const bool isScript = program == u"/bin/sh";
         const bool isTiplon = QFileInfo(program).fileName() == u"tiplon";
         if ((isScript && runScripts) || (isTiplon && runTiplon))
@@ -34,8 +33,7 @@ public:
     }
     QStringList programs() const {
         QStringList names;
-        for (const Call& c : calls)
-            names << c.program;
+        for (const Call& c : calls) names << c.program;
         return names;
     }
     std::vector<Call> calls;
@@ -57,8 +55,7 @@ public:
         searches << text;
         QList<WindowId> found;
         for (qsizetype i = 0; i < titles.size(); ++i) {
-            if (titles.at(i).contains(text))
-                found << WindowId(i + 1);
+            if (titles.at(i).contains(text)) found << WindowId(i + 1);
         }
         return found;
     }
@@ -72,7 +69,8 @@ public:
 // wmindexer that copies its input, with the outside programs behind fakes.
 class PostHarness {
 public:
-    explicit PostHarness(QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(9, 0, 0))) : h(std::move(now)) {
+    explicit PostHarness(QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(9, 0, 0)))
+        : h(std::move(now)) {
         h.launcher = &launcher;
         h.processes = &processes;
         auto w = std::make_unique<FakePlayerWindows>();
@@ -84,22 +82,26 @@ public:
         QFile::copy(QStringLiteral(KELM_PROGRAM_DIR "/tiplon"), h.file(QStringLiteral("tiplon")));
     }
     void installIndexer() {
-        h.write(QStringLiteral("wmindexer"), "#!/bin/sh\n# -i INPUT -o OUTPUT\ncp -- \"$2\" \"$4\"\n");
+        h.write(QStringLiteral("wmindexer"),
+                "#!/bin/sh\n# -i INPUT -o OUTPUT\ncp -- \"$2\" \"$4\"\n");
         QFile::setPermissions(h.file(QStringLiteral("wmindexer")),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // The settings file, with a media folder and the player.
-    void writeSettings(const QString& mediaDir, const QString& player = QStringLiteral("/usr/bin/mpv"),
+    void writeSettings(const QString& mediaDir,
+                       const QString& player = QStringLiteral("/usr/bin/mpv"),
                        int makeTimecode = 1) {
         QDir().mkpath(mediaDir);
-        const QString text = QStringLiteral("Teszt TV\r\nteszttv\r\n") + h.file(QStringLiteral("card.png")) +
-                             QStringLiteral("\r\n") + player + QStringLiteral("\r\n") + QString::number(makeTimecode) +
+        const QString text = QStringLiteral("Teszt TV\r\nteszttv\r\n") +
+                             h.file(QStringLiteral("card.png")) + QStringLiteral("\r\n") + player +
+                             QStringLiteral("\r\n") + QString::number(makeTimecode) +
                              QStringLiteral("\r\n") + mediaDir + QStringLiteral("\r\n");
         h.write(QStringLiteral("kelm.ini"), text.toUtf8());
     }
 
     void start() {
-        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
         h.start();
     }
     // An immediate recording of `duration`, running on the test clock.
@@ -120,10 +122,8 @@ public:
     // played or stopped (at most `ticks` rounds).
     void tickChain(int ticks = 10) {
         for (int i = 0; i < ticks && chain().busy(); ++i) {
-            if (form().TimerCopy->isActive())
-                chain().timerCopyTick();
-            if (form().startPreviewSub->isActive())
-                jobs().watchPreview();
+            if (form().TimerCopy->isActive()) chain().timerCopyTick();
+            if (form().startPreviewSub->isActive()) jobs().watchPreview();
         }
     }
 

@@ -1,7 +1,7 @@
 #include "PostHarness.h"
 
-#include <QDirIterator>
 #include <gtest/gtest.h>
+#include <QDirIterator>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -17,8 +17,7 @@ QStringList filesIn(const QString& folder) {
 bool anyFileNamed(const QString& root, const QString& name) {
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        if (QFileInfo(it.next()).fileName() == name)
-            return true;
+        if (QFileInfo(it.next()).fileName() == name) return true;
     }
     return false;
 }
@@ -44,8 +43,7 @@ protected:
     QString indexed() const { return media + QStringLiteral("/preview-teszttv--idx.wmv"); }
     QString playerCall() const {
         for (const auto& c : p.launcher.calls) {
-            if (c.program == p.h.file(QStringLiteral("player")))
-                return c.arguments.join(u'|');
+            if (c.program == p.h.file(QStringLiteral("player"))) return c.arguments.join(u'|');
         }
         return QString();
     }
@@ -85,32 +83,37 @@ TEST_F(PreviewChainTest, PlayRunsCopyIndexSubtitlesAndPlayerInOrderInAHostileFol
 
     // the preview's own files, and no script or marker left anywhere
     const QString recordingName = QFileInfo(p.recording()).fileName();
-    QStringList expectedFiles{QStringLiteral("preview-") + recordingName, QStringLiteral("preview-teszttv--idx.sub"),
+    QStringList expectedFiles{QStringLiteral("preview-") + recordingName,
+                              QStringLiteral("preview-teszttv--idx.sub"),
                               QStringLiteral("preview-teszttv--idx.wmv"), recordingName};
     expectedFiles.sort();
     EXPECT_EQ(filesIn(media), expectedFiles);
     EXPECT_FALSE(QFile::exists(p.h.file(l8() + QStringLiteral(".sh"))));
     EXPECT_FALSE(QFile::exists(p.h.file(QStringLiteral("preview") + l8() + QStringLiteral(".sh"))));
-    EXPECT_FALSE(anyFileNamed(p.h.programDir(), QStringLiteral("injected"))) << "nothing in a path was executed";
+    EXPECT_FALSE(anyFileNamed(p.h.programDir(), QStringLiteral("injected")))
+        << "nothing in a path was executed";
 
     // tiplon was given the time the encoder has run, in whole seconds
-    const auto tiplon = std::find_if(p.launcher.calls.begin(), p.launcher.calls.end(), [&](const auto& c) {
-        return c.program.endsWith(QStringLiteral("/tiplon")) && c.arguments.value(0) == indexed();
-    });
+    const auto tiplon =
+        std::find_if(p.launcher.calls.begin(), p.launcher.calls.end(), [&](const auto& c) {
+            return c.program.endsWith(QStringLiteral("/tiplon")) &&
+                   c.arguments.value(0) == indexed();
+        });
     ASSERT_NE(tiplon, p.launcher.calls.end());
-    EXPECT_EQ(tiplon->arguments.mid(1), (QStringList{QStringLiteral("32400"), QStringLiteral("10"),
-                                                     QStringLiteral("2026.12.07"), QStringLiteral("teszttv")}));
+    EXPECT_EQ(tiplon->arguments.mid(1),
+              (QStringList{QStringLiteral("32400"), QStringLiteral("10"),
+                           QStringLiteral("2026.12.07"), QStringLiteral("teszttv")}));
 }
 
 TEST_F(PreviewChainTest, WhileTheCopyMarkerIsThereTheTickWaits) {
     p.launcher.runScripts = false;  // the copy has not begun yet
     recordFor(5000);
     p.form().cmdPlay->click();
-    for (int i = 0; i < 3; ++i)
-        p.chain().timerCopyTick();
+    for (int i = 0; i < 3; ++i) p.chain().timerCopyTick();
     EXPECT_TRUE(p.form().TimerCopy->isActive());
     EXPECT_FALSE(p.form().cmdPlay->isEnabled());
-    EXPECT_FALSE(messages(p.box()).contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
+    EXPECT_FALSE(
+        messages(p.box()).contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
     EXPECT_TRUE(QFile::exists(media + QStringLiteral("/teszttv-.tmp")));
     QFile script(p.h.file(QStringLiteral("teszttv-.sh")));
     ASSERT_TRUE(script.open(QIODevice::ReadOnly));
@@ -126,8 +129,9 @@ TEST_F(PreviewChainTest, CopyThatLeftNoFileStopsTheChainWithAMessageAndFreesTheB
     p.tickChain();
     const QStringList lines = messages(p.box());
     EXPECT_TRUE(lines.contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [](const QString& l) { return l.endsWith(QStringLiteral("nincs mit lejátszani.")); }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.endsWith(QStringLiteral("nincs mit lejátszani."));
+    }));
     EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
     EXPECT_TRUE(p.form().cmdPlay->isEnabled());
     EXPECT_FALSE(p.form().TimerCopy->isActive());
@@ -140,10 +144,12 @@ TEST_F(PreviewChainTest, RunningIndexerMeansTheCopyIsRenamedAndSeekingIsSaidNotT
     p.form().cmdPlay->click();
     p.tickChain();
     const QStringList lines = messages(p.box());
-    EXPECT_TRUE(lines.contains(QStringLiteral("A fájl indexelése nem lehetséges mert a wmindexer már fut. A "
-                                              "felvételen belüli pozicionálás ez alkalommal nem működik.")));
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("A fájl indexelése nem lehetséges mert a wmindexer már fut. A "
+                       "felvételen belüli pozicionálás ez alkalommal nem működik.")));
     EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
-    EXPECT_FALSE(QFile::exists(media + QStringLiteral("/preview-") + QFileInfo(p.recording()).fileName()))
+    EXPECT_FALSE(
+        QFile::exists(media + QStringLiteral("/preview-") + QFileInfo(p.recording()).fileName()))
         << "renamed, not copied";
     EXPECT_EQ(playerCall(), indexed());
     for (const auto& c : p.launcher.calls) {
@@ -158,7 +164,8 @@ TEST_F(PreviewChainTest, WithoutTheIndexerProgramNoChainStarts) {
     QFile::remove(p.h.file(QStringLiteral("wmindexer")));
     recordFor(5000);
     p.form().cmdPlay->click();
-    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") + p.h.file(QStringLiteral("wmindexer")) +
+    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
+                                           p.h.file(QStringLiteral("wmindexer")) +
                                            QStringLiteral(" program nem található!")));
     EXPECT_TRUE(p.launcher.calls.empty());
     EXPECT_TRUE(p.form().cmdPlay->isEnabled());
@@ -179,7 +186,8 @@ TEST_F(PreviewChainTest, MissingTiplonStopsTheChainBeforePlaybackAndFreesTheButt
     recordFor(5000);
     p.form().cmdPlay->click();
     p.tickChain();
-    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") + p.h.file(QStringLiteral("tiplon")) +
+    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
+                                           p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem található!")));
     EXPECT_TRUE(playerCall().isEmpty());
     EXPECT_FALSE(p.chain().busy());
@@ -201,7 +209,8 @@ TEST_F(PreviewChainTest, NextPreviewClosesTheOnlyPlayerAndRemovesOnlyThePrevious
     recordFor(5000);
     EXPECT_TRUE(p.windows->searches.isEmpty());
     p.form().cmdPlay->click();
-    EXPECT_EQ(p.windows->searches, QStringList{QStringLiteral("preview--idx.wmv")}) << "no previous preview";
+    EXPECT_EQ(p.windows->searches, QStringList{QStringLiteral("preview--idx.wmv")})
+        << "no previous preview";
     p.tickChain();
     ASSERT_FALSE(playerCall().isEmpty());
     // a recording of another channel named "preview" lies in the same folder
@@ -216,14 +225,16 @@ TEST_F(PreviewChainTest, NextPreviewClosesTheOnlyPlayerAndRemovesOnlyThePrevious
     EXPECT_EQ(p.windows->closed, (QList<PlayerWindows::WindowId>{1}));
     EXPECT_FALSE(QFile::exists(indexed()));
     EXPECT_FALSE(QFile::exists(media + QStringLiteral("/preview-teszttv--idx.sub")));
-    EXPECT_FALSE(QFile::exists(media + QStringLiteral("/preview-") + QFileInfo(p.recording()).fileName()));
+    EXPECT_FALSE(
+        QFile::exists(media + QStringLiteral("/preview-") + QFileInfo(p.recording()).fileName()));
     EXPECT_TRUE(QFile::exists(other));
     EXPECT_TRUE(QFile::exists(p.recording()));
 }
 
 TEST_F(PreviewChainTest, TwoWindowsWithThePreviewsNameCloseNeither) {
     recordFor(5000);
-    p.windows->titles = {QStringLiteral("preview--idx.wmv - mpv"), QStringLiteral("preview--idx.wmv (2)")};
+    p.windows->titles = {QStringLiteral("preview--idx.wmv - mpv"),
+                         QStringLiteral("preview--idx.wmv (2)")};
     p.form().cmdPlay->click();
     EXPECT_TRUE(p.windows->closed.isEmpty());
 }

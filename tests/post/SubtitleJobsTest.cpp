@@ -7,7 +7,9 @@ using namespace kelm::test;
 
 namespace {
 
-int countOf(const QStringList& lines, const QString& line) { return int(lines.count(line)); }
+int countOf(const QStringList& lines, const QString& line) {
+    return int(lines.count(line));
+}
 
 const QString kStarted = QStringLiteral("Timecode generálás...");
 const QString kFinished = QStringLiteral("Timecode generálása befejeződött.");
@@ -20,7 +22,9 @@ protected:
         p.installTiplon();
         p.writeSettings(p.h.file(QStringLiteral("Media")));
     }
-    QString marker(const char* extension) { return TimecodeJob::markerBase(p.recording()) + QLatin1String(extension); }
+    QString marker(const char* extension) {
+        return TimecodeJob::markerBase(p.recording()) + QLatin1String(extension);
+    }
     PostHarness p;
 };
 
@@ -37,8 +41,8 @@ TEST_F(SubtitleJobsTest, LiveJobStartsThreeSecondsAfterTheStartAndLeavesOnlyTheS
     ASSERT_EQ(p.launcher.calls.size(), 1u);
     EXPECT_EQ(p.launcher.calls[0].program, p.h.file(QStringLiteral("tiplon")));
     EXPECT_EQ(p.launcher.calls[0].arguments,
-              (QStringList{p.recording(), QStringLiteral("32400"), QStringLiteral("8"), QStringLiteral("2026.12.07."),
-                           QStringLiteral("teszttv")}));
+              (QStringList{p.recording(), QStringLiteral("32400"), QStringLiteral("8"),
+                           QStringLiteral("2026.12.07."), QStringLiteral("teszttv")}));
     EXPECT_TRUE(p.form().startSub->isActive());
 
     p.jobs().watchLive();
@@ -63,9 +67,9 @@ TEST_F(SubtitleJobsTest, StartMarkerAloneIsLoggedOnceUntilAnotherMessageComesBet
     p.jobs().launchLive();
     p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kStarted), 0) << "no marker yet";
-    p.h.write(QFileInfo(marker(".startsub")).fileName().prepend(QStringLiteral("Media/")), QByteArray());
-    for (int i = 0; i < 5; ++i)
-        p.jobs().watchLive();
+    p.h.write(QFileInfo(marker(".startsub")).fileName().prepend(QStringLiteral("Media/")),
+              QByteArray());
+    for (int i = 0; i < 5; ++i) p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kStarted), 1);
     p.h.window->log().logEvent(QStringLiteral("más üzenet"));
     p.jobs().watchLive();
@@ -73,7 +77,8 @@ TEST_F(SubtitleJobsTest, StartMarkerAloneIsLoggedOnceUntilAnotherMessageComesBet
     EXPECT_EQ(countOf(messages(p.box()), kStarted), 2);
     EXPECT_TRUE(p.form().startSub->isActive()) << "the watch goes on until the stop marker";
 
-    p.h.write(QFileInfo(marker(".stopsub")).fileName().prepend(QStringLiteral("Media/")), QByteArray());
+    p.h.write(QFileInfo(marker(".stopsub")).fileName().prepend(QStringLiteral("Media/")),
+              QByteArray());
     p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 1);
     EXPECT_FALSE(p.form().startSub->isActive());
@@ -102,7 +107,8 @@ TEST_F(SubtitleJobsTest, MissingTiplonIsLoggedAndNothingIsLeftWatching) {
     p.record(QStringLiteral("00:00:05"));
     p.jobs().launchLive();
     EXPECT_TRUE(p.launcher.calls.empty());
-    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") + p.h.file(QStringLiteral("tiplon")) +
+    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
+                                           p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem található!")));
     EXPECT_FALSE(p.form().startSub->isActive());
 }
@@ -112,7 +118,8 @@ TEST_F(SubtitleJobsTest, TiplonThatCannotBeStartedIsLogged) {
     p.start();
     p.record(QStringLiteral("00:00:05"));
     p.jobs().launchLive();
-    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") + p.h.file(QStringLiteral("tiplon")) +
+    EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
+                                           p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem indítható!")));
     EXPECT_FALSE(p.form().startSub->isActive());
 }
