@@ -3,16 +3,16 @@
 #include "CaptureSources.h"
 #include "EncoderControl.h"
 #include "MainForm.h"
-#include "Pictures.h"
 #include "PlayerWindows.h"
 #include "PostProcessing.h"
+#include "Pictures.h"
 #include "QtMessenger.h"
 #include "RecordingControl.h"
 #include "Scheduler.h"
 #include "ShellPorts.h"
-#include "Startup.h"
 #include "StateBinding.h"
 #include "StatusLoop.h"
+#include "Startup.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
@@ -33,8 +33,7 @@ constexpr int kHeightWithLog = 6255 / 15;
 constexpr int kHeightWithoutLog = 4315 / 15;
 }  // namespace
 
-MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
-    : QMainWindow(parent), m_deps(std::move(deps)) {
+MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(parent), m_deps(std::move(deps)) {
     setObjectName(QStringLiteral("Form1"));
     m_state.programDir = m_deps.programDir;
     m_state.commandLine = CommandLine::parse(m_deps.arguments);
@@ -42,44 +41,43 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     if (!m_deps.messenger) {
         m_ownMessenger = std::make_unique<QtMessenger>(this, [this](const QString& text) {
             // Without a display a message box only reaches the log.
-            m_log->logEvent(QString(text)
-                                .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-                                .replace(u'\r', u' '));
+            m_log->logEvent(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' '));
         });
         m_deps.messenger = m_ownMessenger.get();
     }
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
 
-    m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
-                                    *m_deps.process, *m_deps.monitor, *m_deps.tray, *m_deps.mixer,
-                                    *m_deps.levelMeter, [this] { return m_encoder.get(); },
-                                    [this] { return windowTitle(); },
-                                    [this](const QString& caption) { setWindowTitle(caption); },
-                                    [this] { return isMinimized(); }});
+    m_ctx.reset(new RecorderContext{
+        m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger, *m_deps.process, *m_deps.monitor, *m_deps.tray,
+        *m_deps.mixer, *m_deps.levelMeter, [this] { return m_encoder.get(); }, [this] { return windowTitle(); },
+        [this](const QString& caption) { setWindowTitle(caption); }, [this] { return isMinimized(); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(
         m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
         [this] { return m_form->toolbar->isPressed(QStringLiteral("btnMost")); }, m_form->Slider1);
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
-    m_recordingControl =
-        std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding);
-    m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
-                                                 *m_deps.videoDevices, *m_deps.soundCards);
+    m_recordingControl = std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding);
+    m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_deps.videoDevices,
+                                                 *m_deps.soundCards);
     m_startup = std::make_unique<Startup>(
-        *m_ctx,
-        Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
-                       *m_capture, *m_stateBinding, *m_timeFields, *m_recordingControl,
-                       [this](const QString& key) { toolbarClick(key); }});
-    m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
-                                              *m_timeFields, [this] { m_startup->exitForm(); });
+        *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling, *m_capture,
+                               *m_stateBinding, *m_timeFields, *m_recordingControl,
+                               [this](const QString& key) { toolbarClick(key); }});
+    m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl, *m_timeFields,
+                                              [this] {
+                                                  // A command-line recording ends KELM: its subtitle job first.
+                                                  m_postProcessing->beforeExit();
+                                                  m_startup->exitForm();
+                                              });
     m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
     if (!m_deps.launcher)
         m_deps.launcher = (m_ownLauncher = std::make_unique<DetachedLauncher>()).get();
     if (!m_deps.processes)
         m_deps.processes = (m_ownProcesses = std::make_unique<ProcProcessTable>()).get();
-    if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
+    if (!m_deps.playerWindows)
+        m_deps.playerWindows = createPlayerWindows();
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows});
     wire();
@@ -90,21 +88,16 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::wire() {
     MainForm& f = *m_form;
-    connect(f.toolbar, &Toolbar::buttonClicked, this,
-            [this](const QString& key) { toolbarClick(key); });
-    connect(f.toolbar, &Toolbar::menuTriggered, this,
-            [this](const QString& key) { menuCommand(key); });
+    connect(f.toolbar, &Toolbar::buttonClicked, this, [this](const QString& key) { toolbarClick(key); });
+    connect(f.toolbar, &Toolbar::menuTriggered, this, [this](const QString& key) { menuCommand(key); });
     connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
     // preStartSub, startSub, startPreviewSub, TimerCopy and the play button: PostProcessing.
     connect(f.Command5, &QPushButton::clicked, this, [this] { toggleLogPanel(); });
 
-    connect(f.cboVideoSource, &QComboBox::activated, this,
-            [this] { m_capture->videoSourceSelected(); });
-    connect(f.cboVideoInput, &QComboBox::activated, this,
-            [this] { m_capture->videoInputSelected(); });
-    connect(f.cboAudioSource, &QComboBox::activated, this,
-            [this] { m_capture->audioSourceSelected(); });
+    connect(f.cboVideoSource, &QComboBox::activated, this, [this] { m_capture->videoSourceSelected(); });
+    connect(f.cboVideoInput, &QComboBox::activated, this, [this] { m_capture->videoInputSelected(); });
+    connect(f.cboAudioSource, &QComboBox::activated, this, [this] { m_capture->audioSourceSelected(); });
     connect(f.cboInput, &QComboBox::activated, this, [this] { m_capture->audioInputSelected(); });
 
     connect(m_log.get(), &EventLog::boxAppended, this, [this](const QString& text) {

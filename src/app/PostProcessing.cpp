@@ -27,4 +27,9 @@ PostProcessing::PostProcessing(RecorderContext& context, Ports ports) {
 
 PostProcessing::~PostProcessing() = default;
 
+void PostProcessing::beforeExit() {
+    constexpr int kLiveJobLimitMs = 3000;
+    m_subtitles->finishLiveBeforeExit(kLiveJobLimitMs);
+}
+
 }  // namespace kelm

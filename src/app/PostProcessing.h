@@ -27,6 +27,8 @@ public:
     ~PostProcessing();
 
     SubtitleJobs& subtitleJobs() { return *m_subtitles; }
+    // KELM ends after a command-line recording: the live job is seen to its end.
+    void beforeExit();
     PreviewChain& previewChain() { return *m_preview; }
 
 private:

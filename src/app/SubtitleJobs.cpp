@@ -6,9 +6,11 @@
 #include "post/TimecodeJob.h"
 #include "recorder/EventLog.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 namespace kelm {
 
@@ -66,6 +68,18 @@ void SubtitleJobs::watchLive() {
         m_ctx.form.startSub->stop();
         removeMarkers(m_liveRecording);
     }
+}
+
+void SubtitleJobs::finishLiveBeforeExit(int limitMs) {
+    MainForm& f = m_ctx.form;
+    if (f.preStartSub->isActive()) launchLive();
+    if (!f.startSub->isActive()) return;
+    // The one wait in KELM: the process ends next, and the job's end would
+    // otherwise never be seen. tiplon needs milliseconds for a short recording.
+    const QDeadlineTimer deadline(limitMs);
+    while (!QFileInfo::exists(TimecodeJob::stopMarker(m_liveRecording)) && !deadline.hasExpired())
+        QThread::msleep(10);
+    watchLive();
 }
 
 bool SubtitleJobs::startPreviewJob(const QString& indexedCopyPath) {

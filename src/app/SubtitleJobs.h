@@ -30,6 +30,11 @@ public:
     void launchLive();
     // One startSub tick.
     void watchLive();
+    // Before KELM ends after a command-line recording: a live job not yet
+    // launched (a recording shorter than three seconds) is launched now, and
+    // a running one is given up to `limitMs` to finish, so the recording still
+    // gets its subtitle file and no marker is left behind.
+    void finishLiveBeforeExit(int limitMs);
 
     // Starts tiplon on a preview's indexed copy and arms startPreviewSub.
     // False, with the reason logged, when tiplon could not be started: the

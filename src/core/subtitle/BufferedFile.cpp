@@ -2,10 +2,10 @@
 
 #include "subtitle/RegularFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kelm {
 
@@ -27,8 +27,10 @@ int BufferedFile::create(const std::string& path) {
 
 void BufferedFile::appendSlowly(const char* data, std::size_t sizeBytes) {
     while (sizeBytes > 0) {
-        if (m_error != 0 || m_fd < 0) return;
-        if (m_usedBytes == m_capacityBytes) flush();
+        if (m_error != 0 || m_fd < 0)
+            return;
+        if (m_usedBytes == m_capacityBytes)
+            flush();
         const std::size_t chunk = std::min(sizeBytes, m_capacityBytes - m_usedBytes);
         std::memcpy(m_buffer.get() + m_usedBytes, data, chunk);
         m_usedBytes += chunk;
@@ -43,7 +45,8 @@ void BufferedFile::flush() {
     while (leftBytes > 0 && m_error == 0) {
         const ssize_t written = ::write(m_fd, next, leftBytes);
         if (written < 0) {
-            if (errno != EINTR) m_error = errno;
+            if (errno != EINTR)
+                m_error = errno;
             continue;
         }
         next += written;
@@ -53,11 +56,14 @@ void BufferedFile::flush() {
 }
 
 int BufferedFile::close() {
-    if (m_fd < 0) return m_error;
-    if (m_error == 0) flush();
+    if (m_fd < 0)
+        return m_error;
+    if (m_error == 0)
+        flush();
     // Linux releases the descriptor even when close reports an error, so it is
     // never retried.
-    if (::close(m_fd) != 0 && m_error == 0) m_error = errno;
+    if (::close(m_fd) != 0 && m_error == 0)
+        m_error = errno;
     m_fd = -1;
     return m_error;
 }

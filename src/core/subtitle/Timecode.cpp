@@ -13,7 +13,8 @@ namespace {
 qint32 leadingValue(QStringView text) {
     qint32 value = 0;
     for (const QChar c : text) {
-        if (c < u'0' || c > u'9') break;
+        if (c < u'0' || c > u'9')
+            break;
         value = value * 10 + (c.unicode() - u'0');
     }
     return value;
@@ -36,8 +37,8 @@ QString secondsToTimecode(qint64 seconds) {
 }
 
 QString subtitlePathFor(const QString& recordingPath) {
-    return QFile::decodeName(QByteArray::fromStdString(
-        TimecodeFile::subtitlePathFor(QFile::encodeName(recordingPath).toStdString())));
+    return QFile::decodeName(
+        QByteArray::fromStdString(TimecodeFile::subtitlePathFor(QFile::encodeName(recordingPath).toStdString())));
 }
 
 TimecodeOutcome generateTimecode(const QString& recordingPath, qint32 startSeconds,
@@ -46,15 +47,14 @@ TimecodeOutcome generateTimecode(const QString& recordingPath, qint32 startSecon
     const CivilDate date = startDate.isValid()
                                ? CivilDate{startDate.year(), startDate.month(), startDate.day()}
                                : CivilDate{};
-    const TimecodeFile::Result result =
-        TimecodeFile::write(QFile::encodeName(recordingPath).toStdString(), startSeconds,
-                            durationSeconds, date, channelName.toUtf8().toStdString(), progress);
+    const TimecodeFile::Result result = TimecodeFile::write(
+        QFile::encodeName(recordingPath).toStdString(), startSeconds, durationSeconds, date,
+        channelName.toUtf8().toStdString(), progress);
 
     TimecodeOutcome outcome;
     outcome.errorNumber = result.errorNumber;
     if (result.errorNumber != 0)
-        outcome.errorDescription =
-            QString::fromLocal8Bit(RegularFile::errorText(result.errorNumber));
+        outcome.errorDescription = QString::fromLocal8Bit(RegularFile::errorText(result.errorNumber));
     outcome.subtitlePath = QFile::decodeName(QByteArray::fromStdString(result.subtitlePath));
     outcome.entriesWritten = result.entriesWritten;
     return outcome;

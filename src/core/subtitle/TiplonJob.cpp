@@ -5,6 +5,7 @@
 #include "subtitle/TiplonCommandLine.h"
 #include "subtitle/TiplonMarkers.h"
 
+
 namespace kelm {
 
 TiplonJob::TiplonJob(std::vector<std::string> arguments) : m_arguments(std::move(arguments)) {}
@@ -44,8 +45,7 @@ TiplonJob::Exit TiplonJob::run() {
                             line.date(), line.channelShortName());
     if (result.errorNumber != 0) {
         m_messages.push_back("cannot write " + result.subtitlePath + " for " +
-                             line.recordingPath() + ": " +
-                             RegularFile::errorText(result.errorNumber));
+                             line.recordingPath() + ": " + RegularFile::errorText(result.errorNumber));
         failed = true;
     }
     if (std::string error = markers.createStopMarker(); !error.empty()) {

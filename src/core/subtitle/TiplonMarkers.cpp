@@ -12,7 +12,8 @@ namespace {
 std::string createEmptyFile(const std::string& path) {
     int error = 0;
     const int fd = RegularFile::openForWriting(path, &error);
-    if (fd < 0) return "cannot create " + path + ": " + RegularFile::errorText(error);
+    if (fd < 0)
+        return "cannot create " + path + ": " + RegularFile::errorText(error);
     ::close(fd);
     return std::string();
 }
