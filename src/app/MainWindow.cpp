@@ -6,6 +6,8 @@
 #include "LevelMeters.h"
 #include "MainForm.h"
 #include "Pictures.h"
+#include "PlayerWindows.h"
+#include "PostProcessing.h"
 #include "QtMessenger.h"
 #include "RecordingControl.h"
 #include "RecordingGuard.h"
@@ -18,6 +20,8 @@
 #include "Toolbar.h"
 #include "capture/Xtimer.h"
 #include "encoder/Encoder.h"
+#include "post/DetachedLauncher.h"
+#include "post/ProcProcessTable.h"
 #include "recorder/MediaStorage.h"
 
 #include <QAction>
@@ -92,10 +96,21 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
                        *m_capture, *m_stateBinding, *m_timeFields, *m_recordingControl,
                        [this](const QString& key) { toolbarClick(key); }});
-    m_scheduler =
-        std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl, *m_guard,
-                                    *m_timeFields, [this] { m_startup->exitForm(); });
+    m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
+                                              *m_guard, *m_timeFields, [this] {
+                                                  // A command-line recording ends KELM: its
+                                                  // subtitle job first.
+                                                  m_postProcessing->beforeExit();
+                                                  m_startup->exitForm();
+                                              });
     m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
+    if (!m_deps.launcher)
+        m_deps.launcher = (m_ownLauncher = std::make_unique<DetachedLauncher>()).get();
+    if (!m_deps.processes)
+        m_deps.processes = (m_ownProcesses = std::make_unique<ProcProcessTable>()).get();
+    if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
+    m_postProcessing = std::make_unique<PostProcessing>(
+        *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows});
     wire();
     resize(760, kHeightWithLog);
 }
@@ -110,8 +125,7 @@ void MainWindow::wire() {
             [this](const QString& key) { menuCommand(key); });
     connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
-    // The live subtitle job is started here three seconds after a recording starts.
-    connect(f.preStartSub, &QTimer::timeout, f.preStartSub, &QTimer::stop);
+    // preStartSub, startSub, startPreviewSub, TimerCopy and the play button: PostProcessing.
     connect(f.Command5, &QPushButton::clicked, this, [this] { toggleLogPanel(); });
 
     connect(f.cboVideoSource, &QComboBox::activated, this,

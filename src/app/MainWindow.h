@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PlayerWindows.h"
 #include "RecorderContext.h"
 #include "recorder/EventLog.h"
 
@@ -20,6 +21,9 @@ class LevelMeters;
 class MenuStylingPort;
 class MixerPort;
 class MonitorPort;
+class PostProcessing;
+class ProcessTable;
+class ProgramLauncher;
 class RecordingControl;
 class RecordingGuard;
 class MediaStorage;
@@ -60,6 +64,10 @@ struct MainWindowDeps {
     std::unique_ptr<LevelMeterPort> levelMeter;
     std::unique_ptr<SplashPort> splash;
     std::unique_ptr<MenuStylingPort> menuStyling;
+    // Post-processing's outside programs; null: the real ones.
+    ProgramLauncher* launcher = nullptr;
+    ProcessTable* processes = nullptr;
+    std::unique_ptr<PlayerWindows> playerWindows;
 };
 
 // KELM's main window. It owns the shared state and the controls and wires the
@@ -86,6 +94,7 @@ public:
     CaptureSources& captureSources() { return *m_capture; }
     AudioLines& audioLines() { return *m_audioLines; }
     LevelMeters& levelMeters() { return *m_levelMeters; }
+    PostProcessing& postProcessing() { return *m_postProcessing; }
 
     // Runs a toolbar button's command as a click does, then applies the
     // encoder preview state.
@@ -123,6 +132,9 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
+    std::unique_ptr<ProgramLauncher> m_ownLauncher;
+    std::unique_ptr<ProcessTable> m_ownProcesses;
+    std::unique_ptr<PostProcessing> m_postProcessing;
 };
 
 }  // namespace kelm

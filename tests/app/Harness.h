@@ -4,15 +4,16 @@
 #include "InterimShell.h"
 #include "MainForm.h"
 #include "MainWindow.h"
-#include "Scheduler.h"
-#include "TimeFields.h"
-#include "Startup.h"
 #include "RecordingControl.h"
+#include "Scheduler.h"
+#include "Startup.h"
 #include "StatusLoop.h"
+#include "TimeFields.h"
 
 #include <QCoreApplication>
 #include "Messenger.h"
 #include "Toolbar.h"
+#include "post/ProcessPorts.h"
 #include "recorder/Clock.h"
 #include "recorder/MediaStorage.h"
 
@@ -30,8 +31,7 @@ public:
     Answer ask(const QString& text, Buttons, Icon icon, Answer defaultAnswer) override {
         texts << text;
         icons.push_back(icon);
-        if (answers.empty())
-            return defaultAnswer;
+        if (answers.empty()) return defaultAnswer;
         const Answer a = answers.front();
         answers.pop_front();
         return a;
@@ -84,8 +84,7 @@ public:
 class FakeProcess final : public ProcessControl {
 public:
     void endProcess(int code) override {
-        if (!m_ended)
-            exitCode = code;
+        if (!m_ended) exitCode = code;
         m_ended = true;
     }
     bool ended() const override { return m_ended; }
@@ -110,14 +109,14 @@ public:
     }
     void write(const QString& name, const QByteArray& bytes) const {
         QFile f(file(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     }
     // A state file that chooses the picture file as video source.
     void writeState(const QString& start, const QString& end, const QString& duration,
                     const QString& videoSource = QStringLiteral("Videó fájl")) const {
-        const QString text = QStringLiteral("Teszt hangkártya\r\n\r\n") + start + QStringLiteral("\r\n") + end +
-                             QStringLiteral("\r\n") + duration + QStringLiteral("\r\n") + videoSource +
+        const QString text = QStringLiteral("Teszt hangkártya\r\n\r\n") + start +
+                             QStringLiteral("\r\n") + end + QStringLiteral("\r\n") + duration +
+                             QStringLiteral("\r\n") + videoSource +
                              QStringLiteral("\r\n\r\n\r\n\r\n\r\n\r\n");
         write(QStringLiteral("teszttv.ini"), text.toUtf8());
     }
@@ -142,6 +141,9 @@ public:
         deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
         deps.splash = std::make_unique<NoSplash>();
         deps.menuStyling = std::make_unique<PlainMenus>();
+        deps.launcher = launcher;
+        deps.processes = processes;
+        deps.playerWindows = std::move(playerWindows);
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         return *window;
@@ -150,7 +152,10 @@ public:
     FakeEncoder& encoder() { return *static_cast<FakeEncoder*>(window->encoder()); }
     MainForm& form() { return window->form(); }
     Toolbar& toolbar() { return *window->form().toolbar; }
-    QString logFileName() const { return QStringLiteral("Log/teszttv-") + clock.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"); }
+    QString logFileName() const {
+        return QStringLiteral("Log/teszttv-") + clock.now().toString(QStringLiteral("yyyyMMdd")) +
+               QStringLiteral(".log");
+    }
 
     void statusTick() { window->statusLoop().tick(); }
 
@@ -159,8 +164,7 @@ public:
     void run(qint64 totalMs, qint64 stepMs = 200) {
         for (qint64 t = 0; t < totalMs && !process.ended(); t += stepMs) {
             clock.advanceMs(stepMs);
-            if (form().Timer1->isActive())
-                window->scheduler().tick();
+            if (form().Timer1->isActive()) window->scheduler().tick();
             statusTick();
         }
     }
@@ -178,6 +182,10 @@ public:
     FakeStorage storage;
     RecordingTray* tray = nullptr;
     std::unique_ptr<MixerPort> mixer;  // set before start() to replace the window's own
+    // Post-processing's outside programs, set before start(); null: the real ones.
+    ProgramLauncher* launcher = nullptr;
+    ProcessTable* processes = nullptr;
+    std::unique_ptr<PlayerWindows> playerWindows;
     std::unique_ptr<MainWindow> window;
 };
 

@@ -59,6 +59,42 @@ TEST_F(WmIndexer, CopyOfARunningRecordingGetsAnIndexAndKeepsItsPictures) {
     EXPECT_GE(test::decodedVideoFrames(path(QStringLiteral("preview-running-idx.wmv"))), 60);
 }
 
+// A copy taken while the recording grew ends wherever the copy stopped,
+// usually inside a data packet; that packet is left out whole.
+TEST_F(WmIndexer, TornLastPacketOfAGrowingCopyIsLeftOutAndTheOutputDecodesCleanly) {
+    EncoderStatus status;
+    auto encoder = createEngineFactory()->create(&status);
+    ASSERT_TRUE(encoder);
+    test::useTestSources(*encoder);
+    encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
+    encoder->setOutputFileName(path(QStringLiteral("running.wmv")));
+    ASSERT_TRUE(encoder->start().ok());
+    test::spin(3000);
+    QFile running(path(QStringLiteral("running.wmv")));
+    ASSERT_TRUE(running.open(QIODevice::ReadOnly));
+    const QByteArray whole = running.readAll();
+    encoder->stop();
+    // cuts inside the last packet, at several distances from its start
+    for (const int cutBytes : {1, 777, 1601, 3199}) {
+        const QString torn = path(QStringLiteral("torn-%1.wmv").arg(cutBytes));
+        const QString indexed = path(QStringLiteral("torn-%1-idx.wmv").arg(cutBytes));
+        QFile out(torn);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(whole.left(whole.size() - cutBytes));
+        out.close();
+        const auto run =
+            test::runTool(kIndexer, {QStringLiteral("-i"), torn, QStringLiteral("-o"), indexed});
+        ASSERT_EQ(run.exitCode, 0) << cutBytes << run.err.toStdString();
+        const auto decode = test::runTool(
+            QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), indexed,
+             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+        EXPECT_EQ(decode.exitCode, 0) << cutBytes;
+        EXPECT_TRUE(decode.err.trimmed().isEmpty()) << cutBytes << ": " << decode.err.toStdString();
+        EXPECT_GE(test::decodedVideoFrames(indexed), 50) << cutBytes;
+    }
+}
+
 TEST_F(WmIndexer, InputThatCannotBeReadFailsWithoutAnOutput) {
     const auto run =
         test::runTool(kIndexer, {QStringLiteral("-i"), path(QStringLiteral("missing.wmv")),

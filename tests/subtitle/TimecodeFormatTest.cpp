@@ -1,4 +1,5 @@
 #include "SubtitleReader.h"
+#include "subtitle/RegularFile.h"
 #include "subtitle/Timecode.h"
 
 #include <QDir>
@@ -6,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <vector>
 #include <utility>
 
 namespace {
@@ -163,14 +167,32 @@ TEST_F(SubtitleFormat, FailuresToOpenAndToWriteAreReported) {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("blocked.sub")));
     EXPECT_EQ(run(QStringLiteral("blocked.wmv"), 0, 10).errorNumber, EISDIR);
 
+    // A link in place of the subtitle file is refused, and what it points at
+    // (here a full disk) is never written.
     if (!QFile::exists(QStringLiteral("/dev/full")))
         GTEST_SKIP() << "no /dev/full";
     recording(QStringLiteral("full.wmv"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m_dir.filePath(QStringLiteral("full.sub"))));
-    // the error surfaces at the close for a small file, at a flush for a large one
-    for (const qint32 duration : {0, 86399}) {
-        const TimecodeOutcome outcome = run(QStringLiteral("full.wmv"), 0, duration);
-        EXPECT_EQ(outcome.errorNumber, ENOSPC) << duration;
+    const TimecodeOutcome linked = run(QStringLiteral("full.wmv"), 0, 0);
+    EXPECT_EQ(linked.errorNumber, RegularFile::kSymbolicLink);
+    EXPECT_TRUE(linked.errorDescription.contains(QStringLiteral("symbolic link")));
+
+    // A write that fails (the file-size limit standing in for a full disk):
+    // it surfaces at the close for a small file, at a flush for a large one.
+    recording(QStringLiteral("limited.wmv"));
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    std::vector<TimecodeOutcome> outcomes;
+    for (const qint32 duration : {30, 86399})
+        outcomes.push_back(run(QStringLiteral("limited.wmv"), 0, duration));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    for (const TimecodeOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.errorNumber, EFBIG);
         EXPECT_FALSE(outcome.errorDescription.isEmpty());
     }
 }

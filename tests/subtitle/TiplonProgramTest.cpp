@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 // Runs the built `tiplon` as KELM does: a separate process, watched only
 // through the files it leaves behind.
 namespace {
@@ -113,6 +117,49 @@ TEST_F(SubtitleTiplon, RefusedArgumentsGiveAMessageAndOnlyTheStopMarker) {
         EXPECT_TRUE(QFile::remove(beside(".stopsub"))) << context;
         EXPECT_FALSE(QFile::exists(beside(".startsub"))) << context;
         EXPECT_FALSE(QFile::exists(beside(".sub"))) << context;
+    }
+}
+
+// Whatever stands where one of tiplon's files goes must be a regular file or
+// nothing: a FIFO would block it for ever, a device would take the bytes, and
+// a link would let it overwrite the file the link points at.
+TEST_F(SubtitleTiplon, FifoDeviceOrLinkInPlaceOfItsFilesIsRefusedAndNothingElseIsTouched) {
+    const QString target = m_dir.filePath(QStringLiteral("target.txt"));
+    for (const char* extension : {".sub", ".startsub", ".stopsub"}) {
+        for (const char* kind : {"fifo", "link", "device"}) {
+            const std::string context = std::string(extension) + " as " + kind;
+            const QString path = beside(extension);
+            for (const char* any : {".sub", ".startsub", ".stopsub"}) QFile::remove(beside(any));
+            QFile targetFile(target);
+            ASSERT_TRUE(targetFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            targetFile.write("keep me");
+            targetFile.close();
+            const QByteArray native = QFile::encodeName(path);
+            if (std::strcmp(kind, "fifo") == 0) {
+                ASSERT_EQ(::mkfifo(native.constData(), 0600), 0) << context;
+            } else if (std::strcmp(kind, "link") == 0) {
+                ASSERT_TRUE(QFile::link(target, path)) << context;
+            } else if (::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+                continue;  // creating a device node needs privileges this run lacks
+            }
+            const TiplonRun run = tiplon({m_recording, QStringLiteral("0"), QStringLiteral("5"),
+                                          QStringLiteral("2006.12.31."), QStringLiteral("M1")});
+            EXPECT_EQ(run.exitCode, 1) << context << run.standardError.constData();
+            EXPECT_TRUE(run.standardError.contains("refused"))
+                << context << run.standardError.constData();
+            EXPECT_TRUE(run.standardError.contains(native)) << context;
+            QFile check(target);
+            ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+            EXPECT_EQ(check.readAll(), QByteArray("keep me")) << context;
+            const QFileInfo left(path);
+            EXPECT_FALSE(left.isFile() && !left.isSymLink()) << context << ": replaced by a file";
+            // the other files are still made, so KELM's watcher is not left waiting
+            if (std::strcmp(extension, ".sub") == 0)
+                EXPECT_TRUE(QFile::exists(beside(".stopsub"))) << context;
+            else
+                EXPECT_EQ(readSubtitleFile(beside(".sub")).entries.size(), 6) << context;
+            QFile::remove(path);
+        }
     }
 }
 

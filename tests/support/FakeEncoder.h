@@ -93,6 +93,7 @@ public:
         if (m_running) {
             s.archiveDurationMs = std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
             s.archiveBytes = s.archiveDurationMs * 72;  // about 576 kbit/s
+            s.encodingTimeMs = m_startedAt.msecsTo(m_clock.now());
             s.audioBitrate = 64032;
             s.overallBitrate = 576032;
         }

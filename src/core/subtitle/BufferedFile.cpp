@@ -1,5 +1,7 @@
 #include "subtitle/BufferedFile.h"
 
+#include "subtitle/RegularFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
@@ -19,10 +21,7 @@ int BufferedFile::create(const std::string& path) {
     close();
     m_error = 0;
     m_usedBytes = 0;
-    do {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0) m_error = errno;
+    m_fd = RegularFile::openForWriting(path, &m_error);
     return m_error;
 }
 

@@ -1,5 +1,6 @@
 #include "subtitle/Timecode.h"
 
+#include "subtitle/RegularFile.h"
 #include "subtitle/TimecodeFile.h"
 
 #include <QFile>
@@ -51,7 +52,9 @@ TimecodeOutcome generateTimecode(const QString& recordingPath, qint32 startSecon
 
     TimecodeOutcome outcome;
     outcome.errorNumber = result.errorNumber;
-    if (result.errorNumber != 0) outcome.errorDescription = qt_error_string(result.errorNumber);
+    if (result.errorNumber != 0)
+        outcome.errorDescription =
+            QString::fromLocal8Bit(RegularFile::errorText(result.errorNumber));
     outcome.subtitlePath = QFile::decodeName(QByteArray::fromStdString(result.subtitlePath));
     outcome.entriesWritten = result.entriesWritten;
     return outcome;

@@ -37,8 +37,8 @@ QString secondsToTimecode(qint64 seconds);
 // refuses that.
 QString subtitlePathFor(const QString& recordingPath);
 
-// How a run ended. errorNumber is 0 on success, otherwise an errno value and
-// errorDescription the system's text for it.
+// How a run ended. errorNumber is 0 on success, otherwise an errno value (or
+// one of RegularFile's refusals) and errorDescription the text for it.
 struct TimecodeOutcome {
     int errorNumber = 0;
     QString errorDescription;

@@ -1,10 +1,9 @@
 #include "subtitle/TiplonJob.h"
 
+#include "subtitle/RegularFile.h"
 #include "subtitle/TimecodeFile.h"
 #include "subtitle/TiplonCommandLine.h"
 #include "subtitle/TiplonMarkers.h"
-
-#include <cstring>
 
 namespace kelm {
 
@@ -45,8 +44,8 @@ TiplonJob::Exit TiplonJob::run() {
                             line.date(), line.channelShortName());
     if (result.errorNumber != 0) {
         m_messages.push_back("cannot write " + result.subtitlePath + " for " +
-                             line.recordingPath() + ": " + std::to_string(result.errorNumber) +
-                             " " + std::strerror(result.errorNumber));
+                             line.recordingPath() + ": " +
+                             RegularFile::errorText(result.errorNumber));
         failed = true;
     }
     if (std::string error = markers.createStopMarker(); !error.empty()) {

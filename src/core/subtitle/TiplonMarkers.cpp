@@ -1,25 +1,18 @@
 #include "subtitle/TiplonMarkers.h"
 
+#include "subtitle/RegularFile.h"
 #include "subtitle/TimecodeFile.h"
 
-#include <fcntl.h>
 #include <unistd.h>
-#include <cerrno>
-#include <cstring>
 
 namespace kelm {
 
 namespace {
 
 std::string createEmptyFile(const std::string& path) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int error = errno;
-        return "cannot create " + path + ": " + std::strerror(error);
-    }
+    int error = 0;
+    const int fd = RegularFile::openForWriting(path, &error);
+    if (fd < 0) return "cannot create " + path + ": " + RegularFile::errorText(error);
     ::close(fd);
     return std::string();
 }

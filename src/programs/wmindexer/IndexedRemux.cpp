@@ -1,13 +1,19 @@
 #include "IndexedRemux.h"
 
+#include "AsfPacketLimit.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 }
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace kelm {
@@ -32,6 +38,75 @@ std::string avText(int rc) {
     return text;
 }
 
+// The input read through a window of its first `limitBytes`: the demuxer sees
+// the end of the file after the last complete ASF packet.
+class LimitedInput final {
+public:
+    LimitedInput(int fd, std::int64_t limitBytes) : m_fd(fd), m_limitBytes(limitBytes) {}
+    ~LimitedInput() {
+        if (m_io) {
+            av_freep(&m_io->buffer);
+            avio_context_free(&m_io);
+        }
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    LimitedInput(const LimitedInput&) = delete;
+    LimitedInput& operator=(const LimitedInput&) = delete;
+
+    AVIOContext* open() {
+        constexpr int kBufferBytes = 64 * 1024;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
+        if (!buffer) return nullptr;
+        m_io = avio_alloc_context(buffer, kBufferBytes, 0, this, &LimitedInput::read, nullptr,
+                                  &LimitedInput::seek);
+        if (!m_io) av_free(buffer);
+        return m_io;
+    }
+
+private:
+    static int read(void* opaque, std::uint8_t* out, int bytes) {
+        auto* self = static_cast<LimitedInput*>(opaque);
+        const std::int64_t left = self->m_limitBytes - self->m_position;
+        if (left <= 0) return AVERROR_EOF;
+        const auto wanted = static_cast<size_t>(std::min<std::int64_t>(bytes, left));
+        ssize_t n;
+        do {
+            n = ::pread(self->m_fd, out, wanted, self->m_position);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return AVERROR(errno);
+        if (n == 0) return AVERROR_EOF;
+        self->m_position += n;
+        return static_cast<int>(n);
+    }
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+        auto* self = static_cast<LimitedInput*>(opaque);
+        std::int64_t target;
+        switch (whence & ~AVSEEK_FORCE) {
+            case AVSEEK_SIZE:
+                return self->m_limitBytes;
+            case SEEK_SET:
+                target = offset;
+                break;
+            case SEEK_CUR:
+                target = self->m_position + offset;
+                break;
+            case SEEK_END:
+                target = self->m_limitBytes + offset;
+                break;
+            default:
+                return AVERROR(EINVAL);
+        }
+        if (target < 0) return AVERROR(EINVAL);
+        self->m_position = target;
+        return target;
+    }
+
+    int m_fd;
+    std::int64_t m_limitBytes;
+    std::int64_t m_position = 0;
+    AVIOContext* m_io = nullptr;
+};
+
 bool failWith(std::string* error, const std::string& what, int rc = 0) {
     if (error) *error = rc ? what + ": " + avText(rc) : what;
     return false;
@@ -41,9 +116,24 @@ bool failWith(std::string* error, const std::string& what, int rc = 0) {
 
 bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
                     std::string* error) {
-    AVFormatContext* rawIn = nullptr;
+    // A copy taken while the recording grew may end in the middle of a
+    // packet; reading stops before that packet, so it is left out whole.
+    std::unique_ptr<LimitedInput> limited;
+    AVFormatContext* rawIn = avformat_alloc_context();
+    if (!rawIn) return failWith(error, "out of memory");
+    if (const std::int64_t readable = asfReadableBytes(inputPath); readable >= 0) {
+        limited = std::make_unique<LimitedInput>(::open(inputPath.c_str(), O_RDONLY | O_CLOEXEC),
+                                                 readable);
+        rawIn->pb = limited->open();
+        if (!rawIn->pb) {
+            avformat_free_context(rawIn);
+            return failWith(error, "cannot read " + inputPath);
+        }
+        rawIn->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     int rc = avformat_open_input(&rawIn, inputPath.c_str(), nullptr, nullptr);
     if (rc < 0) return failWith(error, "cannot open " + inputPath, rc);
+    // Closed before the custom reader it may use.
     std::unique_ptr<AVFormatContext, InputClose> in(rawIn);
     if ((rc = avformat_find_stream_info(in.get(), nullptr)) < 0)
         return failWith(error, "cannot read the streams of " + inputPath, rc);

@@ -1,0 +1,241 @@
+#include "PreviewChain.h"
+
+#include "MainForm.h"
+#include "Messenger.h"
+#include "PlayerWindows.h"
+#include "ShellPorts.h"
+#include "SubtitleJobs.h"
+#include "encoder/Encoder.h"
+#include "post/ProcessPorts.h"
+#include "post/ShellScript.h"
+#include "recorder/EventLog.h"
+#include "subtitle/RegularFile.h"
+
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace kelm {
+
+namespace {
+
+const QString kShell = QStringLiteral("/bin/sh");
+
+QString notFound(const QString& path) {
+    return QStringLiteral("A(z) ") + path + QStringLiteral(" program nem található!");
+}
+QString notStarted(const QString& path) {
+    return QStringLiteral("A(z) ") + path + QStringLiteral(" program nem indítható!");
+}
+
+// Creates an empty marker; never through a link or into a FIFO or device.
+bool createMarker(const QString& path) {
+    int error = 0;
+    const int fd = RegularFile::openForWriting(QFile::encodeName(path).toStdString(), &error);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+PreviewChain::PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles)
+    : m_ctx(context), m_ports(ports), m_subtitles(subtitles) {
+    QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_watcher, [this] {
+        if (m_phase == Phase::Copying || m_phase == Phase::Indexing)
+            timerCopyTick();
+        else if (m_phase == Phase::Subtitles && m_ctx.form.startPreviewSub->isActive())
+            m_subtitles.watchPreview();
+    });
+}
+
+QString PreviewChain::wmIndexerPath() const {
+    return QDir(m_ctx.state.programDir).filePath(QStringLiteral("wmindexer"));
+}
+
+void PreviewChain::setButtonBusy(bool busy) {
+    QPushButton* button = m_ctx.form.cmdPlay;
+    if (busy)
+        button->setCursor(Qt::WaitCursor);
+    else
+        button->unsetCursor();
+    button->setEnabled(!busy);
+}
+
+void PreviewChain::stopChain() {
+    m_phase = Phase::Idle;
+    m_ctx.form.TimerCopy->stop();
+    watchMediaFolder(QString());
+    setButtonBusy(false);
+}
+
+void PreviewChain::watchMediaFolder(const QString& folder) {
+    if (!m_watcher.directories().isEmpty()) m_watcher.removePaths(m_watcher.directories());
+    if (!folder.isEmpty()) m_watcher.addPath(folder);
+}
+
+void PreviewChain::cmdPlayClick() {
+    if (busy()) return;  // one chain at a time
+    const QString indexer = wmIndexerPath();
+    if (!QFileInfo(indexer).isFile()) {
+        m_ctx.log.logEvent(notFound(indexer));
+        return;
+    }
+    setButtonBusy(true);
+    closePreviewPlayer(QStringLiteral("preview-") + m_files.l8() + QStringLiteral("-idx.wmv"));
+    deletePreviousPreview();
+
+    const Encoder* encoder = m_ctx.encoder();
+    if (!encoder || encoder->runState() != RunState::Running) {
+        noRecording();
+        return;
+    }
+    copyFast(encoder->outputFileName(), m_ctx.state.settings.mediaDir);
+}
+
+void PreviewChain::closePreviewPlayer(const QString& text) {
+    const QList<PlayerWindows::WindowId> windows = m_ports.windows.windowsTitled(text);
+    // Several matches: which one shows the preview cannot be told, so none is closed.
+    if (windows.size() == 1) m_ports.windows.requestClose(windows.front());
+}
+
+void PreviewChain::deletePreviousPreview() {
+    // The player was only asked to close; on this system a file still open
+    // is unlinked all the same, and the player keeps what it has open.
+    for (const QString& path : m_files.leftovers()) QFile::remove(path);
+}
+
+void PreviewChain::noRecording() {
+    MonitorPort& monitor = m_ctx.monitor;
+    const bool monitorShown = monitor.isVisible();
+    if (monitorShown) monitor.sendToBack();
+    m_ctx.messenger.show(QStringLiteral("Nincs rögzítés!"), Messenger::Icon::Warning);
+    if (monitorShown) monitor.reapplyOnTop();
+    setButtonBusy(false);
+}
+
+bool PreviewChain::runScript(const QString& scriptPath, const QByteArray& text,
+                             const QString& marker) {
+    QSaveFile script(scriptPath);
+    if (!script.open(QIODevice::WriteOnly) || script.write(text) != text.size() ||
+        !script.commit()) {
+        m_ctx.log.logEvent(QStringLiteral("A(z) ") + scriptPath +
+                           QStringLiteral(" fájl nem írható!"));
+        return false;
+    }
+    // The marker is there before the script runs: a poll in between must
+    // not take the job for finished.
+    if (!createMarker(marker)) {
+        m_ctx.log.logEvent(QStringLiteral("A(z) ") + marker + QStringLiteral(" fájl nem írható!"));
+        QFile::remove(scriptPath);
+        return false;
+    }
+    if (!m_ports.launcher.startDetached(kShell, {scriptPath})) {
+        m_ctx.log.logEvent(notStarted(kShell));
+        QFile::remove(marker);
+        QFile::remove(scriptPath);
+        return false;
+    }
+    return true;
+}
+
+void PreviewChain::copyFast(const QString& source, const QString& destinationFolder) {
+    m_files = PreviewFiles::forRecording(m_ctx.state.programDir, source);
+    m_destinationFolder = destinationFolder;
+    const QString marker = m_files.copyMarkerPath();
+    const QByteArray script = ShellScript::copyScript(
+        marker, QDir(m_files.sourceFolder()).filePath(m_files.sourceFileName()),
+        m_files.previewCopyPath(destinationFolder));
+    m_ctx.log.logJobEvent(QStringLiteral("Felvétel másolása..."));
+    watchMediaFolder(m_files.sourceFolder());
+    if (!runScript(m_files.copyScriptPath(), script, marker)) {
+        stopChain();
+        return;
+    }
+    m_phase = Phase::Copying;
+    m_ctx.form.TimerCopy->start();
+}
+
+void PreviewChain::timerCopyTick() {
+    if (m_phase == Phase::Copying)
+        copyPhase();
+    else if (m_phase == Phase::Indexing)
+        indexPhase();
+}
+
+void PreviewChain::copyPhase() {
+    if (QFileInfo::exists(m_files.copyMarkerPath())) return;  // still copying
+    QFile::remove(m_files.copyScriptPath());
+    m_ctx.log.logEvent(QStringLiteral("Fájl másolása befejeződött: ") +
+                       m_ctx.state.settings.mediaDir);
+    m_ctx.form.TimerCopy->stop();
+    const QString copy = m_files.previewCopyPath(m_destinationFolder);
+    if (!QFileInfo(copy).isFile()) {
+        m_ctx.log.logEvent(QStringLiteral("A(z) ") + copy +
+                           QStringLiteral(" fájl nem jött létre, nincs mit lejátszani."));
+        stopChain();
+        return;
+    }
+    startWMIndex(m_files.previewCopyName());
+}
+
+bool PreviewChain::wmIndexerRunning() const {
+    return m_ports.processes.isRunning(QStringLiteral("wmindexer"));
+}
+
+void PreviewChain::startWMIndex(const QString& fileName) {
+    const QString input = QDir(m_files.sourceFolder()).filePath(fileName);
+    const QString output = m_files.indexedCopyPath();
+    const QString marker = m_files.indexMarkerPath();
+    QByteArray script;
+    if (!wmIndexerRunning()) {
+        script = ShellScript::indexScript(marker, wmIndexerPath(), input, output);
+        m_ctx.log.logJobEvent(QStringLiteral("Fájl indexelése..."));
+    } else {
+        // Only one indexer at a time: the copy plays unindexed under the
+        // indexed name, so the rest of the chain finds it.
+        QFile::remove(output);
+        QFile::rename(input, output);
+        script = ShellScript::markerOnlyScript(marker);
+        m_ctx.log.logJobEvent(
+            QStringLiteral("A fájl indexelése nem lehetséges mert a wmindexer már fut. "
+                           "A felvételen belüli pozicionálás ez alkalommal nem működik."));
+    }
+    if (!runScript(m_files.indexScriptPath(), script, marker)) {
+        stopChain();
+        return;
+    }
+    m_phase = Phase::Indexing;
+    m_ctx.form.TimerCopy->start();
+}
+
+void PreviewChain::indexPhase() {
+    if (QFileInfo::exists(m_files.indexMarkerPath())) return;  // still indexing
+    QFile::remove(m_files.indexScriptPath());
+    m_ctx.log.logEvent(m_files.indexedCopyName() + QStringLiteral(" fájl indexelése befejeződöt."));
+    m_ctx.form.TimerCopy->stop();
+    const QString indexed = m_files.indexedCopyPath();
+    if (!QFileInfo(indexed).isFile()) {
+        m_ctx.log.logEvent(QStringLiteral("A(z) ") + indexed +
+                           QStringLiteral(" fájl nem jött létre, nincs mit lejátszani."));
+        stopChain();
+        return;
+    }
+    m_phase = Phase::Subtitles;
+    if (!m_subtitles.startPreviewJob(indexed)) stopChain();
+}
+
+void PreviewChain::playback() {
+    if (m_phase != Phase::Subtitles) return;
+    const RecorderState& s = m_ctx.state;
+    m_ctx.log.logEvent(s.settings.mediaDir + QStringLiteral("/") + m_files.indexedCopyName() +
+                       QStringLiteral(" felvétel lejátszása..."));
+    // The player finds the subtitle file beside the copy by its name.
+    if (!m_ports.launcher.startDetached(s.settings.fileMPlayer, {m_files.indexedCopyPath()}))
+        m_ctx.log.logEvent(notStarted(s.settings.fileMPlayer));
+    stopChain();
+}
+
+}  // namespace kelm

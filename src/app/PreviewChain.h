@@ -1,0 +1,83 @@
+#pragma once
+
+#include "RecorderContext.h"
+#include "post/PreviewFiles.h"
+
+#include <QFileSystemWatcher>
+
+namespace kelm {
+
+class PlayerWindows;
+class ProcessTable;
+class ProgramLauncher;
+class SubtitleJobs;
+
+// The preview of a recording that is still being written: the play button
+// closes the player of the previous preview, removes that preview's files,
+// copies the growing recording (copyFast), builds an indexed copy of the copy
+// (startWMIndex, with `wmindexer` from the program folder), has its subtitle
+// file made (SubtitleJobs) and opens it in the configured player. The play
+// button stays busy from the click until playback or until the chain stops on
+// a failure, which is logged.
+//
+// The copy and the index step each run as a small /bin/sh script that KELM
+// writes to the program folder and starts detached; a marker file beside the
+// recording exists while the script works. KELM creates that marker itself
+// before it starts the script, so no poll can take a script that has not yet
+// begun for one that has finished. TimerCopy (3000 ms) polls the markers; a
+// change in the media folder polls at once, so a quick copy does not wait
+// for the timer.
+//
+// GUI thread only.
+class PreviewChain final {
+public:
+    struct Ports {
+        ProgramLauncher& launcher;
+        ProcessTable& processes;
+        PlayerWindows& windows;
+    };
+    PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles);
+
+    QString wmIndexerPath() const;
+
+    // The play button.
+    void cmdPlayClick();
+    // Closes the one window whose title contains `text`; none or several: nothing.
+    void closePreviewPlayer(const QString& text);
+    // Copies `source` (the recording) into `destinationFolder` (the media folder).
+    void copyFast(const QString& source, const QString& destinationFolder);
+    // One TimerCopy tick: the copy phase, then the index phase.
+    void timerCopyTick();
+    // Builds the indexed copy of `fileName` (a name in the recording's folder).
+    void startWMIndex(const QString& fileName);
+    bool wmIndexerRunning() const;
+    // The preview job has finished: the player is started.
+    void playback();
+
+    bool busy() const { return m_phase != Phase::Idle; }
+    const PreviewFiles& files() const { return m_files; }
+
+private:
+    enum class Phase { Idle, Copying, Indexing, Subtitles };
+
+    void setButtonBusy(bool busy);
+    // Ends the chain without playback; the reason is logged by the caller.
+    void stopChain();
+    // Writes a script and starts it with its marker already in place.
+    bool runScript(const QString& scriptPath, const QByteArray& text, const QString& marker);
+    void copyPhase();
+    void indexPhase();
+    void deletePreviousPreview();
+    void noRecording();
+    void watchMediaFolder(const QString& folder);
+
+    RecorderContext& m_ctx;
+    Ports m_ports;
+    SubtitleJobs& m_subtitles;
+    Phase m_phase = Phase::Idle;
+    PreviewFiles m_files;  // shortSourceFileName and shortSourcePathName
+    QString m_destinationFolder;
+    QFileSystemWatcher m_watcher;
+};
+
+}  // namespace kelm

@@ -1,0 +1,197 @@
+// A preview of a real recording while it is being written: the real engine,
+// the real scripts, tiplon and wmindexer, and a stand-in player that writes
+// down what it was started with. Needs the sound server (scripts/test.sh).
+
+#include "AlsaLevelCapture.h"
+#include "AlsaMixer.h"
+#include "AlsaSoundCards.h"
+#include "EngineFactory.h"
+#include "InterimShell.h"
+#include "MainForm.h"
+#include "MainWindow.h"
+#include "PostProcessing.h"
+#include "PreviewChain.h"
+#include "RecordingControl.h"
+#include "TimeFields.h"
+#include "V4l2VideoDevices.h"
+#include "encoder/Encoder.h"
+#include "recorder/Clock.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace kelm;
+
+namespace {
+
+class EndOnlyRecorded final : public ProcessControl {
+public:
+    void endProcess(int) override { m_ended = true; }
+    bool ended() const override { return m_ended; }
+
+private:
+    bool m_ended = false;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct Tool {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Tool run(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.start(program, arguments);
+    Tool t;
+    if (!p.waitForFinished(60000)) return t;
+    t.exitCode = p.exitCode();
+    t.out = p.readAllStandardOutput();
+    t.err = p.readAllStandardError();
+    return t;
+}
+
+// Runs the event loop until `done` or the timeout.
+template <typename F>
+bool waitFor(F done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCopyWithSubtitles) {
+    QTemporaryDir dir;
+    const QString program = dir.path();
+    for (const char* tool : {"tiplon", "wmindexer"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KELM_PROGRAM_DIR "/") + QLatin1String(tool),
+                                QDir(program).filePath(QLatin1String(tool))));
+    QImage card(320, 240, QImage::Format_RGB32);
+    card.fill(Qt::darkGreen);
+    ASSERT_TRUE(card.save(QDir(program).filePath(QStringLiteral("card.png"))));
+    const QString player = QDir(program).filePath(QStringLiteral("player"));
+    const QString argsFile = QDir(program).filePath(QStringLiteral("player-args"));
+    writeFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/player-args\"\n");
+    QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString media = QDir(program).filePath(QStringLiteral("Média 'a' $HOME"));
+    writeFile(QDir(program).filePath(QStringLiteral("kelm.ini")),
+              (QStringLiteral("Teszt TV\r\nteszttv\r\n") +
+               QDir(program).filePath(QStringLiteral("card.png")) + QStringLiteral("\r\n") +
+               player + QStringLiteral("\r\n1\r\n") + media + QStringLiteral("\r\n"))
+                  .toUtf8());
+    writeFile(QDir(program).filePath(QStringLiteral("teszttv.ini")),
+              QString::fromUtf8(
+                  "\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n")
+                  .toUtf8());
+
+    SystemClock clock;
+    auto engine = createEngineFactory();
+    V4l2SystemIo v4l2;
+    V4l2VideoDevices videoDevices(v4l2);
+    AlsaSoundCards soundCards;
+    AlsaMixerDevices soundMixers(soundCards);
+    AlsaLevelCapture levelCapture(soundCards);
+    EndOnlyRecorded process;
+    MainWindowDeps deps;
+    deps.programDir = program;
+    deps.clock = &clock;
+    deps.encoderFactory = engine.get();
+    deps.videoDevices = &videoDevices;
+    deps.soundCards = &soundCards;
+    deps.soundMixers = &soundMixers;
+    deps.levelCapture = &levelCapture;
+    deps.process = &process;
+    deps.monitor = std::make_unique<HiddenMonitor>();
+    deps.tray = std::make_unique<NoTray>();
+    deps.splash = std::make_unique<NoSplash>();
+    deps.menuStyling = std::make_unique<PlainMenus>();
+    MainWindow window(std::move(deps));
+    window.start();
+    ASSERT_FALSE(process.ended());
+
+    window.toolbarClick(QStringLiteral("btnMost"));
+    window.form().txtDuration->setText(QStringLiteral("00:00:30"));
+    window.timeFields().durationLeave();
+    window.recordingControl().ToggleRecording();
+    ASSERT_TRUE(window.encoder() && window.encoder()->runState() == RunState::Running)
+        << window.log().boxText().toStdString();
+    const QString recording = window.encoder()->outputFileName();
+
+    QTest::qWait(10000);
+    QElapsedTimer chain;
+    chain.start();
+    window.form().cmdPlay->click();
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(argsFile); }, 30000))
+        << window.log().boxText().toStdString();
+    const qint64 chainMs = chain.elapsed();
+    std::printf("preview chain of a 10-second recording: %lld ms from the click to the player\n",
+                static_cast<long long>(chainMs));
+    window.encoder()->stop();
+
+    const QString indexed = media + QStringLiteral("/preview-teszttv--idx.wmv");
+    QFile args(argsFile);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(args.readAll()), indexed + u'\n');
+    EXPECT_TRUE(window.form().cmdPlay->isEnabled());
+    EXPECT_LT(chainMs, 5000) << "copy, index, subtitles and player start";
+
+    const Tool probe = run(QStringLiteral("ffprobe"),
+                           {QStringLiteral("-v"), QStringLiteral("error"),
+                            QStringLiteral("-show_entries"), QStringLiteral("format=duration"),
+                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), indexed});
+    EXPECT_EQ(probe.exitCode, 0) << probe.err.constData();
+    EXPECT_GE(probe.out.trimmed().toDouble(), 8.0);
+    for (const QStringList& decode :
+         {QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), indexed,
+                      QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")},
+          QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-ss"),
+                      QStringLiteral("6"), QStringLiteral("-i"), indexed, QStringLiteral("-f"),
+                      QStringLiteral("null"), QStringLiteral("-")}}) {
+        const Tool t = run(QStringLiteral("ffmpeg"), decode);
+        EXPECT_EQ(t.exitCode, 0);
+        EXPECT_TRUE(t.err.trimmed().isEmpty())
+            << decode.join(u' ').toStdString() << ": " << t.err.constData();
+    }
+    QFile sub(media + QStringLiteral("/preview-teszttv--idx.sub"));
+    ASSERT_TRUE(sub.open(QIODevice::ReadOnly));
+    EXPECT_GE(sub.readAll().count("-->"), 10);
+
+    const QString box = window.log().boxText();
+    qsizetype at = 0;
+    for (const QString& message :
+         {QStringLiteral("Felvétel másolása..."), QStringLiteral("Fájl másolása befejeződött: "),
+          QStringLiteral("Fájl indexelése..."),
+          QStringLiteral("preview-teszttv--idx.wmv fájl indexelése befejeződöt."),
+          QStringLiteral("Timecode generálása befejeződött."),
+          QStringLiteral(" felvétel lejátszása...")}) {
+        const qsizetype found = box.indexOf(message, at);
+        EXPECT_GE(found, 0) << message.toStdString() << " in order, in\n" << box.toStdString();
+        if (found >= 0) at = found;
+    }
+    // nothing but the recording, its subtitles and the preview's files
+    const QStringList left = QDir(media).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : left)
+        EXPECT_FALSE(name.endsWith(QStringLiteral(".tmp")) ||
+                     name.endsWith(QStringLiteral(".startsub")) ||
+                     name.endsWith(QStringLiteral(".stopsub")))
+            << name.toStdString();
+    EXPECT_TRUE(left.contains(QFileInfo(recording).fileName()));
+}
