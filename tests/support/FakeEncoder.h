@@ -50,7 +50,7 @@ public:
     qint64 durationLimitMs() const override { return m_limitMs; }
     EncoderStatus prepareToEncode() override {
         ++prepares;
-        return prepareFailure;
+        return failed(prepareFailure);
     }
 
     EncoderStatus start() override {
@@ -59,16 +59,18 @@ public:
         if (!startFailures.empty()) {
             const EncoderStatus failure = startFailures.front();
             startFailures.pop_front();
-            return failure;
+            return failed(failure);
         }
         if (heldFiles().contains(m_file))
-            return EncoderStatus::failure(EncoderErrorCode::FileInUse, QStringLiteral("in use"));
+            return failed(EncoderStatus::failure(EncoderErrorCode::FileInUse,
+                                                 QStringLiteral("%1 is held by another recorder").arg(m_file)));
         if (writeFiles) {
             QFile f(m_file);
             if (f.open(QIODevice::WriteOnly))
                 f.write("ASF");
         }
         heldFiles().insert(m_file);
+        m_lastError.clear();
         m_startedAt = m_clock.now();
         m_running = true;
         return {};
@@ -99,6 +101,17 @@ public:
     }
     void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
     bool previewEnabled() const override { return m_preview; }
+    QString lastErrorText() const override { return m_lastError; }
+
+    // A failure after the start (device lost, disk full), as the engine
+    // reports it: the cause is readable when errorOccurred arrives, then the
+    // recording stops.
+    void failWhileRunning(const EncoderStatus& failure) {
+        m_lastError = failure.description;
+        finish();
+        Q_EMIT errorOccurred(failure);
+        Q_EMIT runStateChanged(RunState::Stopped);
+    }
 
     QString profile;
     int resets = 0;
@@ -112,6 +125,11 @@ public:
     QDateTime busyUntil;
 
 private:
+    EncoderStatus failed(const EncoderStatus& status) {
+        if (!status.ok())
+            m_lastError = status.description;
+        return status;
+    }
     void finish() {
         if (!m_running)
             return;
@@ -127,6 +145,7 @@ private:
     QDateTime m_startedAt;
     bool m_running = false;
     bool m_preview = false;
+    QString m_lastError;
 };
 
 class FakeEncoderFactory final : public EncoderFactory {

@@ -86,6 +86,16 @@ public:
     virtual RunState runState() const = 0;
     virtual EncoderStatistics statistics() const = 0;
 
+    // The cause of the most recent failure, in plain words for the operator's
+    // log: the system's reason with the file or device it concerns, e.g.
+    // "cannot create /media/TV.wmv: No space left on device" or "video device
+    // /dev/video0: Device or resource busy". Set before a failing call returns
+    // and before errorOccurred() is emitted, so a handler of either reads the
+    // cause of that very failure; it is then the same text as the failure's
+    // EncoderStatus::description. A successful start() clears it (empty: no
+    // failure since the recording began). Never contains line breaks.
+    virtual QString lastErrorText() const = 0;
+
     // Preview frames are delivered through previewFrame() only while enabled.
     virtual void setPreviewEnabled(bool enabled) = 0;
     virtual bool previewEnabled() const = 0;
