@@ -3,6 +3,12 @@
 //   kelm_engine_bench record VIDEO_INPUT AUDIO_INPUT SECONDS OUTPUT.wmv
 //       One TV-profile recording of SECONDS, ended by the engine's own
 //       duration limit; prints the engine's statistics at the end.
+//   kelm_engine_bench startlatency COUNT OUTPUT_FOLDER [cold]
+//       COUNT recordings of 2.5 s from the sound server while this program
+//       plays a tick into it every 2 s at known clock times; prints, for each
+//       start, how long start() and stop() took and when the recording's first
+//       sample was captured, counted from the start() call. With "cold" the
+//       sources are not prepared before each start.
 //   kelm_engine_bench cycles COUNT OUTPUT_FOLDER
 //       COUNT start/stop cycles on the live test sources; prints open
 //       descriptors, threads and resident memory after the first ten and at
@@ -19,6 +25,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <gst/gst.h>
+
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -98,6 +110,121 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
     return 0;
 }
 
+// The bench's own tick into the sound server's default sink: a short 440 Hz
+// burst every 2 s, played on the system clock, so tick k is heard at clock
+// time base + k * 2 s.
+constexpr GstClockTime kTickInterval = 2 * GST_SECOND;
+
+struct Ticker {
+    GstElement* pipeline = nullptr;
+    GstClockTime base = 0;
+    ~Ticker() {
+        if (!pipeline) return;
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    }
+};
+
+bool startTicker(Ticker* ticker) {
+    GError* error = nullptr;
+    ticker->pipeline = gst_parse_launch(
+        "audiotestsrc wave=ticks tick-interval=2000000000 volume=0.8 ! "
+        "audio/x-raw,rate=48000,channels=2 ! pulsesink",
+        &error);
+    if (!ticker->pipeline) {
+        std::fprintf(stderr, "no ticker: %s\n", error ? error->message : "?");
+        return false;
+    }
+    GstClock* system = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(ticker->pipeline), system);
+    gst_object_unref(system);
+    gst_element_set_state(ticker->pipeline, GST_STATE_PLAYING);
+    if (gst_element_get_state(ticker->pipeline, nullptr, nullptr, 5 * GST_SECOND) !=
+        GST_STATE_CHANGE_SUCCESS)
+        return false;
+    ticker->base = gst_element_get_base_time(ticker->pipeline);
+    return true;
+}
+
+GstClockTime systemNow() {
+    GstClock* system = gst_system_clock_obtain();
+    const GstClockTime now = gst_clock_get_time(system);
+    gst_object_unref(system);
+    return now;
+}
+
+// Position of the first tick in the file's sound, in ns; -1 when none.
+qint64 firstTickNs(const QString& path) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"),
+                  QStringLiteral("-i"), path, QStringLiteral("-f"), QStringLiteral("s16le"),
+                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+                  QStringLiteral("48000"), QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(30000)) return -1;
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
+    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
+        if (std::abs(samples[i]) > 4000) return i * 1'000'000'000LL / 48000;
+    return -1;
+}
+
+int startLatency(int count, const QString& folder, bool cold) {
+    gst_init(nullptr, nullptr);
+    Ticker ticker;
+    if (!startTicker(&ticker)) return 1;
+    auto encoder = makeEncoder();
+    if (!encoder) return 1;
+    auto setUp = [&] {
+        encoder->setVideoInput(QStringLiteral("TEST://ball"));
+        encoder->setAudioInput(QStringLiteral("Device://default"));
+        encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
+    };
+    setUp();
+    if (!cold && !encoder->prepareToEncode().ok()) return 1;
+    std::printf("%-6s %12s %14s %12s\n", "start", "start() ms", "first sample", "stop() ms");
+    double worst = 0;
+    for (int i = 0; i < count; ++i) {
+        if (cold) {
+            encoder->resetSourceGroup();
+            setUp();
+        }
+        // A different phase against the picture and the ticks each time.
+        waitFor([] { return false; }, 300 + QRandomGenerator::global()->bounded(1000));
+        const QString file = QDir(folder).filePath(QStringLiteral("start%1.wmv").arg(i));
+        encoder->setOutputFileName(file);
+        const GstClockTime called = systemNow();
+        const kelm::EncoderStatus status = encoder->start();
+        const GstClockTime returned = systemNow();
+        if (!status.ok()) {
+            std::fprintf(stderr, "start %d failed: %s\n", i, qPrintable(status.description));
+            return 1;
+        }
+        waitFor([] { return false; }, 2500);
+        const GstClockTime stopCalled = systemNow();
+        encoder->stop();
+        const GstClockTime stopped = systemNow();
+        const qint64 tickInFile = firstTickNs(file);
+        if (tickInFile < 0) {
+            std::fprintf(stderr, "start %d: no tick in %s\n", i, qPrintable(file));
+            return 1;
+        }
+        // The tick heard nearest to (call + its place in the file) is the one
+        // in the file; the file's first sample lies that far before it.
+        const double sinceBase =
+            static_cast<double>(called + static_cast<GstClockTime>(tickInFile) - ticker.base);
+        const double tick = std::round(sinceBase / kTickInterval) * kTickInterval;
+        const double firstSampleMs =
+            (static_cast<double>(ticker.base) + tick - tickInFile - static_cast<double>(called)) /
+            1e6;
+        worst = std::max(worst, std::abs(firstSampleMs));
+        std::printf("%-6d %12.1f %+11.1f ms %12.1f\n", i, (returned - called) / 1e6, firstSampleMs,
+                    (stopped - stopCalled) / 1e6);
+    }
+    std::printf("largest distance of the first sample from the start call: %.1f ms\n", worst);
+    return 0;
+}
+
 int cycles(int count, const QString& folder) {
     auto encoder = makeEncoder();
     if (!encoder) return 1;
@@ -132,10 +259,14 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() == 6 && args[1] == QStringLiteral("record"))
         return record(args[2], args[3], args[4].toInt(), args[5]);
+    if ((args.size() == 4 || args.size() == 5) && args[1] == QStringLiteral("startlatency"))
+        return startLatency(args[2].toInt(), args[3],
+                            args.size() == 5 && args[4] == QStringLiteral("cold"));
     if (args.size() == 4 && args[1] == QStringLiteral("cycles"))
         return cycles(args[2].toInt(), args[3]);
     std::fputs(
-        "usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER\n",
+        "usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER | "
+        "startlatency COUNT FOLDER [cold]\n",
         stderr);
     return 2;
 }

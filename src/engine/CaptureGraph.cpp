@@ -4,6 +4,7 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
+#include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -50,10 +52,26 @@ struct CaptureGraph::Shared {
     SwsContext* scaler = nullptr;
     GstVideoInfo scaledInfo{};
     gst::CapsPtr scaledCaps;
+    // Scaled pictures reuse their memory: a fresh allocation of this size
+    // would be mapped and cleared by the kernel for every picture.
+    GstBufferPool* scaledPool = nullptr;
     bool loggedVideo = false;
     bool loggedAudio = false;
 
-    ~Shared() { sws_freeContext(scaler); }
+    // The test sources "flash" and "beep": when the first flash was shown.
+    std::atomic<qint64> flashPhaseNs{-1};
+
+    ~Shared() { dropScaler(); }
+    void dropScaler() {
+        sws_freeContext(scaler);
+        scaler = nullptr;
+        scaledCaps.reset();
+        if (scaledPool) {
+            gst_buffer_pool_set_active(scaledPool, FALSE);
+            gst_object_unref(scaledPool);
+            scaledPool = nullptr;
+        }
+    }
 };
 
 // One recording branch: its elements (owned by the pipeline while it lives)
@@ -148,13 +166,22 @@ void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
     if (!gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
-// The test picture "flash": black, and white for one frame at every whole
-// second of running time; with the test tone "ticks" it shows whether sound
-// and picture stay together.
-GstPadProbeReturn paintFlash(GstPad*, GstPadProbeInfo* info, gpointer) {
+// The test picture "flash" is black, and white for one frame every second
+// from its first frame on; the test tone "beep" is silent but for 23 ms of
+// 440 Hz starting at the same moments. Together they show whether sound and
+// picture stay together in a recording.
+constexpr GstClockTime kBeepNs = 23 * GST_MSECOND;
+
+GstPadProbeReturn paintFlash(GstPad*, GstPadProbeInfo* info, gpointer user) {
+    auto& phase = *static_cast<std::atomic<qint64>*>(user);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) ||
-        GST_BUFFER_PTS(buffer) % GST_SECOND >= 40 * GST_MSECOND)
+    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_OK;
+    qint64 expected = -1;
+    phase.compare_exchange_strong(expected,
+                                  static_cast<qint64>(GST_BUFFER_PTS(buffer) % GST_SECOND));
+    if ((GST_BUFFER_PTS(buffer) + GST_SECOND - static_cast<GstClockTime>(phase.load())) %
+            GST_SECOND >=
+        GST_MSECOND)
         return GST_PAD_PROBE_OK;
     buffer = gst_buffer_make_writable(buffer);
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
@@ -164,6 +191,34 @@ GstPadProbeReturn paintFlash(GstPad*, GstPadProbeInfo* info, gpointer) {
         std::fill_n(map.data, std::min<gsize>(map.size, 720 * 576), guint8{235});
         gst_buffer_unmap(buffer, &map);
     }
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
+    const qint64 phase = static_cast<std::atomic<qint64>*>(user)->load();
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
+    GstAudioInfo audio;
+    if (phase < 0 || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
+        !gst_audio_info_from_caps(&audio, caps.get()) ||
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_S16LE)
+        return GST_PAD_PROBE_OK;
+    buffer = gst_buffer_make_writable(buffer);
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return GST_PAD_PROBE_OK;
+    const int rate = GST_AUDIO_INFO_RATE(&audio);
+    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    auto* pcm = reinterpret_cast<qint16*>(map.data);
+    const gsize frames = map.size / (2 * static_cast<gsize>(channels));
+    for (gsize i = 0; i < frames; ++i) {
+        const GstClockTime t = GST_BUFFER_PTS(buffer) + gst_util_uint64_scale(i, GST_SECOND, rate);
+        const GstClockTime into = (t + GST_SECOND - static_cast<GstClockTime>(phase)) % GST_SECOND;
+        const qint16 value =
+            into < kBeepNs ? static_cast<qint16>(10000 * std::sin(2 * M_PI * 440 * into / 1e9)) : 0;
+        for (int c = 0; c < channels; ++c) pcm[i * channels + c] = value;
+    }
+    gst_buffer_unmap(buffer, &map);
     return GST_PAD_PROBE_OK;
 }
 
@@ -369,8 +424,8 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
             if (flash) {
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", "black");
                 gst::PadPtr out(gst_element_get_static_pad(chain[0], "src"));
-                gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, paintFlash, nullptr,
-                                  nullptr);
+                gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, paintFlash,
+                                  &m_shared->flashPhaseNs, nullptr);
             } else if (!location.isEmpty()) {
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", location.constData());
             }
@@ -452,7 +507,13 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
         case ResolvedAudioInput::Kind::TestTone:
             m_audioSource = QStringLiteral("test tone");
             status = makeChain(bin, {{"audiotestsrc", "audio-test"}}, &chain);
-            if (status.ok()) {
+            if (status.ok() && location == "beep") {
+                g_object_set(chain[0], "is-live", TRUE, nullptr);
+                gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", "silence");
+                gst::PadPtr out(gst_element_get_static_pad(chain[0], "src"));
+                gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, writeBeep,
+                                  &m_shared->flashPhaseNs, nullptr);
+            } else if (status.ok()) {
                 g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
                 if (!location.isEmpty())
                     gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", location.constData());
@@ -650,9 +711,7 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
         s.videoSink = nullptr;
         s.audioSink = nullptr;
         s.loggedVideo = s.loggedAudio = false;
-        sws_freeContext(s.scaler);
-        s.scaler = nullptr;
-        s.scaledCaps.reset();
+        s.dropScaler();
         if (target != source) {
             s.scaler = sws_getContext(source.width(), source.height(), AV_PIX_FMT_YUV420P,
                                       target.width(), target.height(), AV_PIX_FMT_YUV420P,
@@ -663,6 +722,16 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
             GST_VIDEO_INFO_FPS_N(&s.scaledInfo) = profile.frameRateNum;
             GST_VIDEO_INFO_FPS_D(&s.scaledInfo) = profile.frameRateDen;
             s.scaledCaps.reset(gst_video_info_to_caps(&s.scaledInfo));
+            s.scaledPool = gst_buffer_pool_new();
+            GstStructure* config = gst_buffer_pool_get_config(s.scaledPool);
+            gst_buffer_pool_config_set_params(
+                config, s.scaledCaps.get(), static_cast<guint>(GST_VIDEO_INFO_SIZE(&s.scaledInfo)),
+                4, 0);
+            if (!gst_buffer_pool_set_config(s.scaledPool, config) ||
+                !gst_buffer_pool_set_active(s.scaledPool, TRUE)) {
+                gst_object_unref(s.scaledPool);
+                s.scaledPool = nullptr;
+            }
         }
     }
     // The gate on the picture branch: nothing passes before the first picture
@@ -738,14 +807,16 @@ namespace {
 
 // The picture at the profile's size: one bicubic pass from the mapped source
 // straight into the new buffer.
-gst::SamplePtr scaled(GstSample* sample, SwsContext* scaler, GstVideoInfo* outInfo,
-                      GstCaps* outCaps) {
+gst::SamplePtr scaled(GstSample* sample, SwsContext* scaler, GstBufferPool* pool,
+                      GstVideoInfo* outInfo, GstCaps* outCaps) {
     GstVideoInfo inInfo;
     if (!gst_video_info_from_caps(&inInfo, gst_sample_get_caps(sample))) return nullptr;
     GstBuffer* in = gst_sample_get_buffer(sample);
     GstVideoFrame src;
     if (!gst_video_frame_map(&src, &inInfo, in, GST_MAP_READ)) return nullptr;
-    GstBuffer* out = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(outInfo), nullptr);
+    GstBuffer* out = nullptr;
+    if (!pool || gst_buffer_pool_acquire_buffer(pool, &out, nullptr) != GST_FLOW_OK)
+        out = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(outInfo), nullptr);
     GstVideoFrame dst;
     if (!gst_video_frame_map(&dst, outInfo, out, GST_MAP_WRITE)) {
         gst_video_frame_unmap(&src);
@@ -782,6 +853,7 @@ GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
     // The scaler is used by this thread only while a recording is linked;
     // the owner replaces it only before linking the next.
     SwsContext* scaler = nullptr;
+    GstBufferPool* pool = nullptr;
     {
         std::lock_guard lock(shared->mutex);
         bool& logged = IsVideo ? shared->loggedVideo : shared->loggedAudio;
@@ -794,10 +866,10 @@ GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
                         ? QStringLiteral("scaled to ") + capsText(shared->scaledCaps.get())
                         : QString());
         }
-        if (IsVideo) scaler = shared->scaler;
+        if (IsVideo) scaler = shared->scaler, pool = shared->scaledPool;
     }
     if (IsVideo && scaler) {
-        sample = scaled(sample.get(), scaler, &shared->scaledInfo, shared->scaledCaps.get());
+        sample = scaled(sample.get(), scaler, pool, &shared->scaledInfo, shared->scaledCaps.get());
         if (!sample) return GST_FLOW_OK;
     }
     std::lock_guard lock(shared->mutex);

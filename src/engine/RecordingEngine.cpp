@@ -188,8 +188,8 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
                .arg(profile.channels)
                .arg(profile.audioBitrate)
                .arg(m_durationLimitMs);
-    qCDebug(lcEngine) << "first picture at" << firstPictureNs / 1000000.0 << "ms, asked for at"
-                      << fromRunningTimeNs / 1000000.0 << "ms";
+    qCInfo(lcEngine) << "first picture at" << firstPictureNs / 1000000.0 << "ms, asked for at"
+                     << fromRunningTimeNs / 1000000.0 << "ms";
 
     const quint64 recording = ++m_recording;
     m_writer->start(firstPictureNs, [this, recording](const EncoderStatus& ended) {
