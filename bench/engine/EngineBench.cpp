@@ -4,10 +4,11 @@
 //       One TV-profile recording of SECONDS, ended by the engine's own
 //       duration limit; prints the engine's statistics at the end.
 //   kelm_engine_bench startlatency COUNT OUTPUT_FOLDER [cold]
-//       COUNT recordings of 2.5 s from the sound server while this program
-//       plays a tick into it every 2 s at known clock times; prints, for each
-//       start, how long start() and stop() took and when the recording's first
-//       sample was captured, counted from the start() call. With "cold" the
+//       COUNT TV recordings of 2.5 s (test picture at 25 frames/s, sound from
+//       the sound server); prints, for each start, how long start() and stop()
+//       took and when the recording's first sample was captured, counted from
+//       the start() call: the time between the start and stop calls minus the
+//       pictures in the file (to within one picture, 40 ms). With "cold" the
 //       sources are not prepared before each start.
 //   kelm_engine_bench cycles COUNT OUTPUT_FOLDER
 //       COUNT start/stop cycles on the live test sources; prints open
@@ -110,42 +111,6 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
     return 0;
 }
 
-// The bench's own tick into the sound server's default sink: a short 440 Hz
-// burst every 2 s, played on the system clock, so tick k is heard at clock
-// time base + k * 2 s.
-constexpr GstClockTime kTickInterval = 2 * GST_SECOND;
-
-struct Ticker {
-    GstElement* pipeline = nullptr;
-    GstClockTime base = 0;
-    ~Ticker() {
-        if (!pipeline) return;
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        gst_object_unref(pipeline);
-    }
-};
-
-bool startTicker(Ticker* ticker) {
-    GError* error = nullptr;
-    ticker->pipeline = gst_parse_launch(
-        "audiotestsrc wave=ticks tick-interval=2000000000 volume=0.8 ! "
-        "audio/x-raw,rate=48000,channels=2 ! pulsesink",
-        &error);
-    if (!ticker->pipeline) {
-        std::fprintf(stderr, "no ticker: %s\n", error ? error->message : "?");
-        return false;
-    }
-    GstClock* system = gst_system_clock_obtain();
-    gst_pipeline_use_clock(GST_PIPELINE(ticker->pipeline), system);
-    gst_object_unref(system);
-    gst_element_set_state(ticker->pipeline, GST_STATE_PLAYING);
-    if (gst_element_get_state(ticker->pipeline, nullptr, nullptr, 5 * GST_SECOND) !=
-        GST_STATE_CHANGE_SUCCESS)
-        return false;
-    ticker->base = gst_element_get_base_time(ticker->pipeline);
-    return true;
-}
-
 GstClockTime systemNow() {
     GstClock* system = gst_system_clock_obtain();
     const GstClockTime now = gst_clock_get_time(system);
@@ -153,26 +118,22 @@ GstClockTime systemNow() {
     return now;
 }
 
-// Position of the first tick in the file's sound, in ns; -1 when none.
-qint64 firstTickNs(const QString& path) {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"),
-                  QStringLiteral("-i"), path, QStringLiteral("-f"), QStringLiteral("s16le"),
-                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
-                  QStringLiteral("48000"), QStringLiteral("-")});
-    if (!ffmpeg.waitForFinished(30000)) return -1;
-    const QByteArray pcm = ffmpeg.readAllStandardOutput();
-    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
-    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
-        if (std::abs(samples[i]) > 4000) return i * 1'000'000'000LL / 48000;
-    return -1;
+// Pictures ffmpeg decodes from the file's video stream; -1 on failure.
+int videoFrames(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                 QStringLiteral("-select_streams"), QStringLiteral("v"),
+                 QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames"),
+                 QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    if (!probe.waitForFinished(30000)) return -1;
+    bool ok = false;
+    const int frames = probe.readAllStandardOutput().trimmed().toInt(&ok);
+    return ok ? frames : -1;
 }
 
 int startLatency(int count, const QString& folder, bool cold) {
     gst_init(nullptr, nullptr);
-    Ticker ticker;
-    if (!startTicker(&ticker)) return 1;
     auto encoder = makeEncoder();
     if (!encoder) return 1;
     auto setUp = [&] {
@@ -204,24 +165,20 @@ int startLatency(int count, const QString& folder, bool cold) {
         const GstClockTime stopCalled = systemNow();
         encoder->stop();
         const GstClockTime stopped = systemNow();
-        const qint64 tickInFile = firstTickNs(file);
-        if (tickInFile < 0) {
-            std::fprintf(stderr, "start %d: no tick in %s\n", i, qPrintable(file));
+        // The file holds the pictures from its first sample to the stop: the
+        // time between the calls that the file lacks is how late it began.
+        const int frames = videoFrames(file);
+        if (frames <= 0) {
+            std::fprintf(stderr, "start %d: no pictures in %s\n", i, qPrintable(file));
             return 1;
         }
-        // The tick heard nearest to (call + its place in the file) is the one
-        // in the file; the file's first sample lies that far before it.
-        const double sinceBase =
-            static_cast<double>(called + static_cast<GstClockTime>(tickInFile) - ticker.base);
-        const double tick = std::round(sinceBase / kTickInterval) * kTickInterval;
-        const double firstSampleMs =
-            (static_cast<double>(ticker.base) + tick - tickInFile - static_cast<double>(called)) /
-            1e6;
+        const double firstSampleMs = (stopCalled - called) / 1e6 - frames * 40.0;
         worst = std::max(worst, std::abs(firstSampleMs));
-        std::printf("%-6d %12.1f %+11.1f ms %12.1f\n", i, (returned - called) / 1e6, firstSampleMs,
+        std::printf("%-6d %12.1f %+11.0f ms %12.1f\n", i, (returned - called) / 1e6, firstSampleMs,
                     (stopped - stopCalled) / 1e6);
     }
-    std::printf("largest distance of the first sample from the start call: %.1f ms\n", worst);
+    std::printf("largest distance of the first sample from the start call: %.0f ms (+-40)\n",
+                worst);
     return 0;
 }
 

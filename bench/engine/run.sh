@@ -72,7 +72,7 @@ stream_rate() {
 # recording's start, "$4" the source's; one psnr_avg per line.
 frame_psnr() {
   ffmpeg -v error -nostdin -i "$1" -i "$clip" -lavfi \
-    "[0:v]$3setpts=PTS-STARTPTS[a];[1:v]scale=384:288,$4setpts=PTS-STARTPTS[b];[a][b]psnr=stats_file=$2" \
+    "[0:v]$3setpts=PTS-STARTPTS[a];[1:v]scale=384:288,$4setpts=PTS-STARTPTS[b];[a][b]psnr=shortest=1:stats_file=$2" \
     -f null - 2>/dev/null
   sed -e 's/.*psnr_avg:\([^ ]*\).*/\1/' -e 's/inf/99/' "$2"
 }
