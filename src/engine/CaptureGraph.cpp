@@ -1,10 +1,10 @@
 #include "CaptureGraph.h"
 
 #include "EngineError.h"
+#include "TestSignals.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
-#include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
 extern "C" {
@@ -12,7 +12,6 @@ extern "C" {
 }
 
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -166,62 +165,6 @@ void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
     if (!gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
-// The test picture "flash" is black, and white for one frame every second
-// from its first frame on; the test tone "beep" is silent but for 23 ms of
-// 440 Hz starting at the same moments. Together they show whether sound and
-// picture stay together in a recording.
-constexpr GstClockTime kBeepNs = 23 * GST_MSECOND;
-
-GstPadProbeReturn paintFlash(GstPad*, GstPadProbeInfo* info, gpointer user) {
-    auto& phase = *static_cast<std::atomic<qint64>*>(user);
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_OK;
-    qint64 expected = -1;
-    phase.compare_exchange_strong(expected,
-                                  static_cast<qint64>(GST_BUFFER_PTS(buffer) % GST_SECOND));
-    if ((GST_BUFFER_PTS(buffer) + GST_SECOND - static_cast<GstClockTime>(phase.load())) %
-            GST_SECOND >=
-        GST_MSECOND)
-        return GST_PAD_PROBE_OK;
-    buffer = gst_buffer_make_writable(buffer);
-    GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    GstMapInfo map;
-    if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-        // I420 720x576: the luma plane comes first.
-        std::fill_n(map.data, std::min<gsize>(map.size, 720 * 576), guint8{235});
-        gst_buffer_unmap(buffer, &map);
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
-    const qint64 phase = static_cast<std::atomic<qint64>*>(user)->load();
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
-    GstAudioInfo audio;
-    if (phase < 0 || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
-        !gst_audio_info_from_caps(&audio, caps.get()) ||
-        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_S16LE)
-        return GST_PAD_PROBE_OK;
-    buffer = gst_buffer_make_writable(buffer);
-    GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    GstMapInfo map;
-    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return GST_PAD_PROBE_OK;
-    const int rate = GST_AUDIO_INFO_RATE(&audio);
-    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
-    auto* pcm = reinterpret_cast<qint16*>(map.data);
-    const gsize frames = map.size / (2 * static_cast<gsize>(channels));
-    for (gsize i = 0; i < frames; ++i) {
-        const GstClockTime t = GST_BUFFER_PTS(buffer) + gst_util_uint64_scale(i, GST_SECOND, rate);
-        const GstClockTime into = (t + GST_SECOND - static_cast<GstClockTime>(phase)) % GST_SECOND;
-        const qint16 value =
-            into < kBeepNs ? static_cast<qint16>(10000 * std::sin(2 * M_PI * 440 * into / 1e9)) : 0;
-        for (int c = 0; c < channels; ++c) pcm[i * channels + c] = value;
-    }
-    gst_buffer_unmap(buffer, &map);
-    return GST_PAD_PROBE_OK;
-}
-
 }  // namespace
 
 CaptureGraph::CaptureGraph(Post post, FailureSink onFailure, PreviewSink onPreview)
@@ -324,6 +267,13 @@ EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
     }
 
     installBusHandler(m_pipeline.get());
+    // The system's monotonic clock, not the sound card's: a recording's time
+    // then keeps to the wall clock from its first second on (the sound
+    // server's clock starts late and catches up), and the sound is fitted
+    // to it.
+    GstClock* system = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), system);
+    gst_object_unref(system);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         std::lock_guard lock(m_shared->mutex);
         if (m_shared->firstFailure.ok())
@@ -423,9 +373,7 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
             g_object_set(chain[0], "is-live", TRUE, nullptr);
             if (flash) {
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", "black");
-                gst::PadPtr out(gst_element_get_static_pad(chain[0], "src"));
-                gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, paintFlash,
-                                  &m_shared->flashPhaseNs, nullptr);
+                addFlash(chain[0], &m_shared->flashPhaseNs);
             } else if (!location.isEmpty()) {
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", location.constData());
             }
@@ -510,9 +458,7 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
             if (status.ok() && location == "beep") {
                 g_object_set(chain[0], "is-live", TRUE, nullptr);
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", "silence");
-                gst::PadPtr out(gst_element_get_static_pad(chain[0], "src"));
-                gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, writeBeep,
-                                  &m_shared->flashPhaseNs, nullptr);
+                addBeep(chain[0], &m_shared->flashPhaseNs);
             } else if (status.ok()) {
                 g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
                 if (!location.isEmpty())

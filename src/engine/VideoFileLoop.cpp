@@ -250,6 +250,13 @@ void VideoFileLoop::stop() {
     if (m_thread.joinable()) m_thread.join();
     m_appsrc = nullptr;
     m_graph.reset();
+    if (m_pipeline) {
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+        // A seek still queued on GStreamer's thread may outlive this object
+        // with the pipeline; nothing it posts may reach this object then.
+        gst::BusPtr bus(gst_element_get_bus(m_pipeline.get()));
+        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    }
     m_pipeline.reset();
     m_sink = nullptr;
     std::lock_guard lock(m_mutex);
