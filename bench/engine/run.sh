@@ -12,7 +12,8 @@
 #     TEST://beep tone; ffmpeg: the same made by ffmpeg);
 #   - CPU time (user+sys) of KELM, of ffmpeg with and without -re, and of the
 #     encoders alone (the same settings on pictures already 384x288): the floor;
-#   - then 100 start/stop cycles of the engine in one process.
+#   - then 100 start/stop cycles of the engine in one process, and how soon
+#     after the start call a recording's first sample lies.
 #
 #   bench/engine/run.sh [BUILD_DIR] [SECONDS] [AUDIO]
 #
@@ -161,3 +162,10 @@ echo "load average while measuring: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "100 start/stop cycles in one process:"
 "$bench" cycles 100 "$work"
+
+echo
+echo "start latency: 8 starts on running sources (as the recorder has them while armed):"
+bash "$here/../../scripts/sound-server.sh"
+"$bench" startlatency 8 "$work"
+echo "and 4 starts that must start the sources first:"
+"$bench" startlatency 4 "$work" cold
