@@ -155,16 +155,6 @@ quint64 runningTimeOf(GstSample* sample) {
     return rt == GST_CLOCK_TIME_NONE ? 0 : rt;
 }
 
-// decodebin's picture pad goes to the element waiting for it.
-void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
-    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
-    if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
-    const GstStructure* s = caps ? gst_caps_get_structure(caps.get(), 0) : nullptr;
-    if (!s || !g_str_has_prefix(gst_structure_get_name(s), "video/")) return;
-    gst::PadPtr sink(gst_element_get_static_pad(GST_ELEMENT(target), "sink"));
-    if (!gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
-}
-
 }  // namespace
 
 CaptureGraph::CaptureGraph(Post post, FailureSink onFailure, PreviewSink onPreview)
@@ -407,7 +397,7 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
                 // Converted once, before it is repeated 25 times a second.
                 setCaps(frozen[1], "video/x-raw,format=I420");
                 g_object_set(frozen[2], "is-live", TRUE, nullptr);
-                g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideo), frozen[0]);
+                g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideoPad), frozen[0]);
                 chain = frozen;
             }
             break;

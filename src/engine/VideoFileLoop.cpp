@@ -15,8 +15,9 @@ namespace {
 // the seek at the end of each pass, little enough to cost no memory.
 constexpr guint kDecodedAhead = 6;
 
-// decodebin's picture pad goes to the element waiting for it.
-void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
+}  // namespace
+
+void linkDecodedVideoPad(GstElement*, GstPad* pad, gpointer target) {
     gst::CapsPtr caps(gst_pad_get_current_caps(pad));
     if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
     const GstStructure* s = caps ? gst_caps_get_structure(caps.get(), 0) : nullptr;
@@ -24,8 +25,6 @@ void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
     gst::PadPtr sink(gst_element_get_static_pad(GST_ELEMENT(target), "sink"));
     if (!gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
-
-}  // namespace
 
 EncoderStatus VideoFileLoop::open(const QString& path, int timeoutMs, gst::CapsPtr* caps) {
     m_path = path;
@@ -53,7 +52,7 @@ EncoderStatus VideoFileLoop::open(const QString& path, int timeoutMs, gst::CapsP
     // The sink only queues: the pacer takes the pictures, and decoding waits
     // while the queue is full.
     g_object_set(m_sink, "sync", FALSE, "max-buffers", kDecodedAhead, "drop", FALSE, nullptr);
-    g_signal_connect(decode, "pad-added", G_CALLBACK(linkDecodedVideo), convert);
+    g_signal_connect(decode, "pad-added", G_CALLBACK(linkDecodedVideoPad), convert);
 
     gst::BusPtr bus(gst_element_get_bus(m_pipeline.get()));
     gst_bus_set_sync_handler(

@@ -14,6 +14,10 @@
 
 namespace kelm {
 
+// decodebin's "pad-added" handler: a picture pad is linked to `target`, the
+// element waiting for the decoded pictures; other pads are left alone.
+void linkDecodedVideoPad(GstElement* decodebin, GstPad* pad, gpointer target);
+
 // A video file played in a loop as a live picture source of the capture
 // graph. A pipeline of its own decodes the file into an appsink, a few
 // pictures ahead; a pacing thread takes one picture per frame interval of the
