@@ -3,6 +3,13 @@
 //   kelm_engine_bench record VIDEO_INPUT AUDIO_INPUT SECONDS OUTPUT.wmv
 //       One TV-profile recording of SECONDS, ended by the engine's own
 //       duration limit; prints the engine's statistics at the end.
+//   kelm_engine_bench startlatency COUNT OUTPUT_FOLDER [cold]
+//       COUNT TV recordings of 2.5 s (test picture at 25 frames/s, sound from
+//       the sound server); prints, for each start, how long start() and stop()
+//       took and when the recording's first sample was captured, counted from
+//       the start() call: the time between the start and stop calls minus the
+//       pictures in the file (to within one picture, 40 ms). With "cold" the
+//       sources are not prepared before each start.
 //   kelm_engine_bench cycles COUNT OUTPUT_FOLDER
 //       COUNT start/stop cycles on the live test sources; prints open
 //       descriptors, threads and resident memory after the first ten and at
@@ -19,6 +26,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <gst/gst.h>
+
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -98,6 +111,77 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
     return 0;
 }
 
+GstClockTime systemNow() {
+    GstClock* system = gst_system_clock_obtain();
+    const GstClockTime now = gst_clock_get_time(system);
+    gst_object_unref(system);
+    return now;
+}
+
+// Pictures ffmpeg decodes from the file's video stream; -1 on failure.
+int videoFrames(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                 QStringLiteral("-select_streams"), QStringLiteral("v"),
+                 QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames"),
+                 QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    if (!probe.waitForFinished(30000)) return -1;
+    bool ok = false;
+    const int frames = probe.readAllStandardOutput().trimmed().toInt(&ok);
+    return ok ? frames : -1;
+}
+
+int startLatency(int count, const QString& folder, bool cold) {
+    gst_init(nullptr, nullptr);
+    auto encoder = makeEncoder();
+    if (!encoder) return 1;
+    auto setUp = [&] {
+        encoder->setVideoInput(QStringLiteral("TEST://ball"));
+        encoder->setAudioInput(QStringLiteral("Device://default"));
+        encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
+    };
+    setUp();
+    if (!cold && !encoder->prepareToEncode().ok()) return 1;
+    std::printf("%-6s %12s %14s %12s\n", "start", "start() ms", "first sample", "stop() ms");
+    double worst = 0;
+    for (int i = 0; i < count; ++i) {
+        if (cold) {
+            encoder->resetSourceGroup();
+            setUp();
+        }
+        // A different phase against the picture and the ticks each time.
+        waitFor([] { return false; }, 300 + QRandomGenerator::global()->bounded(1000));
+        const QString file = QDir(folder).filePath(QStringLiteral("start%1.wmv").arg(i));
+        encoder->setOutputFileName(file);
+        const GstClockTime called = systemNow();
+        const kelm::EncoderStatus status = encoder->start();
+        const GstClockTime returned = systemNow();
+        if (!status.ok()) {
+            std::fprintf(stderr, "start %d failed: %s\n", i, qPrintable(status.description));
+            return 1;
+        }
+        waitFor([] { return false; }, 2500);
+        const GstClockTime stopCalled = systemNow();
+        encoder->stop();
+        const GstClockTime stopped = systemNow();
+        // The file holds the pictures from its first sample to the stop: the
+        // time between the calls that the file lacks is how late it began.
+        const int frames = videoFrames(file);
+        if (frames <= 0) {
+            std::fprintf(stderr, "start %d: no pictures in %s\n", i, qPrintable(file));
+            return 1;
+        }
+        const double firstSampleMs = (stopCalled - called) / 1e6 - frames * 40.0;
+        worst = std::max(worst, std::abs(firstSampleMs));
+        std::printf("%-6d %12.1f %+11.0f ms %12.1f\n", i, (returned - called) / 1e6, firstSampleMs,
+                    (stopped - stopCalled) / 1e6);
+    }
+    std::printf("largest distance of the first sample from the start call: %.0f ms (+-40)\n",
+                worst);
+    return 0;
+}
+
 int cycles(int count, const QString& folder) {
     auto encoder = makeEncoder();
     if (!encoder) return 1;
@@ -132,10 +216,14 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() == 6 && args[1] == QStringLiteral("record"))
         return record(args[2], args[3], args[4].toInt(), args[5]);
+    if ((args.size() == 4 || args.size() == 5) && args[1] == QStringLiteral("startlatency"))
+        return startLatency(args[2].toInt(), args[3],
+                            args.size() == 5 && args[4] == QStringLiteral("cold"));
     if (args.size() == 4 && args[1] == QStringLiteral("cycles"))
         return cycles(args[2].toInt(), args[3]);
     std::fputs(
-        "usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER\n",
+        "usage: kelm_engine_bench record VIDEO AUDIO SECONDS OUT.wmv | cycles COUNT FOLDER | "
+        "startlatency COUNT FOLDER [cold]\n",
         stderr);
     return 2;
 }

@@ -190,6 +190,17 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             m_ctx.messenger.show(QStringLiteral("Kodek hiba! "), Messenger::Icon::Critical);
             m_ctx.log.logEvent(QStringLiteral("Kodek hiba!"));
             return false;
+        case OutputFileCreate:
+        case DiskFull:
+        case WriteFault: {
+            // The file, not the codec: the path and the system's reason. A
+            // daily schedule stays armed for the next day.
+            const QString text = QStringLiteral("Rögzítési hiba: ") + status.description;
+            s.recordingFailed = true;
+            m_ctx.log.logEvent(text);
+            showAfterTick(f.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+            return false;
+        }
         case VideoCodecMissing:
             m_ctx.messenger.show(QStringLiteral("A kért videokodek nincs telepitve! ") +
                                  s.encProfile);

@@ -1,13 +1,18 @@
 #include "CaptureGraph.h"
 
 #include "EngineError.h"
+#include "TestSignals.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
 
-#include <QElapsedTimer>
-#include <QThread>
+extern "C" {
+#include <libswscale/swscale.h>
+}
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -21,29 +26,69 @@ struct CaptureGraph::Shared {
     Post post;
     PreviewSink preview;
     std::atomic<bool> previewInFlight{false};
-    std::atomic<bool> videoFlowing{false};
-    std::atomic<bool> audioFlowing{false};
 
-    std::mutex mutex;  // guards the fields below
+    std::mutex mutex;                 // guards the fields below
+    std::condition_variable changed;  // any of them changed
+    bool videoFlowing = false;
+    bool audioFlowing = false;
+    QSize videoSize;
+    EncoderStatus firstFailure;
+
+    // The recording: the gate on the picture branch, samples held back until
+    // the owner hands them on, and the scaler.
+    bool gateOpen = false;
+    quint64 gateFromNs = 0;
+    quint64 firstPictureNs = 0;
+    bool delivering = false;
+    struct Held {
+        bool video;
+        gst::SamplePtr sample;
+        quint64 runningTimeNs;
+    };
+    std::vector<Held> held;
     SampleSink videoSink;
     SampleSink audioSink;
-    EncoderStatus firstFailure;
+    SwsContext* scaler = nullptr;
+    GstVideoInfo scaledInfo{};
+    gst::CapsPtr scaledCaps;
+    // Scaled pictures reuse their memory: a fresh allocation of this size
+    // would be mapped and cleared by the kernel for every picture.
+    GstBufferPool* scaledPool = nullptr;
+    bool loggedVideo = false;
+    bool loggedAudio = false;
+
+    // The test sources "flash" and "beep": when the first flash was shown.
+    std::atomic<qint64> flashPhaseNs{-1};
+
+    ~Shared() { dropScaler(); }
+    void dropScaler() {
+        sws_freeContext(scaler);
+        scaler = nullptr;
+        scaledCaps.reset();
+        if (scaledPool) {
+            gst_buffer_pool_set_active(scaledPool, FALSE);
+            gst_object_unref(scaledPool);
+            scaledPool = nullptr;
+        }
+    }
 };
 
 // One recording branch: its elements (owned by the pipeline while it lives)
-// and the tee's request pad it hangs on.
+// and, while linked, the tee's request pad it hangs on.
 struct CaptureGraph::Branch {
     GstBin* bin = nullptr;
     std::vector<GstElement*> elements;  // upstream first
     gst::RequestPad teePad;
+    gulong gateProbe = 0;
     gulong dropProbe = 0;
 
     ~Branch() {
-        if (!teePad.get()) return;
-        GstPad* sink = gst_element_get_static_pad(elements.front(), "sink");
-        gst_pad_unlink(teePad.get(), sink);
-        gst_object_unref(sink);
-        teePad.reset();
+        if (teePad.get()) {
+            GstPad* sink = gst_element_get_static_pad(elements.front(), "sink");
+            gst_pad_unlink(teePad.get(), sink);
+            gst_object_unref(sink);
+            teePad.reset();
+        }
         for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
             gst_element_set_state(*it, GST_STATE_NULL);
             gst_bin_remove(bin, *it);
@@ -96,6 +141,11 @@ void setCaps(GstElement* capsfilter, const char* text) {
     g_object_set(capsfilter, "caps", caps.get(), nullptr);
 }
 
+QString capsText(GstCaps* caps) {
+    gst::CharPtr text(caps ? gst_caps_to_string(caps) : nullptr);
+    return text ? QString::fromUtf8(text.get()) : QStringLiteral("(none)");
+}
+
 quint64 runningTimeOf(GstSample* sample) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     const GstSegment* segment = gst_sample_get_segment(sample);
@@ -103,16 +153,6 @@ quint64 runningTimeOf(GstSample* sample) {
     const guint64 rt =
         gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
     return rt == GST_CLOCK_TIME_NONE ? 0 : rt;
-}
-
-// decodebin's picture pad goes to the element waiting for it.
-void linkDecodedVideo(GstElement*, GstPad* pad, gpointer target) {
-    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
-    if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
-    const GstStructure* s = caps ? gst_caps_get_structure(caps.get(), 0) : nullptr;
-    if (!s || !g_str_has_prefix(gst_structure_get_name(s), "video/")) return;
-    gst::PadPtr sink(gst_element_get_static_pad(GST_ELEMENT(target), "sink"));
-    if (!gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
 }  // namespace
@@ -132,27 +172,29 @@ CaptureGraph::~CaptureGraph() {
 }
 
 void CaptureGraph::stop() {
+    // The pacer first: it pushes into the graph.
+    if (m_loop) m_loop->stop();
     m_videoBranch.reset();
     m_audioBranch.reset();
     m_pipeline.reset();
     m_loop.reset();
     m_videoBin = m_audioBin = m_videoTee = m_audioTee = m_previewValve = nullptr;
-    m_shared->videoFlowing = false;
-    m_shared->audioFlowing = false;
     m_shared->previewInFlight = false;
     std::lock_guard lock(m_shared->mutex);
+    m_shared->videoFlowing = m_shared->audioFlowing = false;
+    m_shared->videoSize = {};
     m_shared->videoSink = nullptr;
     m_shared->audioSink = nullptr;
+    m_shared->held.clear();
+    m_shared->delivering = false;
     m_shared->firstFailure = EncoderStatus::success();
 }
 
 EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
                                   const ResolvedAudioInput& audio) {
     stop();
-    gst::ElementPtr pipeline = gst::adoptElement(gst_pipeline_new("kelm-sg1"));
-    m_pipeline = gst::Pipeline(std::move(pipeline));
+    m_pipeline = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-sg1")));
     GstBin* bin = m_pipeline.bin();
-
     m_videoBin = gst_bin_new("video-source");
     m_audioBin = gst_bin_new("audio-source");
     gst_bin_add_many(bin, m_videoBin, m_audioBin, nullptr);
@@ -161,54 +203,8 @@ EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
     GstElement* audioTail = nullptr;
     EncoderStatus status = buildVideoSource(video, &videoTail);
     if (status.ok()) status = buildAudioSource(audio, &audioTail);
+    if (status.ok()) status = buildPreview(videoTail);
     std::vector<GstElement*> chain;
-    if (status.ok())
-        status = makeChain(bin,
-                           {{"tee", "video-tee"},
-                            {"valve", "preview-valve"},
-                            {"queue", nullptr},
-                            {"videoconvert", nullptr},
-                            {"capsfilter", nullptr},
-                            {"appsink", "preview-sink"}},
-                           &chain);
-    if (status.ok()) {
-        m_videoTee = chain[0];
-        m_previewValve = chain[1];
-        g_object_set(m_videoTee, "allow-not-linked", TRUE, nullptr);
-        g_object_set(m_previewValve, "drop", TRUE, nullptr);
-        g_object_set(chain[2], "leaky", 2, "max-size-buffers", 2u, "max-size-bytes", 0u,
-                     "max-size-time", guint64{0}, nullptr);
-        setCaps(chain[4], "video/x-raw,format=RGB");
-        g_object_set(chain[5], "sync", FALSE, "max-buffers", 1u, "drop", TRUE, nullptr);
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = [](GstAppSink* sink, gpointer user) -> GstFlowReturn {
-            auto* shared = static_cast<Shared*>(user);
-            gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
-            if (!sample || shared->previewInFlight.exchange(true))
-                return GST_FLOW_OK;  // the monitor has not taken the last one yet
-            GstVideoInfo info;
-            GstVideoFrame frame;
-            if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample.get())) ||
-                !gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample.get()),
-                                     GST_MAP_READ)) {
-                shared->previewInFlight = false;
-                return GST_FLOW_OK;
-            }
-            PreviewFrame out;
-            out.width = GST_VIDEO_FRAME_WIDTH(&frame);
-            out.height = GST_VIDEO_FRAME_HEIGHT(&frame);
-            out.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
-            out.rgb = QByteArray(static_cast<const char*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                                 out.stride * out.height);
-            gst_video_frame_unmap(&frame);
-            shared->preview(std::move(out));
-            return GST_FLOW_OK;
-        };
-        gst_app_sink_set_callbacks(GST_APP_SINK(chain[5]), &callbacks, m_shared.get(), nullptr);
-        if (!gst_element_link(videoTail, m_videoTee))
-            status = engineStatus(EngineFailure::Negotiation,
-                                  QStringLiteral("cannot link the video source"));
-    }
     if (status.ok()) status = makeChain(bin, {{"tee", "audio-tee"}}, &chain);
     if (status.ok()) {
         // Between recordings the sound goes nowhere: the tee drops it.
@@ -216,52 +212,138 @@ EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
         g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
         if (!gst_element_link(audioTail, m_audioTee))
             status = engineStatus(EngineFailure::Negotiation,
-                                  QStringLiteral("cannot link the audio source"));
+                                  QStringLiteral("%1: cannot link it").arg(m_audioSource));
     }
+    if (status.ok()) status = buildBranches();
     if (!status.ok()) {
+        qCWarning(lcEngine).noquote() << "the sources cannot be built:" << status.description;
         stop();
         return status;
     }
 
-    // Mark when the first buffer of each source has reached its tee.
-    auto flowProbe = [](GstPad*, GstPadProbeInfo*, gpointer flag) -> GstPadProbeReturn {
-        static_cast<std::atomic<bool>*>(flag)->store(true);
-        return GST_PAD_PROBE_REMOVE;
+    // Mark when each source's first buffer has reached its tee, and what
+    // format the video source has settled on.
+    auto flowProbe = [](GstPad* pad, GstPadProbeInfo* info, gpointer user) -> GstPadProbeReturn {
+        auto* shared = static_cast<Shared*>(user);
+        gst::ElementPtr tee(gst_pad_get_parent_element(pad));
+        const bool video = g_str_equal(GST_ELEMENT_NAME(tee.get()), "video-tee");
+        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+            if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            qCInfo(lcEngine).noquote()
+                << (video ? "video source negotiated" : "audio source negotiated")
+                << capsText(caps);
+            GstVideoInfo vinfo;
+            if (video && gst_video_info_from_caps(&vinfo, caps)) {
+                std::lock_guard lock(shared->mutex);
+                shared->videoSize =
+                    QSize(GST_VIDEO_INFO_WIDTH(&vinfo), GST_VIDEO_INFO_HEIGHT(&vinfo));
+            }
+        } else {
+            std::lock_guard lock(shared->mutex);
+            (video ? shared->videoFlowing : shared->audioFlowing) = true;
+        }
+        shared->changed.notify_all();
+        return GST_PAD_PROBE_OK;
     };
-    gst::PadPtr videoIn(gst_element_get_static_pad(m_videoTee, "sink"));
-    gst::PadPtr audioIn(gst_element_get_static_pad(m_audioTee, "sink"));
-    gst_pad_add_probe(videoIn.get(), GST_PAD_PROBE_TYPE_BUFFER, flowProbe, &m_shared->videoFlowing,
-                      nullptr);
-    gst_pad_add_probe(audioIn.get(), GST_PAD_PROBE_TYPE_BUFFER, flowProbe, &m_shared->audioFlowing,
-                      nullptr);
+    for (GstElement* tee : {m_videoTee, m_audioTee}) {
+        gst::PadPtr in(gst_element_get_static_pad(tee, "sink"));
+        gst_pad_add_probe(in.get(),
+                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                       GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          flowProbe, m_shared.get(), nullptr);
+    }
 
     installBusHandler(m_pipeline.get());
-    gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
-
-    // Wait for both sources to deliver, or for the first failure.
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        {
-            std::lock_guard lock(m_shared->mutex);
-            status = m_shared->firstFailure;
-        }
-        if (!status.ok()) break;
-        if (m_shared->videoFlowing && m_shared->audioFlowing) break;
-        if (waited.elapsed() > kStartTimeoutMs) {
-            status = !m_shared->audioFlowing
-                         ? engineStatus(EngineFailure::AudioDevice,
-                                        QStringLiteral("the sound card delivers nothing"))
-                         : engineStatus(EngineFailure::VideoDevice,
-                                        QStringLiteral("the video source delivers nothing"));
-            break;
-        }
-        QThread::msleep(10);
+    // The system's monotonic clock, not the sound card's: a recording's time
+    // then keeps to the wall clock from its first second on (the sound
+    // server's clock starts late and catches up), and the sound is fitted
+    // to it.
+    GstClock* system = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), system);
+    gst_object_unref(system);
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->firstFailure.ok())
+            m_shared->firstFailure = engineStatus(EngineFailure::Negotiation,
+                                                  QStringLiteral("the sources cannot be started"));
     }
+    if (m_loop) {
+        gst::ElementPtr appsrc(gst_bin_get_by_name(GST_BIN(m_videoBin), "video-file"));
+        m_loop->start(m_pipeline.get(), appsrc.get());
+    }
+    status = waitForSources();
     if (!status.ok()) {
+        qCWarning(lcEngine).noquote() << "the sources do not start:" << status.description;
         stop();
-        return status;
     }
+    return status;
+}
+
+EncoderStatus CaptureGraph::waitForSources() {
+    std::unique_lock lock(m_shared->mutex);
+    Shared& s = *m_shared;
+    const bool settled = s.changed.wait_for(lock, std::chrono::milliseconds(kStartTimeoutMs), [&] {
+        return !s.firstFailure.ok() || (s.videoFlowing && s.audioFlowing);
+    });
+    if (!s.firstFailure.ok()) return s.firstFailure;
+    if (settled) return EncoderStatus::success();
+    if (!s.audioFlowing)
+        return engineStatus(EngineFailure::AudioDevice,
+                            QStringLiteral("%1 delivers no sound").arg(m_audioSource));
+    return engineStatus(EngineFailure::VideoDevice,
+                        QStringLiteral("%1 delivers no picture").arg(m_videoSource));
+}
+
+EncoderStatus CaptureGraph::buildPreview(GstElement* videoTail) {
+    std::vector<GstElement*> chain;
+    EncoderStatus status = makeChain(m_pipeline.bin(),
+                                     {{"tee", "video-tee"},
+                                      {"valve", "preview-valve"},
+                                      {"queue", nullptr},
+                                      {"videoconvert", nullptr},
+                                      {"capsfilter", nullptr},
+                                      {"appsink", "preview-sink"}},
+                                     &chain);
+    if (!status.ok()) return status;
+    m_videoTee = chain[0];
+    m_previewValve = chain[1];
+    g_object_set(m_videoTee, "allow-not-linked", TRUE, nullptr);
+    g_object_set(m_previewValve, "drop", TRUE, nullptr);
+    g_object_set(chain[2], "leaky", 2, "max-size-buffers", 2u, "max-size-bytes", 0u,
+                 "max-size-time", guint64{0}, nullptr);
+    setCaps(chain[4], "video/x-raw,format=RGB");
+    g_object_set(chain[5], "sync", FALSE, "max-buffers", 1u, "drop", TRUE, "async", FALSE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = [](GstAppSink* sink, gpointer user) -> GstFlowReturn {
+        auto* shared = static_cast<Shared*>(user);
+        gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
+        if (!sample || shared->previewInFlight.exchange(true))
+            return GST_FLOW_OK;  // the monitor has not taken the last one yet
+        GstVideoInfo info;
+        GstVideoFrame frame;
+        if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample.get())) ||
+            !gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample.get()),
+                                 GST_MAP_READ)) {
+            shared->previewInFlight = false;
+            return GST_FLOW_OK;
+        }
+        PreviewFrame out;
+        out.width = GST_VIDEO_FRAME_WIDTH(&frame);
+        out.height = GST_VIDEO_FRAME_HEIGHT(&frame);
+        out.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+        out.rgb = QByteArray(static_cast<const char*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                             out.stride * out.height);
+        gst_video_frame_unmap(&frame);
+        shared->preview(std::move(out));
+        return GST_FLOW_OK;
+    };
+    gst_app_sink_set_callbacks(GST_APP_SINK(chain[5]), &callbacks, m_shared.get(), nullptr);
+    if (!gst_element_link(videoTail, m_videoTee))
+        return engineStatus(EngineFailure::Negotiation,
+                            QStringLiteral("%1: cannot link it").arg(m_videoSource));
     return status;
 }
 
@@ -272,18 +354,27 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
     using Kind = ResolvedVideoInput::Kind;
     const QByteArray location = video.location.toUtf8();
     switch (video.kind) {
-        case Kind::TestPattern:
+        case Kind::TestPattern: {
+            m_videoSource = QStringLiteral("test picture");
             status =
                 makeChain(bin, {{"videotestsrc", "video-test"}, {"capsfilter", nullptr}}, &chain);
-            if (status.ok()) {
-                g_object_set(chain[0], "is-live", TRUE, nullptr);
-                if (!location.isEmpty())
-                    gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", location.constData());
-                setCaps(chain[1],
-                        "video/x-raw,width=720,height=576,framerate=25/1,pixel-aspect-ratio=1/1");
+            if (!status.ok()) break;
+            const bool flash = location == "flash";
+            g_object_set(chain[0], "is-live", TRUE, nullptr);
+            if (flash) {
+                gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", "black");
+                addFlash(chain[0], &m_shared->flashPhaseNs);
+            } else if (!location.isEmpty()) {
+                gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", location.constData());
             }
+            setCaps(chain[1], flash ? "video/x-raw,format=I420,width=720,height=576,framerate=25/1,"
+                                      "pixel-aspect-ratio=1/1"
+                                    : "video/x-raw,width=720,height=576,framerate=25/1,"
+                                      "pixel-aspect-ratio=1/1");
             break;
+        }
         case Kind::CaptureDevice:
+            m_videoSource = QStringLiteral("video device ") + video.location;
             status = makeChain(bin, {{"v4l2src", "video-device"}, {"capsfilter", nullptr}}, &chain);
             if (status.ok()) {
                 g_object_set(chain[0], "device", location.constData(), nullptr);
@@ -293,6 +384,7 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
             }
             break;
         case Kind::Picture: {
+            m_videoSource = QStringLiteral("picture ") + video.location;
             status = makeChain(bin, {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
             std::vector<GstElement*> frozen;
             if (status.ok())
@@ -305,27 +397,25 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
                 // Converted once, before it is repeated 25 times a second.
                 setCaps(frozen[1], "video/x-raw,format=I420");
                 g_object_set(frozen[2], "is-live", TRUE, nullptr);
-                g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideo), frozen[0]);
+                g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideoPad), frozen[0]);
                 chain = frozen;
             }
             break;
         }
         case Kind::VideoFile: {
-            // One channel name per graph, so two engines never share pictures.
-            const QString channel =
-                QStringLiteral("kelm-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
-            status = buildLoopPipeline(video.location, channel);
-            QByteArray loopCaps;
-            if (status.ok()) status = startLoopPipeline(&loopCaps);
-            if (status.ok())
-                status =
-                    makeChain(bin, {{"intervideosrc", nullptr}, {"capsfilter", nullptr}}, &chain);
+            m_videoSource = QStringLiteral("video file ") + video.location;
+            std::weak_ptr<Shared> weak = m_shared;
+            m_loop = std::make_unique<VideoFileLoop>([weak](GstMessage* error) {
+                if (auto shared = weak.lock()) noteError(shared.get(), error);
+            });
+            gst::CapsPtr caps;
+            status = m_loop->open(video.location, kStartTimeoutMs, &caps);
+            if (status.ok()) status = makeChain(bin, {{"appsrc", "video-file"}}, &chain);
             if (status.ok()) {
-                // intervideosrc makes pictures of whatever size it is asked for
-                // and only later switches to the file's; asking for the file's
-                // size from the start keeps one size for the whole graph.
-                g_object_set(chain[0], "channel", channel.toUtf8().constData(), nullptr);
-                setCaps(chain[1], loopCaps.constData());
+                // Live, so the graph runs on the clock; the pacer never waits
+                // for room, a picture it cannot hand over is dropped.
+                g_object_set(chain[0], "is-live", TRUE, "format", GST_FORMAT_TIME, "caps",
+                             caps.get(), "block", FALSE, "max-bytes", guint64{64} << 20, nullptr);
             }
             break;
         }
@@ -339,7 +429,7 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
     setCaps(convert[1], "video/x-raw,format=I420");
     if (!gst_element_link(chain.back(), convert[0]))
         return engineStatus(EngineFailure::Negotiation,
-                            QStringLiteral("cannot convert the video source"));
+                            QStringLiteral("%1: cannot convert its pictures").arg(m_videoSource));
     gst::PadPtr out(gst_element_get_static_pad(convert[1], "src"));
     gst_element_add_pad(m_videoBin, gst_ghost_pad_new("src", out.get()));
     *tail = m_videoBin;
@@ -353,14 +443,21 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
     const QByteArray location = audio.location.toUtf8();
     switch (audio.kind) {
         case ResolvedAudioInput::Kind::TestTone:
+            m_audioSource = QStringLiteral("test tone");
             status = makeChain(bin, {{"audiotestsrc", "audio-test"}}, &chain);
-            if (status.ok()) {
+            if (status.ok() && location == "beep") {
+                g_object_set(chain[0], "is-live", TRUE, nullptr);
+                gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", "silence");
+                addBeep(chain[0], &m_shared->flashPhaseNs);
+            } else if (status.ok()) {
                 g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
                 if (!location.isEmpty())
                     gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", location.constData());
             }
             break;
         case ResolvedAudioInput::Kind::SoundServer:
+            m_audioSource = QStringLiteral("sound card ") + audio.location +
+                            QStringLiteral(" (through the sound server)");
             if (GstElementFactory* pulse = gst_element_factory_find("pulsesrc")) {
                 gst_object_unref(pulse);
                 status = makeChain(bin, {{"pulsesrc", "audio-device"}}, &chain);
@@ -369,6 +466,7 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
             }
             [[fallthrough]];  // without GStreamer's PulseAudio plugin: through ALSA
         case ResolvedAudioInput::Kind::CaptureDevice:
+            m_audioSource = QStringLiteral("sound card ") + audio.location;
             status = makeChain(bin, {{"alsasrc", "audio-device"}}, &chain);
             if (status.ok()) g_object_set(chain[0], "device", location.constData(), nullptr);
             break;
@@ -386,146 +484,79 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
     setCaps(convert[0],
             "audio/x-raw,format=S16LE,rate=48000,channels=2; audio/x-raw,rate=48000; audio/x-raw");
     if (!gst_element_link(chain.back(), convert[0]))
-        return engineStatus(EngineFailure::Negotiation, QStringLiteral("cannot convert the sound"));
+        return engineStatus(EngineFailure::Negotiation,
+                            QStringLiteral("%1: cannot convert its sound").arg(m_audioSource));
     gst::PadPtr out(gst_element_get_static_pad(convert[2], "src"));
     gst_element_add_pad(m_audioBin, gst_ghost_pad_new("src", out.get()));
     *tail = m_audioBin;
     return status;
 }
 
-EncoderStatus CaptureGraph::buildLoopPipeline(const QString& path, const QString& channel) {
-    m_loop = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-video-loop")));
-    std::vector<GstElement*> chain;
-    // decodebin pulls from the file: demuxers then read whole chunks and
-    // files indexed at their end (AVI, MP4) play and loop.
-    EncoderStatus status =
-        makeChain(m_loop.bin(), {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
-    std::vector<GstElement*> out;
-    if (status.ok())
-        status = makeChain(
-            m_loop.bin(),
-            {{"videoconvert", nullptr}, {"capsfilter", nullptr}, {"intervideosink", "loop-sink"}},
-            &out);
-    if (!status.ok()) return status;
-    g_object_set(chain[0], "location", path.toUtf8().constData(), nullptr);
-    setCaps(out[1], "video/x-raw,format=I420");
-    g_object_set(out[2], "channel", channel.toUtf8().constData(), nullptr);
-    g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideo), out[0]);
-    installBusHandler(m_loop.get());
-    return status;
-}
-
-EncoderStatus CaptureGraph::startLoopPipeline(QByteArray* caps) {
-    if (gst_element_set_state(m_loop.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return engineStatus(EngineFailure::VideoDevice,
-                            QStringLiteral("the video file cannot be played"));
-    gst::ElementPtr sink(gst_bin_get_by_name(m_loop.bin(), "loop-sink"));
-    gst::PadPtr pad(gst_element_get_static_pad(sink.get(), "sink"));
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < kStartTimeoutMs) {
-        {
-            std::lock_guard lock(m_shared->mutex);
-            if (!m_shared->firstFailure.ok()) return m_shared->firstFailure;
-        }
-        gst::CapsPtr current(gst_pad_get_current_caps(pad.get()));
-        GstVideoInfo info;
-        if (current && gst_video_info_from_caps(&info, current.get())) {
-            int num = GST_VIDEO_INFO_FPS_N(&info), den = GST_VIDEO_INFO_FPS_D(&info);
-            if (num <= 0 || den <= 0) num = 25, den = 1;
-            *caps = QByteArrayLiteral("video/x-raw,width=") +
-                    QByteArray::number(GST_VIDEO_INFO_WIDTH(&info)) +
-                    ",height=" + QByteArray::number(GST_VIDEO_INFO_HEIGHT(&info)) +
-                    ",framerate=" + QByteArray::number(num) + '/' + QByteArray::number(den);
-            return EncoderStatus::success();
-        }
-        QThread::msleep(10);
+void CaptureGraph::noteError(Shared* shared, GstMessage* message) {
+    {
+        std::lock_guard lock(shared->mutex);
+        if (shared->firstFailure.ok() && shared->graph)
+            shared->firstFailure = shared->graph->statusForMessage(message);
     }
-    return engineStatus(EngineFailure::VideoDevice,
-                        QStringLiteral("the video file has no pictures"));
+    shared->changed.notify_all();
+    std::weak_ptr<Shared> weak = shared->graph ? shared->graph->m_shared : nullptr;
+    auto held = std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref);
+    shared->post([weak, held] {
+        if (auto alive = weak.lock(); alive && alive->graph)
+            alive->graph->handleMessage(held.get());
+    });
 }
 
 void CaptureGraph::installBusHandler(GstElement* pipeline) {
     gst::BusPtr bus(gst_element_get_bus(pipeline));
-    // Runs on whichever thread posts. Only failures, and the end of a looped
-    // file, are of interest; everything else is dropped here so nothing piles
-    // up on the bus. The work itself is done on the owner's thread.
+    // Runs on whichever thread posts. Only failures and the end of a stream
+    // are of interest; everything else is dropped here so nothing piles up
+    // on the bus. The work itself is done on the owner's thread.
     gst_bus_set_sync_handler(
         bus.get(),
         [](GstBus*, GstMessage* message, gpointer user) -> GstBusSyncReply {
-            auto* shared = static_cast<Shared*>(user);
             // A dropped message belongs to the handler, which must release it.
             gst::MessagePtr owned(message);
             const GstMessageType type = GST_MESSAGE_TYPE(message);
-            if (type != GST_MESSAGE_ERROR && type != GST_MESSAGE_EOS) return GST_BUS_DROP;
-            if (type == GST_MESSAGE_ERROR) {
-                std::lock_guard lock(shared->mutex);
-                if (shared->firstFailure.ok() && shared->graph)
-                    shared->firstFailure = shared->graph->statusForMessage(message);
-            }
-            std::weak_ptr<Shared> weak = shared->graph ? shared->graph->m_shared : nullptr;
-            auto held = std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref);
-            shared->post([weak, held] {
-                if (auto alive = weak.lock(); alive && alive->graph)
-                    alive->graph->handleMessage(held.get());
-            });
+            if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS)
+                noteError(static_cast<Shared*>(user), message);
             return GST_BUS_DROP;
         },
         m_shared.get(), nullptr);
 }
 
 EncoderStatus CaptureGraph::statusForMessage(GstMessage* message) const {
-    GError* raw = nullptr;
-    gchar* debug = nullptr;
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-        gst_message_parse_error(message, &raw, &debug);
-    gst::ErrorPtr error(raw);
-    gst::CharPtr debugText(debug);
-    const QString text =
-        error ? QString::fromUtf8(error->message) : QStringLiteral("the stream ended");
+    const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
+    const QString text = error ? gstErrorText(message) : QStringLiteral("the stream ended");
     GstObject* source = GST_MESSAGE_SRC(message);
-    const bool fromLoop = m_loop && source &&
-                          (source == GST_OBJECT(m_loop.get()) ||
-                           gst_object_has_as_ancestor(source, GST_OBJECT(m_loop.get())));
     if (source && m_audioBin && gst_object_has_as_ancestor(source, GST_OBJECT(m_audioBin)))
-        return engineStatus(EngineFailure::AudioDevice, QStringLiteral("sound card: ") + text);
+        return engineStatus(EngineFailure::AudioDevice,
+                            m_audioSource + QStringLiteral(": ") + text);
+    // The video file's own pipeline is not part of the graph.
+    const bool fromLoop = source && m_pipeline && source != GST_OBJECT(m_pipeline.get()) &&
+                          !gst_object_has_as_ancestor(source, GST_OBJECT(m_pipeline.get()));
     if (fromLoop ||
         (source && m_videoBin && gst_object_has_as_ancestor(source, GST_OBJECT(m_videoBin))))
-        return engineStatus(EngineFailure::VideoDevice, QStringLiteral("video source: ") + text);
+        return engineStatus(EngineFailure::VideoDevice,
+                            m_videoSource + QStringLiteral(": ") + text);
     return engineStatus(EngineFailure::Negotiation, text);
 }
 
 void CaptureGraph::handleMessage(GstMessage* message) {
-    GstObject* source = GST_MESSAGE_SRC(message);
-    const bool fromLoop = m_loop && source &&
-                          (source == GST_OBJECT(m_loop.get()) ||
-                           gst_object_has_as_ancestor(source, GST_OBJECT(m_loop.get())));
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS && fromLoop) {
-        // The video file ended: play it again from the start.
-        gst_element_seek_simple(
-            m_loop.get(), GST_FORMAT_TIME,
-            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
-        return;
-    }
     if (!m_pipeline) return;
     const EncoderStatus status = statusForMessage(message);
+    qCWarning(lcEngine).noquote() << "the sources stopped:" << status.description;
     stop();
     if (m_onFailure) m_onFailure(status);
 }
 
 QSize CaptureGraph::waitForVideoSize(int timeoutMs) const {
     if (!m_videoTee) return {};
-    QElapsedTimer waited;
-    waited.start();
-    gst::PadPtr pad(gst_element_get_static_pad(m_videoTee, "sink"));
-    do {
-        gst::CapsPtr caps(gst_pad_get_current_caps(pad.get()));
-        GstVideoInfo info;
-        if (caps && gst_video_info_from_caps(&info, caps.get()))
-            return QSize(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
-        QThread::msleep(10);
-    } while (waited.elapsed() < timeoutMs);
-    return {};
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return !m_shared->videoSize.isEmpty() || !m_shared->firstFailure.ok();
+    });
+    return m_shared->videoSize;
 }
 
 quint64 CaptureGraph::runningTimeNs() const {
@@ -538,26 +569,16 @@ quint64 CaptureGraph::runningTimeNs() const {
     return now > base ? now - base : 0;
 }
 
-EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize size,
-                                            SampleSink video, SampleSink audio) {
-    if (!m_pipeline)
-        return engineStatus(EngineFailure::Negotiation, QStringLiteral("the sources do not run"));
-    detachRecording();
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->videoSink = std::move(video);
-        m_shared->audioSink = std::move(audio);
-    }
+EncoderStatus CaptureGraph::buildBranches() {
     GstBin* bin = m_pipeline.bin();
     auto videoBranch = std::make_unique<Branch>();
     auto audioBranch = std::make_unique<Branch>();
     videoBranch->bin = audioBranch->bin = bin;
-    EncoderStatus status = makeChain(bin,
-                                     {{"videoscale", nullptr},
-                                      {"videorate", nullptr},
-                                      {"capsfilter", nullptr},
-                                      {"appsink", nullptr}},
-                                     &videoBranch->elements);
+    // The pictures keep the source's size here; the scaler on the sink's
+    // callback makes them the profile's (one pass, bicubic, no extra copy).
+    EncoderStatus status =
+        makeChain(bin, {{"videorate", nullptr}, {"capsfilter", nullptr}, {"appsink", nullptr}},
+                  &videoBranch->elements);
     if (status.ok())
         status = makeChain(bin,
                            {{"audioconvert", nullptr},
@@ -565,54 +586,199 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
                             {"capsfilter", nullptr},
                             {"appsink", nullptr}},
                            &audioBranch->elements);
-    if (!status.ok()) {
-        // Elements already added go with the pipeline; the branches own no pad yet.
-        return status;
-    }
-    auto& v = videoBranch->elements;
-    auto& a = audioBranch->elements;
-    // The picture is stretched to the profile's size, as the profile asks.
-    g_object_set(v[0], "add-borders", FALSE, nullptr);
-    QByteArray videoCaps = QByteArrayLiteral("video/x-raw,format=I420,framerate=") +
-                           QByteArray::number(profile.frameRateNum) + '/' +
-                           QByteArray::number(profile.frameRateDen);
-    if (!size.isEmpty())
-        videoCaps += ",width=" + QByteArray::number(size.width()) +
-                     ",height=" + QByteArray::number(size.height());
-    setCaps(v[2], videoCaps.constData());
-    const QByteArray audioCaps = "audio/x-raw,format=S16LE,layout=interleaved,rate=" +
-                                 QByteArray::number(profile.sampleRate) +
-                                 ",channels=" + QByteArray::number(profile.channels);
-    setCaps(a[2], audioCaps.constData());
-
+    // Elements already added go with the pipeline; the branches own no pad yet.
+    if (!status.ok()) return status;
+    // The first picture that passes the gate is the first recorded, not one
+    // from the start of the graph's time.
+    g_object_set(videoBranch->elements[0], "skip-to-first", TRUE, nullptr);
     auto connectSink = [this](GstElement* sink, bool isVideo) {
-        g_object_set(sink, "sync", FALSE, "max-buffers", 0u, nullptr);
+        g_object_set(sink, "sync", FALSE, "max-buffers", 0u, "async", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = isVideo ? &CaptureGraph::onRecordedSample<true>
                                        : &CaptureGraph::onRecordedSample<false>;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, m_shared.get(), nullptr);
     };
-    connectSink(v.back(), true);
-    connectSink(a.back(), false);
-
-    for (Branch* branch : {videoBranch.get(), audioBranch.get()}) {
+    connectSink(videoBranch->elements.back(), true);
+    connectSink(audioBranch->elements.back(), false);
+    for (Branch* branch : {videoBranch.get(), audioBranch.get()})
         for (auto it = branch->elements.rbegin(); it != branch->elements.rend(); ++it)
             gst_element_sync_state_with_parent(*it);
+    m_videoBranch = std::move(videoBranch);
+    m_audioBranch = std::move(audioBranch);
+    return status;
+}
+
+EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize size,
+                                            quint64 fromRunningTimeNs, int timeoutMs,
+                                            quint64* firstPictureNs) {
+    if (!m_pipeline)
+        return engineStatus(EngineFailure::Negotiation, QStringLiteral("the sources do not run"));
+    if (!m_videoBranch || m_videoBranch->teePad.get()) {
+        detachRecording();
+        if (!m_videoBranch) {
+            const EncoderStatus built = buildBranches();
+            if (!built.ok()) return built;
+        }
     }
+    const QSize source = waitForVideoSize(timeoutMs);
+    if (source.isEmpty())
+        return engineStatus(EngineFailure::VideoDevice,
+                            QStringLiteral("%1 has no picture").arg(m_videoSource));
+    const QSize target = size.isEmpty() ? source : QSize(size.width() & ~1, size.height() & ~1);
+    auto& v = m_videoBranch->elements;
+    auto& a = m_audioBranch->elements;
+    const QByteArray videoCaps = QByteArrayLiteral("video/x-raw,format=I420,framerate=") +
+                                 QByteArray::number(profile.frameRateNum) + '/' +
+                                 QByteArray::number(profile.frameRateDen);
+    setCaps(v[1], videoCaps.constData());
+    const QByteArray audioCaps = "audio/x-raw,format=S16LE,layout=interleaved,rate=" +
+                                 QByteArray::number(profile.sampleRate) +
+                                 ",channels=" + QByteArray::number(profile.channels);
+    setCaps(a[2], audioCaps.constData());
+    {
+        std::lock_guard lock(m_shared->mutex);
+        Shared& s = *m_shared;
+        s.gateOpen = false;
+        // With a video file the gate waits for the file's first picture.
+        s.gateFromNs = m_loop ? G_MAXUINT64 : fromRunningTimeNs;
+        s.firstPictureNs = 0;
+        s.delivering = false;
+        s.held.clear();
+        s.videoSink = nullptr;
+        s.audioSink = nullptr;
+        s.loggedVideo = s.loggedAudio = false;
+        s.dropScaler();
+        if (target != source) {
+            s.scaler = sws_getContext(source.width(), source.height(), AV_PIX_FMT_YUV420P,
+                                      target.width(), target.height(), AV_PIX_FMT_YUV420P,
+                                      SWS_BICUBIC, nullptr, nullptr, nullptr);
+            gst_video_info_set_format(&s.scaledInfo, GST_VIDEO_FORMAT_I420,
+                                      static_cast<guint>(target.width()),
+                                      static_cast<guint>(target.height()));
+            GST_VIDEO_INFO_FPS_N(&s.scaledInfo) = profile.frameRateNum;
+            GST_VIDEO_INFO_FPS_D(&s.scaledInfo) = profile.frameRateDen;
+            s.scaledCaps.reset(gst_video_info_to_caps(&s.scaledInfo));
+            s.scaledPool = gst_buffer_pool_new();
+            GstStructure* config = gst_buffer_pool_get_config(s.scaledPool);
+            gst_buffer_pool_config_set_params(
+                config, s.scaledCaps.get(), static_cast<guint>(GST_VIDEO_INFO_SIZE(&s.scaledInfo)),
+                4, 0);
+            if (!gst_buffer_pool_set_config(s.scaledPool, config) ||
+                !gst_buffer_pool_set_active(s.scaledPool, TRUE)) {
+                gst_object_unref(s.scaledPool);
+                s.scaledPool = nullptr;
+            }
+        }
+    }
+    // The gate on the picture branch: nothing passes before the first picture
+    // of the recording, whose time it notes.
+    auto gate = [](GstPad*, GstPadProbeInfo* info, gpointer user) -> GstPadProbeReturn {
+        auto* shared = static_cast<Shared*>(user);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        std::lock_guard lock(shared->mutex);
+        if (shared->gateOpen) return GST_PAD_PROBE_OK;
+        if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) ||
+            GST_BUFFER_PTS(buffer) < shared->gateFromNs)
+            return GST_PAD_PROBE_DROP;
+        shared->gateOpen = true;
+        shared->firstPictureNs = GST_BUFFER_PTS(buffer);
+        shared->changed.notify_all();
+        return GST_PAD_PROBE_OK;
+    };
+    EncoderStatus status;
     for (auto [branch, tee] :
-         {std::pair{videoBranch.get(), m_videoTee}, std::pair{audioBranch.get(), m_audioTee}}) {
+         {std::pair{m_videoBranch.get(), m_videoTee}, std::pair{m_audioBranch.get(), m_audioTee}}) {
         GstPad* pad = gst_element_request_pad_simple(tee, "src_%u");
         branch->teePad.reset(tee, pad);
+        if (branch == m_videoBranch.get())
+            branch->gateProbe =
+                gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, gate, m_shared.get(), nullptr);
         gst::PadPtr sink(gst_element_get_static_pad(branch->elements.front(), "sink"));
         if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
             status = engineStatus(EngineFailure::Negotiation,
                                   QStringLiteral("cannot link a recording branch"));
     }
-    m_videoBranch = std::move(videoBranch);
-    m_audioBranch = std::move(audioBranch);
+    if (status.ok() && m_loop) {
+        quint64 first = 0;
+        if (!m_loop->rewind(timeoutMs, &first))
+            status = engineStatus(EngineFailure::VideoDevice,
+                                  QStringLiteral("%1 cannot start again").arg(m_videoSource));
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->gateFromNs = first;
+    }
+    if (status.ok()) {
+        std::unique_lock lock(m_shared->mutex);
+        Shared& s = *m_shared;
+        s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return s.gateOpen || !s.firstFailure.ok(); });
+        if (!s.firstFailure.ok())
+            status = s.firstFailure;
+        else if (!s.gateOpen)
+            status = engineStatus(EngineFailure::VideoDevice,
+                                  QStringLiteral("%1 delivers no picture").arg(m_videoSource));
+        else
+            *firstPictureNs = s.firstPictureNs;
+    }
     if (!status.ok()) detachRecording();
     return status;
 }
+
+void CaptureGraph::deliverRecording(SampleSink video, SampleSink audio) {
+    std::vector<Shared::Held> held;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->videoSink = std::move(video);
+        m_shared->audioSink = std::move(audio);
+        // In order, under the lock: later samples wait until these are handed on.
+        for (auto& h : m_shared->held) {
+            SampleSink& target = h.video ? m_shared->videoSink : m_shared->audioSink;
+            if (target) target(std::move(h.sample), h.runningTimeNs);
+        }
+        m_shared->held.clear();
+        m_shared->delivering = true;
+    }
+}
+
+namespace {
+
+// The picture at the profile's size: one bicubic pass from the mapped source
+// straight into the new buffer.
+gst::SamplePtr scaled(GstSample* sample, SwsContext* scaler, GstBufferPool* pool,
+                      GstVideoInfo* outInfo, GstCaps* outCaps) {
+    GstVideoInfo inInfo;
+    if (!gst_video_info_from_caps(&inInfo, gst_sample_get_caps(sample))) return nullptr;
+    GstBuffer* in = gst_sample_get_buffer(sample);
+    GstVideoFrame src;
+    if (!gst_video_frame_map(&src, &inInfo, in, GST_MAP_READ)) return nullptr;
+    GstBuffer* out = nullptr;
+    if (!pool || gst_buffer_pool_acquire_buffer(pool, &out, nullptr) != GST_FLOW_OK)
+        out = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(outInfo), nullptr);
+    GstVideoFrame dst;
+    if (!gst_video_frame_map(&dst, outInfo, out, GST_MAP_WRITE)) {
+        gst_video_frame_unmap(&src);
+        gst_buffer_unref(out);
+        return nullptr;
+    }
+    const uint8_t* srcData[4] = {};
+    int srcStride[4] = {};
+    uint8_t* dstData[4] = {};
+    int dstStride[4] = {};
+    for (int p = 0; p < 3; ++p) {
+        srcData[p] = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&src, p));
+        srcStride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&src, p);
+        dstData[p] = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&dst, p));
+        dstStride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&dst, p);
+    }
+    sws_scale(scaler, srcData, srcStride, 0, GST_VIDEO_INFO_HEIGHT(&inInfo), dstData, dstStride);
+    gst_video_frame_unmap(&dst);
+    gst_video_frame_unmap(&src);
+    gst_buffer_copy_into(out, in, GST_BUFFER_COPY_TIMESTAMPS, 0, static_cast<gsize>(-1));
+    gst::SamplePtr result(gst_sample_new(out, outCaps, gst_sample_get_segment(sample), nullptr));
+    gst_buffer_unref(out);
+    return result;
+}
+
+}  // namespace
 
 template <bool IsVideo>
 GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
@@ -620,7 +786,33 @@ GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
     gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
     if (!sample) return GST_FLOW_OK;
     const quint64 rt = runningTimeOf(sample.get());
+    // The scaler is used by this thread only while a recording is linked;
+    // the owner replaces it only before linking the next.
+    SwsContext* scaler = nullptr;
+    GstBufferPool* pool = nullptr;
+    {
+        std::lock_guard lock(shared->mutex);
+        bool& logged = IsVideo ? shared->loggedVideo : shared->loggedAudio;
+        if (!logged) {
+            logged = true;
+            qCInfo(lcEngine).noquote()
+                << (IsVideo ? "recording pictures as" : "recording sound as")
+                << capsText(gst_sample_get_caps(sample.get()))
+                << (IsVideo && shared->scaledCaps
+                        ? QStringLiteral("scaled to ") + capsText(shared->scaledCaps.get())
+                        : QString());
+        }
+        if (IsVideo) scaler = shared->scaler, pool = shared->scaledPool;
+    }
+    if (IsVideo && scaler) {
+        sample = scaled(sample.get(), scaler, pool, &shared->scaledInfo, shared->scaledCaps.get());
+        if (!sample) return GST_FLOW_OK;
+    }
     std::lock_guard lock(shared->mutex);
+    if (!shared->delivering) {
+        shared->held.push_back({IsVideo, std::move(sample), rt});
+        return GST_FLOW_OK;
+    }
     SampleSink& target = IsVideo ? shared->videoSink : shared->audioSink;
     if (target) target(std::move(sample), rt);
     return GST_FLOW_OK;
@@ -639,16 +831,31 @@ void CaptureGraph::blockRecording() {
     std::lock_guard lock(m_shared->mutex);
     m_shared->videoSink = nullptr;
     m_shared->audioSink = nullptr;
+    m_shared->delivering = false;
+    m_shared->held.clear();
 }
 
 void CaptureGraph::detachRecording() {
+    if (!recordingAttached()) return;
     blockRecording();
     m_videoBranch.reset();
     m_audioBranch.reset();
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->held.clear();
+    }
+    // Fresh branches for the next recording, so its start only links them.
+    if (m_pipeline) {
+        const EncoderStatus built = buildBranches();
+        if (!built.ok())
+            qCWarning(lcEngine).noquote()
+                << "no recording branch for the next recording:" << built.description;
+    }
 }
 
 bool CaptureGraph::recordingAttached() const {
-    return m_videoBranch || m_audioBranch;
+    return (m_videoBranch && m_videoBranch->teePad.get()) ||
+           (m_audioBranch && m_audioBranch->teePad.get());
 }
 
 void CaptureGraph::previewDelivered() {

@@ -4,6 +4,7 @@
 
 #include <gst/app/gstappsink.h>
 #include "SourceResolver.h"
+#include "VideoFileLoop.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
 
@@ -18,27 +19,34 @@ namespace kelm {
 // The live GStreamer graph of the source group: the video and audio sources,
 // converted to I420 pictures and raw sound, each into a tee. The preview
 // branch (RGB, behind a valve) hangs on the video tee for as long as the graph
-// lives; a recording adds one branch to each tee that ends in an appsink and
+// lives; a recording links one branch to each tee that ends in an appsink and
 // takes it away again while the sources and the preview keep running.
 //
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
-//   (preview)
-//                                           └ videoscale ! videorate ! I420 WxH@fps ! appsink
+//   (preview)                               └ [gate] videorate ! WxH@fps ! appsink ─ scaler
 //   audio source ! audioconvert ! audioresample ! tee
 //                                                 └ audioconvert ! audioresample ! S16 ! appsink
 //
-// A video file is decoded in a pipeline of its own, played in a loop into an
-// intervideosink, and read here by intervideosrc, so the graph keeps a steady
-// rate whatever the file does.
+// The recording branches are built before they are needed (when the graph
+// starts, and again after each recording), so attaching one only links it.
+// The gate lets pictures through from the first one captured at or after the
+// moment the recording was asked for; the pictures are scaled to the
+// profile's size with libswscale's bicubic filter on the streaming thread.
+//
+// A video file is decoded in a pipeline of its own and paced into the graph
+// frame by frame (VideoFileLoop), so the graph keeps a steady rate whatever
+// the file does, and a recording starts at the file's first picture.
 //
 // Threads: every method is called on the owner's thread. The callbacks run on
 // GStreamer's streaming threads and must only hand work over; the owner
-// supplies `post`, which runs a function later on its own thread.
+// supplies `post`, which runs a function later on its own thread. Waits are
+// on a condition the streaming threads and the bus signal, with a deadline.
 class CaptureGraph final {
 public:
     using Post = std::function<void(std::function<void()>)>;
     using SampleSink = std::function<void(gst::SamplePtr sample, quint64 runningTimeNs)>;
     using PreviewSink = std::function<void(PreviewFrame frame)>;
+    // The failure's description is its cause in plain words.
     using FailureSink = std::function<void(EncoderStatus status)>;
 
     CaptureGraph(Post post, FailureSink onFailure, PreviewSink onPreview);
@@ -46,25 +54,35 @@ public:
     CaptureGraph& operator=(const CaptureGraph&) = delete;
     ~CaptureGraph();
 
-    // Builds the graph for these sources and brings it to PLAYING. Waits until
-    // the sources run (up to a few seconds); on failure nothing is left running.
+    // Builds the graph for these sources and brings it to PLAYING. Returns as
+    // soon as both sources deliver (or fail; at most a few seconds); on
+    // failure nothing is left running.
     EncoderStatus start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
     bool running() const { return static_cast<bool>(m_pipeline); }
 
-    // The size of the source pictures, once the first one has been negotiated;
-    // waits up to timeoutMs for it. Empty when none arrived.
+    // The size of the source pictures, once negotiated; waits up to timeoutMs
+    // for it. Empty when none arrived.
     QSize waitForVideoSize(int timeoutMs) const;
 
     // The pipeline's current running time, in ns.
     quint64 runningTimeNs() const;
 
-    // Adds the recording branches: pictures of `size` (empty: the source's
+    // Links the recording branches: pictures of `size` (empty: the source's
     // size) at the profile's frame rate, sound at its rate and channel count.
-    EncoderStatus attachRecording(const EncoderProfile& profile, QSize size, SampleSink video,
-                                  SampleSink audio);
+    // The first picture let through is the first captured at or after
+    // `fromRunningTimeNs`; with a video file, the file's first picture (the
+    // file starts again). Waits (up to timeoutMs) for that picture and gives
+    // its running time in `firstPictureNs`. Samples are held back until
+    // deliverRecording().
+    EncoderStatus attachRecording(const EncoderProfile& profile, QSize size,
+                                  quint64 fromRunningTimeNs, int timeoutMs,
+                                  quint64* firstPictureNs);
+    // Hands the samples held back, then every later one, to the sinks.
+    void deliverRecording(SampleSink video, SampleSink audio);
     // Drops buffers at the tee pads: nothing more reaches the recording sinks.
     void blockRecording();
-    // Unlinks and removes the recording branches (after blockRecording()).
+    // Unlinks and removes the recording branches (after blockRecording()) and
+    // builds fresh ones for the next recording.
     void detachRecording();
     bool recordingAttached() const;
 
@@ -81,11 +99,11 @@ private:
 
     EncoderStatus buildVideoSource(const ResolvedVideoInput& video, GstElement** tail);
     EncoderStatus buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail);
-    EncoderStatus buildLoopPipeline(const QString& path, const QString& channel);
-    // Plays the video file and waits for its first picture; `caps` gets the
-    // picture size and rate for the graph's intervideosrc.
-    EncoderStatus startLoopPipeline(QByteArray* caps);
+    EncoderStatus buildPreview(GstElement* videoTail);
+    EncoderStatus buildBranches();
+    EncoderStatus waitForSources();
     void installBusHandler(GstElement* pipeline);
+    static void noteError(Shared* shared, GstMessage* message);
     template <bool IsVideo>
     static GstFlowReturn onRecordedSample(GstAppSink* sink, gpointer user);
     void handleMessage(GstMessage* message);
@@ -93,13 +111,15 @@ private:
 
     Post m_post;
     FailureSink m_onFailure;
-    gst::Pipeline m_loop;              // decodes a video file in a loop, if the source is one
-    gst::Pipeline m_pipeline;          // the live graph
-    GstElement* m_videoBin = nullptr;  // borrowed from m_pipeline
+    std::unique_ptr<VideoFileLoop> m_loop;  // decodes a video file, if the source is one
+    gst::Pipeline m_pipeline;               // the live graph
+    GstElement* m_videoBin = nullptr;       // borrowed from m_pipeline
     GstElement* m_audioBin = nullptr;
     GstElement* m_videoTee = nullptr;
     GstElement* m_audioTee = nullptr;
     GstElement* m_previewValve = nullptr;
+    QString m_videoSource;  // "video device /dev/video0": what failures name
+    QString m_audioSource;
     std::unique_ptr<Branch> m_videoBranch;
     std::unique_ptr<Branch> m_audioBranch;
     // What the streaming threads' callbacks reach; kept alive by them.

@@ -1,5 +1,7 @@
 #include "EngineError.h"
 
+#include <QStringList>
+
 extern "C" {
 #include <libavutil/error.h>
 }
@@ -8,6 +10,8 @@ extern "C" {
 #include <cstring>
 
 namespace kelm {
+
+Q_LOGGING_CATEGORY(lcEngine, "kelm.engine")
 
 EncoderStatus engineStatus(EngineFailure failure, const QString& detail) {
     using namespace EncoderErrorCode;
@@ -59,6 +63,33 @@ EncoderStatus engineStatus(EngineFailure failure, const QString& detail) {
             break;
     }
     return EncoderStatus::failure(code, detail);
+}
+
+QString gstErrorText(GstMessage* error) {
+    GError* raw = nullptr;
+    gchar* rawDebug = nullptr;
+    if (!error || GST_MESSAGE_TYPE(error) != GST_MESSAGE_ERROR) return {};
+    gst_message_parse_error(error, &raw, &rawDebug);
+    const QString text = raw ? QString::fromUtf8(raw->message) : QStringLiteral("unknown error");
+    const QString debug = QString::fromUtf8(rawDebug ? rawDebug : "");
+    if (raw) g_error_free(raw);
+    g_free(rawDebug);
+    gchar* sourceName =
+        GST_MESSAGE_SRC(error) ? gst_object_get_path_string(GST_MESSAGE_SRC(error)) : nullptr;
+    qCWarning(lcEngine).noquote() << "GStreamer error from" << (sourceName ? sourceName : "?")
+                                  << ":" << text << "|" << debug;
+    g_free(sourceName);
+    // The debug string starts with the code location and the element path;
+    // the lines after them are the system's own words.
+    QStringList reasons;
+    const QStringList lines = debug.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (!line.isEmpty() && line != text && !reasons.contains(line)) reasons << line;
+    }
+    return reasons.isEmpty()
+               ? text
+               : text + QStringLiteral(" (") + reasons.join(QStringLiteral("; ")) + u')';
 }
 
 QString avErrorText(int averror) {

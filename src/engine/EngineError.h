@@ -2,6 +2,9 @@
 
 #include "encoder/EncoderError.h"
 
+#include <gst/gst.h>
+
+#include <QLoggingCategory>
 #include <QString>
 
 namespace kelm {
@@ -25,7 +28,14 @@ enum class EngineFailure {
     Encoding,           // libavcodec / libavformat refused a frame or packet
 };
 
+// `detail` is the cause as the operator's log shows it: the system's reason
+// with the file or device it concerns.
 EncoderStatus engineStatus(EngineFailure failure, const QString& detail);
+
+// GStreamer's words for an error message, on one line: its text and, from
+// its debug string, the system's reason ("Device or resource busy"). The
+// whole debug string goes to the engine's log.
+QString gstErrorText(GstMessage* error);
 
 // libav's error text for a negative return value.
 QString avErrorText(int averror);
@@ -40,5 +50,8 @@ QString outputFileCause(OutputFileStage stage, int errnum, const QString& path);
 
 // The failure kind of a write that failed with `errnum`.
 EngineFailure writeFailureFor(int errnum);
+// The engine's log: negotiated formats, codec settings, and every failure
+// with GStreamer's own words ("kelm.engine").
+Q_DECLARE_LOGGING_CATEGORY(lcEngine)
 
 }  // namespace kelm

@@ -7,7 +7,8 @@
 namespace kelm {
 namespace {
 
-constexpr int kSourceSizeTimeoutMs = 3000;
+// How long a start may wait for the first picture of the recording.
+constexpr int kFirstPictureTimeoutMs = 3000;
 
 }  // namespace
 
@@ -46,10 +47,26 @@ EncoderStatus RecordingEngine::resetSourceGroup() {
     return EncoderStatus::success();
 }
 
+// The file's own account of a failure (the path and the system's reason, in
+// the operator's language) is the cause the recorder shows, where there is one.
+EncoderStatus RecordingEngine::withCause(EncoderStatus status, const QString& cause) {
+    if (!status.ok() && !cause.trimmed().isEmpty()) status.description = cause;
+    return status;
+}
+
+EncoderStatus RecordingEngine::failed(const EncoderStatus& status) {
+    if (!status.ok()) {
+        m_lastErrorText = status.description;
+        m_lastErrorText.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        qCWarning(lcEngine).noquote() << "failure" << status.signedCode() << m_lastErrorText;
+    }
+    return status;
+}
+
 EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
     if (!SourceResolver::videoInputWellFormed(input))
-        return engineStatus(EngineFailure::VideoDevice,
-                            QStringLiteral("video input \"%1\" has no name").arg(input));
+        return failed(engineStatus(EngineFailure::VideoDevice,
+                                   QStringLiteral("video input \"%1\" has no name").arg(input)));
     m_videoInput = input;
     // A new source replaces the live one when it is next prepared; a running
     // recording keeps its source to the end.
@@ -59,8 +76,8 @@ EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
 
 EncoderStatus RecordingEngine::setAudioInput(const QString& input) {
     if (!SourceResolver::audioInputWellFormed(input))
-        return engineStatus(EngineFailure::AudioDevice,
-                            QStringLiteral("audio input \"%1\" has no name").arg(input));
+        return failed(engineStatus(EngineFailure::AudioDevice,
+                                   QStringLiteral("audio input \"%1\" has no name").arg(input)));
     m_audioInput = input;
     if (m_graph && m_runState != RunState::Running && m_graphAudioInput != input) m_graph.reset();
     return EncoderStatus::success();
@@ -77,7 +94,7 @@ EncoderStatus RecordingEngine::prepareToEncode() {
     if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput &&
         m_graphAudioInput == m_audioInput)
         return EncoderStatus::success();
-    return startSources();
+    return failed(startSources());
 }
 
 EncoderStatus RecordingEngine::startSources() {
@@ -109,60 +126,87 @@ EncoderStatus RecordingEngine::startSources() {
 EncoderStatus RecordingEngine::start() {
     if (m_runState == RunState::Running) return EncoderStatus::success();
     m_lastFailure = EncoderStatus::success();
+    // The moment the recording was asked for: with the sources running, the
+    // first picture captured from now on is the file's first.
+    const bool sourcesWereRunning = m_graph && m_graph->running() &&
+                                    m_graphVideoInput == m_videoInput &&
+                                    m_graphAudioInput == m_audioInput;
+    const quint64 calledAtNs = sourcesWereRunning ? m_graph->runningTimeNs() : 0;
 
     EncoderProfile profile;
     EncoderStatus status = EncoderProfile::parse(m_profileText, &profile);
-    if (!status.ok()) return status;
+    if (!status.ok()) return failed(status);
     if (!encoderAvailable(profile.videoCodec))
-        return engineStatus(
+        return failed(engineStatus(
             EngineFailure::VideoCodecMissing,
-            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec));
+            QStringLiteral("video encoder %1 is not available").arg(profile.videoCodec)));
     if (m_outputFileName.trimmed().isEmpty())
-        return engineStatus(EngineFailure::InvalidArgument,
-                            QStringLiteral("no output file chosen"));
+        return failed(
+            engineStatus(EngineFailure::InvalidArgument, QStringLiteral("no output file chosen")));
 
     // Sources started here are stopped again if the recording does not start.
-    const bool sourcesWereRunning = m_graph && m_graph->running();
     status = prepareToEncode();
     if (!status.ok()) return status;
-    auto undo = [&](const EncoderStatus& failure) {
+    status = startRecording(profile, calledAtNs);
+    if (!status.ok()) {
         if (m_graph) m_graph->detachRecording();
         m_writer.reset();
         m_outputLock.release(true);
         if (!sourcesWereRunning) m_graph.reset();
-        return failure;
-    };
-
-    status = m_outputLock.acquire(m_outputFileName);
-    if (!status.ok()) return undo(status);
-
-    QSize size(profile.width, profile.height);
-    if (profile.sourceSize()) {
-        size = m_graph->waitForVideoSize(kSourceSizeTimeoutMs);
-        if (size.isEmpty())
-            return undo(engineStatus(EngineFailure::VideoDevice,
-                                     QStringLiteral("the video source has no picture")));
+        return failed(status);
     }
-    auto writer = std::make_unique<AsfWriter>();
-    status = writer->open(m_outputFileName, profile, size.width(), size.height(), m_durationLimitMs,
-                          [this](const QString& name) { return encoderAvailable(name); });
-    if (!status.ok()) return undo(status);
-    m_writer = std::move(writer);
-    AsfWriter* target = m_writer.get();
-    status = m_graph->attachRecording(
-        profile, profile.sourceSize() ? QSize() : size,
-        [target](gst::SamplePtr sample, quint64 rt) { target->pushVideo(std::move(sample), rt); },
-        [target](gst::SamplePtr sample, quint64 rt) { target->pushAudio(std::move(sample), rt); });
-    if (!status.ok()) return undo(status);
-
-    const quint64 recording = ++m_recording;
-    m_writer->start(m_graph->runningTimeNs(), [this, recording](const EncoderStatus& ended) {
-        post([this, recording, ended] { onWriterEnded(recording, ended); });
-    });
+    m_lastErrorText.clear();
     m_encodingClock.start();
     m_lastStatistics = {};
     m_lastEncodingMs = 0;
     setRunState(RunState::Running);
+    return EncoderStatus::success();
+}
+
+EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
+                                              quint64 fromRunningTimeNs) {
+    EncoderStatus status = m_outputLock.acquire(m_outputFileName);
+    if (!status.ok()) return withCause(status, m_outputLock.failureCause());
+    // The branches are linked first, so the first picture after the call is
+    // caught while the file is being opened; its samples wait meanwhile.
+    const QSize profileSize = profile.sourceSize() ? QSize() : QSize(profile.width, profile.height);
+    quint64 firstPictureNs = 0;
+    status = m_graph->attachRecording(profile, profileSize, fromRunningTimeNs,
+                                      kFirstPictureTimeoutMs, &firstPictureNs);
+    if (!status.ok()) return status;
+    const QSize size = profile.sourceSize() ? m_graph->waitForVideoSize(0) : profileSize;
+    auto writer = std::make_unique<AsfWriter>();
+    status = writer->open(m_outputFileName, profile, size.width(), size.height(), m_durationLimitMs,
+                          [this](const QString& name) { return encoderAvailable(name); });
+    if (!status.ok()) return withCause(status, writer->failureCause());
+    m_writer = std::move(writer);
+    qCInfo(lcEngine).noquote()
+        << QStringLiteral(
+               "recording %1: video %2 %3x%4 at %5/%6 frames/s, %7 bit/s, key frame "
+               "every %8 frames; audio %9 %10 Hz, %11 channels, %12 bit/s; limit %13 ms")
+               .arg(m_outputFileName, profile.videoCodec)
+               .arg(m_writer->width())
+               .arg(m_writer->height())
+               .arg(profile.frameRateNum)
+               .arg(profile.frameRateDen)
+               .arg(profile.videoBitrate)
+               .arg(profile.keyFrameSpacingFrames())
+               .arg(profile.audioCodec)
+               .arg(profile.sampleRate)
+               .arg(profile.channels)
+               .arg(profile.audioBitrate)
+               .arg(m_durationLimitMs);
+    qCInfo(lcEngine) << "first picture at" << firstPictureNs / 1000000.0 << "ms, asked for at"
+                     << fromRunningTimeNs / 1000000.0 << "ms";
+
+    const quint64 recording = ++m_recording;
+    m_writer->start(firstPictureNs, [this, recording](const EncoderStatus& ended) {
+        post([this, recording, ended] { onWriterEnded(recording, ended); });
+    });
+    AsfWriter* target = m_writer.get();
+    m_graph->deliverRecording(
+        [target](gst::SamplePtr sample, quint64 rt) { target->pushVideo(std::move(sample), rt); },
+        [target](gst::SamplePtr sample, quint64 rt) { target->pushAudio(std::move(sample), rt); });
     return EncoderStatus::success();
 }
 
@@ -177,7 +221,7 @@ void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure)
     if (m_graph) m_graph->blockRecording();
     EncoderStatus status = failure;
     if (m_writer) {
-        const EncoderStatus written = m_writer->finish();
+        const EncoderStatus written = withCause(m_writer->finish(), m_writer->failureCause());
         if (status.ok()) status = written;
         m_lastStatistics = m_writer->statistics();
         m_writer.reset();
@@ -188,10 +232,13 @@ void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure)
     m_encodingClock.invalidate();
     ++m_recording;
     // A file that could not be finished is a failure even when the recording
-    // was stopped on purpose. The failure is readable before the run state.
+    // was stopped on purpose. The failure and its cause are readable before
+    // the run state changes and before the signal arrives.
     m_lastFailure = status;
-    if (!status.ok())
+    if (!status.ok()) {
+        failed(status);
         post([this, status] { Q_EMIT errorOccurred(status); });
+    }
     setRunState(RunState::Stopped);
 }
 

@@ -24,6 +24,11 @@ namespace kelm {
 // Run state: Running from a successful start() until stop(), the duration
 // limit, or a failure of the sources or the file; each change is signalled
 // from the GUI thread's event loop, never from inside the call that caused it.
+//
+// Start: with the sources already running (prepareToEncode() on the same
+// inputs), start() only links the recording branches, and the file's time 0
+// is the first picture captured after the call, within a frame or two; with
+// a video file source, the file's first picture.
 class RecordingEngine final : public Encoder {
     Q_OBJECT
 public:
@@ -48,11 +53,16 @@ public:
     EncoderStatus lastFailure() const override { return m_lastFailure; }
     void setPreviewEnabled(bool enabled) override;
     bool previewEnabled() const override { return m_previewEnabled; }
+    QString lastErrorText() const override { return m_lastErrorText; }
 
 private:
     enum class EndCause { Stopped, WriterEnded, SourceFailed };
 
     EncoderStatus startSources();
+    EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
+    // Notes a failure's cause for lastErrorText() and the log; returns it.
+    static EncoderStatus withCause(EncoderStatus status, const QString& cause);
+    EncoderStatus failed(const EncoderStatus& status);
     void endRecording(EndCause cause, const EncoderStatus& failure);
     void onWriterEnded(quint64 recording, const EncoderStatus& status);
     void onSourceFailure(const EncoderStatus& status);
@@ -69,6 +79,7 @@ private:
     bool m_previewEnabled = false;
     RunState m_runState = RunState::Stopped;
     EncoderStatus m_lastFailure;
+    QString m_lastErrorText;
 
     std::unique_ptr<CaptureGraph> m_graph;
     QString m_graphVideoInput;  // the inputs the running graph was built for

@@ -156,3 +156,24 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     EXPECT_EQ(h.encoder().startedFiles.last(), media(QStringLiteral("teszttv-20261208-100001-000005-R64.wmv")));
     EXPECT_FALSE(h.window->state().recordingFailed) << "a whole recording clears the error";
 }
+
+TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
+    h.start();
+    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.form().txtStartTime->setText(QStringLiteral("20:30:02"));
+    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+    h.encoder().startFailures.push_back(
+        EncoderStatus::failure(EncoderErrorCode::OutputFileCreate,
+                               QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
+    h.run(3000);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(box().contains(
+        QStringLiteral("Rögzítési hiba: A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
+    EXPECT_FALSE(box().contains(QStringLiteral("Kodek hiba!")));
+    ASSERT_FALSE(h.messenger.icons.empty());
+    EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
+    h.statusTick();
+    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+}

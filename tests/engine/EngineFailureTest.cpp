@@ -220,5 +220,55 @@ TEST_F(EngineFailure, SecondRecorderOfTheSameFileGetsFileInUse) {
     second->stop();
 }
 
+// The cause the recorder logs: the failure's own words with the device or file
+// it concerns, on one line, the same as the failure's description; a later
+// successful start clears it.
+TEST_F(EngineFailure, CauseOfAFailureNamesTheDeviceAndGoesWithTheNextSuccessfulStart) {
+    auto encoder = tvEncoder(QStringLiteral("a.wmv"));
+    EXPECT_EQ(encoder->lastErrorText(), QString()) << "no failure yet";
+    encoder->setAudioInput(QStringLiteral("Device://KELM no such card"));
+    const EncoderStatus prepared = encoder->prepareToEncode();
+    ASSERT_FALSE(prepared.ok());
+    EXPECT_EQ(encoder->lastErrorText(), prepared.description);
+    EXPECT_TRUE(encoder->lastErrorText().contains(QStringLiteral("KELM no such card")))
+        << encoder->lastErrorText().toStdString();
+    EXPECT_FALSE(encoder->lastErrorText().contains(QLatin1Char('\n')));
+
+    encoder->setAudioInput(QStringLiteral("TEST://"));
+    ASSERT_TRUE(encoder->start().ok());
+    EXPECT_EQ(encoder->lastErrorText(), QString()) << "a recording that runs has no cause";
+    encoder->stop();
+    EXPECT_EQ(encoder->lastErrorText(), QString()) << "a stop asked for is no failure";
+}
+
+TEST_F(EngineFailure, CauseOfAnUnwritableOutputNamesThePathAndTheSystemsReason) {
+    auto encoder = tvEncoder(QStringLiteral("no/such/folder/a.wmv"));
+    const EncoderStatus status = encoder->start();
+    ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(
+        encoder->lastErrorText().contains(m_dir.filePath(QStringLiteral("no/such/folder/a.wmv"))))
+        << encoder->lastErrorText().toStdString();
+    EXPECT_TRUE(encoder->lastErrorText().contains(QStringLiteral("No such file or directory")))
+        << encoder->lastErrorText().toStdString();
+    expectNothingLeft(*encoder);
+}
+
+TEST_F(EngineFailure, CauseOfAnUnplayableVideoFileCarriesGStreamersWordsAndThePath) {
+    QFile junk(m_dir.filePath(QStringLiteral("junk.avi")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("RIFF");
+    junk.write(QByteArray(4096, '\x01'));
+    junk.close();
+    auto encoder = tvEncoder(QStringLiteral("a.wmv"));
+    encoder->setVideoInput(junk.fileName());
+    const EncoderStatus status = encoder->start();
+    EXPECT_EQ(status.code, EncoderErrorCode::VideoInput);
+    const QString cause = encoder->lastErrorText();
+    EXPECT_TRUE(cause.startsWith(QStringLiteral("video file ") + junk.fileName() + u':'))
+        << cause.toStdString();
+    EXPECT_GT(cause.size(), junk.fileName().size() + 20) << "GStreamer's reason follows the path";
+    expectNothingLeft(*encoder);
+}
+
 }  // namespace
 }  // namespace kelm

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -153,6 +154,94 @@ TEST_F(EngineRecording, VideoFileShorterThanTheRecordingPlaysInALoop) {
     m_encoder->setOutputFileName(path(QStringLiteral("looped.wmv")));
     recordTimed(3000);
     EXPECT_EQ(test::decodedVideoFrames(path(QStringLiteral("looped.wmv"))), 75);
+}
+
+// Per-frame PSNR of the recording's pictures against the clip's, scaled to
+// 384x288; `shift` pairs recorded frame n with clip frame n + shift.
+std::vector<double> framePsnr(const QString& recording, const QString& clip, int shift,
+                              const QString& stats) {
+    const QString trimRecording =
+        shift < 0 ? QStringLiteral("trim=start_frame=%1,").arg(-shift) : QString();
+    const QString trimClip =
+        shift > 0 ? QStringLiteral("trim=start_frame=%1,").arg(shift) : QString();
+    const auto run = test::runTool(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), recording,
+         QStringLiteral("-i"), clip, QStringLiteral("-lavfi"),
+         QStringLiteral("[0:v]%1setpts=PTS-STARTPTS[a];[1:v]scale=384:288,%2setpts=PTS-STARTPTS[b];"
+                        "[a][b]psnr=shortest=1:stats_file=%3")
+             .arg(trimRecording, trimClip, stats),
+         QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    std::vector<double> out;
+    QFile file(stats);
+    if (run.exitCode != 0 || !file.open(QIODevice::ReadOnly)) return out;
+    static const QRegularExpression psnr(QStringLiteral("psnr_avg:(\\S+)"));
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const auto match = psnr.match(QString::fromLatin1(line));
+        if (match.hasMatch())
+            out.push_back(
+                match.captured(1) == QStringLiteral("inf") ? 99.0 : match.captured(1).toDouble());
+    }
+    return out;
+}
+
+// A video file is recorded frame for frame from its first picture: no doubled
+// first frame, no picture dropped or repeated, also across the loop's seam.
+TEST_F(EngineRecording, VideoFileIsRecordedFrameForFrameFromItsFirstPicture) {
+    const QString clip = path(QStringLiteral("frames.avi"));
+    // Every picture differs from its neighbours: a moving pattern with noise.
+    const auto made = test::runTool(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("testsrc2=size=352x288:rate=25,noise=alls=20:allf=t"), QStringLiteral("-t"),
+         QStringLiteral("1.2"), QStringLiteral("-c:v"), QStringLiteral("rawvideo"),
+         QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), clip});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    m_encoder->setVideoInput(clip);
+    m_encoder->setAudioInput(QStringLiteral("TEST://"));
+    m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
+    m_encoder->setOutputFileName(path(QStringLiteral("frames.wmv")));
+    // Started twice on the running sources: the second starts at the file's
+    // first picture as well.
+    ASSERT_TRUE(m_encoder->prepareToEncode().ok());
+    test::spin(300);
+    recordTimed(1200);
+    m_encoder->setOutputFileName(path(QStringLiteral("frames2.wmv")));
+    test::spin(500);
+    recordTimed(2000);  // 50 frames: the clip's 30 and 20 of its second pass
+
+    for (const char* name : {"frames.wmv", "frames2.wmv"}) {
+        const QString recording = path(QString::fromLatin1(name));
+        // The clip twice over, for the second pass.
+        const QString twice = path(QStringLiteral("twice.avi"));
+        const QString list = path(QStringLiteral("twice.txt"));
+        QFile listFile(list);
+        ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+        listFile.write("file 'frames.avi'\nfile 'frames.avi'\n");
+        listFile.close();
+        ASSERT_EQ(
+            test::runTool(QStringLiteral("ffmpeg"),
+                          {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                           QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
+                           QStringLiteral("0"), QStringLiteral("-i"), list, QStringLiteral("-c"),
+                           QStringLiteral("copy"), twice})
+                .exitCode,
+            0);
+        const auto same = framePsnr(recording, twice, 0, path(QStringLiteral("same.log")));
+        const auto before = framePsnr(recording, twice, -1, path(QStringLiteral("before.log")));
+        const auto after = framePsnr(recording, twice, 1, path(QStringLiteral("after.log")));
+        ASSERT_GE(same.size(), 30u) << name;
+        for (std::size_t n = 0; n < same.size(); ++n) {
+            // before[k] pairs recorded frame k + 1 with clip frame k.
+            if (n >= 1 && n - 1 < before.size())
+                EXPECT_GT(same[n], before[n - 1] + 1.0)
+                    << name << " frame " << n << " is the clip's previous one";
+            if (n < after.size())
+                EXPECT_GT(same[n], after[n] + 1.0)
+                    << name << " frame " << n << " is the clip's next one";
+        }
+    }
 }
 
 TEST_F(EngineRecording, DefaultVideoFileOfTheProgramFolderRecordsAsARadioPicture) {

@@ -1,5 +1,7 @@
 #include "EngineTestSupport.h"
 
+#include <malloc.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -125,6 +127,11 @@ int threadCount() {
 }
 
 qint64 residentKb() {
+    // Memory the allocator keeps for reuse is not the engine's: freed memory
+    // goes back to the system first. Without this the figure follows how
+    // many allocator arenas the threads happened to spread over, which
+    // depends on the machine's load.
+    malloc_trim(0);
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))

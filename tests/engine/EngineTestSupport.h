@@ -40,6 +40,7 @@ int openFdCount();
 // "<fd> -> <target>" for each open descriptor, for failure messages.
 QStringList openFds();
 int threadCount();
+// Resident memory after the allocator has returned what is free, in kB.
 qint64 residentKb();
 
 // A live test source and a file name; what most tests start from.

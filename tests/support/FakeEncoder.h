@@ -50,7 +50,7 @@ public:
     qint64 durationLimitMs() const override { return m_limitMs; }
     EncoderStatus prepareToEncode() override {
         ++prepares;
-        return prepareFailure;
+        return failed(prepareFailure);
     }
 
     EncoderStatus start() override {
@@ -60,16 +60,18 @@ public:
         if (!startFailures.empty()) {
             const EncoderStatus failure = startFailures.front();
             startFailures.pop_front();
-            return failure;
+            return failed(failure);
         }
         if (heldFiles().contains(m_file))
-            return EncoderStatus::failure(EncoderErrorCode::FileInUse, QStringLiteral("in use"));
+            return failed(EncoderStatus::failure(EncoderErrorCode::FileInUse,
+                                                 QStringLiteral("%1 is held by another recorder").arg(m_file)));
         if (writeFiles) {
             QFile f(m_file);
             if (f.open(QIODevice::WriteOnly))
                 f.write("ASF");
         }
         heldFiles().insert(m_file);
+        m_lastError.clear();
         m_startedAt = m_clock.now();
         m_running = true;
         return {};
@@ -107,6 +109,7 @@ public:
         if (!m_running)
             return;
         m_lastFailure = failure;
+        m_lastError = failure.description;
         finish();
         Q_EMIT errorOccurred(failure);
         Q_EMIT runStateChanged(RunState::Stopped);
@@ -114,6 +117,7 @@ public:
 
     void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
     bool previewEnabled() const override { return m_preview; }
+    QString lastErrorText() const override { return m_lastError; }
 
     QString profile;
     int resets = 0;
@@ -127,6 +131,11 @@ public:
     QDateTime busyUntil;
 
 private:
+    EncoderStatus failed(const EncoderStatus& status) {
+        if (!status.ok())
+            m_lastError = status.description;
+        return status;
+    }
     void finish() {
         if (!m_running)
             return;
@@ -143,6 +152,7 @@ private:
     bool m_running = false;
     bool m_preview = false;
     EncoderStatus m_lastFailure;
+    QString m_lastError;
 };
 
 class FakeEncoderFactory final : public EncoderFactory {

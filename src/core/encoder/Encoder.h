@@ -92,6 +92,15 @@ public:
     // Success when the recording reached its limit or stop() ended it; start()
     // clears it.
     virtual EncoderStatus lastFailure() const = 0;
+    // The cause of the most recent failure, in plain words for the operator's
+    // log: the system's reason with the file or device it concerns, e.g.
+    // "cannot create /media/TV.wmv: No space left on device" or "video device
+    // /dev/video0: Device or resource busy". Set before a failing call returns
+    // and before errorOccurred() is emitted, so a handler of either reads the
+    // cause of that very failure; it is then the same text as the failure's
+    // EncoderStatus::description. A successful start() clears it (empty: no
+    // failure since the recording began). Never contains line breaks.
+    virtual QString lastErrorText() const = 0;
 
     // Preview frames are delivered through previewFrame() only while enabled.
     virtual void setPreviewEnabled(bool enabled) = 0;
