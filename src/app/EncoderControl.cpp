@@ -40,7 +40,7 @@ EncoderStatus EncoderControl::PrepareOutputFile() {
 
     const QDateTime now = m_ctx.clock.now();
     s.todayStamp = RegionalFormat::todayStamp(now.date());
-    if (toolbar().isPressed(QStringLiteral("btnMost"))) {
+    if (toolbar().isPressed(Button::btnMost)) {
         const QString start = TimeText::format(now.time());
         f.txtStartTime->setText(start);
         s.startStamp = TimeText::stamp(start);
@@ -75,7 +75,7 @@ void EncoderControl::StartEncoder() {
 
     if (s.previewWanted)
         ++s.previewCookie;  // a new data view for this recording
-    if (toolbar().isPressed(QStringLiteral("btnMost")))
+    if (toolbar().isPressed(Button::btnMost))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     const EncoderStatus started = encoder->start();
@@ -85,11 +85,10 @@ void EncoderControl::StartEncoder() {
     if (s.previewWanted) {
         // The monitor window turns the engine's preview frames on while it shows them.
         m_ctx.monitor.setEncoderViewRunning(true);
-        if (!toolbar().isPressed(QStringLiteral("btnEncPreview")))
-            m_ctx.monitor.setEncoderViewRunning(false);
+        if (!toolbar().isPressed(Button::btnEncPreview)) m_ctx.monitor.setEncoderViewRunning(false);
     }
-    toolbar().setStartImage(QStringLiteral("encStop"));
-    for (const QString& key : {QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")}) {
+    s.arm.set(Arm::Armed);
+    for (const Button key : {Button::btnMost, Button::btn1x, Button::btnNapi}) {
         if (!toolbar().isPressed(key))
             toolbar().setEnabled(key, false);
     }

@@ -52,18 +52,19 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(paren
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(
         m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
-        [this] { return m_form->toolbar->isPressed(QStringLiteral("btnMost")); }, m_form->Slider1);
+        [this] { return m_form->toolbar->isPressed(Button::btnMost); }, m_form->Slider1);
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
     m_recordingControl = std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding);
     m_capture = std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_deps.videoDevices,
                                                  *m_deps.soundCards);
     m_startup = std::make_unique<Startup>(
-        *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling, *m_capture,
-                               *m_stateBinding, *m_timeFields, *m_recordingControl,
-                               [this](const QString& key) { toolbarClick(key); }});
+        *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash,
+                               *m_deps.menuStyling, *m_capture, *m_stateBinding, *m_timeFields,
+                               *m_recordingControl, [this](Button key) { toolbarClick(key); }});
     m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl, *m_timeFields,
                                               [this] { m_startup->exitForm(); });
     m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
+    m_state.arm.setObserver([this](Arm arm) { m_form->toolbar->showStartState(arm); });
     wire();
     resize(760, kHeightWithLog);
 }
@@ -72,8 +73,8 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::wire() {
     MainForm& f = *m_form;
-    connect(f.toolbar, &Toolbar::buttonClicked, this, [this](const QString& key) { toolbarClick(key); });
-    connect(f.toolbar, &Toolbar::menuTriggered, this, [this](const QString& key) { menuCommand(key); });
+    connect(f.toolbar, &Toolbar::buttonClicked, this, [this](Button key) { toolbarClick(key); });
+    connect(f.toolbar, &Toolbar::menuTriggered, this, [this](MenuItem key) { menuCommand(key); });
     connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
     // The live subtitle job is started here three seconds after a recording starts.
@@ -102,54 +103,75 @@ void MainWindow::start() {
     m_startup->run();
 }
 
-void MainWindow::toolbarClick(const QString& key) {
+void MainWindow::toolbarClick(Button key) {
     Toolbar& tb = *m_form->toolbar;
-    if (key == u"btnMost") {
-        tb.pressMode(Toolbar::Mode::Most);
-        m_form->txtStartTime->setEnabled(false);
-        m_timeFields->durationLeave();
-    } else if (key == u"btn1x") {
-        tb.pressMode(Toolbar::Mode::Once);
-        m_form->txtStartTime->setEnabled(true);
-        m_timeFields->durationLeave();
-        m_timeFields->endLeave();
-    } else if (key == u"btnNapi") {
-        tb.pressMode(Toolbar::Mode::Daily);
-        m_form->txtStartTime->setEnabled(true);
-    } else if (key == u"btnEncStart") {
-        m_recordingControl->ToggleRecording();
-    } else if (key == u"btnExit") {
-        m_startup->confirmExit();
-    } else if (key == u"btnMedia") {
-        openMediaFolder();
-    } else if (key == u"btnMonitor") {
-        m_deps.monitor->applyMonitorButton(tb.isPressed(key) && m_state.previewWanted);
+    switch (key) {
+        case Button::btnMost:
+            tb.pressMode(Toolbar::Mode::Most);
+            m_form->txtStartTime->setEnabled(false);
+            m_timeFields->durationLeave();
+            break;
+        case Button::btn1x:
+            tb.pressMode(Toolbar::Mode::Once);
+            m_form->txtStartTime->setEnabled(true);
+            m_timeFields->durationLeave();
+            m_timeFields->endLeave();
+            break;
+        case Button::btnNapi:
+            tb.pressMode(Toolbar::Mode::Daily);
+            m_form->txtStartTime->setEnabled(true);
+            break;
+        case Button::btnEncStart:
+            m_recordingControl->ToggleRecording();
+            break;
+        case Button::btnExit:
+            m_startup->confirmExit();
+            break;
+        case Button::btnMedia:
+            openMediaFolder();
+            break;
+        case Button::btnMonitor:
+            m_deps.monitor->applyMonitorButton(tb.isPressed(key) && m_state.previewWanted);
+            break;
+        default:
+            break;
     }
     applyPreviewState();
 }
 
 void MainWindow::applyPreviewState() {
     Toolbar& tb = *m_form->toolbar;
-    const bool show = tb.isPressed(QStringLiteral("btnEncPreview"));
-    tb.menuItem(QStringLiteral("mnuOut"))->setChecked(show);
+    const bool show = tb.isPressed(Button::btnEncPreview);
+    tb.menuItem(MenuItem::mnuOut)->setChecked(show);
     if (m_encoder && m_encoder->runState() == RunState::Running && m_state.previewWanted)
         m_deps.monitor->setEncoderViewRunning(show);
 }
 
-void MainWindow::menuCommand(const QString& key) {
+void MainWindow::menuCommand(MenuItem key) {
     Toolbar& tb = *m_form->toolbar;
-    if (key == u"mnuMost" || key == u"mnu1X" || key == u"mnuNapi") {
-        const QString button = key == u"mnuMost" ? QStringLiteral("btnMost")
-                               : key == u"mnu1X" ? QStringLiteral("btn1x")
-                                                 : QStringLiteral("btnNapi");
-        tb.setPressed(button, true);
-        toolbarClick(button);
-    } else if (key == u"mnuStart") {
-        m_recordingControl->ToggleRecording();
-    } else if (key == u"mnuExit" || key == u"mnuFRMExit") {
-        close();
-    } else if (key == u"mnuMediaPath") {
-        openMediaFolder();
+    switch (key) {
+        case MenuItem::mnuMost:
+        case MenuItem::mnu1X:
+        case MenuItem::mnuNapi: {
+            const Button button = key == MenuItem::mnuMost ? Button::btnMost
+                                  : key == MenuItem::mnu1X ? Button::btn1x
+                                                           : Button::btnNapi;
+            tb.setPressed(button, true);
+            toolbarClick(button);
+            break;
+        }
+        case MenuItem::mnuStart:
+            m_recordingControl->ToggleRecording();
+            break;
+        case MenuItem::mnuExit:
+        case MenuItem::mnuFRMExit:
+            close();
+            break;
+        case MenuItem::mnuMediaPath:
+            openMediaFolder();
+            break;
+        default:
+            break;
     }
 }
 
@@ -160,7 +182,9 @@ void MainWindow::openMediaFolder() {
 
 void MainWindow::toggleLogPanel() {
     MainForm& f = *m_form;
-    if (f.Command5->toolTip() == u"Eseménynapló bezárása...") {
+    // The panel's state lives here; the button's tool tip and picture only show it.
+    m_logPanel = m_logPanel == LogPanel::Shown ? LogPanel::Hidden : LogPanel::Shown;
+    if (m_logPanel == LogPanel::Hidden) {
         f.Command5->setToolTip(QStringLiteral("Eseménynapló lenyítása..."));
         f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap102")));
         f.Text1->hide();

@@ -73,8 +73,8 @@ public:
 
     // Runs a toolbar button's command as a click does, then applies the
     // encoder preview state.
-    void toolbarClick(const QString& key);
-    void menuCommand(const QString& key);
+    void toolbarClick(Button key);
+    void menuCommand(MenuItem key);
     // The log panel button: shows or hides the log box.
     void toggleLogPanel();
 
@@ -101,6 +101,8 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
+    enum class LogPanel { Shown, Hidden };
+    LogPanel m_logPanel = LogPanel::Shown;
 };
 
 }  // namespace kelm

@@ -65,7 +65,7 @@ TEST_F(TimeFieldsTest, UnreadableDurationIsReset) {
 }
 
 TEST_F(TimeFieldsTest, ImmediateModeCountsTheEndFromNowInBlack) {
-    h.window->toolbarClick(QStringLiteral("btnMost"));
+    h.window->toolbarClick(Button::btnMost);
     f().txtDuration->setText(QStringLiteral("00:30:00"));
     fields().durationLeave();
     EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
