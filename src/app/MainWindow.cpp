@@ -1,18 +1,24 @@
 #include "MainWindow.h"
 
+#include "AboutWindow.h"
 #include "CaptureSources.h"
 #include "EncoderControl.h"
 #include "MainForm.h"
+#include "MenuPictures.h"
+#include "MonitorControl.h"
 #include "Pictures.h"
 #include "QtMessenger.h"
 #include "RecordingControl.h"
 #include "Scheduler.h"
+#include "SettingsControl.h"
 #include "ShellPorts.h"
+#include "SplashControl.h"
+#include "Startup.h"
 #include "StateBinding.h"
 #include "StatusLoop.h"
-#include "Startup.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
+#include "TrayControl.h"
 #include "encoder/Encoder.h"
 
 #include <QAction>
@@ -43,6 +49,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(paren
     }
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
+    createShell();
 
     m_ctx.reset(new RecorderContext{
         m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger, *m_deps.process, *m_deps.monitor, *m_deps.tray,
@@ -64,6 +71,8 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QMainWindow(paren
     m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl, *m_timeFields,
                                               [this] { m_startup->exitForm(); });
     m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
+    m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
+    buildCommands();
     m_state.arm.setObserver([this](Arm arm) { m_form->toolbar->showStartState(arm); });
     wire();
     resize(760, kHeightWithLog);
@@ -75,6 +84,10 @@ void MainWindow::wire() {
     MainForm& f = *m_form;
     connect(f.toolbar, &Toolbar::buttonClicked, this, [this](Button key) { toolbarClick(key); });
     connect(f.toolbar, &Toolbar::menuTriggered, this, [this](MenuItem key) { menuCommand(key); });
+    connect(f.toolbar, &Toolbar::zoomTriggered, this, [this](ZoomMenu, int index) {
+        if (m_monitorControl) m_monitorControl->zoomCommand(index);
+    });
+    connect(f.cmdPlay, &QPushButton::clicked, this, [this] { runCommand(Command::PlayPreview); });
     connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
     // The live subtitle job is started here three seconds after a recording starts.
@@ -103,39 +116,98 @@ void MainWindow::start() {
     m_startup->run();
 }
 
-void MainWindow::toolbarClick(Button key) {
-    Toolbar& tb = *m_form->toolbar;
-    switch (key) {
-        case Button::btnMost:
-            tb.pressMode(Toolbar::Mode::Most);
-            m_form->txtStartTime->setEnabled(false);
-            m_timeFields->durationLeave();
-            break;
-        case Button::btn1x:
-            tb.pressMode(Toolbar::Mode::Once);
-            m_form->txtStartTime->setEnabled(true);
-            m_timeFields->durationLeave();
-            m_timeFields->endLeave();
-            break;
-        case Button::btnNapi:
-            tb.pressMode(Toolbar::Mode::Daily);
-            m_form->txtStartTime->setEnabled(true);
-            break;
-        case Button::btnEncStart:
-            m_recordingControl->ToggleRecording();
-            break;
-        case Button::btnExit:
-            m_startup->confirmExit();
-            break;
-        case Button::btnMedia:
-            openMediaFolder();
-            break;
-        case Button::btnMonitor:
-            m_deps.monitor->applyMonitorButton(tb.isPressed(key) && m_state.previewWanted);
-            break;
-        default:
-            break;
+void MainWindow::createShell() {
+    if (!m_deps.monitor) {
+        auto monitor = std::make_unique<MonitorControl>(*this, *m_form, m_state,
+                                                        [this] { return m_encoder.get(); });
+        m_monitorControl = monitor.get();
+        m_deps.monitor = std::move(monitor);
     }
+    if (!m_deps.tray) {
+        auto tray = std::make_unique<TrayControl>(*this, *m_form);
+        m_trayControl = tray.get();
+        m_deps.tray = std::move(tray);
+    }
+    if (!m_deps.splash)
+        m_deps.splash = std::make_unique<SplashControl>(QStringLiteral(KELM_VERSION_TEXT));
+    if (!m_deps.menuStyling) {
+        const Toolbar& tb = *m_form->toolbar;
+        QList<QMenu*> menus;
+        for (Menu m :
+             {Menu::mnuFile, Menu::mnuView, Menu::mnuControls, Menu::mnuFRM, Menu::mnuPopup})
+            menus << tb.menu(m);
+        m_deps.menuStyling = std::make_unique<MenuPictures>(menus);
+    }
+}
+
+// The operation of every command; the command table binds the buttons and
+// menu items to these.
+void MainWindow::buildCommands() {
+    Toolbar& tb = *m_form->toolbar;
+    auto on = [this](Command c, std::function<void()> operation) {
+        m_operations.at(size_t(c)) = std::move(operation);
+    };
+    auto monitor = [this](void (MonitorControl::*op)()) {
+        return [this, op] {
+            if (m_monitorControl) (m_monitorControl->*op)();
+        };
+    };
+    on(Command::OpenMediaFolder, [this] { openMediaFolder(); });
+    on(Command::MonitorOnOff,
+       [this, &tb] { m_deps.monitor->applyMonitorButton(tb.isPressed(Button::btnMonitor)); });
+    on(Command::MonitorMenu, [this] {
+        if (m_monitorControl)
+            m_monitorControl->monitorMenuCommand([this] { toolbarClick(Button::btnMonitor); });
+    });
+    on(Command::AutoAlign, monitor(&MonitorControl::autoAlignCommand));
+    on(Command::OnTop, monitor(&MonitorControl::onTopCommand));
+    on(Command::EncoderPreviewButton, [] {});  // the click's last step applies it
+    on(Command::EncoderOutput, [this, &tb] {
+        QAction* out = tb.menuItem(MenuItem::mnuOut);
+        out->setChecked(!out->isChecked());
+        tb.setPressed(Button::btnEncPreview, out->isChecked());
+        applyPreviewState();
+    });
+    on(Command::OpenSettings, [this] { m_settings->openSettings(); });
+    on(Command::ModeMost, [this, &tb] {
+        tb.pressMode(Toolbar::Mode::Most);
+        m_form->txtStartTime->setEnabled(false);
+        m_timeFields->durationLeave();
+    });
+    on(Command::ModeOnce, [this, &tb] {
+        tb.pressMode(Toolbar::Mode::Once);
+        m_form->txtStartTime->setEnabled(true);
+        m_timeFields->durationLeave();
+        m_timeFields->endLeave();
+    });
+    on(Command::ModeDaily, [this, &tb] {
+        tb.pressMode(Toolbar::Mode::Daily);
+        m_form->txtStartTime->setEnabled(true);
+    });
+    for (const auto& [command, button] : {std::pair{Command::MenuModeMost, Button::btnMost},
+                                          std::pair{Command::MenuModeOnce, Button::btn1x},
+                                          std::pair{Command::MenuModeDaily, Button::btnNapi}}) {
+        on(command, [this, &tb, b = button] {
+            tb.setPressed(b, true);
+            toolbarClick(b);
+        });
+    }
+    on(Command::ToggleRecording, [this] { m_recordingControl->ToggleRecording(); });
+    on(Command::ShowAbout, [this] { showAbout(); });
+    on(Command::ConfirmedExit, [this] { m_startup->confirmExit(); });
+    on(Command::CloseWindow, [this] { close(); });
+    on(Command::RestoreFromTray, [this] { m_ctx->tray.restoreFromTray(); });
+    on(Command::PlayPreview, [this] {
+        if (m_playPreview) m_playPreview();
+    });
+}
+
+void MainWindow::runCommand(Command command) {
+    m_operations.at(size_t(command))();
+}
+
+void MainWindow::toolbarClick(Button key) {
+    runCommand(commandOf(key));
     applyPreviewState();
 }
 
@@ -148,31 +220,26 @@ void MainWindow::applyPreviewState() {
 }
 
 void MainWindow::menuCommand(MenuItem key) {
-    Toolbar& tb = *m_form->toolbar;
-    switch (key) {
-        case MenuItem::mnuMost:
-        case MenuItem::mnu1X:
-        case MenuItem::mnuNapi: {
-            const Button button = key == MenuItem::mnuMost ? Button::btnMost
-                                  : key == MenuItem::mnu1X ? Button::btn1x
-                                                           : Button::btnNapi;
-            tb.setPressed(button, true);
-            toolbarClick(button);
-            break;
-        }
-        case MenuItem::mnuStart:
-            m_recordingControl->ToggleRecording();
-            break;
-        case MenuItem::mnuExit:
-        case MenuItem::mnuFRMExit:
-            close();
-            break;
-        case MenuItem::mnuMediaPath:
-            openMediaFolder();
-            break;
-        default:
-            break;
+    const auto command = commandOf(key);
+    if (!command) return;
+    // Qt has already flipped a checkable item; the commands set the marks
+    // themselves from the state before the click.
+    if (QAction* item = m_form->toolbar->menuItem(key); item->isCheckable())
+        item->setChecked(!item->isChecked());
+    runCommand(*command);
+}
+
+void MainWindow::showAbout() {
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
     }
+    m_about = new AboutWindow(QStringLiteral(KELM_VERSION_TEXT), windowTitle(), this);
+    m_about->setWindowFlag(Qt::Window);
+    const QRect main = frameGeometry();
+    m_about->move(main.x() + 1300 / 15, main.y() + 100 / 15);  // 1300 and 100 twips
+    m_about->show();
 }
 
 void MainWindow::openMediaFolder() {
@@ -195,6 +262,12 @@ void MainWindow::toggleLogPanel() {
         f.Text1->show();
         resize(width(), kHeightWithLog);
     }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_trayControl)
+        m_trayControl->windowStateChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

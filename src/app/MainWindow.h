@@ -1,9 +1,14 @@
 #pragma once
 
+#include "AboutWindow.h"
 #include "RecorderContext.h"
 #include "recorder/EventLog.h"
+#include "shell/CommandTable.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
 #include <memory>
 
 namespace kelm {
@@ -15,6 +20,9 @@ class EncoderControl;
 class EncoderFactory;
 class LevelMeterPort;
 class MenuStylingPort;
+class MonitorControl;
+class SettingsControl;
+class TrayControl;
 class MixerPort;
 class MonitorPort;
 class RecordingControl;
@@ -31,7 +39,7 @@ struct MainForm;
 
 // What the main window is built from: the clock, the encoder factory, the
 // device lists, the message boxes, the way the process ends, and the shell
-// windows. Tests hand in fakes; the program hands in the real ones.
+// windows. Tests hand in fakes; a shell port left empty gets the real window.
 struct MainWindowDeps {
     QString programDir;
     QStringList arguments;  // after the program name
@@ -75,13 +83,29 @@ public:
     // encoder preview state.
     void toolbarClick(Button key);
     void menuCommand(MenuItem key);
+    // Runs one command of the table (CommandTable.h).
+    void runCommand(Command command);
+    // The operation of the preview play button, set by the preview chain's owner.
+    void setPlayPreviewHandler(std::function<void()> handler) {
+        m_playPreview = std::move(handler);
+    }
+
+    // The real shell windows' controls; null where a test handed in a fake port.
+    MonitorControl* monitorControl() const { return m_monitorControl; }
+    TrayControl* trayControl() const { return m_trayControl; }
+    SettingsControl& settingsControl() { return *m_settings; }
+    AboutWindow* aboutWindow() const { return m_about; }
+    void showAbout();
     // The log panel button: shows or hides the log box.
     void toggleLogPanel();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void createShell();
+    void buildCommands();
     void wire();
     void applyPreviewState();
     void openMediaFolder();
@@ -101,6 +125,12 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
+    MonitorControl* m_monitorControl = nullptr;  // owned by m_deps.monitor
+    TrayControl* m_trayControl = nullptr;        // owned by m_deps.tray
+    std::unique_ptr<SettingsControl> m_settings;
+    QPointer<AboutWindow> m_about;
+    std::array<std::function<void()>, kCommandCount> m_operations;
+    std::function<void()> m_playPreview;
     enum class LogPanel { Shown, Hidden };
     LogPanel m_logPanel = LogPanel::Shown;
 };

@@ -119,17 +119,16 @@ public:
         deps.soundCards = &soundCards;
         deps.messenger = &messenger;
         deps.process = &process;
-        deps.monitor = std::make_unique<HiddenMonitor>();
-        auto trayPort = std::make_unique<RecordingTray>();
-        tray = trayPort.get();
-        deps.tray = std::move(trayPort);
+        if (!realTray) {
+            auto trayPort = std::make_unique<RecordingTray>();
+            tray = trayPort.get();
+            deps.tray = std::move(trayPort);
+        }
         if (mixer)
             deps.mixer = std::move(mixer);
         else
             deps.mixer = std::make_unique<NoMixer>();
         deps.levelMeter = std::make_unique<NoLevelMeter>();
-        deps.splash = std::make_unique<NoSplash>();
-        deps.menuStyling = std::make_unique<PlainMenus>();
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         return *window;
@@ -162,6 +161,8 @@ public:
     ScriptedMessenger messenger;
     FakeProcess process;
     RecordingTray* tray = nullptr;
+    bool realTray =
+        false;  // set before start(): the main window's own tray instead of the recording fake
     std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
     std::unique_ptr<MainWindow> window;
 };

@@ -59,12 +59,9 @@ int main(int argc, char* argv[]) {
     deps.videoDevices = &videoDevices;
     deps.soundCards = &soundCards;
     deps.process = &process;
-    deps.monitor = std::make_unique<kelm::HiddenMonitor>();
-    deps.tray = std::make_unique<kelm::NoTray>();
     deps.mixer = std::make_unique<kelm::NoMixer>();
     deps.levelMeter = std::make_unique<kelm::NoLevelMeter>();
-    deps.splash = std::make_unique<kelm::NoSplash>();
-    deps.menuStyling = std::make_unique<kelm::PlainMenus>();
+    // The monitor, tray, splash and menu pictures are the main window's own.
 
     kelm::MainWindow window(std::move(deps));
 
