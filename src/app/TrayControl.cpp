@@ -1,6 +1,7 @@
 #include "TrayControl.h"
 
 #include "MainForm.h"
+#include "Pictures.h"
 #include "Toolbar.h"
 #include "TrayIcon.h"
 

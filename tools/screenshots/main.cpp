@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -204,6 +205,17 @@ int main(int argc, char* argv[]) {
                               .save(out.filePath(QStringLiteral("desktop.png")));
         QTextStream(stdout) << (shot ? "wrote " : "FAILED ")
                             << out.filePath(QStringLiteral("desktop.png")) << "\n";
+    }
+
+    // Two menus with their pictures: the View menu and the monitor's popup.
+    for (const auto& [menuKey, name] :
+         {std::pair{kelm::Menu::mnuView, QStringLiteral("menu-view.png")},
+          std::pair{kelm::Menu::mnuPopup, QStringLiteral("menu-monitor-popup.png")}}) {
+        QMenu* menu = window.form().toolbar->menu(menuKey);
+        menu->popup(window.mapToGlobal(QPoint(60, 30)));
+        pump(300);
+        ok = save(menu, out.filePath(name)) && ok;
+        menu->hide();
     }
 
     window.runCommand(kelm::Command::OpenSettings);
