@@ -243,8 +243,15 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::openMediaFolder() {
-    // The folder is one argument, never parsed by a shell.
-    QProcess::startDetached(QStringLiteral("xdg-open"), {m_state.settings.mediaDir});
+    // The folder is one argument, never parsed by a shell: blanks and quotes
+    // in its path need no quoting and can run nothing.
+    const QString program = QStringLiteral("xdg-open");
+    const QStringList arguments{m_state.settings.mediaDir};
+    const bool started = m_deps.startProgram ? m_deps.startProgram(program, arguments)
+                                             : QProcess::startDetached(program, arguments);
+    if (!started)
+        m_log->logEvent(QStringLiteral("A program nem indítható: ") + program + u' ' +
+                        m_state.settings.mediaDir);
 }
 
 void MainWindow::toggleLogPanel() {

@@ -49,6 +49,8 @@ struct MainWindowDeps {
     SoundCardList* soundCards = nullptr;
     Messenger* messenger = nullptr;  // null: QtMessenger on this window
     ProcessControl* process = nullptr;
+    // Starts an outside program detached (the file browser); null: QProcess::startDetached.
+    std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
     std::unique_ptr<MonitorPort> monitor;
     std::unique_ptr<TrayPort> tray;
     std::unique_ptr<MixerPort> mixer;

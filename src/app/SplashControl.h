@@ -17,7 +17,7 @@ public:
     void showSplash() override {
         if (!m_window) {
             m_window = new SplashWindow(m_version);
-            m_window->setAttribute(Qt::WA_DeleteOnClose);
+            m_window->setAttribute(Qt::WA_DeleteOnClose);  // a key or click closes it for good
         }
         m_window->show();
         m_window->raise();

@@ -119,6 +119,7 @@ public:
         deps.soundCards = &soundCards;
         deps.messenger = &messenger;
         deps.process = &process;
+        deps.startProgram = startProgram;
         if (!realTray) {
             auto trayPort = std::make_unique<RecordingTray>();
             tray = trayPort.get();
@@ -161,8 +162,10 @@ public:
     ScriptedMessenger messenger;
     FakeProcess process;
     RecordingTray* tray = nullptr;
-    bool realTray =
-        false;  // set before start(): the main window's own tray instead of the recording fake
+    // Set before start(): the main window's own tray instead of the recording fake.
+    bool realTray = false;
+    // Set before start(): how outside programs start; null: the real start.
+    std::function<bool(const QString&, const QStringList&)> startProgram;
     std::unique_ptr<MixerPort> mixer;  // set before start(); none by default
     std::unique_ptr<MainWindow> window;
 };

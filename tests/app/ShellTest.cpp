@@ -150,6 +150,30 @@ TEST_F(Shell, StartMenuItemArmsTheRecordingLikeTheButton) {
               QStringLiteral("encStop"));
 }
 
+TEST(ShellMedia, MediaButtonAndMenuOpenTheFolderAsOneArgument) {
+    Harness h;
+    QStringList calls;
+    h.startProgram = [&](const QString& program, const QStringList& arguments) {
+        calls << program + u'|' + arguments.join(u'|');
+        return true;
+    };
+    h.start();
+    h.window->state().settings.mediaDir = QStringLiteral("/srv/my media/it's $HOME");
+    h.toolbar().button(Button::btnMedia)->trigger();
+    h.toolbar().menuItem(MenuItem::mnuMediaPath)->trigger();
+    const QString expected = QStringLiteral("xdg-open|/srv/my media/it's $HOME");
+    EXPECT_EQ(calls, (QStringList{expected, expected}));
+}
+
+TEST(ShellMedia, AFileBrowserThatDoesNotStartIsLogged) {
+    Harness h;
+    h.startProgram = [](const QString&, const QStringList&) { return false; };
+    h.start();
+    h.toolbar().button(Button::btnMedia)->trigger();
+    EXPECT_TRUE(QString::fromUtf8(h.read(h.logFileName()))
+                    .contains(QStringLiteral("A program nem indítható: xdg-open")));
+}
+
 TEST_F(Shell, PlayButtonRunsTheHookOfThePreviewChain) {
     int runs = 0;
     h.window->setPlayPreviewHandler([&] { ++runs; });
