@@ -3,6 +3,7 @@
 #include "AboutWindow.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"
+#include "Pictures.h"
 #include "SettingsControl.h"
 #include "SettingsDialog.h"
 #include "TrayControl.h"
@@ -476,4 +477,34 @@ TEST(AboutSystemInfo, NoViewerOrOneThatDoesNotStartShowsTheUnavailableMessage) {
     EXPECT_EQ(shown.size(), 2);
     EXPECT_EQ(about.lblVersion->text(), QStringLiteral("Verzió: 1.0.0"));
     EXPECT_EQ(about.lblChannel->text(), QStringLiteral("Teszt TV"));
+}
+
+// --- pictures ---
+
+TEST(ShellPictures, EveryButtonAndEveryPicturedMenuItemShowsItsOwnPicture) {
+    Harness h;
+    h.start();
+    for (int i = 0; i < kButtonCount; ++i) {
+        QAction* button = h.toolbar().button(Button(i));
+        EXPECT_EQ(button->objectName(), keyText(Button(i)));
+        EXPECT_FALSE(button->icon().pixmap(16, 16).isNull()) << keyText(Button(i)).toStdString();
+        EXPECT_FALSE(button->toolTip().isEmpty()) << keyText(Button(i)).toStdString();
+    }
+    int pictured = 0;
+    for (int i = 0; i < kMenuItemCount; ++i) {
+        QAction* item = h.toolbar().menuItem(MenuItem(i));
+        EXPECT_EQ(item->objectName(), keyText(MenuItem(i)));
+        if (!item->property("caption").toString().contains(QStringLiteral("|#"))) continue;
+        ++pictured;
+        EXPECT_FALSE(item->icon().pixmap(24, 24).isNull()) << keyText(MenuItem(i)).toStdString();
+        EXPECT_FALSE(item->text().contains(u'|')) << "the marker is not shown";
+        EXPECT_TRUE(item->isIconVisibleInMenu()) << "installed at start-up";
+    }
+    EXPECT_EQ(pictured, 15);
+    for (int id = 101; id <= 105; ++id)
+        EXPECT_FALSE(Pictures::statusIcon(id).pixmap(16, 16).isNull()) << id;
+    // The start button's two pictures differ, so its state can be seen.
+    const QImage idle = h.toolbar().button(Button::btnEncStart)->icon().pixmap(24, 24).toImage();
+    h.window->state().arm.set(Arm::Armed);
+    EXPECT_NE(h.toolbar().button(Button::btnEncStart)->icon().pixmap(24, 24).toImage(), idle);
 }
