@@ -8,7 +8,6 @@
 #include "AlsaMixer.h"
 #include "AlsaSoundCards.h"
 #include "EngineFactory.h"
-#include "InterimShell.h"
 #include "MainWindow.h"
 #include "Messenger.h"
 #include "V4l2VideoDevices.h"
@@ -73,10 +72,6 @@ int main(int argc, char** argv) {
     deps.levelCapture = &levelCapture;
     deps.messenger = &messenger;
     deps.process = &process;
-    deps.monitor = std::make_unique<kelm::HiddenMonitor>();
-    deps.tray = std::make_unique<kelm::NoTray>();
-    deps.splash = std::make_unique<kelm::NoSplash>();
-    deps.menuStyling = std::make_unique<kelm::PlainMenus>();
     kelm::MainWindow window(std::move(deps));
     window.show();
     window.start();

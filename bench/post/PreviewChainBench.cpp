@@ -256,7 +256,7 @@ int main(int argc, char** argv) {
                  QStringLiteral("00:00:00"));
     h.start();
     h.encoder().writeFiles = false;
-    h.window->toolbarClick(QStringLiteral("btnMost"));
+    h.window->toolbarClick(Button::btnMost);
     h.form().txtDuration->setText(QStringLiteral("01:00:00"));
     h.window->timeFields().durationLeave();
     h.window->recordingControl().ToggleRecording();

@@ -52,10 +52,10 @@ void CaptureSources::audioInputSelected() {
 
 void CaptureSources::switchMonitor(bool on) {
     Toolbar& tb = *m_ctx.form.toolbar;
-    tb.menuItem(QStringLiteral("mnuMonitorWindow"))->setChecked(on);
-    tb.menuItem(QStringLiteral("mnuMonitorWindow2"))->setChecked(on);
+    tb.menuItem(MenuItem::mnuMonitorWindow)->setChecked(on);
+    tb.menuItem(MenuItem::mnuMonitorWindow2)->setChecked(on);
     if (!on) m_ctx.monitor.stopFollowTimer();
-    tb.setPressed(QStringLiteral("btnMonitor"), on);
+    tb.setPressed(Button::btnMonitor, on);
     m_ctx.monitor.applyMonitorButton(on && m_ctx.state.previewWanted);
 }
 

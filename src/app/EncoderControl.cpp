@@ -46,7 +46,7 @@ EncoderStatus EncoderControl::PrepareOutputFile(qint64 lateMs) {
     if (result.ok()) result = profile;
 
     const QDateTime now = m_ctx.clock.now();
-    if (toolbar().isPressed(QStringLiteral("btnMost"))) {
+    if (toolbar().isPressed(Button::btnMost)) {
         const QString start = TimeText::format(now.time());
         f.txtStartTime->setText(start);
         if (const auto end = TimeText::addTimes(start, f.txtDuration->text()))
@@ -144,7 +144,7 @@ void EncoderControl::StartEncoder() {
     f.setProgressMaximum(TimeText::secondsOfDay(duration).value_or(0) / 10.0);
 
     if (s.previewWanted) ++s.previewCookie;  // a new data view for this recording
-    if (toolbar().isPressed(QStringLiteral("btnMost")))
+    if (toolbar().isPressed(Button::btnMost))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     if (!checkMediaFolder()) return;
@@ -154,12 +154,10 @@ void EncoderControl::StartEncoder() {
     if (s.previewWanted) {
         // The monitor window turns the engine's preview frames on while it shows them.
         m_ctx.monitor.setEncoderViewRunning(true);
-        if (!toolbar().isPressed(QStringLiteral("btnEncPreview")))
-            m_ctx.monitor.setEncoderViewRunning(false);
+        if (!toolbar().isPressed(Button::btnEncPreview)) m_ctx.monitor.setEncoderViewRunning(false);
     }
-    toolbar().setStartImage(QStringLiteral("encStop"));
-    for (const QString& key :
-         {QStringLiteral("btnMost"), QStringLiteral("btn1x"), QStringLiteral("btnNapi")}) {
+    s.arm.set(Arm::Armed);
+    for (const Button key : {Button::btnMost, Button::btn1x, Button::btnNapi}) {
         if (!toolbar().isPressed(key)) toolbar().setEnabled(key, false);
     }
     f.preStartSub->start();

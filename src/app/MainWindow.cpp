@@ -1,10 +1,13 @@
 #include "MainWindow.h"
 
+#include "AboutWindow.h"
 #include "AudioLines.h"
 #include "CaptureSources.h"
 #include "EncoderControl.h"
 #include "LevelMeters.h"
 #include "MainForm.h"
+#include "MenuPictures.h"
+#include "MonitorControl.h"
 #include "Pictures.h"
 #include "PlayerWindows.h"
 #include "PostProcessing.h"
@@ -12,12 +15,15 @@
 #include "RecordingControl.h"
 #include "RecordingGuard.h"
 #include "Scheduler.h"
+#include "SettingsControl.h"
 #include "ShellPorts.h"
+#include "SplashControl.h"
 #include "Startup.h"
 #include "StateBinding.h"
 #include "StatusLoop.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
+#include "TrayControl.h"
 #include "capture/Xtimer.h"
 #include "encoder/Encoder.h"
 #include "post/DetachedLauncher.h"
@@ -59,6 +65,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     }
     m_form = std::make_unique<MainForm>(this);
     setWindowIcon(Pictures::statusIcon(101));
+    createShell();
 
     if (!m_deps.timers) {
         m_ownTimers = std::make_unique<QtTimerService>();
@@ -82,7 +89,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(
         m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
-        [this] { return m_form->toolbar->isPressed(QStringLiteral("btnMost")); }, m_form->Slider1);
+        [this] { return m_form->toolbar->isPressed(Button::btnMost); }, m_form->Slider1);
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
     m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl, *m_deps.storage);
     m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
@@ -92,10 +99,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
                                          *m_deps.videoDevices, *m_deps.soundCards, *m_audioLines);
     m_startup = std::make_unique<Startup>(
-        *m_ctx,
-        Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
-                       *m_capture, *m_stateBinding, *m_timeFields, *m_recordingControl,
-                       [this](const QString& key) { toolbarClick(key); }});
+        *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash,
+                               *m_deps.menuStyling, *m_capture, *m_stateBinding, *m_timeFields,
+                               *m_recordingControl, [this](Button key) { toolbarClick(key); }});
     m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
                                               *m_guard, *m_timeFields, [this] {
                                                   // A command-line recording ends KELM: its
@@ -111,6 +117,10 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows});
+    m_playPreview = [this] { m_postProcessing->cmdPlayClick(); };
+    m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
+    buildCommands();
+    m_state.arm.setObserver([this](Arm arm) { m_form->toolbar->showStartState(arm); });
     wire();
     resize(760, kHeightWithLog);
 }
@@ -119,10 +129,12 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::wire() {
     MainForm& f = *m_form;
-    connect(f.toolbar, &Toolbar::buttonClicked, this,
-            [this](const QString& key) { toolbarClick(key); });
-    connect(f.toolbar, &Toolbar::menuTriggered, this,
-            [this](const QString& key) { menuCommand(key); });
+    connect(f.toolbar, &Toolbar::buttonClicked, this, [this](Button key) { toolbarClick(key); });
+    connect(f.toolbar, &Toolbar::menuTriggered, this, [this](MenuItem key) { menuCommand(key); });
+    connect(f.toolbar, &Toolbar::zoomTriggered, this, [this](ZoomMenu, int index) {
+        if (m_monitorControl) m_monitorControl->zoomCommand(index);
+    });
+    connect(f.cmdPlay, &QPushButton::clicked, this, [this] { runCommand(Command::PlayPreview); });
     connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
     // preStartSub, startSub, startPreviewSub, TimerCopy and the play button: PostProcessing.
@@ -154,68 +166,152 @@ void MainWindow::start() {
     m_startup->run();
 }
 
-void MainWindow::toolbarClick(const QString& key) {
+void MainWindow::createShell() {
+    if (!m_deps.monitor) {
+        auto monitor = std::make_unique<MonitorControl>(*this, *m_form, m_state,
+                                                        [this] { return m_encoder.get(); });
+        m_monitorControl = monitor.get();
+        m_deps.monitor = std::move(monitor);
+    }
+    if (!m_deps.tray) {
+        auto tray = std::make_unique<TrayControl>(*this, *m_form);
+        m_trayControl = tray.get();
+        m_deps.tray = std::move(tray);
+    }
+    if (!m_deps.splash)
+        m_deps.splash = std::make_unique<SplashControl>(QStringLiteral(KELM_VERSION_TEXT));
+    if (!m_deps.menuStyling) {
+        const Toolbar& tb = *m_form->toolbar;
+        QList<QMenu*> menus;
+        for (Menu m :
+             {Menu::mnuFile, Menu::mnuView, Menu::mnuControls, Menu::mnuFRM, Menu::mnuPopup})
+            menus << tb.menu(m);
+        m_deps.menuStyling = std::make_unique<MenuPictures>(menus);
+    }
+}
+
+// The operation of every command; the command table binds the buttons and
+// menu items to these.
+void MainWindow::buildCommands() {
     Toolbar& tb = *m_form->toolbar;
-    // Toolbar buttons take no focus: a typed time counts before the command sees it.
-    m_timeFields->commitFocusedEdit();
-    if (key == u"btnMost") {
+    auto on = [this](Command c, std::function<void()> operation) {
+        m_operations.at(size_t(c)) = std::move(operation);
+    };
+    auto monitor = [this](void (MonitorControl::*op)()) {
+        return [this, op] {
+            if (m_monitorControl) (m_monitorControl->*op)();
+        };
+    };
+    on(Command::OpenMediaFolder, [this] { openMediaFolder(); });
+    on(Command::MonitorOnOff,
+       [this, &tb] { m_deps.monitor->applyMonitorButton(tb.isPressed(Button::btnMonitor)); });
+    on(Command::MonitorMenu, [this] {
+        if (m_monitorControl)
+            m_monitorControl->monitorMenuCommand([this] { toolbarClick(Button::btnMonitor); });
+    });
+    on(Command::AutoAlign, monitor(&MonitorControl::autoAlignCommand));
+    on(Command::OnTop, monitor(&MonitorControl::onTopCommand));
+    on(Command::EncoderPreviewButton, [] {});  // the click's last step applies it
+    on(Command::EncoderOutput, [this, &tb] {
+        QAction* out = tb.menuItem(MenuItem::mnuOut);
+        out->setChecked(!out->isChecked());
+        tb.setPressed(Button::btnEncPreview, out->isChecked());
+        applyPreviewState();
+    });
+    on(Command::OpenSettings, [this] { m_settings->openSettings(); });
+    on(Command::ModeMost, [this, &tb] {
         tb.pressMode(Toolbar::Mode::Most);
         m_form->txtStartTime->setEnabled(false);
         m_timeFields->durationLeave();
-    } else if (key == u"btn1x") {
+    });
+    on(Command::ModeOnce, [this, &tb] {
         tb.pressMode(Toolbar::Mode::Once);
         m_form->txtStartTime->setEnabled(true);
         m_timeFields->durationLeave();
         m_timeFields->endLeave();
-    } else if (key == u"btnNapi") {
+    });
+    on(Command::ModeDaily, [this, &tb] {
         tb.pressMode(Toolbar::Mode::Daily);
         m_form->txtStartTime->setEnabled(true);
-    } else if (key == u"btnEncStart") {
-        m_recordingControl->ToggleRecording();
-    } else if (key == u"btnExit") {
-        m_startup->confirmExit();
-    } else if (key == u"btnMedia") {
-        openMediaFolder();
-    } else if (key == u"btnMonitor") {
-        m_deps.monitor->applyMonitorButton(tb.isPressed(key) && m_state.previewWanted);
+    });
+    for (const auto& [command, button] : {std::pair{Command::MenuModeMost, Button::btnMost},
+                                          std::pair{Command::MenuModeOnce, Button::btn1x},
+                                          std::pair{Command::MenuModeDaily, Button::btnNapi}}) {
+        on(command, [this, &tb, b = button] {
+            tb.setPressed(b, true);
+            toolbarClick(b);
+        });
     }
+    on(Command::ToggleRecording, [this] { m_recordingControl->ToggleRecording(); });
+    on(Command::ShowAbout, [this] { showAbout(); });
+    on(Command::ConfirmedExit, [this] { m_startup->confirmExit(); });
+    on(Command::CloseWindow, [this] { close(); });
+    on(Command::RestoreFromTray, [this] { m_ctx->tray.restoreFromTray(); });
+    on(Command::PlayPreview, [this] {
+        if (m_playPreview) m_playPreview();
+    });
+}
+
+void MainWindow::runCommand(Command command) {
+    // Toolbar buttons and menus take no focus: a time the operator has typed
+    // counts before the command sees it.
+    m_timeFields->commitFocusedEdit();
+    m_operations.at(size_t(command))();
+}
+
+void MainWindow::toolbarClick(Button key) {
+    runCommand(commandOf(key));
     applyPreviewState();
 }
 
 void MainWindow::applyPreviewState() {
     Toolbar& tb = *m_form->toolbar;
-    const bool show = tb.isPressed(QStringLiteral("btnEncPreview"));
-    tb.menuItem(QStringLiteral("mnuOut"))->setChecked(show);
+    const bool show = tb.isPressed(Button::btnEncPreview);
+    tb.menuItem(MenuItem::mnuOut)->setChecked(show);
     if (m_encoder && m_encoder->runState() == RunState::Running && m_state.previewWanted)
         m_deps.monitor->setEncoderViewRunning(show);
 }
 
-void MainWindow::menuCommand(const QString& key) {
-    Toolbar& tb = *m_form->toolbar;
-    m_timeFields->commitFocusedEdit();
-    if (key == u"mnuMost" || key == u"mnu1X" || key == u"mnuNapi") {
-        const QString button = key == u"mnuMost" ? QStringLiteral("btnMost")
-                               : key == u"mnu1X" ? QStringLiteral("btn1x")
-                                                 : QStringLiteral("btnNapi");
-        tb.setPressed(button, true);
-        toolbarClick(button);
-    } else if (key == u"mnuStart") {
-        m_recordingControl->ToggleRecording();
-    } else if (key == u"mnuExit" || key == u"mnuFRMExit") {
-        close();
-    } else if (key == u"mnuMediaPath") {
-        openMediaFolder();
+void MainWindow::menuCommand(MenuItem key) {
+    const auto command = commandOf(key);
+    if (!command) return;
+    // Qt has already flipped a checkable item; the commands set the marks
+    // themselves from the state before the click.
+    if (QAction* item = m_form->toolbar->menuItem(key); item->isCheckable())
+        item->setChecked(!item->isChecked());
+    runCommand(*command);
+}
+
+void MainWindow::showAbout() {
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
     }
+    m_about = new AboutWindow(QStringLiteral(KELM_VERSION_TEXT), windowTitle(), this);
+    m_about->setWindowFlag(Qt::Window);
+    const QRect main = frameGeometry();
+    m_about->move(main.x() + 1300 / 15, main.y() + 100 / 15);  // 1300 and 100 twips
+    m_about->show();
 }
 
 void MainWindow::openMediaFolder() {
-    // The folder is one argument, never parsed by a shell.
-    QProcess::startDetached(QStringLiteral("xdg-open"), {m_state.settings.mediaDir});
+    // The folder is one argument, never parsed by a shell: blanks and quotes
+    // in its path need no quoting and can run nothing.
+    const QString program = QStringLiteral("xdg-open");
+    const QStringList arguments{m_state.settings.mediaDir};
+    const bool started = m_deps.startProgram ? m_deps.startProgram(program, arguments)
+                                             : QProcess::startDetached(program, arguments);
+    if (!started)
+        m_log->logEvent(QStringLiteral("A program nem indítható: ") + program + u' ' +
+                        m_state.settings.mediaDir);
 }
 
 void MainWindow::toggleLogPanel() {
     MainForm& f = *m_form;
-    if (f.Command5->toolTip() == u"Eseménynapló bezárása...") {
+    // The panel's state lives here; the button's tool tip and picture only show it.
+    m_logPanel = m_logPanel == LogPanel::Shown ? LogPanel::Hidden : LogPanel::Shown;
+    if (m_logPanel == LogPanel::Hidden) {
         f.Command5->setToolTip(QStringLiteral("Eseménynapló lenyítása..."));
         f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap102")));
         f.Text1->hide();
@@ -226,6 +322,12 @@ void MainWindow::toggleLogPanel() {
         f.Text1->show();
         resize(width(), kHeightWithLog);
     }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_trayControl)
+        m_trayControl->windowStateChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

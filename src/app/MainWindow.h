@@ -1,10 +1,16 @@
 #pragma once
 
+#include "AboutWindow.h"
 #include "PlayerWindows.h"
 #include "RecorderContext.h"
+#include "ShellPorts.h"
 #include "recorder/EventLog.h"
+#include "shell/CommandTable.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
 #include <memory>
 
 namespace kelm {
@@ -19,6 +25,9 @@ class LevelCapture;
 class LevelMeterPort;
 class LevelMeters;
 class MenuStylingPort;
+class MonitorControl;
+class SettingsControl;
+class TrayControl;
 class MixerPort;
 class MonitorPort;
 class PostProcessing;
@@ -43,7 +52,7 @@ struct MainForm;
 
 // What the main window is built from: the clock, the encoder factory, the
 // device lists, the message boxes, the way the process ends, and the shell
-// windows. Tests hand in fakes; the program hands in the real ones.
+// windows. Tests hand in fakes; a shell port left empty gets the real window.
 struct MainWindowDeps {
     QString programDir;
     QStringList arguments;  // after the program name
@@ -57,6 +66,8 @@ struct MainWindowDeps {
     Messenger* messenger = nullptr;            // null: QtMessenger on this window
     ProcessControl* process = nullptr;
     MediaStorage* storage = nullptr;  // null: the machine's own file systems
+    // Starts an outside program detached (the file browser); null: QProcess::startDetached.
+    std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
     std::unique_ptr<MonitorPort> monitor;
     std::unique_ptr<TrayPort> tray;
     // Null: the window's own mixer lines and level meters on the devices above.
@@ -98,15 +109,31 @@ public:
 
     // Runs a toolbar button's command as a click does, then applies the
     // encoder preview state.
-    void toolbarClick(const QString& key);
-    void menuCommand(const QString& key);
+    void toolbarClick(Button key);
+    void menuCommand(MenuItem key);
+    // Runs one command of the table (CommandTable.h).
+    void runCommand(Command command);
+    // The operation of the preview play button, set by the preview chain's owner.
+    void setPlayPreviewHandler(std::function<void()> handler) {
+        m_playPreview = std::move(handler);
+    }
+
+    // The real shell windows' controls; null where a test handed in a fake port.
+    MonitorControl* monitorControl() const { return m_monitorControl; }
+    TrayControl* trayControl() const { return m_trayControl; }
+    SettingsControl& settingsControl() { return *m_settings; }
+    AboutWindow* aboutWindow() const { return m_about; }
+    void showAbout();
     // The log panel button: shows or hides the log box.
     void toggleLogPanel();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void createShell();
+    void buildCommands();
     void wire();
     void applyPreviewState();
     void openMediaFolder();
@@ -135,6 +162,14 @@ private:
     std::unique_ptr<ProgramLauncher> m_ownLauncher;
     std::unique_ptr<ProcessTable> m_ownProcesses;
     std::unique_ptr<PostProcessing> m_postProcessing;
+    MonitorControl* m_monitorControl = nullptr;  // owned by m_deps.monitor
+    TrayControl* m_trayControl = nullptr;        // owned by m_deps.tray
+    std::unique_ptr<SettingsControl> m_settings;
+    QPointer<AboutWindow> m_about;
+    std::array<std::function<void()>, kCommandCount> m_operations;
+    std::function<void()> m_playPreview;
+    enum class LogPanel { Shown, Hidden };
+    LogPanel m_logPanel = LogPanel::Shown;
 };
 
 }  // namespace kelm

@@ -21,8 +21,10 @@ PostProcessing::PostProcessing(RecorderContext& context, Ports ports) {
                      [this] { m_subtitles->watchPreview(); });
     QObject::connect(f.TimerCopy, &QTimer::timeout, &m_receiver,
                      [this] { m_preview->timerCopyTick(); });
-    QObject::connect(f.cmdPlay, &QPushButton::clicked, &m_receiver,
-                     [this] { m_preview->cmdPlayClick(); });
+}
+
+void PostProcessing::cmdPlayClick() {
+    m_preview->cmdPlayClick();
 }
 
 PostProcessing::~PostProcessing() = default;

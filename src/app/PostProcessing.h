@@ -15,7 +15,8 @@ class SubtitleJobs;
 
 // The post-processing of recordings: the timecode subtitle jobs and the
 // preview chain of the play button. Connects the window's preStartSub,
-// startSub, startPreviewSub and TimerCopy timers and the play button to them.
+// startSub, startPreviewSub and TimerCopy timers to them; the play button
+// reaches it through the main window's command table.
 class PostProcessing final {
 public:
     struct Ports {
@@ -29,6 +30,8 @@ public:
     SubtitleJobs& subtitleJobs() { return *m_subtitles; }
     // KELM ends after a command-line recording: the live job is seen to its end.
     void beforeExit();
+    // The play button's command: the preview chain of the running recording.
+    void cmdPlayClick();
     PreviewChain& previewChain() { return *m_preview; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "recorder/CommandLine.h"
 #include "recorder/Settings.h"
+#include "shell/RecordingArmState.h"
 
 #include <QString>
 #include <functional>
@@ -42,6 +43,7 @@ struct RecorderState {
     bool endHandled = true;        // the scheduler has handled the end of the last recording
     qint64 recordedSize = 0;       // archive bytes seen on the scheduler's last tick
     int previewCookie = 0;         // the recording's data view, when one was added
+    RecordingArmState arm;  // idle, or armed (also while recording); the start button shows it
 };
 
 // How the program ends: at once, no confirmation, no further events or timers.

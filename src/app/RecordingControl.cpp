@@ -12,11 +12,12 @@
 #include "recorder/EventLog.h"
 #include "recorder/TimeText.h"
 
+#include <array>
+
 namespace kelm {
 
 namespace {
-const QStringList kModeKeys{QStringLiteral("btnMost"), QStringLiteral("btn1x"),
-                            QStringLiteral("btnNapi")};
+constexpr std::array<Button, 3> kModeKeys{Button::btnMost, Button::btn1x, Button::btnNapi};
 }
 
 int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
@@ -31,7 +32,7 @@ void RecordingControl::ToggleRecording() {
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;
     s.endHandled = true;
-    const bool idle = tb.startImageKey() == u"encStart";
+    const bool idle = s.arm.isIdle();
     if (idle) m_state.saveState();
 
     const QString duration = f.txtDuration->text();
@@ -44,7 +45,7 @@ void RecordingControl::ToggleRecording() {
         return;
     }
 
-    const bool daily = tb.isPressed(QStringLiteral("btnNapi"));
+    const bool daily = tb.isPressed(Button::btnNapi);
     if (idle) {
         arm(daily);
         return;
@@ -73,12 +74,12 @@ void RecordingControl::arm(bool daily) {
         f.cmdPlay->unsetCursor();
         f.cmdPlay->setEnabled(true);
         keepSourcesRunning();
-    } else if (tb.isPressed(QStringLiteral("btnMost"))) {
-        tb.setStartImage(QStringLiteral("encStop"));
+    } else if (tb.isPressed(Button::btnMost)) {
+        s.arm.set(Arm::Armed);
         m_encoder.PrepareOutputFile();
         m_encoder.StartEncoder();
         if (m_ctx.process.ended()) return;
-        if (tb.isPressed(QStringLiteral("btnEncPreview")) && s.previewWanted)
+        if (tb.isPressed(Button::btnEncPreview) && s.previewWanted)
             m_encoder.bindPreviewToMonitor();
     } else {
         keepSourcesRunning();
@@ -86,7 +87,7 @@ void RecordingControl::arm(bool daily) {
     f.Timer1->start();
     lockForm();
     m_ctx.setCaption(s.settings.channelName);
-    tb.setStartImage(QStringLiteral("encStop"));
+    s.arm.set(Arm::Armed);
     tb.setStartToolTip(QStringLiteral("Rögzítés leállítása"));
     writeSummary();
 }
@@ -107,7 +108,7 @@ void RecordingControl::lockForm() {
          std::initializer_list<QWidget*>{f.cboAudioSource, f.cboInput, f.cboVideoSource,
                                          f.cboVideoInput, f.txtStartTime, f.txtEnd, f.txtDuration})
         w->setEnabled(false);
-    for (const QString& key : kModeKeys) {
+    for (const Button key : kModeKeys) {
         if (!f.toolbar->isPressed(key)) f.toolbar->setEnabled(key, false);
     }
 }
@@ -122,7 +123,7 @@ void RecordingControl::unlockForm(bool keepStartLocked) {
     f.txtStartTime->setEnabled(!keepStartLocked);
     f.txtEnd->setEnabled(true);
     f.txtDuration->setEnabled(true);
-    for (const QString& key : kModeKeys) f.toolbar->setEnabled(key, true);
+    for (const Button key : kModeKeys) f.toolbar->setEnabled(key, true);
 }
 
 void RecordingControl::writeSummary() {
@@ -155,7 +156,7 @@ void RecordingControl::disarm() {
     }
     if (s.previewWanted) m_ctx.monitor.attachSourceView();
     f.Timer1->stop();
-    f.toolbar->setStartImage(QStringLiteral("encStart"));
+    s.arm.set(Arm::Idle);
     f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
     unlockForm(false);
     m_ctx.setCaption(QStringLiteral("KELM"));

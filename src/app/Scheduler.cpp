@@ -58,7 +58,7 @@ void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
     MainForm& f = m_ctx.form;
     if (logEndLine) logEnd();
     reattachSourceView();
-    f.toolbar->setStartImage(QStringLiteral("encStart"));
+    m_ctx.state.arm.set(Arm::Idle);
     f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
     m_control.unlockForm(keepStartLocked);
     f.Timer1->stop();
@@ -187,9 +187,9 @@ void Scheduler::tick() {
 
     if (encoder->runState() == RunState::Running) showProgress();
 
-    const bool most = tb.isPressed(QStringLiteral("btnMost"));
-    const bool once = tb.isPressed(QStringLiteral("btn1x"));
-    const bool daily = tb.isPressed(QStringLiteral("btnNapi"));
+    const bool most = tb.isPressed(Button::btnMost);
+    const bool once = tb.isPressed(Button::btn1x);
+    const bool daily = tb.isPressed(Button::btnNapi);
     const int nowSecond = TimeText::secondsOfDay(m_ctx.clock.now().time());
     const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
 
@@ -211,10 +211,10 @@ void Scheduler::tick() {
             s.nextStartWarning = !QFileInfo::exists(encoder->outputFileName());
             s.endHandled = true;
         }
-        if (!atStart && stopped() && tb.startImageKey() == u"encStop") logWaitingOnce(true);
+        if (!atStart && stopped() && m_ctx.state.arm.isArmed()) logWaitingOnce(true);
     }
 
-    if (tb.isPressed(QStringLiteral("btnMost")) && stopped()) {
+    if (tb.isPressed(Button::btnMost) && stopped()) {
         logEnd();
         if (!s.commandLine.isEmpty()) {
             m_exitForm();
@@ -230,7 +230,7 @@ void Scheduler::tick() {
         endHandling(false, true);
     }
 
-    if (tb.isPressed(QStringLiteral("btnNapi")) && encoder->runState() != RunState::Running) {
+    if (tb.isPressed(Button::btnNapi) && encoder->runState() != RunState::Running) {
         if (startSecond && insideDailyWindow(*startSecond, nowSecond) &&
             firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
             if (!startRecording(QStringLiteral("NAPI"))) return;
@@ -247,8 +247,7 @@ void Scheduler::tick() {
             s.endHandled = true;
             reattachSourceView();
         }
-        if (startSecond && nowSecond != *startSecond && stopped() &&
-            tb.startImageKey() == u"encStop")
+        if (startSecond && nowSecond != *startSecond && stopped() && m_ctx.state.arm.isArmed())
             logWaitingOnce(false);
     }
 }

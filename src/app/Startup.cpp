@@ -94,14 +94,13 @@ bool Startup::pass(int depth) {
 
     if (!s.commandLine.isEmpty() && !s.commandLine.text.contains(QStringLiteral("/p"))) {
         s.previewWanted = false;
-        for (const QString& key :
-             {QStringLiteral("btnMonitor"), QStringLiteral("btnEncAutoMove"),
-              QStringLiteral("btnEncMonOntop"), QStringLiteral("btnEncPreview")})
+        for (const Button key : {Button::btnMonitor, Button::btnEncAutoMove, Button::btnEncMonOntop,
+                                 Button::btnEncPreview})
             tb.setEnabled(key, false);
-        for (const QString& key : {QStringLiteral("mnuMonitorWindow"), QStringLiteral("mnuAutoGo"),
-                                   QStringLiteral("mnuOnTop"), QStringLiteral("mnuOut")})
+        for (const MenuItem key : {MenuItem::mnuMonitorWindow, MenuItem::mnuAutoGo,
+                                   MenuItem::mnuOnTop, MenuItem::mnuOut})
             tb.menuItem(key)->setEnabled(false);
-        tb.menu(QStringLiteral("mnuZoom"))->menuAction()->setEnabled(false);
+        tb.menu(Menu::mnuZoom)->menuAction()->setEnabled(false);
         m_ctx.monitor.stopFollowTimer();
     }
 
@@ -173,17 +172,16 @@ bool Startup::pass(int depth) {
     // After the second pass has started a command-line recording, this pass
     // must neither switch the mode nor run the start/stop control again: that
     // would stop the recording it has just started.
-    const bool alreadyRecording = recursed && tb.startImageKey() == u"encStop";
+    const bool alreadyRecording = recursed && s.arm.isArmed();
     if (!alreadyRecording) {
         m_parts.timeFields.startLeave();
 
-        m_ctx.monitor.applyMonitorButton(tb.isPressed(QStringLiteral("btnMonitor")) &&
-                                         s.previewWanted);
+        m_ctx.monitor.applyMonitorButton(tb.isPressed(Button::btnMonitor) && s.previewWanted);
         f.txtZoom->setText(QStringLiteral("1 X"));
         f.VScroll1->setRange(0, 4);
         f.VScroll1->setInvertedAppearance(true);
         f.VScroll1->setValue(1);
-        m_parts.toolbarClick(QStringLiteral("btnNapi"));
+        m_parts.toolbarClick(Button::btnNapi);
         f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap103")));
         f.Command5->setToolTip(QStringLiteral("Eseménynapló bezárása..."));
         f.Command5->setCursor(Qt::PointingHandCursor);
@@ -202,7 +200,7 @@ bool Startup::pass(int depth) {
             tb.pressMode(Toolbar::Mode::Most);
             m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
             m_parts.recordingControl.ToggleRecording();
-            if (tb.startImageKey() == u"encStart") endUnattendedRun();  // refused: nothing is armed
+            if (s.arm.isIdle()) endUnattendedRun();  // refused: nothing is armed
         }
     }
     m_parts.splash.unloadSplash();

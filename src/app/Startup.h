@@ -27,7 +27,7 @@ public:
         StateBinding& stateBinding;
         TimeFields& timeFields;
         RecordingControl& recordingControl;
-        std::function<void(const QString&)> toolbarClick;
+        std::function<void(Button)> toolbarClick;
     };
 
     Startup(RecorderContext& context, Parts parts) : m_ctx(context), m_parts(std::move(parts)) {}

@@ -34,9 +34,9 @@ void StatusLoop::tick() {
     f.panel(MainForm::stTime)->setText(TimeText::format(now.time()));
     f.panel(MainForm::stDate)->setText(RegionalFormat::shortDate(now.date()));
 
-    QAction* zoomMenu = tb.menu(QStringLiteral("mnuZoom"))->menuAction();
-    if (tb.isPressed(QStringLiteral("btnMonitor")) && m_ctx.state.previewWanted) {
-        if (tb.isEnabled(QStringLiteral("btnMonitor"))) {
+    QAction* zoomMenu = tb.menu(Menu::mnuZoom)->menuAction();
+    if (tb.isPressed(Button::btnMonitor) && m_ctx.state.previewWanted) {
+        if (tb.isEnabled(Button::btnMonitor)) {
             f.txtZoom->setEnabled(true);
             f.VScroll1->setEnabled(true);
             zoomMenu->setEnabled(true);
@@ -53,8 +53,8 @@ void StatusLoop::tick() {
     // Daily preparation: resets the flags before each day's recording.
     const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
     QWidget* active = f.txtStartTime->window()->focusWidget();
-    if (tb.isPressed(QStringLiteral("btnNapi")) && active == f.txtStartTime && startSecond &&
-        tb.startImageKey() == u"encStop" && TimeText::secondsOfDay(now.time()) + 3 == *startSecond)
+    if (tb.isPressed(Button::btnNapi) && active == f.txtStartTime && startSecond &&
+        m_ctx.state.arm.isArmed() && TimeText::secondsOfDay(now.time()) + 3 == *startSecond)
         m_control.ToggleRecording();
 
     m_ctx.log.enforceBoxLimit();
@@ -62,13 +62,14 @@ void StatusLoop::tick() {
 
 void StatusLoop::mirrorMenus() {
     Toolbar& tb = *m_ctx.form.toolbar;
-    tb.menuItem(QStringLiteral("mnuStart"))->setText(tb.startToolTip());
-    const std::array<std::pair<const char*, const char*>, 3> pairs{
-        {{"mnuMost", "btnMost"}, {"mnu1X", "btn1x"}, {"mnuNapi", "btnNapi"}}};
+    tb.menuItem(MenuItem::mnuStart)->setText(tb.startToolTip());
+    const std::array<std::pair<MenuItem, Button>, 3> pairs{{{MenuItem::mnuMost, Button::btnMost},
+                                                            {MenuItem::mnu1X, Button::btn1x},
+                                                            {MenuItem::mnuNapi, Button::btnNapi}}};
     for (const auto& [item, button] : pairs) {
-        QAction* a = tb.menuItem(QString::fromLatin1(item));
-        a->setEnabled(tb.isEnabled(QString::fromLatin1(button)));
-        a->setChecked(tb.isPressed(QString::fromLatin1(button)));
+        QAction* a = tb.menuItem(item);
+        a->setEnabled(tb.isEnabled(button));
+        a->setChecked(tb.isPressed(button));
     }
 }
 

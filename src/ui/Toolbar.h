@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QHash>
+#include "shell/ShellKeys.h"
+
 #include <QObject>
 #include <QString>
+#include <array>
 
 class QAction;
 class QActionGroup;
@@ -12,27 +14,30 @@ class QToolBar;
 
 namespace kelm {
 
-// The main window's toolbar and menus. Commands are found by their key
-// ("btnEncStart", "mnuStart", ...), never by position.
+// The main window's toolbar and menus. Buttons, items and menus are found by
+// their typed key (Button::btnEncStart, MenuItem::mnuStart), never by position
+// or text.
 class Toolbar final : public QObject {
     Q_OBJECT
 public:
     explicit Toolbar(QMainWindow* window);
 
-    QAction* button(const QString& key) const;
-    QAction* menuItem(const QString& key) const;
-    QMenu* menu(const QString& key) const;
+    QAction* button(Button key) const { return m_buttons.at(size_t(key)); }
+    QAction* menuItem(MenuItem key) const { return m_items.at(size_t(key)); }
+    // Zoom item `index` (0 "0.5 X" .. 4 "3 X") of the menu bar or of the popup.
+    QAction* zoomItem(ZoomMenu menu, int index) const;
+    QMenu* menu(Menu key) const { return m_menus.at(size_t(key)); }
     QToolBar* toolBar() const { return m_toolBar; }
 
-    bool isPressed(const QString& key) const;
-    void setPressed(const QString& key, bool pressed);
-    bool isEnabled(const QString& key) const;
-    void setEnabled(const QString& key, bool enabled);
+    bool isPressed(Button key) const;
+    void setPressed(Button key, bool pressed);
+    bool isEnabled(Button key) const;
+    void setEnabled(Button key, bool enabled);
 
-    // The start button's image key, "encStart" (idle) or "encStop" (armed or
-    // recording): state other code reads.
-    QString startImageKey() const { return m_startImageKey; }
-    void setStartImage(const QString& imageKey);
+    // Shows the recording control's state on the start button: "encStart"
+    // while idle, "encStop" while armed or recording. The state itself lives in
+    // RecordingArmState.
+    void showStartState(Arm arm);
     void setStartToolTip(const QString& tip);
     QString startToolTip() const;
 
@@ -43,22 +48,23 @@ public:
 
 Q_SIGNALS:
     // A toolbar button was clicked, after Qt toggled its check state.
-    void buttonClicked(const QString& key);
-    void menuTriggered(const QString& key);
+    void buttonClicked(kelm::Button key);
+    void menuTriggered(kelm::MenuItem key);
+    void zoomTriggered(kelm::ZoomMenu menu, int index);
 
 private:
-    QAction* addButton(const QString& key, const QString& toolTip, const QString& imageKey,
-                       bool checkable);
-    QAction* addItem(QMenu* menu, const QString& key, const QString& caption,
-                     bool checkable = false, bool checked = false);
+    QAction* addButton(Button key, const QString& toolTip, const QString& imageKey, bool checkable);
+    QAction* addItem(QMenu* menu, MenuItem key, const QString& caption, bool checkable = false,
+                     bool checked = false);
+    void addZoomItems(QMenu* menu, ZoomMenu which);
     void buildMenus(QMainWindow* window);
 
     QToolBar* m_toolBar = nullptr;
     QActionGroup* m_modes = nullptr;
-    QHash<QString, QAction*> m_buttons;
-    QHash<QString, QAction*> m_items;
-    QHash<QString, QMenu*> m_menus;
-    QString m_startImageKey = QStringLiteral("encStart");
+    std::array<QAction*, kButtonCount> m_buttons{};
+    std::array<QAction*, kMenuItemCount> m_items{};
+    std::array<QMenu*, 6> m_menus{};
+    std::array<std::array<QAction*, kZoomCount>, 2> m_zoomItems{};
 };
 
 }  // namespace kelm

@@ -33,7 +33,7 @@ private:
     QByteArray m_saved;
 };
 
-void arm(Harness& h, const QString& modeKey, const QString& start, const QString& duration) {
+void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
     h.window->toolbarClick(modeKey);
     h.form().txtStartTime->setText(start);
     h.form().txtDuration->setText(duration);
@@ -71,7 +71,7 @@ protected:
 
 TEST_F(ClockJump, SpringForwardOverTheStartRecordsTheRestAtOnce) {
     // 02:00 becomes 03:00: 02:30:00 never shows on the clock that night.
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("02:30:00"), QStringLiteral("01:00:00"));
+    arm(h, Button::btn1x, QStringLiteral("02:30:00"), QStringLiteral("01:00:00"));
     h.run(61000);
     ASSERT_EQ(h.clock.now().time().hour(), 3);
     ASSERT_EQ(h.encoder().starts, 1);
@@ -82,7 +82,7 @@ TEST_F(ClockJump, SpringForwardOverTheStartRecordsTheRestAtOnce) {
 
 TEST_F(ClockJump, AutumnBackwardNeverStartsTheSameDaysRecordingTwice) {
     h.clock.set(QDateTime(QDate(2027, 10, 31), QTime(2, 29, 0)));  // summer time, the first 02:29
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("02:30:00"), QStringLiteral("00:00:10"));
+    arm(h, Button::btnNapi, QStringLiteral("02:30:00"), QStringLiteral("00:00:10"));
     // Past 03:00 summer time the clock shows 02:00 again, and 02:30 a second time.
     h.run(2 * 3600 * 1000, 1000);
     EXPECT_EQ(h.encoder().starts, 1);
@@ -91,7 +91,7 @@ TEST_F(ClockJump, AutumnBackwardNeverStartsTheSameDaysRecordingTwice) {
 
 TEST_F(ClockJump, ResumeFromSuspendPastTheStartRecordsWhatIsLeft) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:15:00"), QStringLiteral("01:00:00"));
+    arm(h, Button::btn1x, QStringLiteral("10:15:00"), QStringLiteral("01:00:00"));
     h.run(1000);
     h.clock.jumpTo(QDateTime(QDate(2026, 12, 7), QTime(10, 30, 0)));  // 30 minutes asleep
     h.run(200);
@@ -102,7 +102,7 @@ TEST_F(ClockJump, ResumeFromSuspendPastTheStartRecordsWhatIsLeft) {
 
 TEST_F(ClockJump, JumpPastTheWholeRecordingStartsNothingAndSaysSo) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:05:00"), QStringLiteral("00:10:00"));
+    arm(h, Button::btn1x, QStringLiteral("10:05:00"), QStringLiteral("00:10:00"));
     h.run(1000);
     h.clock.jumpTo(QDateTime(QDate(2026, 12, 7), QTime(10, 30, 0)));
     h.run(1000);
@@ -114,7 +114,7 @@ TEST_F(ClockJump, SlowTickIsNoJump) {
     // A tick that comes late because the program was busy: the wall clock and
     // the real time moved together, so the missed second stays missed.
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 58)));
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:10:00"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:10:00"));
     h.run(1000);
     h.clock.advanceMs(3000);
     h.window->scheduler().tick();
@@ -123,7 +123,7 @@ TEST_F(ClockJump, SlowTickIsNoJump) {
 
 TEST_F(ClockJump, StartIsAimedAtItsSecondNotTheNextTick) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 59, 850)));
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:10:00"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:10:00"));
     h.window->scheduler().tick();  // 150 ms before the start: an extra tick is set for it
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 3)));
     QTRY_COMPARE_WITH_TIMEOUT(h.encoder().starts, 1, 2000);

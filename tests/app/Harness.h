@@ -1,8 +1,8 @@
 #pragma once
 
 #include "../support/FakeEncoder.h"
-#include "InterimShell.h"
 #include "MainForm.h"
+#include "ShellPorts.h"
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "Scheduler.h"
@@ -134,13 +134,13 @@ public:
         deps.messenger = &messenger;
         deps.process = &process;
         deps.storage = &storage;
-        deps.monitor = std::make_unique<HiddenMonitor>();
-        auto trayPort = std::make_unique<RecordingTray>();
-        tray = trayPort.get();
-        deps.tray = std::move(trayPort);
+        deps.startProgram = startProgram;
+        if (!realTray) {
+            auto trayPort = std::make_unique<RecordingTray>();
+            tray = trayPort.get();
+            deps.tray = std::move(trayPort);
+        }
         deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
-        deps.splash = std::make_unique<NoSplash>();
-        deps.menuStyling = std::make_unique<PlainMenus>();
         deps.launcher = launcher;
         deps.processes = processes;
         deps.playerWindows = std::move(playerWindows);
@@ -186,6 +186,10 @@ public:
     ProgramLauncher* launcher = nullptr;
     ProcessTable* processes = nullptr;
     std::unique_ptr<PlayerWindows> playerWindows;
+    // Set before start(): the main window's own tray instead of the recording fake.
+    bool realTray = false;
+    // Set before start(): how outside programs start; null: the real start.
+    std::function<bool(const QString&, const QStringList&)> startProgram;
     std::unique_ptr<MainWindow> window;
 };
 

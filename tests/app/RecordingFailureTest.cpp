@@ -135,7 +135,7 @@ TEST_F(RecordingFailure, MediaFolderThatIsAPlainFileNamesTheFolderAndTheReason) 
 TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50)));
     h.start();
-    h.window->toolbarClick(QStringLiteral("btnNapi"));
+    h.window->toolbarClick(Button::btnNapi);
     h.form().txtStartTime->setText(QStringLiteral("10:00:00"));
     h.form().txtDuration->setText(QStringLiteral("00:00:05"));
     h.window->timeFields().durationLeave();
@@ -159,7 +159,7 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
 
 TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     h.start();
-    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->toolbarClick(Button::btn1x);
     h.form().txtStartTime->setText(QStringLiteral("20:30:02"));
     h.form().txtDuration->setText(QStringLiteral("00:00:05"));
     h.window->timeFields().durationLeave();

@@ -13,7 +13,7 @@ using namespace kelm::test;
 namespace {
 
 // Arms a recording of the given mode from an idle window.
-void arm(Harness& h, const QString& modeKey, const QString& start, const QString& duration) {
+void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
     h.window->toolbarClick(modeKey);
     h.form().txtStartTime->setText(start);
     h.form().txtDuration->setText(duration);
@@ -38,7 +38,7 @@ protected:
 TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
     h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 104);
     EXPECT_FALSE(h.form().txtDuration->isEnabled());
@@ -55,10 +55,10 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
 
     h.run(6000);
     EXPECT_EQ(h.encoder().starts, 1) << "one start per start second";
-    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart"));
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
     EXPECT_FALSE(h.form().Timer1->isActive());
     EXPECT_TRUE(h.form().txtDuration->isEnabled());
-    EXPECT_TRUE(h.toolbar().isEnabled(QStringLiteral("btnNapi")));
+    EXPECT_TRUE(h.toolbar().isEnabled(Button::btnNapi));
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
     EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), 1);
     EXPECT_EQ(countOf(box(), QStringLiteral("Várakozás indításra.... ")), 1) << "logged once per wait";
@@ -66,7 +66,7 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
 
 TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
     h.statusTick();
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
     h.run(10000);
     h.encoder().writeFiles = false;
     QFile::remove(h.encoder().outputFileName());
@@ -77,7 +77,7 @@ TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
 }
 
 TEST_F(Recording, ProgressPanelsFollowTheRunningRecording) {
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:01:40"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:01:40"));
     h.run(10000 + 60000);
     EXPECT_EQ(h.form().panel(MainForm::stEncodedTime)->text(), QStringLiteral("00:01:00"));
     EXPECT_EQ(h.form().panel(MainForm::stAudioBitrate)->text(), QStringLiteral("64 Kbps"));
@@ -87,7 +87,7 @@ TEST_F(Recording, ProgressPanelsFollowTheRunningRecording) {
 }
 
 TEST_F(Recording, DisarmingBeforeTheStartLogsThatNothingRan) {
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.messenger.answers = {Messenger::Answer::Ok};
     h.window->recordingControl().ToggleRecording();
     EXPECT_TRUE(box().contains(QStringLiteral("Kódolási folyamat leállítva!")));
@@ -96,23 +96,26 @@ TEST_F(Recording, DisarmingBeforeTheStartLogsThatNothingRan) {
 }
 
 TEST_F(Recording, CancelOnTheStopQuestionKeepsTheRecordingArmed) {
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.messenger.answers = {Messenger::Answer::Cancel};
     h.window->recordingControl().ToggleRecording();
-    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStop"));
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Armed);
+    EXPECT_EQ(h.toolbar().button(Button::btnEncStart)->property("pictureKey").toString(),
+              QStringLiteral("encStop"))
+        << "the start button shows the armed state";
     EXPECT_TRUE(h.form().Timer1->isActive());
 }
 
 TEST_F(Recording, ZeroDurationIsRefusedButTheStateIsSaved) {
     QFile::remove(h.file(QStringLiteral("teszttv.ini")));
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:00"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:00"));
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs megadva kódolási idő!")));
-    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart"));
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini"))));
 }
 
 TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysNamedAfterTheSecondTheyStart) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     for (int day = 0; day < 7; ++day) {
         h.run(60000);  // to 10:00:50 with the recording done
         h.clock.set(QDateTime(h.clock.now().date().addDays(1), QTime(9, 59, 50)));
@@ -128,7 +131,7 @@ TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysNamedAfterTheSecondTheyStart
 }
 
 TEST_F(Recording, DailyStartsWhenFreeInsideTheWindowAndNotAfterIt) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.encoder().busyUntil = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 7));
     h.run(20000);
     EXPECT_EQ(h.encoder().starts, 1) << "busy until 7 s after the start: still starts";
@@ -140,23 +143,23 @@ TEST_F(Recording, DailyStartsWhenFreeInsideTheWindowAndNotAfterIt) {
 }
 
 TEST_F(Recording, DailyShortRecordingDoesNotStartAgainInsideItsOwnWindow) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:02"));
     h.run(30000);
     EXPECT_EQ(h.encoder().starts, 1);
 }
 
 TEST_F(Recording, DailyStartAtTheLastSecondOfTheDayNeverStarts) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("23:59:59"), QStringLiteral("00:00:05"));
+    arm(h, Button::btnNapi, QStringLiteral("23:59:59"), QStringLiteral("00:00:05"));
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 40)));
     h.run(60000);
     EXPECT_EQ(h.encoder().starts, 0);
 }
 
 TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 57)));
     h.window->recordingControl().ToggleRecording();
-    EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStop"));
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Armed);
     EXPECT_TRUE(h.messenger.texts.isEmpty() || !h.messenger.texts.contains(QStringLiteral("Valóban le akarja allítani a kódolást?")));
 
     for (int secondsBefore : {2, 4}) {
@@ -169,7 +172,7 @@ TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
 }
 
 TEST_F(Recording, FileHeldByAnotherRecordingIsRecordedUnderTheWarningName) {
-    arm(h, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     const QString planned = h.file(QStringLiteral("Media/teszttv-20261207-100000-000005-R64.wmv"));
     FakeEncoder::heldFiles().insert(planned);
     h.run(10000);
@@ -203,7 +206,7 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         Harness t{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 59))};
         t.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
         t.start();
-        arm(t, QStringLiteral("btn1x"), QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+        arm(t, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
         t.encoder().startFailures.push_back(EncoderStatus::failure(row.code, QStringLiteral("boom")));
         t.messenger.texts.clear();
         t.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
@@ -213,12 +216,13 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         else
             EXPECT_TRUE(t.messenger.texts.isEmpty());
         EXPECT_TRUE(t.window->log().boxText().contains(QString::fromUtf8(row.log))) << row.log;
-        EXPECT_EQ(t.form().Timer1->isActive(), row.timerStays && t.toolbar().startImageKey() == u"encStop") << row.log;
+        EXPECT_EQ(t.form().Timer1->isActive(), row.timerStays && t.window->state().arm.isArmed())
+            << row.log;
     }
 }
 
 TEST_F(Recording, ADayLongDailyScheduleKeepsItsStartAndNamesWithoutDrift) {
-    arm(h, QStringLiteral("btnNapi"), QStringLiteral("10:00:00"), QStringLiteral("23:59:50"));
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("23:59:50"));
     h.run(3LL * 24 * 3600 * 1000, 1000);
     ASSERT_GE(h.encoder().starts, 3);
     for (int i = 0; i < h.encoder().starts; ++i) {

@@ -25,7 +25,7 @@ TEST(Startup, FirstRunCreatesSettingsStateAndLogWithTheDoublePass) {
     EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
     EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir());
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("kelm.exe.manifest"))));
-    EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnNapi")));
+    EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi));
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
 }
 
@@ -53,8 +53,8 @@ TEST(Startup, OutOfRangeCommandLineDurationRecordsNothingAndKeepsDailyMode) {
         h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
         h.start({QString::fromLatin1(arg)});
         EXPECT_EQ(h.encoder().starts, 0) << arg;
-        EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnNapi"))) << arg;
-        EXPECT_EQ(h.toolbar().startImageKey(), QStringLiteral("encStart")) << arg;
+        EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi)) << arg;
+        EXPECT_EQ(h.window->state().arm.value(), Arm::Idle) << arg;
     }
 }
 
@@ -71,7 +71,7 @@ TEST(Startup, FirstRunWithACommandLineRecordsOnceAndKeepsRecording) {
     h.start({QStringLiteral("00:00:05")});
     EXPECT_EQ(h.encoder().starts, 1);
     EXPECT_EQ(h.encoder().runState(), RunState::Running);
-    EXPECT_TRUE(h.toolbar().isPressed(QStringLiteral("btnMost")));
+    EXPECT_TRUE(h.toolbar().isPressed(Button::btnMost));
 }
 
 TEST(Startup, NoSoundCardAsksToExitAndNoKeepsTheWindowWithoutRestoring) {

@@ -33,35 +33,36 @@ TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
                  QStringLiteral("Teszt kártya"));
     h.start();
     const auto tick = [&] { h.statusTick(); };
-    h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
+    h.toolbar().setPressed(Button::btnMonitor, true);
     h.statusTick();
     EXPECT_TRUE(h.form().txtZoom->isEnabled());
-    h.toolbar().setPressed(QStringLiteral("btnMonitor"), false);
+    h.toolbar().setPressed(Button::btnMonitor, false);
     h.statusTick();
     EXPECT_FALSE(h.form().txtZoom->isEnabled());
     EXPECT_FALSE(h.form().VScroll1->isEnabled());
-    EXPECT_FALSE(h.toolbar().menu(QStringLiteral("mnuZoom"))->menuAction()->isEnabled());
+    EXPECT_FALSE(h.toolbar().menu(Menu::mnuZoom)->menuAction()->isEnabled());
 }
 
 TEST_F(StatusLoopTest, PictureFileSourceKeepsTheZoomOff) {
-    h.toolbar().setPressed(QStringLiteral("btnMonitor"), true);
+    h.toolbar().setPressed(Button::btnMonitor, true);
     h.statusTick();
     EXPECT_FALSE(h.form().txtZoom->isEnabled());
 }
 
 TEST_F(StatusLoopTest, MenuMirrorsTheToolbarModesAndTheStartCaption) {
-    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->toolbarClick(Button::btn1x);
     h.window->recordingControl().ToggleRecording();
     h.statusTick();
-    EXPECT_EQ(h.toolbar().menuItem(QStringLiteral("mnuStart"))->text(), QStringLiteral("Rögzítés leállítása"));
-    EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
-    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnuNapi"))->isChecked());
-    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnuNapi"))->isEnabled()) << "locked with its button";
+    EXPECT_EQ(h.toolbar().menuItem(MenuItem::mnuStart)->text(),
+              QStringLiteral("Rögzítés leállítása"));
+    EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked());
+    EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnuNapi)->isChecked());
+    EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnuNapi)->isEnabled()) << "locked with its button";
 }
 
 TEST_F(StatusLoopTest, MinimisedWindowPutsCaptionAndStateInTheTrayTip) {
     h.window->showMinimized();
-    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->toolbarClick(Button::btn1x);
     h.window->recordingControl().ToggleRecording();
     h.run(10200);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
@@ -100,15 +101,15 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     mixer.selected = false;
     mixer.source = 3;
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5)));
-    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->toolbarClick(Button::btn1x);
     h.statusTick();
     EXPECT_EQ(h.form().Slider1->value(), 12);
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
-    EXPECT_FALSE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked()) << "menu mirror waits too";
+    EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked()) << "menu mirror waits too";
 
     mixer.selected = true;
     h.statusTick();
     EXPECT_EQ(h.form().Slider1->value(), 3);
     EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:05"));
-    EXPECT_TRUE(h.toolbar().menuItem(QStringLiteral("mnu1X"))->isChecked());
+    EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked());
 }

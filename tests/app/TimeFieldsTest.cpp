@@ -65,7 +65,7 @@ TEST_F(TimeFieldsTest, UnreadableDurationIsReset) {
 }
 
 TEST_F(TimeFieldsTest, ImmediateModeCountsTheEndFromNowInBlack) {
-    h.window->toolbarClick(QStringLiteral("btnMost"));
+    h.window->toolbarClick(Button::btnMost);
     f().txtDuration->setText(QStringLiteral("00:30:00"));
     fields().durationLeave();
     EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
@@ -94,7 +94,7 @@ TEST_F(TimeFieldsTest, EnterMovesTheFocusOnAndNormalises) {
 // Only the operator leaving a field runs its leave action: the focus also goes
 // when the window is deactivated, a popup opens or the form lock disables it.
 TEST_F(TimeFieldsTest, DeactivatingTheWindowInImmediateModeLeavesTheEndAlone) {
-    h.window->toolbarClick(QStringLiteral("btnMost"));
+    h.window->toolbarClick(Button::btnMost);
     f().txtDuration->setText(QStringLiteral("00:30:00"));
     fields().durationLeave();
     ASSERT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
@@ -123,7 +123,7 @@ TEST_F(TimeFieldsTest, HalfTypedStartSurvivesAPopupAndTheFormLock) {
 }
 
 TEST_F(TimeFieldsTest, ArmingWithATypedEndTakesTheEndBeforeTheChecks) {
-    h.window->toolbarClick(QStringLiteral("btn1x"));
+    h.window->toolbarClick(Button::btn1x);
     f().txtStartTime->setText(QStringLiteral("15:00:00"));
     fields().startLeave();
     f().txtDuration->setText(QStringLiteral("00:00:00"));
@@ -131,7 +131,7 @@ TEST_F(TimeFieldsTest, ArmingWithATypedEndTakesTheEndBeforeTheChecks) {
     QCoreApplication::processEvents();  // the field selects its text on entry
     QTest::keyClicks(f().txtEnd, QStringLiteral("153000"));  // typed, not yet left
     h.messenger.texts.clear();
-    h.window->toolbarClick(QStringLiteral("btnEncStart"));
+    h.window->toolbarClick(Button::btnEncStart);
     EXPECT_EQ(f().txtDuration->text(), QStringLiteral("00:30:00"));
     EXPECT_TRUE(f().Timer1->isActive()) << "the typed end gave a duration, so the schedule is armed";
     EXPECT_TRUE(h.messenger.texts.isEmpty()) << h.messenger.texts.join(u'|').toStdString();

@@ -2,7 +2,6 @@
 #include "AlsaMixer.h"
 #include "AlsaSoundCards.h"
 #include "AudioLines.h"
-#include "InterimShell.h"
 #include "LedMeter.h"
 #include "LevelMeters.h"
 #include "MainForm.h"
@@ -54,10 +53,6 @@ protected:
         deps.levelCapture = &capture;
         deps.messenger = &messenger;
         deps.process = &process;
-        deps.monitor = std::make_unique<HiddenMonitor>();
-        deps.tray = std::make_unique<NoTray>();
-        deps.splash = std::make_unique<NoSplash>();
-        deps.menuStyling = std::make_unique<PlainMenus>();
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         for (const QString& card : cards.captureDevices()) {

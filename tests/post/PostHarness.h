@@ -106,7 +106,7 @@ public:
     }
     // An immediate recording of `duration`, running on the test clock.
     void record(const QString& duration) {
-        h.window->toolbarClick(QStringLiteral("btnMost"));
+        h.window->toolbarClick(Button::btnMost);
         h.form().txtDuration->setText(duration);
         h.window->timeFields().durationLeave();
         h.window->recordingControl().ToggleRecording();

@@ -6,7 +6,6 @@
 #include "AlsaMixer.h"
 #include "AlsaSoundCards.h"
 #include "EngineFactory.h"
-#include "InterimShell.h"
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "PostProcessing.h"
@@ -119,15 +118,11 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
     deps.soundMixers = &soundMixers;
     deps.levelCapture = &levelCapture;
     deps.process = &process;
-    deps.monitor = std::make_unique<HiddenMonitor>();
-    deps.tray = std::make_unique<NoTray>();
-    deps.splash = std::make_unique<NoSplash>();
-    deps.menuStyling = std::make_unique<PlainMenus>();
     MainWindow window(std::move(deps));
     window.start();
     ASSERT_FALSE(process.ended());
 
-    window.toolbarClick(QStringLiteral("btnMost"));
+    window.toolbarClick(Button::btnMost);
     window.form().txtDuration->setText(QStringLiteral("00:00:30"));
     window.timeFields().durationLeave();
     window.recordingControl().ToggleRecording();

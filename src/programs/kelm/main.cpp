@@ -2,7 +2,6 @@
 #include "AlsaMixer.h"
 #include "AlsaSoundCards.h"
 #include "EngineFactory.h"
-#include "InterimShell.h"
 #include "MainWindow.h"
 #include "Startup.h"
 #include "V4l2VideoDevices.h"
@@ -66,10 +65,8 @@ int main(int argc, char* argv[]) {
     deps.soundMixers = &soundMixers;
     deps.levelCapture = &levelCapture;
     deps.process = &process;
-    deps.monitor = std::make_unique<kelm::HiddenMonitor>();
-    deps.tray = std::make_unique<kelm::NoTray>();
-    deps.splash = std::make_unique<kelm::NoSplash>();
-    deps.menuStyling = std::make_unique<kelm::PlainMenus>();
+    // The monitor, tray, splash, menu pictures, mixer lines and level meters are
+    // the main window's own.
 
     kelm::MainWindow window(std::move(deps));
 

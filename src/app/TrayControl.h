@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ShellPorts.h"
+
+#include <QObject>
+#include <memory>
+
+class QMainWindow;
+
+namespace kelm {
+
+class TrayIcon;
+struct MainForm;
+
+// Minimising the main window moves it into the notification area; a double
+// click on the icon, or "&Visszállítás" in its menu, brings it back at normal
+// size. While the window is shown, its icon and tip follow the status.
+class TrayControl final : public QObject, public TrayPort {
+    Q_OBJECT
+public:
+    TrayControl(QMainWindow& main, MainForm& form);
+    ~TrayControl() override;
+
+    // TrayPort
+    bool isAdded() const override;
+    void restoreFromTray() override;
+    void update(int iconId, const QString& tip) override;
+
+    // True: the window has just been minimised; it goes to the tray. False:
+    // removes an icon that is shown and brings the window to the front.
+    void minimizeToTray(bool minimised);
+    // The main window's resize handler (window state changes).
+    void windowStateChanged();
+
+    TrayIcon& icon() { return *m_icon; }
+
+private:
+    QMainWindow& m_main;
+    MainForm& m_form;
+    std::unique_ptr<TrayIcon> m_icon;
+};
+
+}  // namespace kelm
