@@ -15,6 +15,15 @@ namespace {
 // A resumed recording shorter than this is not worth a file of its own.
 constexpr qint64 kShortestResumeMs = 1000;
 constexpr qint64 kResumeIntervalMs = 1000;
+// A file that breaks off again this soon after it resumed makes the next try
+// wait twice as long, up to the longest wait: a source or disk that keeps
+// failing must not leave a trail of one-second files.
+constexpr qint64 kShortLivedResumeMs = 5000;
+constexpr qint64 kLongestResumeWaitMs = 30000;
+// After the disk filled up, a recording goes on only once this much room has
+// come free beyond the reserve: the room the finished file gave back is not
+// enough.
+constexpr qint64 kRoomToResumeBytes = 2'000'000;
 
 QString lengthText(qint64 ms) {
     return TimeText::format(QTime(0, 0).addSecs(int(ms / 1000)));
@@ -34,6 +43,9 @@ void RecordingGuard::recordingStarted() {
     const qint64 mono = m_ctx.clock.monotonicMs();
     m_phase = Phase::Watching;
     m_failed = false;
+    m_resumedAtMono = 0;
+    m_resumeWaitMs = kResumeIntervalMs;
+    m_brokeOffForRoom = false;
     m_ctx.state.recordingFailed = false;
     m_plannedEndMono = encoder->durationLimitMs() > 0 ? mono + encoder->durationLimitMs() : 0;
     m_profileBytesPerSecond = EncoderControl::profileBytesPerSecond(m_ctx.state.encProfile);
@@ -67,10 +79,12 @@ void RecordingGuard::watch() {
     Encoder* encoder = m_ctx.encoder();
     if (encoder->runState() != RunState::Running) {
         const EncoderStatus failure = encoder->lastFailure();
-        if (failure.ok())
+        if (failure.ok()) {
             m_phase = Phase::Idle;  // the planned end, or stopped on purpose
-        else
-            breakOff(causeOf(failure), false);
+            return;
+        }
+        m_brokeOffForRoom = failure.code == EncoderErrorCode::DiskFull;
+        breakOff(causeOf(failure), false);
         return;
     }
 
@@ -96,6 +110,7 @@ void RecordingGuard::watch() {
     const QString folder = QFileInfo(path).absolutePath();
     const auto freeBytes = m_storage.freeBytes(folder);
     if (freeBytes && *freeBytes < RecordingBudget::reserveBytes(bytesPerSecond())) {
+        m_brokeOffForRoom = true;
         breakOff(QStringLiteral("elfogyott a hely a media mappa lemezén: %1 (%2 kB szabad)")
                      .arg(folder)
                      .arg(*freeBytes / 1000),
@@ -119,9 +134,14 @@ void RecordingGuard::breakOff(const QString& cause, bool stopEncoder) {
         m_phase = Phase::Idle;
         return;
     }
+    const qint64 mono = m_ctx.clock.monotonicMs();
+    if (m_resumedAtMono > 0 && mono - m_resumedAtMono < kShortLivedResumeMs)
+        m_resumeWaitMs = std::min(2 * m_resumeWaitMs, kLongestResumeWaitMs);
+    else
+        m_resumeWaitMs = kResumeIntervalMs;
     m_phase = Phase::Resuming;
     m_resumeFailureLogged = false;
-    m_nextAttemptMono = m_ctx.clock.monotonicMs() + kResumeIntervalMs;
+    m_nextAttemptMono = mono + m_resumeWaitMs;
     m_ctx.log.logEvent(QStringLiteral("A rögzítés folytatódik, amint lehet (hátralévő idő: %1).")
                            .arg(lengthText(remaining)));
 }
@@ -136,13 +156,15 @@ void RecordingGuard::tryResume() {
     }
     const qint64 mono = m_ctx.clock.monotonicMs();
     if (mono < m_nextAttemptMono) return;
-    m_nextAttemptMono = mono + kResumeIntervalMs;
+    m_nextAttemptMono = mono + m_resumeWaitMs;
 
     // Room for the reserve twice over, so a recording does not stop again at once.
     const QString folder = m_ctx.state.settings.mediaDir;
     if (!m_storage.prepareFolder(folder).isEmpty()) return;
     const auto freeBytes = m_storage.freeBytes(folder);
-    if (freeBytes && *freeBytes < 2 * RecordingBudget::reserveBytes(bytesPerSecond())) return;
+    const qint64 needed = 2 * RecordingBudget::reserveBytes(bytesPerSecond()) +
+                          (m_brokeOffForRoom ? kRoomToResumeBytes : 0);
+    if (freeBytes && *freeBytes < needed) return;
 
     const EncoderStatus started = m_encoder.resumeRecording(remaining);
     if (!started.ok()) {
@@ -154,6 +176,8 @@ void RecordingGuard::tryResume() {
     }
     Encoder* encoder = m_ctx.encoder();
     m_phase = Phase::Watching;
+    m_resumedAtMono = mono;
+    m_brokeOffForRoom = false;
     m_file = m_storage.identify(encoder->outputFileName());
     m_rateSinceMono = mono;
     m_rateSinceBytes = 0;

@@ -59,6 +59,9 @@ private:
     qint64 m_rateSinceBytes = 0;
     qint64 m_measuredBytesPerSecond = 0;
     qint64 m_nextAttemptMono = 0;
+    qint64 m_resumeWaitMs = 1000;  // between two tries to go on
+    qint64 m_resumedAtMono = 0;    // when the file being written resumed a broken recording
+    bool m_brokeOffForRoom = false;
     bool m_resumeFailureLogged = false;
 };
 

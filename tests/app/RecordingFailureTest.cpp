@@ -177,3 +177,28 @@ TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     h.statusTick();
     EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
 }
+
+TEST_F(RecordingFailure, FullDiskGoesOnOnlyOnceRealRoomIsBack) {
+    h.start({QStringLiteral("00:01:00")});
+    h.run(5000);
+    h.storage.free = 600 * 1024;
+    h.run(200);
+    ASSERT_EQ(h.encoder().stops, 1);
+    h.storage.free = 1'500'000;  // what the finished file gave back: not enough
+    h.run(5000);
+    EXPECT_EQ(h.encoder().starts, 1);
+    h.storage.free = 50'000'000;  // the operator cleared the disk
+    h.run(1200);
+    EXPECT_EQ(h.encoder().starts, 2);
+}
+
+TEST_F(RecordingFailure, SourceThatKeepsFailingIsTriedLessAndLessOften) {
+    h.start({QStringLiteral("00:01:00")});
+    h.run(2000);
+    // Every resumed file loses its source again half a second later.
+    for (int i = 0; i < 60 && !h.process.ended(); ++i) {
+        h.encoder().fail(lostSound());
+        h.run(500);
+    }
+    EXPECT_LT(h.encoder().starts, 12) << "one-second files for a minute would be about 40";
+}
