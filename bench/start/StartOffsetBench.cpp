@@ -1,0 +1,193 @@
+// Where a "1X" recording's first sample lies against its start second, found
+// the way an operator would check it: a tone is played into the sound server
+// at a known wall time, and its place in the recording says when the
+// recording began.
+//
+// The tone goes through `pacat` with a 10 ms buffer into the sound server's
+// null sink, whose monitor KELM records. Its way there takes a few
+// milliseconds more than the write, so the offsets printed are lower bounds,
+// short of the truth by that playback latency (about 10 to 30 ms).
+#include "AlsaLevelCapture.h"
+#include "AlsaMixer.h"
+#include "AlsaSoundCards.h"
+#include "EngineFactory.h"
+#include "MainForm.h"
+#include "MainWindow.h"
+#include "Messenger.h"
+#include "RecordingControl.h"
+#include "TimeFields.h"
+#include "Toolbar.h"
+#include "V4l2Io.h"
+#include "V4l2VideoDevices.h"
+#include "encoder/Encoder.h"
+#include "recorder/Clock.h"
+#include "recorder/TimeText.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr qint64 kToneAfterStartMs = 500;
+
+class KeepRunning final : public kelm::ProcessControl {
+public:
+    void endProcess(int) override { m_ended = true; }
+    bool ended() const override { return m_ended; }
+
+private:
+    bool m_ended = false;
+};
+
+class PrintingMessenger final : public kelm::Messenger {
+public:
+    Answer ask(const QString& text, Buttons, Icon, Answer defaultAnswer) override {
+        QTextStream(stderr) << "message: " << text << "\n";
+        return defaultAnswer;
+    }
+};
+
+void pump(qint64 ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+}
+
+QByteArray toneBytes(int ms) {
+    const int frames = kRate * ms / 1000;
+    QByteArray bytes(frames * 4, Qt::Uninitialized);
+    auto* out = reinterpret_cast<qint16*>(bytes.data());
+    for (int i = 0; i < frames; ++i) {
+        const auto v = qint16(16000 * std::sin(2 * M_PI * 1000.0 * i / kRate));
+        out[2 * i] = v;
+        out[2 * i + 1] = v;
+    }
+    return bytes;
+}
+
+// Seconds from the recording's start to the first loud sample, or -1.
+double toneOnsetSeconds(const QString& recording) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), recording,
+                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+                  QString::number(kRate), QStringLiteral("-f"), QStringLiteral("s16le"),
+                  QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(30000)) return -1;
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
+    for (qsizetype i = 0; i < pcm.size() / 2; ++i) {
+        if (std::abs(int(samples[i])) > 4000) return double(i) / kRate;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    QTemporaryDir folder;
+    QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QStringLiteral("video.wmv")),
+                folder.filePath(QStringLiteral("video.wmv")));
+    QFile state(folder.filePath(QStringLiteral("teszttv.ini")));
+    if (!state.open(QIODevice::WriteOnly)) return 1;
+    state.write(QStringLiteral("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n"
+                               "\r\n\r\n\r\n")
+                    .toUtf8());
+    state.close();
+
+    kelm::SystemClock clock;
+    auto engine = kelm::createEngineFactory();
+    kelm::V4l2SystemIo v4l2;
+    kelm::V4l2VideoDevices videoDevices(v4l2);
+    kelm::AlsaSoundCards soundCards;
+    kelm::AlsaMixerDevices soundMixers(soundCards);
+    kelm::AlsaLevelCapture levelCapture(soundCards);
+    KeepRunning process;
+    PrintingMessenger messenger;
+    kelm::MainWindowDeps deps;
+    deps.programDir = folder.path();
+    deps.clock = &clock;
+    deps.encoderFactory = engine.get();
+    deps.videoDevices = &videoDevices;
+    deps.soundCards = &soundCards;
+    deps.soundMixers = &soundMixers;
+    deps.levelCapture = &levelCapture;
+    deps.process = &process;
+    deps.messenger = &messenger;
+    kelm::MainWindow window(std::move(deps));
+    window.start();
+    pump(1500);
+
+    QProcess player;
+    player.start(QStringLiteral("pacat"),
+                 {QStringLiteral("--playback"), QStringLiteral("--raw"),
+                  QStringLiteral("--format=s16le"), QStringLiteral("--rate=48000"),
+                  QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=10"),
+                  QStringLiteral("--device=kelm")});
+    if (!player.waitForStarted(5000)) {
+        QTextStream(stderr) << "pacat does not start\n";
+        return 1;
+    }
+    const QByteArray tone = toneBytes(200);
+    kelm::MainForm& f = window.form();
+    QTextStream out(stdout);
+    out << "run  start second  first sample after it (lower bound)  file\n";
+    std::vector<qint64> offsets;
+    for (int run = 1; run <= runs; ++run) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(),
+                                                            now.time().second()))
+                                    .addSecs(4);
+        window.toolbarClick(kelm::Button::btn1x);
+        f.txtStartTime->setText(kelm::TimeText::format(start.time()));
+        f.txtDuration->setText(QStringLiteral("00:00:03"));
+        window.timeFields().durationLeave();
+        window.recordingControl().ToggleRecording();
+
+        qint64 toneWrittenMs = 0;
+        QTimer::singleShot(int(QDateTime::currentDateTime().msecsTo(start) + kToneAfterStartMs),
+                           Qt::PreciseTimer, &app, [&] {
+                               toneWrittenMs = QDateTime::currentMSecsSinceEpoch();
+                               player.write(tone);
+                           });
+        pump(QDateTime::currentDateTime().msecsTo(start) + 4500);
+        const QString recording = window.encoder()->outputFileName();
+        const double onset = toneOnsetSeconds(recording);
+        if (onset < 0 || toneWrittenMs == 0) {
+            out << run << "    no tone found in " << recording << "\n";
+            continue;
+        }
+        // The first sample's wall time: the tone's time less its place in the file.
+        const qint64 firstSampleMs = toneWrittenMs - qint64(std::llround(onset * 1000));
+        const qint64 offset = firstSampleMs - start.toMSecsSinceEpoch();
+        offsets.push_back(offset);
+        out << run << "    " << start.time().toString(QStringLiteral("HH:mm:ss")) << "      "
+            << offset << " ms   " << QFileInfo(recording).fileName() << "\n";
+        out.flush();
+        pump(1500);
+    }
+    player.closeWriteChannel();
+    player.waitForFinished(2000);
+    if (offsets.empty()) return 1;
+    const auto [lo, hi] = std::minmax_element(offsets.begin(), offsets.end());
+    out << "first sample after the start second: " << *lo << " to " << *hi << " ms over "
+        << offsets.size() << " starts (the tone's playback latency, about 10 to 30 ms, comes on top)\n";
+    return 0;
+}
