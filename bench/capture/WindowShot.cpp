@@ -4,13 +4,9 @@
 // a second apart, so the meters and waveforms can be seen moving.
 //
 //   kelm_window_shot PROGRAM_DIR OUTPUT_PREFIX
-#include "AlsaLevelCapture.h"
-#include "AlsaMixer.h"
-#include "AlsaSoundCards.h"
-#include "EngineFactory.h"
 #include "MainWindow.h"
+#include "RealBackEnds.h"
 #include "Messenger.h"
-#include "V4l2VideoDevices.h"
 #include "recorder/Clock.h"
 
 #include <QApplication>
@@ -52,24 +48,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: kelm_window_shot PROGRAM_DIR OUTPUT_PREFIX\n");
         return 2;
     }
-    kelm::SystemClock clock;
-    auto engine = kelm::createEngineFactory();
-    kelm::V4l2SystemIo v4l2;
-    kelm::V4l2VideoDevices videoDevices(v4l2);
-    kelm::AlsaSoundCards soundCards;
-    kelm::AlsaMixerDevices soundMixers(soundCards);
-    kelm::AlsaLevelCapture levelCapture(soundCards);
+    kelm::RealBackEnds backEnds;
     PrintingMessenger messenger;
     Process process;
 
     kelm::MainWindowDeps deps;
     deps.programDir = QString::fromLocal8Bit(argv[1]);
-    deps.clock = &clock;
-    deps.encoderFactory = engine.get();
-    deps.videoDevices = &videoDevices;
-    deps.soundCards = &soundCards;
-    deps.soundMixers = &soundMixers;
-    deps.levelCapture = &levelCapture;
+    backEnds.fill(deps);
     deps.messenger = &messenger;
     deps.process = &process;
     kelm::MainWindow window(std::move(deps));

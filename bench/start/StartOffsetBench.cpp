@@ -7,18 +7,13 @@
 // null sink, whose monitor KELM records. Its way there takes a few
 // milliseconds more than the write, so the offsets printed are lower bounds,
 // short of the truth by that playback latency (about 10 to 30 ms).
-#include "AlsaLevelCapture.h"
-#include "AlsaMixer.h"
-#include "AlsaSoundCards.h"
-#include "EngineFactory.h"
 #include "MainForm.h"
 #include "MainWindow.h"
+#include "RealBackEnds.h"
 #include "Messenger.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
-#include "V4l2Io.h"
-#include "V4l2VideoDevices.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 #include "recorder/TimeText.h"
@@ -112,23 +107,12 @@ int main(int argc, char* argv[]) {
                     .toUtf8());
     state.close();
 
-    kelm::SystemClock clock;
-    auto engine = kelm::createEngineFactory();
-    kelm::V4l2SystemIo v4l2;
-    kelm::V4l2VideoDevices videoDevices(v4l2);
-    kelm::AlsaSoundCards soundCards;
-    kelm::AlsaMixerDevices soundMixers(soundCards);
-    kelm::AlsaLevelCapture levelCapture(soundCards);
+    kelm::RealBackEnds backEnds;
     KeepRunning process;
     PrintingMessenger messenger;
     kelm::MainWindowDeps deps;
     deps.programDir = folder.path();
-    deps.clock = &clock;
-    deps.encoderFactory = engine.get();
-    deps.videoDevices = &videoDevices;
-    deps.soundCards = &soundCards;
-    deps.soundMixers = &soundMixers;
-    deps.levelCapture = &levelCapture;
+    backEnds.fill(deps);
     deps.process = &process;
     deps.messenger = &messenger;
     kelm::MainWindow window(std::move(deps));

@@ -7,12 +7,9 @@
 // The main window runs with the real engine, sound cards and video devices in
 // a fresh program folder, so every text is the program's own.
 #include "AboutWindow.h"
-#include "AlsaLevelCapture.h"
-#include "AlsaMixer.h"
-#include "AlsaSoundCards.h"
-#include "EngineFactory.h"
 #include "MainForm.h"
 #include "MainWindow.h"
+#include "RealBackEnds.h"
 #include "Messenger.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"
@@ -22,8 +19,6 @@
 #include "SplashWindow.h"
 #include "Startup.h"
 #include "Toolbar.h"
-#include "V4l2Io.h"
-#include "V4l2VideoDevices.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 
@@ -135,25 +130,14 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    kelm::SystemClock clock;
-    auto engine = kelm::createEngineFactory();
-    kelm::V4l2SystemIo v4l2;
-    kelm::V4l2VideoDevices videoDevices(v4l2);
-    kelm::AlsaSoundCards soundCards;
-    kelm::AlsaMixerDevices soundMixers(soundCards);
-    kelm::AlsaLevelCapture levelCapture(soundCards);
+    kelm::RealBackEnds backEnds;
     QuitProcess process;
     PrintingMessenger messenger;
     kelm::MainWindowDeps deps;
     deps.messenger = &messenger;
     deps.programDir = folder.path();
-    deps.clock = &clock;
-    deps.encoderFactory = engine.get();
-    deps.videoDevices = &videoDevices;
-    deps.soundCards = &soundCards;
+    backEnds.fill(deps);
     deps.process = &process;
-    deps.soundMixers = &soundMixers;
-    deps.levelCapture = &levelCapture;
     kelm::MainWindow window(std::move(deps));
     window.move(260, 420);
     window.show();

@@ -1,10 +1,6 @@
-#include "AlsaLevelCapture.h"
-#include "AlsaMixer.h"
-#include "AlsaSoundCards.h"
-#include "EngineFactory.h"
 #include "MainWindow.h"
+#include "RealBackEnds.h"
 #include "Startup.h"
-#include "V4l2VideoDevices.h"
 #include "recorder/Clock.h"
 
 #include <QApplication>
@@ -46,24 +42,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELM"));
 
-    kelm::SystemClock clock;
-    auto engine = kelm::createEngineFactory();
-    kelm::V4l2SystemIo v4l2;
-    kelm::V4l2VideoDevices videoDevices(v4l2);
-    kelm::AlsaSoundCards soundCards;
-    kelm::AlsaMixerDevices soundMixers(soundCards);
-    kelm::AlsaLevelCapture levelCapture(soundCards);
+    kelm::RealBackEnds backEnds;
     QtProcessControl process;
 
     kelm::MainWindowDeps deps;
     deps.programDir = QCoreApplication::applicationDirPath();
     deps.arguments = QCoreApplication::arguments().mid(1);
-    deps.clock = &clock;
-    deps.encoderFactory = engine.get();
-    deps.videoDevices = &videoDevices;
-    deps.soundCards = &soundCards;
-    deps.soundMixers = &soundMixers;
-    deps.levelCapture = &levelCapture;
+    backEnds.fill(deps);
     deps.process = &process;
     // The monitor, tray, splash, menu pictures, mixer lines and level meters are
     // the main window's own.
