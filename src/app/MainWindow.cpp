@@ -197,11 +197,6 @@ void MainWindow::buildCommands() {
     auto on = [this](Command c, std::function<void()> operation) {
         m_operations.at(size_t(c)) = std::move(operation);
     };
-    auto monitor = [this](void (MonitorControl::*op)()) {
-        return [this, op] {
-            if (m_monitorControl) (m_monitorControl->*op)();
-        };
-    };
     on(Command::OpenMediaFolder, [this] { openMediaFolder(); });
     on(Command::MonitorOnOff,
        [this, &tb] { m_deps.monitor->applyMonitorButton(tb.isPressed(Button::btnMonitor)); });
@@ -209,8 +204,12 @@ void MainWindow::buildCommands() {
         if (m_monitorControl)
             m_monitorControl->monitorMenuCommand([this] { toolbarClick(Button::btnMonitor); });
     });
-    on(Command::AutoAlign, monitor(&MonitorControl::autoAlignCommand));
-    on(Command::OnTop, monitor(&MonitorControl::onTopCommand));
+    on(Command::AutoAlign, [this] {
+        if (m_monitorControl) m_monitorControl->autoAlignCommand();
+    });
+    on(Command::OnTop, [this] {
+        if (m_monitorControl) m_monitorControl->onTopCommand();
+    });
     on(Command::EncoderPreviewButton, [] {});  // the click's last step applies it
     on(Command::EncoderOutput, [this, &tb] {
         QAction* out = tb.menuItem(MenuItem::mnuOut);
