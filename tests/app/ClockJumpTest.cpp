@@ -33,13 +33,6 @@ private:
     QByteArray m_saved;
 };
 
-void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
-    h.window->toolbarClick(modeKey);
-    h.form().txtStartTime->setText(start);
-    h.form().txtDuration->setText(duration);
-    h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
-}
 
 }  // namespace
 

@@ -193,4 +193,14 @@ public:
     std::unique_ptr<MainWindow> window;
 };
 
+// Arms a recording of the given mode from an idle window, as the operator
+// does: mode button, start time, duration, start button.
+inline void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
+    h.window->toolbarClick(modeKey);
+    h.form().txtStartTime->setText(start);
+    h.form().txtDuration->setText(duration);
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+}
+
 }  // namespace kelm::test

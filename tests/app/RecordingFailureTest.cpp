@@ -135,11 +135,7 @@ TEST_F(RecordingFailure, MediaFolderThatIsAPlainFileNamesTheFolderAndTheReason) 
 TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50)));
     h.start();
-    h.window->toolbarClick(Button::btnNapi);
-    h.form().txtStartTime->setText(QStringLiteral("10:00:00"));
-    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
-    h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.run(13000);  // started at 10:00:01
     ASSERT_EQ(h.encoder().starts, 1);
     h.encoder().fail(lostSound());
@@ -159,11 +155,7 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
 
 TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     h.start();
-    h.window->toolbarClick(Button::btn1x);
-    h.form().txtStartTime->setText(QStringLiteral("20:30:02"));
-    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
-    h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    arm(h, Button::btn1x, QStringLiteral("20:30:02"), QStringLiteral("00:00:05"));
     h.encoder().startFailures.push_back(
         EncoderStatus::failure(EncoderErrorCode::OutputFileCreate,
                                QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));

@@ -12,14 +12,6 @@ using namespace kelm::test;
 
 namespace {
 
-// Arms a recording of the given mode from an idle window.
-void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
-    h.window->toolbarClick(modeKey);
-    h.form().txtStartTime->setText(start);
-    h.form().txtDuration->setText(duration);
-    h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
-}
 
 int countOf(const QString& text, const QString& what) { return int(text.count(what)); }
 
