@@ -18,7 +18,7 @@ RecordingEngine::RecordingEngine(EngineOptions options, QObject* parent)
 RecordingEngine::~RecordingEngine() {
     // The writer and the pipelines end here, before the QObject goes, so no
     // thread of theirs can post to a dead object.
-    if (m_runState == RunState::Running) endRecording(EndCause::Stopped, EncoderStatus::success());
+    if (m_runState == RunState::Running) endRecording(EncoderStatus::success());
     m_writer.reset();
     m_graph.reset();
 }
@@ -212,12 +212,12 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
 
 void RecordingEngine::stop() {
     if (m_runState != RunState::Running) return;
-    endRecording(EndCause::Stopped, EncoderStatus::success());
+    endRecording(EncoderStatus::success());
 }
 
 // Ends the recording in the order that keeps the preview alive: buffers are
 // dropped at the tee pads, the writer finishes the file, then the branches go.
-void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure) {
+void RecordingEngine::endRecording(const EncoderStatus& failure) {
     if (m_graph) m_graph->blockRecording();
     EncoderStatus status = failure;
     if (m_writer) {
@@ -244,7 +244,7 @@ void RecordingEngine::endRecording(EndCause cause, const EncoderStatus& failure)
 
 void RecordingEngine::onWriterEnded(quint64 recording, const EncoderStatus& status) {
     if (recording != m_recording || m_runState != RunState::Running) return;
-    endRecording(EndCause::WriterEnded, status);
+    endRecording(status);
 }
 
 void RecordingEngine::onSourceFailure(const EncoderStatus& status) {
@@ -253,7 +253,7 @@ void RecordingEngine::onSourceFailure(const EncoderStatus& status) {
     m_graphAudioInput.clear();
     // Without a recording nothing is reported: the next prepare or start
     // builds the sources again and reports what it finds then.
-    if (m_runState == RunState::Running) endRecording(EndCause::SourceFailed, status);
+    if (m_runState == RunState::Running) endRecording(status);
 }
 
 EncoderStatistics RecordingEngine::statistics() const {

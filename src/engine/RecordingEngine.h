@@ -56,14 +56,14 @@ public:
     QString lastErrorText() const override { return m_lastErrorText; }
 
 private:
-    enum class EndCause { Stopped, WriterEnded, SourceFailed };
 
     EncoderStatus startSources();
     EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
     // Notes a failure's cause for lastErrorText() and the log; returns it.
     static EncoderStatus withCause(EncoderStatus status, const QString& cause);
     EncoderStatus failed(const EncoderStatus& status);
-    void endRecording(EndCause cause, const EncoderStatus& failure);
+    // Ends the recording; `failure` is success for a stop that was asked for.
+    void endRecording(const EncoderStatus& failure);
     void onWriterEnded(quint64 recording, const EncoderStatus& status);
     void onSourceFailure(const EncoderStatus& status);
     void setRunState(RunState state);

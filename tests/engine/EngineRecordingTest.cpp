@@ -234,12 +234,14 @@ TEST_F(EngineRecording, VideoFileIsRecordedFrameForFrameFromItsFirstPicture) {
         ASSERT_GE(same.size(), 30u) << name;
         for (std::size_t n = 0; n < same.size(); ++n) {
             // before[k] pairs recorded frame k + 1 with clip frame k.
-            if (n >= 1 && n - 1 < before.size())
+            if (n >= 1 && n - 1 < before.size()) {
                 EXPECT_GT(same[n], before[n - 1] + 1.0)
                     << name << " frame " << n << " is the clip's previous one";
-            if (n < after.size())
+            }
+            if (n < after.size()) {
                 EXPECT_GT(same[n], after[n] + 1.0)
                     << name << " frame " << n << " is the clip's next one";
+            }
         }
     }
 }
