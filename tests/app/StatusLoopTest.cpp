@@ -32,7 +32,6 @@ TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
     h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"),
                  QStringLiteral("Teszt kártya"));
     h.start();
-    const auto tick = [&] { h.statusTick(); };
     h.toolbar().setPressed(Button::btnMonitor, true);
     h.statusTick();
     EXPECT_TRUE(h.form().txtZoom->isEnabled());
