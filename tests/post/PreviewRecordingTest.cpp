@@ -2,17 +2,13 @@
 // the real scripts, tiplon and wmindexer, and a stand-in player that writes
 // down what it was started with. Needs the sound server (scripts/test.sh).
 
-#include "AlsaLevelCapture.h"
-#include "AlsaMixer.h"
-#include "AlsaSoundCards.h"
-#include "EngineFactory.h"
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "PostProcessing.h"
+#include "RealBackEnds.h"
 #include "PreviewChain.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
-#include "V4l2VideoDevices.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 
@@ -101,22 +97,11 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
                   "\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n")
                   .toUtf8());
 
-    SystemClock clock;
-    auto engine = createEngineFactory();
-    V4l2SystemIo v4l2;
-    V4l2VideoDevices videoDevices(v4l2);
-    AlsaSoundCards soundCards;
-    AlsaMixerDevices soundMixers(soundCards);
-    AlsaLevelCapture levelCapture(soundCards);
+    RealBackEnds backEnds;
     EndOnlyRecorded process;
     MainWindowDeps deps;
     deps.programDir = program;
-    deps.clock = &clock;
-    deps.encoderFactory = engine.get();
-    deps.videoDevices = &videoDevices;
-    deps.soundCards = &soundCards;
-    deps.soundMixers = &soundMixers;
-    deps.levelCapture = &levelCapture;
+    backEnds.fill(deps);
     deps.process = &process;
     MainWindow window(std::move(deps));
     window.start();
