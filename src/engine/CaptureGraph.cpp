@@ -14,6 +14,7 @@ extern "C" {
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace kelm {
@@ -99,6 +100,8 @@ struct CaptureGraph::Branch {
 namespace {
 
 constexpr int kStartTimeoutMs = 5000;
+// How long closing the sources may take before the graph lets them go.
+constexpr std::chrono::milliseconds kCloseLimit{5000};
 
 GstElement* make(const char* factory, const char* name = nullptr) {
     return gst_element_factory_make(factory, name);
@@ -168,7 +171,20 @@ CaptureGraph::CaptureGraph(Post post, FailureSink onFailure, PreviewSink onPrevi
 
 CaptureGraph::~CaptureGraph() {
     stop();
+    std::lock_guard lock(m_shared->mutex);
     m_shared->graph = nullptr;
+}
+
+void CaptureGraph::detachShared() {
+    auto fresh = std::make_shared<Shared>();
+    fresh->graph = this;
+    fresh->post = m_shared->post;
+    fresh->preview = m_shared->preview;
+    const std::shared_ptr<Shared> old = std::exchange(m_shared, std::move(fresh));
+    std::lock_guard lock(old->mutex);
+    old->graph = nullptr;
+    old->videoSink = nullptr;
+    old->audioSink = nullptr;
 }
 
 void CaptureGraph::stop() {
@@ -176,7 +192,14 @@ void CaptureGraph::stop() {
     if (m_loop) m_loop->stop();
     m_videoBranch.reset();
     m_audioBranch.reset();
-    m_pipeline.reset();
+    if (!m_pipeline.closeWithin(kCloseLimit, m_shared)) {
+        // Its streaming threads may still call back into the old state;
+        // the next graph gets state of its own.
+        qCWarning(lcEngine).noquote()
+            << "the sources did not close within" << kCloseLimit.count()
+            << "ms; they are left to close on their own";
+        detachShared();
+    }
     m_loop.reset();
     m_videoBin = m_audioBin = m_videoTee = m_audioTee = m_previewValve = nullptr;
     m_shared->previewInFlight = false;
@@ -493,13 +516,15 @@ EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, Gs
 }
 
 void CaptureGraph::noteError(Shared* shared, GstMessage* message) {
+    std::weak_ptr<Shared> weak;
     {
         std::lock_guard lock(shared->mutex);
-        if (shared->firstFailure.ok() && shared->graph)
+        if (!shared->graph) return;  // a graph that let its sources go
+        if (shared->firstFailure.ok())
             shared->firstFailure = shared->graph->statusForMessage(message);
+        weak = shared->graph->m_shared;
     }
     shared->changed.notify_all();
-    std::weak_ptr<Shared> weak = shared->graph ? shared->graph->m_shared : nullptr;
     auto held = std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref);
     shared->post([weak, held] {
         if (auto alive = weak.lock(); alive && alive->graph)

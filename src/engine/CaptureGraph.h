@@ -107,6 +107,7 @@ private:
     template <bool IsVideo>
     static GstFlowReturn onRecordedSample(GstAppSink* sink, gpointer user);
     void handleMessage(GstMessage* message);
+    void detachShared();
     EncoderStatus statusForMessage(GstMessage* message) const;
 
     Post m_post;

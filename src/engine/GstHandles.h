@@ -5,7 +5,10 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
 namespace kelm::gst {
 
@@ -64,6 +67,31 @@ public:
     void reset() {
         shutDown();
         m_pipeline.reset();
+    }
+
+    // Brings the pipeline to NULL and lets it go, waiting at most `limit`.
+    // A driver or sound plugin that never returns from closing its device
+    // must not hold the program: the closing goes on in a thread of its own,
+    // which keeps the pipeline and `keepAlive` (what the streaming threads'
+    // callbacks reach) until it is done. False when it was left to finish on
+    // its own.
+    bool closeWithin(std::chrono::milliseconds limit, std::shared_ptr<void> keepAlive) {
+        if (!m_pipeline) return true;
+        std::promise<void> closed;
+        std::future<void> done = closed.get_future();
+        std::thread closer([pipeline = std::move(m_pipeline), keep = std::move(keepAlive),
+                            closed = std::move(closed)]() mutable {
+            gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+            pipeline.reset();
+            keep.reset();
+            closed.set_value();
+        });
+        if (done.wait_for(limit) == std::future_status::ready) {
+            closer.join();
+            return true;
+        }
+        closer.detach();
+        return false;
     }
 
 private:
