@@ -4,9 +4,13 @@
 // recording began.
 //
 // The tone goes through `pacat` with a 10 ms buffer into the sound server's
-// null sink, whose monitor KELM records. Its way there takes a few
-// milliseconds more than the write, so the offsets printed are lower bounds,
-// short of the truth by that playback latency (about 10 to 30 ms).
+// null sink, whose monitor KELM records. A capture client sees it about 1 to
+// 3 ms after the write (measured with a reader of the monitor that stamps the
+// tone's arrival), so the offsets printed are short of the truth by that much.
+//
+// The tone is found by its presentation time, as a player plays it: the WMA
+// decoder gives no sound for the stream's first two packets, so counting the
+// decoded samples from the first one would place the tone about 90 ms early.
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "RealBackEnds.h"
@@ -74,12 +78,15 @@ QByteArray toneBytes(int ms) {
     return bytes;
 }
 
-// Seconds from the recording's start to the first loud sample, or -1.
+// Seconds from the recording's start to the first loud sample, or -1. The
+// resampler pads the sound to its first time stamp, so sample n is heard at
+// n / rate.
 double toneOnsetSeconds(const QString& recording) {
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), recording,
-                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+                  QStringLiteral("-vn"), QStringLiteral("-af"),
+                  QStringLiteral("aresample=async=1:first_pts=0"), QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
                   QString::number(kRate), QStringLiteral("-f"), QStringLiteral("s16le"),
                   QStringLiteral("-")});
     if (!ffmpeg.waitForFinished(30000)) return -1;
@@ -98,6 +105,7 @@ int main(int argc, char* argv[]) {
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
     QTemporaryDir folder;
+    folder.setAutoRemove(qEnvironmentVariableIsEmpty("KEEP"));
     QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QStringLiteral("video.wmv")),
                 folder.filePath(QStringLiteral("video.wmv")));
     QFile state(folder.filePath(QStringLiteral("teszttv.ini")));
@@ -132,7 +140,7 @@ int main(int argc, char* argv[]) {
     const QByteArray tone = toneBytes(200);
     kelm::MainForm& f = window.form();
     QTextStream out(stdout);
-    out << "run  start second  first sample after it (lower bound)  file\n";
+    out << "run  start second  first sample after it  file\n";
     std::vector<qint64> offsets;
     for (int run = 1; run <= runs; ++run) {
         const QDateTime now = QDateTime::currentDateTime();
@@ -172,6 +180,6 @@ int main(int argc, char* argv[]) {
     if (offsets.empty()) return 1;
     const auto [lo, hi] = std::minmax_element(offsets.begin(), offsets.end());
     out << "first sample after the start second: " << *lo << " to " << *hi << " ms over "
-        << offsets.size() << " starts (the tone's playback latency, about 10 to 30 ms, comes on top)\n";
+        << offsets.size() << " starts (the tone's way into the sound server, 1 to 3 ms, comes on top)\n";
     return 0;
 }

@@ -132,6 +132,7 @@ EncoderStatus RecordingEngine::start() {
                                     m_graphVideoInput == m_videoInput &&
                                     m_graphAudioInput == m_audioInput;
     const quint64 calledAtNs = sourcesWereRunning ? m_graph->runningTimeNs() : 0;
+    m_calledAtWall = QDateTime::currentDateTime();
 
     EncoderProfile profile;
     EncoderStatus status = EncoderProfile::parse(m_profileText, &profile);
@@ -196,8 +197,9 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
                .arg(profile.channels)
                .arg(profile.audioBitrate)
                .arg(m_durationLimitMs);
-    qCInfo(lcEngine) << "first picture at" << firstPictureNs / 1000000.0 << "ms, asked for at"
-                     << fromRunningTimeNs / 1000000.0 << "ms";
+    qCInfo(lcEngine).noquote() << "first picture at" << firstPictureNs / 1000000.0
+                               << "ms, asked for at" << fromRunningTimeNs / 1000000.0 << "ms ("
+                               << m_calledAtWall.toString(QStringLiteral("HH:mm:ss.zzz")) << ")";
 
     const quint64 recording = ++m_recording;
     m_writer->start(firstPictureNs, [this, recording](const EncoderStatus& ended) {

@@ -7,6 +7,7 @@
 #include "SourceResolver.h"
 #include "encoder/Encoder.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <memory>
@@ -76,6 +77,7 @@ private:
     QString m_profileText;
     QString m_outputFileName;
     qint64 m_durationLimitMs = 0;
+    QDateTime m_calledAtWall;  // when the last start was asked for, for the log
     bool m_previewEnabled = false;
     RunState m_runState = RunState::Stopped;
     EncoderStatus m_lastFailure;
