@@ -5,6 +5,9 @@
 # the recording's first sample. Prints the offset of each start.
 #
 #   bench/start/run.sh [BUILD_DIR] [RUNS]
+#
+# KEEP=1 keeps the recordings (the folder is printed with each file's name
+# in the engine's log: QT_LOGGING_RULES="kelm.engine.info=true").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
