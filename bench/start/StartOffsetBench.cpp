@@ -14,7 +14,7 @@
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "RealBackEnds.h"
-#include "Messenger.h"
+#include "UnattendedRun.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
@@ -24,12 +24,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 
 #include <cmath>
@@ -39,32 +37,6 @@ namespace {
 
 constexpr int kRate = 48000;
 constexpr qint64 kToneAfterStartMs = 500;
-
-class KeepRunning final : public kelm::ProcessControl {
-public:
-    void endProcess(int) override { m_ended = true; }
-    bool ended() const override { return m_ended; }
-
-private:
-    bool m_ended = false;
-};
-
-class PrintingMessenger final : public kelm::Messenger {
-public:
-    Answer ask(const QString& text, Buttons, Icon, Answer defaultAnswer) override {
-        QTextStream(stderr) << "message: " << text << "\n";
-        return defaultAnswer;
-    }
-};
-
-void pump(qint64 ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-}
 
 QByteArray toneBytes(int ms) {
     const int frames = kRate * ms / 1000;
@@ -116,8 +88,8 @@ int main(int argc, char* argv[]) {
     state.close();
 
     kelm::RealBackEnds backEnds;
-    KeepRunning process;
-    PrintingMessenger messenger;
+    kelm::NotedEnd process;
+    kelm::PrintingMessenger messenger;
     kelm::MainWindowDeps deps;
     deps.programDir = folder.path();
     backEnds.fill(deps);
@@ -125,7 +97,7 @@ int main(int argc, char* argv[]) {
     deps.messenger = &messenger;
     kelm::MainWindow window(std::move(deps));
     window.start();
-    pump(1500);
+    kelm::runEventsFor(1500);
 
     QProcess player;
     player.start(QStringLiteral("pacat"),
@@ -159,7 +131,7 @@ int main(int argc, char* argv[]) {
                                toneWrittenMs = QDateTime::currentMSecsSinceEpoch();
                                player.write(tone);
                            });
-        pump(QDateTime::currentDateTime().msecsTo(start) + 4500);
+        kelm::runEventsFor(QDateTime::currentDateTime().msecsTo(start) + 4500);
         const QString recording = window.encoder()->outputFileName();
         const double onset = toneOnsetSeconds(recording);
         if (onset < 0 || toneWrittenMs == 0) {
@@ -173,7 +145,7 @@ int main(int argc, char* argv[]) {
         out << run << "    " << start.time().toString(QStringLiteral("HH:mm:ss")) << "      "
             << offset << " ms   " << QFileInfo(recording).fileName() << "\n";
         out.flush();
-        pump(1500);
+        kelm::runEventsFor(1500);
     }
     player.closeWriteChannel();
     player.waitForFinished(2000);

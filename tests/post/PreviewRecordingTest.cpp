@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "PostProcessing.h"
 #include "RealBackEnds.h"
+#include "UnattendedRun.h"
 #include "PreviewChain.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -26,15 +27,6 @@
 using namespace kelm;
 
 namespace {
-
-class EndOnlyRecorded final : public ProcessControl {
-public:
-    void endProcess(int) override { m_ended = true; }
-    bool ended() const override { return m_ended; }
-
-private:
-    bool m_ended = false;
-};
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -98,7 +90,7 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
                   .toUtf8());
 
     RealBackEnds backEnds;
-    EndOnlyRecorded process;
+    NotedEnd process;
     MainWindowDeps deps;
     deps.programDir = program;
     backEnds.fill(deps);

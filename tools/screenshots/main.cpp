@@ -10,7 +10,7 @@
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "RealBackEnds.h"
-#include "Messenger.h"
+#include "UnattendedRun.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"
 #include "Pictures.h"
@@ -25,47 +25,14 @@
 #include <sys/resource.h>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 
 namespace {
-
-class QuitProcess final : public kelm::ProcessControl {
-public:
-    void endProcess(int exitCode) override {
-        m_ended = true;
-        QCoreApplication::exit(exitCode);
-    }
-    bool ended() const override { return m_ended; }
-
-private:
-    bool m_ended = false;
-};
-
-// Message boxes of start-up (no tuner card here) are printed and answered
-// with their default, so the run never waits for a click.
-class PrintingMessenger final : public kelm::Messenger {
-public:
-    Answer ask(const QString& text, Buttons, Icon, Answer defaultAnswer) override {
-        QTextStream(stderr) << "message: " << text << "\n";
-        return defaultAnswer;
-    }
-};
-
-void pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
 
 bool save(QWidget* w, const QString& path) {
     const bool ok = w->grab().save(path);
@@ -131,8 +98,8 @@ int main(int argc, char* argv[]) {
     }
 
     kelm::RealBackEnds backEnds;
-    QuitProcess process;
-    PrintingMessenger messenger;
+    kelm::NotedEnd process(/*quitsEventLoop=*/true);
+    kelm::PrintingMessenger messenger;
     kelm::MainWindowDeps deps;
     deps.messenger = &messenger;
     deps.programDir = folder.path();
@@ -155,7 +122,7 @@ int main(int argc, char* argv[]) {
     window.form().toolbar->setPressed(kelm::Button::btnMonitor, true);
     window.toolbarClick(kelm::Button::btnMonitor);
     monitor->attachSourceView();
-    pump(2500);
+    kelm::runEventsFor(2500);
     if (!monitor->window() || monitor->window()->framesShown() == 0) {
         QTextStream(stderr) << "the monitor window shows no picture\n";
         return 1;
@@ -167,7 +134,7 @@ int main(int argc, char* argv[]) {
         const int seconds = args.at(1).toInt();
         auto run = [&] {
             const double before = cpuSeconds();
-            pump(seconds * 1000);
+            kelm::runEventsFor(seconds * 1000);
             return (cpuSeconds() - before) / seconds * 100;
         };
         const int framesBefore = monitor->window()->framesShown();
@@ -175,7 +142,7 @@ int main(int argc, char* argv[]) {
         const int frames = monitor->window()->framesShown() - framesBefore;
         window.form().toolbar->setPressed(kelm::Button::btnMonitor, false);
         window.toolbarClick(kelm::Button::btnMonitor);
-        pump(500);
+        kelm::runEventsFor(500);
         const double hidden = run();
         QTextStream(stdout) << "monitor at 1 X, " << seconds << " s each: shown " << shown
                             << " % of one core (" << frames << " frames painted), hidden " << hidden
@@ -202,20 +169,20 @@ int main(int argc, char* argv[]) {
           std::pair{kelm::Menu::mnuPopup, QStringLiteral("menu-monitor-popup.png")}}) {
         QMenu* menu = window.form().toolbar->menu(menuKey);
         menu->popup(window.mapToGlobal(QPoint(60, 30)));
-        pump(300);
+        kelm::runEventsFor(300);
         ok = save(menu, out.filePath(name)) && ok;
         menu->hide();
     }
 
     window.runCommand(kelm::Command::OpenSettings);
-    pump(300);
+    kelm::runEventsFor(300);
     ok = save(&window.settingsControl().dialog(),
               out.filePath(QStringLiteral("settings-dialog.png"))) &&
          ok;
     window.settingsControl().dialog().cmdExit->click();
 
     window.runCommand(kelm::Command::ShowAbout);
-    pump(300);
+    kelm::runEventsFor(300);
     ok = window.aboutWindow() &&
          save(window.aboutWindow(), out.filePath(QStringLiteral("about-window.png"))) && ok;
 
@@ -223,7 +190,7 @@ int main(int argc, char* argv[]) {
 
     kelm::SplashWindow splash(QStringLiteral(KELM_VERSION_TEXT));
     splash.show();
-    pump(300);
+    kelm::runEventsFor(300);
     ok = save(&splash, out.filePath(QStringLiteral("splash-window.png"))) && ok;
     return ok ? 0 : 1;
 }
