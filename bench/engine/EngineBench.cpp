@@ -16,6 +16,7 @@
 //       the end.
 
 #include "EngineFactory.h"
+#include "RecordToTheEnd.h"
 #include "encoder/EncoderProfile.h"
 
 #include <QCoreApplication>
@@ -24,7 +25,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QThread>
-#include <QTimer>
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -84,21 +84,7 @@ int record(const QString& video, const QString& audio, int seconds, const QStrin
     encoder->setProfile(kelm::EncoderProfile::builtInText(kelm::BuiltInProfile::Tv));
     encoder->setOutputFileName(output);
     encoder->setDurationLimitMs(seconds * 1000LL);
-    const kelm::EncoderStatus status = encoder->start();
-    if (!status.ok()) {
-        std::fprintf(stderr, "start failed (%d): %s\n", status.signedCode(),
-                     qPrintable(status.description));
-        return 1;
-    }
-    // Sleep in the event loop until the engine reports the end: the
-    // benchmark must not spend CPU of its own while it measures the engine's.
-    QEventLoop loop;
-    QObject::connect(encoder.get(), &kelm::Encoder::runStateChanged, &loop,
-                     [&](kelm::RunState state) {
-                         if (state == kelm::RunState::Stopped) loop.quit();
-                     });
-    QTimer::singleShot((seconds + 30) * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (!kelm::bench::recordToTheEnd(*encoder, seconds)) return 1;
     if (encoder->runState() != kelm::RunState::Stopped) {
         std::fputs("the recording did not end by itself\n", stderr);
         return 1;

@@ -8,11 +8,10 @@
 // the error number and description (a full disk must say "failed").
 
 #include "EngineFactory.h"
+#include "RecordToTheEnd.h"
 #include "encoder/EncoderProfile.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -41,19 +40,7 @@ int main(int argc, char** argv) {
     kelm::EncoderStatus failure;
     QObject::connect(encoder.get(), &kelm::Encoder::errorOccurred,
                      [&](const kelm::EncoderStatus& s) { failure = s; });
-    status = encoder->start();
-    if (!status.ok()) {
-        std::fprintf(stderr, "start failed (%d): %s\n", status.signedCode(),
-                     qPrintable(status.description));
-        return 1;
-    }
-    QEventLoop loop;
-    QObject::connect(encoder.get(), &kelm::Encoder::runStateChanged, &loop,
-                     [&](kelm::RunState state) {
-                         if (state == kelm::RunState::Stopped) loop.quit();
-                     });
-    QTimer::singleShot((seconds + 30) * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (!kelm::bench::recordToTheEnd(*encoder, seconds)) return 1;
     QCoreApplication::processEvents();
     const kelm::EncoderStatistics s = encoder->statistics();
     std::printf("engine statistics: %lld bytes, %lld ms, audio %lld bit/s, overall %lld bit/s\n",
