@@ -1,15 +1,12 @@
 #include "CaptureGraph.h"
 
 #include "EngineError.h"
+#include "PictureScaler.h"
 #include "TestSignals.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
-
-extern "C" {
-#include <libswscale/swscale.h>
-}
 
 #include <chrono>
 #include <condition_variable>
@@ -49,29 +46,13 @@ struct CaptureGraph::Shared {
     std::vector<Held> held;
     SampleSink videoSink;
     SampleSink audioSink;
-    SwsContext* scaler = nullptr;
-    GstVideoInfo scaledInfo{};
-    gst::CapsPtr scaledCaps;
-    // Scaled pictures reuse their memory: a fresh allocation of this size
-    // would be mapped and cleared by the kernel for every picture.
-    GstBufferPool* scaledPool = nullptr;
+    PictureScaler scaler;
     bool loggedVideo = false;
     bool loggedAudio = false;
 
     // The test sources "flash" and "beep": when the first flash was shown.
     std::atomic<qint64> flashPhaseNs{-1};
 
-    ~Shared() { dropScaler(); }
-    void dropScaler() {
-        sws_freeContext(scaler);
-        scaler = nullptr;
-        scaledCaps.reset();
-        if (scaledPool) {
-            gst_buffer_pool_set_active(scaledPool, FALSE);
-            gst_object_unref(scaledPool);
-            scaledPool = nullptr;
-        }
-    }
 };
 
 // One recording branch: its elements (owned by the pipeline while it lives)
@@ -672,28 +653,7 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
         s.videoSink = nullptr;
         s.audioSink = nullptr;
         s.loggedVideo = s.loggedAudio = false;
-        s.dropScaler();
-        if (target != source) {
-            s.scaler = sws_getContext(source.width(), source.height(), AV_PIX_FMT_YUV420P,
-                                      target.width(), target.height(), AV_PIX_FMT_YUV420P,
-                                      SWS_BICUBIC, nullptr, nullptr, nullptr);
-            gst_video_info_set_format(&s.scaledInfo, GST_VIDEO_FORMAT_I420,
-                                      static_cast<guint>(target.width()),
-                                      static_cast<guint>(target.height()));
-            GST_VIDEO_INFO_FPS_N(&s.scaledInfo) = profile.frameRateNum;
-            GST_VIDEO_INFO_FPS_D(&s.scaledInfo) = profile.frameRateDen;
-            s.scaledCaps.reset(gst_video_info_to_caps(&s.scaledInfo));
-            s.scaledPool = gst_buffer_pool_new();
-            GstStructure* config = gst_buffer_pool_get_config(s.scaledPool);
-            gst_buffer_pool_config_set_params(
-                config, s.scaledCaps.get(), static_cast<guint>(GST_VIDEO_INFO_SIZE(&s.scaledInfo)),
-                4, 0);
-            if (!gst_buffer_pool_set_config(s.scaledPool, config) ||
-                !gst_buffer_pool_set_active(s.scaledPool, TRUE)) {
-                gst_object_unref(s.scaledPool);
-                s.scaledPool = nullptr;
-            }
-        }
+        s.scaler.configure(source, target, profile.frameRateNum, profile.frameRateDen);
     }
     // The gate on the picture branch: nothing passes before the first picture
     // of the recording, whose time it notes.
@@ -764,47 +724,6 @@ void CaptureGraph::deliverRecording(SampleSink video, SampleSink audio) {
     }
 }
 
-namespace {
-
-// The picture at the profile's size: one bicubic pass from the mapped source
-// straight into the new buffer.
-gst::SamplePtr scaled(GstSample* sample, SwsContext* scaler, GstBufferPool* pool,
-                      GstVideoInfo* outInfo, GstCaps* outCaps) {
-    GstVideoInfo inInfo;
-    if (!gst_video_info_from_caps(&inInfo, gst_sample_get_caps(sample))) return nullptr;
-    GstBuffer* in = gst_sample_get_buffer(sample);
-    GstVideoFrame src;
-    if (!gst_video_frame_map(&src, &inInfo, in, GST_MAP_READ)) return nullptr;
-    GstBuffer* out = nullptr;
-    if (!pool || gst_buffer_pool_acquire_buffer(pool, &out, nullptr) != GST_FLOW_OK)
-        out = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(outInfo), nullptr);
-    GstVideoFrame dst;
-    if (!gst_video_frame_map(&dst, outInfo, out, GST_MAP_WRITE)) {
-        gst_video_frame_unmap(&src);
-        gst_buffer_unref(out);
-        return nullptr;
-    }
-    const uint8_t* srcData[4] = {};
-    int srcStride[4] = {};
-    uint8_t* dstData[4] = {};
-    int dstStride[4] = {};
-    for (int p = 0; p < 3; ++p) {
-        srcData[p] = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&src, p));
-        srcStride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&src, p);
-        dstData[p] = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&dst, p));
-        dstStride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&dst, p);
-    }
-    sws_scale(scaler, srcData, srcStride, 0, GST_VIDEO_INFO_HEIGHT(&inInfo), dstData, dstStride);
-    gst_video_frame_unmap(&dst);
-    gst_video_frame_unmap(&src);
-    gst_buffer_copy_into(out, in, GST_BUFFER_COPY_TIMESTAMPS, 0, static_cast<gsize>(-1));
-    gst::SamplePtr result(gst_sample_new(out, outCaps, gst_sample_get_segment(sample), nullptr));
-    gst_buffer_unref(out);
-    return result;
-}
-
-}  // namespace
-
 template <bool IsVideo>
 GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
     auto* shared = static_cast<Shared*>(user);
@@ -813,8 +732,7 @@ GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
     const quint64 rt = runningTimeOf(sample.get());
     // The scaler is used by this thread only while a recording is linked;
     // the owner replaces it only before linking the next.
-    SwsContext* scaler = nullptr;
-    GstBufferPool* pool = nullptr;
+    PictureScaler* scaler = nullptr;
     {
         std::lock_guard lock(shared->mutex);
         bool& logged = IsVideo ? shared->loggedVideo : shared->loggedAudio;
@@ -823,14 +741,14 @@ GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
             qCInfo(lcEngine).noquote()
                 << (IsVideo ? "recording pictures as" : "recording sound as")
                 << capsText(gst_sample_get_caps(sample.get()))
-                << (IsVideo && shared->scaledCaps
-                        ? QStringLiteral("scaled to ") + capsText(shared->scaledCaps.get())
+                << (IsVideo && shared->scaler.active()
+                        ? QStringLiteral("scaled to ") + capsText(shared->scaler.caps())
                         : QString());
         }
-        if (IsVideo) scaler = shared->scaler, pool = shared->scaledPool;
+        if (IsVideo && shared->scaler.active()) scaler = &shared->scaler;
     }
-    if (IsVideo && scaler) {
-        sample = scaled(sample.get(), scaler, pool, &shared->scaledInfo, shared->scaledCaps.get());
+    if (scaler) {
+        sample = scaler->scale(sample.get());
         if (!sample) return GST_FLOW_OK;
     }
     std::lock_guard lock(shared->mutex);
