@@ -3,6 +3,7 @@
 #include "AlsaSoundCards.h"
 #include "SoundServer.h"
 #include "capture/VuMeter.h"
+#include "support/FakeCapture.h"
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
@@ -101,19 +102,6 @@ TEST_F(AlsaSoundServer, CaptureVolumeReachesTheSoundServerAndFollowsItsChanges) 
                 static_cast<long long>(waited.elapsed()));
 }
 
-class Display final : public LevelDisplay {
-public:
-    int scopeHeight() const override { return 44; }
-    void showLevels(int l, int r) override {
-        left = l;
-        right = r;
-    }
-    void showTraces(const WaveTrace&, const WaveTrace&) override { ++traces; }
-    int left = -1;
-    int right = -1;
-    int traces = 0;
-};
-
 TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     QTemporaryDir dir;
     auto player = SoundServer::playTone(dir.filePath(QStringLiteral("tone.raw")), 0.5);
@@ -121,7 +109,7 @@ TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     QtTimerService service;
     XtimerTable timers(service);
     AlsaLevelCapture capture(cards);
-    Display display;
+    MeterDisplay display;
     VuMeter meter(capture, display, timers);
     ASSERT_TRUE(meter.StartVUMeter(card));
     meter.timer().setEnabled(false);  // ticks driven here

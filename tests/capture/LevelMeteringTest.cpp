@@ -9,6 +9,7 @@ namespace {
 
 using test::FakeLevelCapture;
 using test::ManualTimerService;
+using test::MeterDisplay;
 
 TEST(LevelAnalysis, TheDivisorMakesFullScaleOneHundred) {
     EXPECT_EQ(LevelAnalysis::levelPercent(32767), 100);
@@ -66,30 +67,11 @@ TEST(LevelAnalysis, PeaksCoverFramesBeyondTheDrawnPoints) {
     EXPECT_EQ(LevelAnalysis::analyse(b, 44, l, r).left, 20000);
 }
 
-class Display final : public LevelDisplay {
-public:
-    int scopeHeight() const override { return 44; }
-    void showLevels(int l, int r) override {
-        left = l;
-        right = r;
-        ++levelUpdates;
-    }
-    void showTraces(const WaveTrace& l, const WaveTrace&) override {
-        ++traces;
-        firstY = l.points[0].y();
-    }
-    int left = -1;
-    int right = -1;
-    int levelUpdates = 0;
-    int traces = 0;
-    int firstY = -1;
-};
-
 struct Meter {
     ManualTimerService service;
     XtimerTable table{service};
     FakeLevelCapture capture;
-    Display display;
+    MeterDisplay display;
     VuMeter meter{capture, display, table};
 
     void square() {
@@ -183,7 +165,7 @@ TEST(VuMeter, AMeterGoingAwayTakesItsBuffersBackFromTheDevice) {
     ManualTimerService service;
     XtimerTable table{service};
     FakeLevelCapture capture;
-    Display display;
+    MeterDisplay display;
     {
         VuMeter meter(capture, display, table);
         ASSERT_TRUE(meter.StartVUMeter(QStringLiteral("card")));

@@ -4,6 +4,7 @@
 #include "capture/LevelCapture.h"
 #include "capture/SoundMixer.h"
 #include "capture/TunerTables.h"
+#include "capture/VuMeter.h"
 
 #include <QHash>
 #include <QSet>
@@ -12,6 +13,27 @@
 #include <vector>
 
 namespace kelm::test {
+
+// The meters' display: the last levels, how often they and the waveforms
+// came, and the first point of the left waveform.
+class MeterDisplay final : public LevelDisplay {
+public:
+    int scopeHeight() const override { return 44; }
+    void showLevels(int l, int r) override {
+        left = l;
+        right = r;
+        ++levelUpdates;
+    }
+    void showTraces(const WaveTrace& l, const WaveTrace&) override {
+        ++traces;
+        firstY = l.points[0].y();
+    }
+    int left = -1;
+    int right = -1;
+    int levelUpdates = 0;
+    int traces = 0;
+    int firstY = -1;
+};
 
 class FakeSoundCards final : public SoundCardList {
 public:
