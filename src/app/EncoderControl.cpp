@@ -8,6 +8,7 @@
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
+#include "encoder/FailureText.h"
 #include "encoder/OutputFileName.h"
 #include "recorder/EventLog.h"
 #include "recorder/MediaStorage.h"
@@ -19,7 +20,10 @@ namespace kelm {
 namespace {
 const QString kComponentMissing =
     QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
-}
+// Sources that take this long to deliver move the recording's first sample
+// into a later second than the one its name was prepared with.
+constexpr qint64 kLateSourcesMs = 1000;
+}  // namespace
 
 Toolbar& EncoderControl::toolbar() {
     return *m_ctx.form.toolbar;
@@ -72,6 +76,17 @@ void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationM
         s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
         s.durationStamp, OutputFileName::kindFor(m_ctx.form.cboVideoSource->currentText())));
     encoder->setDurationLimitMs(durationMs);
+    m_prepared.start =
+        QDateTime(startedAt.date(), QTime(0, 0).addSecs(TimeText::secondsOfDay(startedAt.time())));
+    m_prepared.plannedMs = durationMs;
+}
+
+RecordingFile EncoderControl::startedFile() const {
+    // The path as the encoder has it: a taken name was extended at the start.
+    const Encoder* encoder = m_ctx.encoder();
+    RecordingFile file = m_prepared;
+    file.path = encoder ? encoder->outputFileName() : QString();
+    return file;
 }
 
 EncoderStatus EncoderControl::resumeRecording(qint64 remainingMs) {
@@ -126,6 +141,34 @@ bool EncoderControl::checkMediaFolder() {
     return true;
 }
 
+bool EncoderControl::waitForSources() {
+    Encoder* encoder = m_ctx.encoder();
+    const qint64 askedMono = m_ctx.clock.monotonicMs();
+    const EncoderStatus ready = encoder->prepareToEncode();
+    if (!ready.ok()) {
+        handleStartError(ready, false);
+        return false;
+    }
+    const qint64 waitedMs = m_ctx.clock.monotonicMs() - askedMono;
+    if (waitedMs < kLateSourcesMs) return true;
+    // The file is named after its first sample and still ends when planned:
+    // a name that claimed the earlier second would be a false record.
+    const qint64 remainingMs = std::max<qint64>(0, encoder->durationLimitMs() - waitedMs);
+    const QDateTime now = m_ctx.clock.now();
+    m_ctx.log.logEvent(QStringLiteral("A források csak %1 mp múlva adtak jelet: a felvétel "
+                                      "%2-kor indul, a tervezett végéig tart.")
+                           .arg(waitedMs / 1000)
+                           .arg(RegionalFormat::longTime(now.time())));
+    if (encoder->durationLimitMs() > 0 && remainingMs < 1000) {
+        m_ctx.log.logEvent(
+            QStringLiteral("A rögzítés elmarad: a tervezett időtartam letelt, mire a források "
+                           "jelet adtak."));
+        return false;
+    }
+    nameOutputFile(now, remainingMs);
+    return true;
+}
+
 void EncoderControl::bindPreviewToMonitor() {
     m_ctx.monitor.setEncoderViewRunning(true);
 }
@@ -148,6 +191,7 @@ void EncoderControl::StartEncoder() {
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     if (!checkMediaFolder()) return;
+    if (!waitForSources()) return;
     const EncoderStatus started = encoder->start();
     if (!started.ok() && !handleStartError(started, true)) return;
 
@@ -162,6 +206,13 @@ void EncoderControl::StartEncoder() {
     }
     f.preStartSub->start();
     if (m_onStarted) m_onStarted();
+}
+
+QString EncoderControl::failureCause(const EncoderStatus& status) const {
+    const Encoder* encoder = m_ctx.encoder();
+    if (!encoder) return FailureText::cause(status, {});
+    return FailureText::cause(
+        status, {encoder->audioInput(), encoder->videoInput(), encoder->outputFileName()});
 }
 
 bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAllowed) {
@@ -190,10 +241,14 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             return false;
         case OutputFileCreate:
         case DiskFull:
-        case WriteFault: {
-            // The file, not the codec: the path and the system's reason. A
-            // daily schedule stays armed for the next day.
-            const QString text = QStringLiteral("Rögzítési hiba: ") + status.description;
+        case WriteFault:
+        case VideoInput:
+        case StandardRefused: {
+            // The file or the picture source, not the codec: what and where,
+            // and the system's reason. A daily schedule stays armed for the
+            // next day, when the source or the folder may be back.
+            const QString text = QStringLiteral("Rögzítési hiba: ") + failureCause(status) +
+                                 QStringLiteral(". A rögzítés nem indult el.");
             s.recordingFailed = true;
             m_ctx.log.logEvent(text);
             showAfterTick(f.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
@@ -204,12 +259,21 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
                                  s.encProfile);
             m_ctx.log.logEvent(QStringLiteral("A kért videokodek nincs telepitve!") + s.encProfile);
             return false;
-        case FileInUse: {
+        case FileInUse:
+        case FileExists: {
             Encoder* encoder = m_ctx.encoder();
             f.Timer1->stop();
             const QString path = encoder->outputFileName();
-            m_ctx.log.logEvent(QStringLiteral("A kódolási folyamat nem fér hozzá a ") + path +
-                               QStringLiteral(" fájlhoz, mert azt egy másik folyamat használja!"));
+            // A name taken by an earlier recording is treated as a locked one:
+            // that recording is kept, this one goes under an extended name.
+            if (status.code == FileExists)
+                m_ctx.log.logEvent(QStringLiteral("A(z) ") + path +
+                                   QStringLiteral(" fájl már létezik, a korábbi felvétel nem "
+                                                  "írható felül!"));
+            else
+                m_ctx.log.logEvent(QStringLiteral("A kódolási folyamat nem fér hozzá a ") + path +
+                                   QStringLiteral(" fájlhoz, mert azt egy másik folyamat "
+                                                  "használja!"));
             if (!renameAllowed) return false;
             const QString renamed = OutputFileName::extended(path);
             encoder->setOutputFileName(renamed);
@@ -228,6 +292,7 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             return true;
         }
         default:
+            // Only a number KELM has no words for is unknown.
             m_ctx.log.logEvent(QStringLiteral("Ismeretlen hiba: ") +
                                QString::number(status.signedCode()) + u' ' + status.description);
             return false;

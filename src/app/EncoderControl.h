@@ -2,6 +2,7 @@
 
 #include "RecorderContext.h"
 #include "encoder/EncoderError.h"
+#include "recorder/RecordingFile.h"
 
 #include <QDateTime>
 
@@ -28,12 +29,21 @@ public:
     void StartEncoder();
 
     // Goes on with a recording that broke off: a new file named after the
-    // current second, for the rest of the planned length. Reports nothing;
-    // the caller decides.
+    // current second, for the rest of the planned length. The caller has
+    // brought the sources up first (prepareToEncode), so the file's first
+    // sample falls into that second. Reports nothing; the caller decides.
     EncoderStatus resumeRecording(qint64 remainingMs);
+
+    // The file the encoder was last started on: its path, the second it was
+    // named after and its planned length.
+    RecordingFile startedFile() const;
 
     // Runs after every start that left the encoder recording.
     void setStartedHandler(std::function<void()> handler) { m_onStarted = std::move(handler); }
+
+    // A failure's cause in the operator's words, with the encoder's sources
+    // and file as its places.
+    QString failureCause(const EncoderStatus& status) const;
 
     // The byte rate of a profile text, for the disk-space checks; 0 when it
     // does not parse.
@@ -50,11 +60,17 @@ private:
     // Whether a file can be created in the media folder and is likely to
     // fit; a folder that cannot be used is reported and ends the start.
     bool checkMediaFolder();
+    // Brings the sources up before the recording starts. When they take a
+    // second or more (a sound server that answers late), the file is named
+    // again after the second it really starts in, for the rest of its planned
+    // length, and the log says so. False, reported, when they fail.
+    bool waitForSources();
     void nameOutputFile(const QDateTime& startedAt, qint64 durationMs);
     Toolbar& toolbar();
 
     RecorderContext& m_ctx;
     std::function<void()> m_onStarted;
+    RecordingFile m_prepared;  // as last named; the path is the encoder's
 };
 
 }  // namespace kelm

@@ -21,6 +21,7 @@
 #include "Startup.h"
 #include "StateBinding.h"
 #include "StatusLoop.h"
+#include "SubtitleJobs.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
 #include "TrayControl.h"
@@ -52,10 +53,12 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_log = std::make_unique<EventLog>(*m_deps.clock);
     if (!m_deps.messenger) {
         m_ownMessenger = std::make_unique<QtMessenger>(this, [this](const QString& text) {
-            // Without a display a message box only reaches the log.
-            m_log->logEvent(QString(text)
-                                .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-                                .replace(u'\r', u' '));
+            // Without a display a message box only reaches the log, once: a
+            // failure that was logged before its box was shown stays one line.
+            const QString line = QString(text)
+                                     .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                                     .replace(u'\r', u' ');
+            if (!m_log->recentlyLogged(line)) m_log->logEvent(line);
         });
         m_deps.messenger = m_ownMessenger.get();
     }
@@ -117,6 +120,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows});
+    m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
     m_playPreview = [this] { m_postProcessing->cmdPlayClick(); };
     m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
     buildCommands();

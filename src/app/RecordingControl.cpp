@@ -146,7 +146,6 @@ void RecordingControl::disarm() {
     });
     if (answer != int(Messenger::Answer::Ok)) return;
 
-    m_guard.disarmed();
     Encoder* encoder = m_ctx.encoder();
     if (encoder && encoder->runState() != RunState::Stopped) {
         encoder->stop();
@@ -154,6 +153,7 @@ void RecordingControl::disarm() {
     } else {
         m_ctx.log.logEvent(QStringLiteral("Kódolási folyamat leállítva!"));
     }
+    m_guard.disarmed();
     if (s.previewWanted) m_ctx.monitor.attachSourceView();
     f.Timer1->stop();
     s.arm.set(Arm::Idle);

@@ -5,6 +5,7 @@
 #include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
+#include "recorder/RegionalFormat.h"
 #include "recorder/TimeText.h"
 
 #include <QFileInfo>
@@ -29,11 +30,8 @@ QString lengthText(qint64 ms) {
     return TimeText::format(QTime(0, 0).addSecs(int(ms / 1000)));
 }
 
-// The cause as the operator reads it: the engine's own words, or its error
-// number when it gave none.
-QString causeOf(const EncoderStatus& failure) {
-    if (!failure.description.trimmed().isEmpty()) return failure.description;
-    return QStringLiteral("hibakód %1").arg(failure.signedCode());
+QString clockText(const QDateTime& utc) {
+    return RegionalFormat::longTime(utc.toLocalTime().time());
 }
 }  // namespace
 
@@ -53,10 +51,29 @@ void RecordingGuard::recordingStarted() {
     m_rateSinceMono = mono;
     m_rateSinceBytes = 0;
     m_measuredBytesPerSecond = 0;
+    m_closedFileEndUtc = {};
+    fileStarted();
 }
 
 void RecordingGuard::disarmed() {
     m_phase = Phase::Idle;
+    fileClosed();
+}
+
+void RecordingGuard::fileStarted() {
+    m_openFile = m_encoder.startedFile();
+    m_openFileUtc = m_ctx.clock.now().toUTC();
+    if (m_fileObserver) m_fileObserver->recordingFileStarted(m_openFile);
+}
+
+void RecordingGuard::fileClosed() {
+    if (!m_openFile.isValid()) return;
+    const RecordingFile file = m_openFile;
+    m_openFile = {};
+    const Encoder* encoder = m_ctx.encoder();
+    const qint64 recordedMs = encoder ? encoder->statistics().archiveDurationMs : 0;
+    m_closedFileEndUtc = m_openFileUtc.addMSecs(recordedMs);
+    if (m_fileObserver) m_fileObserver->recordingFileClosed(file, recordedMs);
 }
 
 void RecordingGuard::tick() {
@@ -78,13 +95,14 @@ qint64 RecordingGuard::bytesPerSecond() const {
 void RecordingGuard::watch() {
     Encoder* encoder = m_ctx.encoder();
     if (encoder->runState() != RunState::Running) {
+        fileClosed();
         const EncoderStatus failure = encoder->lastFailure();
         if (failure.ok()) {
             m_phase = Phase::Idle;  // the planned end, or stopped on purpose
             return;
         }
         m_brokeOffForRoom = failure.code == EncoderErrorCode::DiskFull;
-        breakOff(causeOf(failure), false);
+        breakOff(m_encoder.failureCause(failure), false);
         return;
     }
 
@@ -123,6 +141,7 @@ void RecordingGuard::breakOff(const QString& cause, bool stopEncoder) {
     // Stopping finishes the file: its end and index go into the room the
     // reserve kept, or into the open file whose folder has gone.
     if (stopEncoder && encoder->runState() != RunState::Stopped) encoder->stop();
+    fileClosed();
     m_failed = true;
     m_ctx.state.recordingFailed = true;
     const QString text = QStringLiteral("Rögzítési hiba: ") + cause;
@@ -166,24 +185,43 @@ void RecordingGuard::tryResume() {
                           (m_brokeOffForRoom ? kRoomToResumeBytes : 0);
     if (freeBytes && *freeBytes < needed) return;
 
-    const EncoderStatus started = m_encoder.resumeRecording(remaining);
+    // The sources first: after an outage they may take seconds to deliver,
+    // and the new file is named after its first sample and ends when the
+    // recording was planned to.
+    Encoder* encoder = m_ctx.encoder();
+    EncoderStatus started = encoder->prepareToEncode();
+    const qint64 left = remainingMs();
+    if (started.ok() && left < kShortestResumeMs) {
+        m_phase = Phase::Idle;
+        m_ctx.log.logEvent(
+            QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt."));
+        return;
+    }
+    if (started.ok()) started = m_encoder.resumeRecording(left);
     if (!started.ok()) {
         if (!m_resumeFailureLogged)
             m_ctx.log.logEvent(QStringLiteral("A rögzítés még nem folytatható: ") +
-                               causeOf(started));
+                               m_encoder.failureCause(started));
         m_resumeFailureLogged = true;
         return;
     }
-    Encoder* encoder = m_ctx.encoder();
     m_phase = Phase::Watching;
     m_resumedAtMono = mono;
     m_brokeOffForRoom = false;
     m_file = m_storage.identify(encoder->outputFileName());
     m_rateSinceMono = mono;
     m_rateSinceBytes = 0;
+    fileStarted();
     m_ctx.log.logEvent(QStringLiteral("Rögzítés folytatása új fájlban: ") +
                        encoder->outputFileName() +
-                       QStringLiteral(" (hátralévő idő: %1)").arg(lengthText(remaining)));
+                       QStringLiteral(" (hátralévő idő: %1)").arg(lengthText(left)));
+    if (m_closedFileEndUtc.isValid()) {
+        const qint64 gapMs = std::max<qint64>(0, m_closedFileEndUtc.msecsTo(m_openFileUtc));
+        m_ctx.log.logEvent(
+            QStringLiteral("A felvételből %1 mp hiányzik (%2 és %3 között).")
+                .arg(QString::number(double(gapMs) / 1000.0, 'f', 1).replace(u'.', u','))
+                .arg(clockText(m_closedFileEndUtc), clockText(m_openFileUtc)));
+    }
 }
 
 }  // namespace kelm

@@ -3,6 +3,7 @@
 #include "RecorderContext.h"
 
 #include "recorder/MediaStorage.h"
+#include "recorder/RecordingFile.h"
 
 namespace kelm {
 
@@ -26,8 +27,12 @@ public:
     // The encoder has started a planned recording; its planned length counts
     // from now on the monotonic clock.
     void recordingStarted();
-    // The operator disarmed: nothing more is resumed.
+    // The operator disarmed (after stopping the encoder): nothing more is
+    // resumed, and the file written last is closed.
     void disarmed();
+
+    // Told about every file of a recording as it starts and closes.
+    void setFileObserver(RecordingFileObserver* observer) { m_fileObserver = observer; }
 
     void tick();
 
@@ -42,6 +47,9 @@ private:
 
     void watch();
     void breakOff(const QString& cause, bool stopEncoder);
+    void fileStarted();
+    // The file being written has closed: the observer hears of it once.
+    void fileClosed();
     void tryResume();
     qint64 remainingMs() const;
     qint64 bytesPerSecond() const;
@@ -63,6 +71,11 @@ private:
     qint64 m_resumedAtMono = 0;    // when the file being written resumed a broken recording
     bool m_brokeOffForRoom = false;
     bool m_resumeFailureLogged = false;
+
+    RecordingFileObserver* m_fileObserver = nullptr;
+    RecordingFile m_openFile;      // the file being written, until it closes
+    QDateTime m_openFileUtc;       // when its first sample came, UTC
+    QDateTime m_closedFileEndUtc;  // where the last closed file's media ended, UTC
 };
 
 }  // namespace kelm

@@ -5,12 +5,15 @@
 #include "post/ProcessPorts.h"
 #include "post/TimecodeJob.h"
 #include "recorder/EventLog.h"
+#include "recorder/TimeText.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+
+#include <algorithm>
 
 namespace kelm {
 
@@ -42,44 +45,103 @@ bool SubtitleJobs::launch(const QStringList& arguments) {
     return true;
 }
 
-void SubtitleJobs::launchLive() {
-    MainForm& f = m_ctx.form;
-    f.preStartSub->stop();
-    const Encoder* encoder = m_ctx.encoder();
-    if (!encoder) return;
-    m_liveRecording = encoder->outputFileName();
+void SubtitleJobs::recordingFileStarted(const RecordingFile& file) {
+    LiveJob job;
+    job.file = file;
+    // The length the file's name carries, to the nearest second.
+    job.lengthSeconds = (file.plannedMs + 500) / 1000;
+    m_live.push_back(job);
+}
+
+void SubtitleJobs::recordingFileClosed(const RecordingFile& file, qint64 recordedMs) {
+    LiveJob* job = jobFor(file.path);
+    if (!job) return;
+    job->closed = true;
+    // Entry k covers the k-th second: the whole seconds held cover every sample.
+    const qint64 heldSeconds = std::max<qint64>(0, recordedMs) / 1000;
+    if (heldSeconds < job->lengthSeconds && !job->unstartable) {
+        if (!job->launched)
+            job->lengthSeconds = heldSeconds;
+        else if (job->running)
+            job->redoSeconds = heldSeconds;  // once the first run has finished
+        else {
+            job->lengthSeconds = heldSeconds;
+            launchJob(*job);
+        }
+    }
+    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
+}
+
+SubtitleJobs::LiveJob* SubtitleJobs::jobFor(const QString& path) {
+    for (auto it = m_live.rbegin(); it != m_live.rend(); ++it) {
+        if (it->file.path == path) return &*it;
+    }
+    return nullptr;
+}
+
+bool SubtitleJobs::anyLiveRunning() const {
+    return std::any_of(m_live.begin(), m_live.end(), [](const LiveJob& j) { return j.running; });
+}
+
+bool SubtitleJobs::launchJob(LiveJob& job) {
     // Markers of an earlier run for the same name would end the watch at once.
-    removeMarkers(m_liveRecording);
-    const RecorderState& s = m_ctx.state;
-    const QStringList arguments =
-        TimecodeJob::liveArguments(m_liveRecording, f.txtStartTime->text(), f.txtDuration->text(),
-                                   m_ctx.clock.now().date(), s.settings.channelShortName);
-    // Without tiplon there is nothing to watch: startSub stays off.
-    if (launch(arguments)) f.startSub->start();
+    removeMarkers(job.file.path);
+    const QStringList arguments = TimecodeJob::liveArguments(
+        job.file.path, TimeText::format(job.file.start.time()),
+        TimeText::format(QTime(0, 0).addSecs(int(job.lengthSeconds % TimeText::kSecondsPerDay))),
+        job.file.start.date(), m_ctx.state.settings.channelShortName);
+    job.launched = true;
+    job.running = launch(arguments);
+    job.unstartable = !job.running;
+    // Without tiplon there is nothing to watch.
+    if (job.running) m_ctx.form.startSub->start();
+    return job.running;
+}
+
+void SubtitleJobs::launchLive() {
+    m_ctx.form.preStartSub->stop();
+    for (LiveJob& job : m_live) {
+        if (!job.launched) launchJob(job);
+    }
+    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
 }
 
 void SubtitleJobs::watchLive() {
     // The timecode setting only decides whether the job is reported; its
     // markers are cleared up either way.
     const bool report = m_ctx.state.settings.makeTimecode != 0;
-    if (report && QFileInfo::exists(TimecodeJob::startMarker(m_liveRecording))) logStartedOnce();
-    if (QFileInfo::exists(TimecodeJob::stopMarker(m_liveRecording))) {
+    for (LiveJob& job : m_live) {
+        if (!job.running) continue;
+        const QString path = job.file.path;
+        if (report && QFileInfo::exists(TimecodeJob::startMarker(path))) logStartedOnce();
+        if (!QFileInfo::exists(TimecodeJob::stopMarker(path))) continue;
+        removeMarkers(path);
+        job.running = false;
+        if (job.redoSeconds >= 0) {
+            // The file closed while its job ran: the job runs again for the
+            // length the file really holds, and is reported when that ends.
+            job.lengthSeconds = job.redoSeconds;
+            job.redoSeconds = -1;
+            if (launchJob(job)) continue;
+        }
         if (report) m_ctx.log.logEvent(kFinished);
-        m_ctx.form.startSub->stop();
-        removeMarkers(m_liveRecording);
     }
+    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
+    if (!anyLiveRunning()) m_ctx.form.startSub->stop();
 }
 
 void SubtitleJobs::finishLiveBeforeExit(int limitMs) {
     MainForm& f = m_ctx.form;
-    if (f.preStartSub->isActive()) launchLive();
-    if (!f.startSub->isActive()) return;
-    // The one wait in KELM: the process ends next, and the job's end would
+    if (f.preStartSub->isActive() ||
+        std::any_of(m_live.begin(), m_live.end(), [](const LiveJob& j) { return !j.launched; }))
+        launchLive();
+    // The one wait in KELM: the process ends next, and the jobs' ends would
     // otherwise never be seen. tiplon needs milliseconds for a short recording.
     const QDeadlineTimer deadline(limitMs);
-    while (!QFileInfo::exists(TimecodeJob::stopMarker(m_liveRecording)) && !deadline.hasExpired())
-        QThread::msleep(10);
-    watchLive();
+    while (anyLiveRunning() && !deadline.hasExpired()) {
+        watchLive();
+        if (anyLiveRunning()) QThread::msleep(10);
+    }
 }
 
 bool SubtitleJobs::startPreviewJob(const QString& indexedCopyPath) {
@@ -88,9 +150,10 @@ bool SubtitleJobs::startPreviewJob(const QString& indexedCopyPath) {
     const RecorderState& s = m_ctx.state;
     const Encoder* encoder = m_ctx.encoder();
     const qint64 encodingMs = encoder ? encoder->statistics().encodingTimeMs : 0;
-    const QStringList arguments =
-        TimecodeJob::previewArguments(m_previewIndexPath, m_ctx.form.txtStartTime->text(),
-                                      encodingMs, s.todayStamp, s.settings.channelShortName);
+    // The copy is of the file being written: it counts from that file's first
+    // second, which its name (and startStamp) carries.
+    const QStringList arguments = TimecodeJob::previewArguments(
+        m_previewIndexPath, s.startStamp, encodingMs, s.todayStamp, s.settings.channelShortName);
     if (!launch(arguments)) return false;
     m_ctx.form.startPreviewSub->start();
     return true;

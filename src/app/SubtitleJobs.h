@@ -1,24 +1,32 @@
 #pragma once
 
 #include "RecorderContext.h"
+#include "recorder/RecordingFile.h"
 
 #include <functional>
+#include <vector>
 
 namespace kelm {
 
 class ProgramLauncher;
 
 // The timecode subtitle jobs: `tiplon` from the program folder writes the
-// subtitle file of the recording being made (the live job, three seconds
-// after every start) and of a preview's indexed copy (the preview job), and
-// leaves two markers beside it: "<base>.startsub" when it begins and
+// subtitle file of each recording file (the live job, three seconds after the
+// file starts) and of a preview's indexed copy (the preview job), and leaves
+// two markers beside it: "<base>.startsub" when it begins and
 // "<base>.stopsub" when it has finished. The watchers poll for them, say so in
 // the event log, and delete both when the job is done, so a finished job
 // leaves no marker behind.
 //
+// Every file's subtitles count from that file's own first second, for that
+// file's own length: a recording that goes on in a new file after an outage
+// gets a subtitle file per file, and a file that closes before its planned
+// length (stopped, or broken off) has its subtitles made again for the
+// length it really holds.
+//
 // Timers (the window's): preStartSub runs launchLive, startSub runs
 // watchLive, startPreviewSub runs watchPreview. GUI thread only.
-class SubtitleJobs final {
+class SubtitleJobs final : public RecordingFileObserver {
 public:
     // `previewDone` runs when the preview job has finished: playback.
     SubtitleJobs(RecorderContext& context, ProgramLauncher& launcher,
@@ -26,13 +34,17 @@ public:
 
     QString tiplonPath() const;
 
-    // One preStartSub tick: starts tiplon on the encoder's output file.
+    void recordingFileStarted(const RecordingFile& file) override;
+    void recordingFileClosed(const RecordingFile& file, qint64 recordedMs) override;
+
+    // One preStartSub tick: starts tiplon on every recording file that has
+    // started and has no job yet.
     void launchLive();
     // One startSub tick.
     void watchLive();
-    // Before KELM ends after a command-line recording: a live job not yet
-    // launched (a recording shorter than three seconds) is launched now, and
-    // a running one is given up to `limitMs` to finish, so the recording still
+    // Before KELM ends after a command-line recording: live jobs not yet
+    // launched (a recording shorter than three seconds) are launched now, and
+    // running ones are given up to `limitMs` to finish, so every file still
     // gets its subtitle file and no marker is left behind.
     void finishLiveBeforeExit(int limitMs);
 
@@ -46,7 +58,24 @@ public:
     QString previewIndexPath() const { return m_previewIndexPath; }
 
 private:
+    // The live job of one recording file.
+    struct LiveJob {
+        RecordingFile file;
+        qint64 lengthSeconds = 0;  // what the job is (or will be) started with
+        bool launched = false;
+        bool running = false;      // launched; its stop marker not seen yet
+        bool closed = false;       // the file has closed: its length is final
+        bool unstartable = false;  // tiplon could not be started for it
+        qint64 redoSeconds = -1;   // the file closed shorter: run again with this
+
+        // Nothing more will happen to it.
+        bool over() const { return unstartable || (launched && !running && closed); }
+    };
+
     bool launch(const QStringList& arguments);
+    bool launchJob(LiveJob& job);
+    LiveJob* jobFor(const QString& path);
+    bool anyLiveRunning() const;
     // Logs "Timecode generálás..." unless the log box ends with it already.
     void logStartedOnce();
     void removeMarkers(const QString& recordingPath);
@@ -54,8 +83,8 @@ private:
     RecorderContext& m_ctx;
     ProgramLauncher& m_launcher;
     std::function<void()> m_previewDone;
-    QString m_liveRecording;     // the recording the live job was started for
-    QString m_previewIndexPath;  // previewIndexPath
+    std::vector<LiveJob> m_live;  // jobs not yet launched or still watched, oldest first
+    QString m_previewIndexPath;   // previewIndexPath
 };
 
 }  // namespace kelm

@@ -45,7 +45,8 @@ TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne)
     recordAndFailAfterFourSeconds(QStringLiteral("00:00:20"), 40);  // it never comes back
     h.run(1000);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a hangforrás megszűnt: Device://pulse")));
+    EXPECT_TRUE(box().contains(QStringLiteral(
+        "Rögzítési hiba: a(z) \"Teszt hangkártya\" hangforrás nem használható (a hangforrás megszűnt: Device://pulse")));
     ASSERT_FALSE(h.messenger.texts.isEmpty());
     EXPECT_TRUE(h.messenger.texts.last().startsWith(QStringLiteral("Rögzítési hiba: ")));
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
@@ -161,8 +162,11 @@ TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
                                QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
     h.run(3000);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(box().contains(
-        QStringLiteral("Rögzítési hiba: A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
+    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") +
+                               media(QStringLiteral("teszttv-20261207-203002-000005-R64.wmv")) +
+                               QStringLiteral(" (A(z) /m/x.wmv fájl nem hozható létre: Permission denied). "
+                                              "A rögzítés nem indult el.")))
+        << box().toStdString();
     EXPECT_FALSE(box().contains(QStringLiteral("Kodek hiba!")));
     ASSERT_FALSE(h.messenger.icons.empty());
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);

@@ -99,3 +99,14 @@ TEST_F(EventLogTest, BoxOverTheLimitIsClearedToTheOneSizeLimitLine) {
               QStringLiteral("9:05:03: Eseménynapló, 32k méret korlát miatt törlődött. A tartlama mentve lett a(z)  ") +
                   normalPath() + QStringLiteral(" fájlba. 32001 byte.\r\n"));
 }
+
+TEST_F(EventLogTest, RecentlyLoggedSeesOnlyTheLastFewMessages) {
+    EventLog log(clock);
+    log.logEvent(QStringLiteral("Rögzítési hiba: a lemez megtelt"));
+    EXPECT_TRUE(log.recentlyLogged(QStringLiteral("Rögzítési hiba: a lemez megtelt")));
+    EXPECT_FALSE(log.recentlyLogged(QStringLiteral("Rögzítési hiba: a lemez")))
+        << "the whole message, not a part";
+    for (int i = 0; i < 8; ++i) log.logEvent(QStringLiteral("más %1").arg(i));
+    EXPECT_FALSE(log.recentlyLogged(QStringLiteral("Rögzítési hiba: a lemez megtelt")))
+        << "a failure that comes again later is a new line";
+}

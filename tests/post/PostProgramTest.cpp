@@ -91,4 +91,39 @@ TEST_P(PostProgram, CommandLineRecordingGetsItsSubtitleFileAndLeavesNoMarker) {
 // Eight seconds: the job starts three seconds in; two: the recording ends first.
 INSTANTIATE_TEST_SUITE_P(Lengths, PostProgram, ::testing::Values("00:00:08", "00:00:02"));
 
+// Without a display every message box goes to the log: a failure that was
+// logged and shown is still one line, in KELM's own words, and the timer
+// that started KELM learns from the status that nothing was recorded.
+TEST(PostProgramFailure, UnreadablePictureFileIsOneHungarianLineAndStatusOne) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELM_PROGRAM_DIR "/kelm"), dir.filePath(QStringLiteral("kelm"))));
+    const QString fifo = dir.filePath(QStringLiteral("fifo.wmv"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+    QFile ini(dir.filePath(QStringLiteral("kelm.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write((QStringLiteral("Teszt TV\r\nteszttv\r\n") + fifo + QStringLiteral("\r\n/usr/bin/mpv\r\n1\r\n") +
+               dir.filePath(QStringLiteral("Media")) + QStringLiteral("\r\n"))
+                  .toUtf8());
+    ini.close();
+    QFile state(dir.filePath(QStringLiteral("teszttv.ini")));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(QString::fromUtf8("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n")
+                    .toUtf8());
+    state.close();
+
+    QProcess kelm;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelm.setProcessEnvironment(env);
+    kelm.start(dir.filePath(QStringLiteral("kelm")), {QStringLiteral("00:00:05")});
+    ASSERT_TRUE(kelm.waitForFinished(60000));
+    EXPECT_EQ(kelm.exitCode(), 1);
+    const QStringList logs = QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
+    EXPECT_FALSE(log.contains(QStringLiteral("Ismeretlen hiba"))) << log.toStdString();
+    const QString line = QStringLiteral("Rögzítési hiba: a(z) \"") + fifo + QStringLiteral("\" videóforrás nem használható");
+    EXPECT_EQ(log.count(line), 1) << log.toStdString();
+}
+
 }  // namespace

@@ -136,3 +136,87 @@ TEST_F(SubtitleJobsTest, StaleMarkersOfAnEarlierRunDoNotEndTheNewWatch) {
     EXPECT_TRUE(p.form().startSub->isActive());
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 0);
 }
+
+// Every file's subtitles count from that file's own first second and cover
+// only what the file holds.
+namespace {
+
+QByteArray subtitleOf(const QString& recording) {
+    QFile sub(TimecodeJob::markerBase(recording) + QStringLiteral(".sub"));
+    return sub.open(QIODevice::ReadOnly) ? sub.readAll() : QByteArray();
+}
+
+QString firstTimecode(const QByteArray& sub) {
+    const qsizetype at = sub.indexOf("T: ");
+    return at < 0 ? QString() : QString::fromLatin1(sub.mid(at + 3, 8));
+}
+
+}  // namespace
+
+TEST_F(SubtitleJobsTest, ResumedFileCountsFromItsOwnFirstSecondAndTheBrokenFileIsCutToItsLength) {
+    p.start();
+    p.record(QStringLiteral("00:00:20"));  // 09:00:00 to 09:00:20
+    const QString first = p.recording();
+    p.jobs().launchLive();
+    p.jobs().watchLive();
+    ASSERT_EQ(p.launcher.calls.size(), 1u);
+    EXPECT_EQ(p.launcher.calls[0].arguments.mid(1, 2),
+              (QStringList{QStringLiteral("32400"), QStringLiteral("20")}));
+
+    p.h.run(5000);
+    p.h.encoder().fail(EncoderStatus::failure(EncoderErrorCode::SoundCard, QStringLiteral("gone")));
+    p.h.run(1400);  // broken off at 09:00:05, going on at about 09:00:06
+    const QString second = p.recording();
+    ASSERT_NE(second, first);
+    EXPECT_TRUE(second.contains(QStringLiteral("-090006-"))) << second.toStdString();
+
+    p.jobs().launchLive();
+    p.jobs().watchLive();
+    ASSERT_EQ(p.launcher.calls.size(), 3u) << "the broken file again, the new file once";
+    const QByteArray firstSub = subtitleOf(first);
+    EXPECT_EQ(firstTimecode(firstSub), QStringLiteral("09:00:00"));
+    EXPECT_EQ(firstSub.count("-->"), 6) << "5 s held: seconds 0 to 5";
+    const QByteArray secondSub = subtitleOf(second);
+    EXPECT_EQ(firstTimecode(secondSub), QStringLiteral("09:00:06"));
+    const int plannedSeconds = int((p.h.encoder().durationLimitMs() + 500) / 1000);
+    EXPECT_EQ(secondSub.count("-->"), plannedSeconds + 1);
+    EXPECT_LE(plannedSeconds, 14) << "it ends when the recording was planned to";
+    EXPECT_EQ(countOf(messages(p.box()), kFinished), 3) << "each run, the remade one too";
+    EXPECT_FALSE(QFile::exists(TimecodeJob::stopMarker(first)));
+    EXPECT_FALSE(QFile::exists(TimecodeJob::stopMarker(second)));
+}
+
+TEST_F(SubtitleJobsTest, FileStoppedWhileItsJobRunsIsRemadeOnceThatJobHasFinished) {
+    p.launcher.runTiplon = false;  // the first run is still writing when the stop comes
+    p.start();
+    p.record(QStringLiteral("00:01:00"));
+    const QString file = p.recording();
+    p.jobs().launchLive();
+    p.h.run(10000);
+    p.h.window->recordingControl().ToggleRecording();  // the operator stops at 10 s
+    ASSERT_EQ(p.h.encoder().runState(), RunState::Stopped);
+    EXPECT_EQ(p.launcher.calls.size(), 1u) << "never two writers on one subtitle file";
+
+    p.launcher.runTiplon = true;
+    QProcess::execute(p.h.file(QStringLiteral("tiplon")), p.launcher.calls[0].arguments);
+    p.jobs().watchLive();
+    ASSERT_EQ(p.launcher.calls.size(), 2u);
+    EXPECT_EQ(p.launcher.calls[1].arguments.at(2), QStringLiteral("10"));
+    p.jobs().watchLive();
+    EXPECT_EQ(subtitleOf(file).count("-->"), 11);
+    EXPECT_EQ(countOf(messages(p.box()), kFinished), 1) << "reported when the file's job is done";
+    EXPECT_FALSE(p.form().startSub->isActive());
+}
+
+TEST_F(SubtitleJobsTest, FileShorterThanThreeSecondsGetsItsJobAtItsEnd) {
+    p.start();
+    p.record(QStringLiteral("00:00:30"));
+    const QString file = p.recording();
+    p.h.run(2000);
+    p.h.window->recordingControl().ToggleRecording();
+    p.jobs().launchLive();  // the 3-s tick comes after the stop
+    ASSERT_EQ(p.launcher.calls.size(), 1u);
+    EXPECT_EQ(p.launcher.calls[0].arguments.at(2), QStringLiteral("2"));
+    p.jobs().watchLive();
+    EXPECT_EQ(subtitleOf(file).count("-->"), 3);
+}

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 #include <deque>
+#include <functional>
 
 namespace kelm::test {
 
@@ -50,6 +51,7 @@ public:
     qint64 durationLimitMs() const override { return m_limitMs; }
     EncoderStatus prepareToEncode() override {
         ++prepares;
+        if (duringPrepare) duringPrepare();  // sources that take their time to deliver
         return failed(prepareFailure);
     }
 
@@ -65,6 +67,10 @@ public:
         if (heldFiles().contains(m_file))
             return failed(EncoderStatus::failure(EncoderErrorCode::FileInUse,
                                                  QStringLiteral("%1 is held by another recorder").arg(m_file)));
+        // As the engine does, a file already there is never written over.
+        if (writeFiles && QFile::exists(m_file))
+            return failed(EncoderStatus::failure(EncoderErrorCode::FileExists,
+                                                 QStringLiteral("%1 already exists").arg(m_file)));
         if (writeFiles) {
             QFile f(m_file);
             if (f.open(QIODevice::WriteOnly))
@@ -72,6 +78,7 @@ public:
         }
         heldFiles().insert(m_file);
         m_lastError.clear();
+        m_lastStatistics = {};
         m_startedAt = m_clock.now();
         m_running = true;
         return {};
@@ -91,7 +98,7 @@ public:
     }
 
     EncoderStatistics statistics() const override {
-        EncoderStatistics s;
+        EncoderStatistics s = m_lastStatistics;  // a finished file keeps its figures
         if (m_running) {
             s.archiveDurationMs = std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
             s.archiveBytes = s.archiveDurationMs * 72;  // about 576 kbit/s
@@ -127,6 +134,7 @@ public:
     QStringList startedFiles;
     std::deque<EncoderStatus> startFailures;
     EncoderStatus prepareFailure;
+    std::function<void()> duringPrepare;
     bool writeFiles = true;
     QDateTime busyUntil;
 
@@ -139,6 +147,8 @@ private:
     void finish() {
         if (!m_running)
             return;
+        m_lastStatistics = {};
+        m_lastStatistics = statistics();
         m_running = false;
         heldFiles().remove(m_file);
     }
@@ -153,6 +163,7 @@ private:
     bool m_preview = false;
     EncoderStatus m_lastFailure;
     QString m_lastError;
+    EncoderStatistics m_lastStatistics;
 };
 
 class FakeEncoderFactory final : public EncoderFactory {

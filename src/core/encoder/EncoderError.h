@@ -9,11 +9,12 @@ namespace kelm {
 // these numbers, so every back end maps its failures onto exactly this set.
 namespace EncoderErrorCode {
 constexpr std::uint32_t None = 0;
-constexpr std::uint32_t ObjectNotSet = 91;               // encoder object missing
-constexpr std::uint32_t ComponentMissing = 429;          // engine or essential elements missing
-constexpr std::uint32_t StandardRefused = 0x80070001;    // TV standard refused by the device
-constexpr std::uint32_t FileInUse = 0x80070020;          // output file held by another recorder
-constexpr std::uint32_t WriteFault = 0x8007001D;         // the output file could not be written on
+constexpr std::uint32_t ObjectNotSet = 91;             // encoder object missing
+constexpr std::uint32_t ComponentMissing = 429;        // engine or essential elements missing
+constexpr std::uint32_t StandardRefused = 0x80070001;  // TV standard refused by the device
+constexpr std::uint32_t FileInUse = 0x80070020;        // output file held by another recorder
+constexpr std::uint32_t FileExists = 0x80070050;       // output file name taken by an existing file
+constexpr std::uint32_t WriteFault = 0x8007001D;       // the output file could not be written on
 constexpr std::uint32_t OutputFileCreate = 0x80070052;   // the output file cannot be created
 constexpr std::uint32_t DiskFull = 0x80070070;           // no room left for the output file
 constexpr std::uint32_t Codec = 0x80070057;              // codec or negotiation failure

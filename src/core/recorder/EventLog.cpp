@@ -9,7 +9,9 @@ namespace kelm {
 
 namespace {
 const QString kLineEnd = QStringLiteral("\r\n");
-}
+// A box shown after a tick comes a few lines after its own log line at most.
+constexpr qsizetype kRecentMessages = 8;
+}  // namespace
 
 EventLog::EventLog(const Clock& clock, QObject* parent)
     : QObject(parent), m_clock(clock), m_file(std::make_unique<LogFile>()) {}
@@ -52,7 +54,13 @@ bool EventLog::writeToFile(const QString& text) {
     return m_file->append(text.toUtf8());
 }
 
+bool EventLog::recentlyLogged(const QString& message) const {
+    return m_recentMessages.contains(message);
+}
+
 bool EventLog::logEvent(const QString& message) {
+    m_recentMessages.append(message);
+    if (m_recentMessages.size() > kRecentMessages) m_recentMessages.removeFirst();
     m_textString = timeStamp() + QStringLiteral(": ") + message + kLineEnd;
     appendToBox(m_textString);
     // Date and time are read separately, each at the moment of its step.

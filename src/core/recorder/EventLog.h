@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace kelm {
@@ -50,6 +51,11 @@ public:
     // Appends a line to the box only (used before the log file is open).
     void appendToBox(const QString& text);
 
+    // Whether `message` is one of the last few messages logged. A message box
+    // that only reaches the log (no display) uses it, so a failure that was
+    // logged and then shown is not written twice.
+    bool recentlyLogged(const QString& message) const;
+
     QString boxText() const { return m_box; }
     QString textString() const { return m_textString; }
 
@@ -65,6 +71,7 @@ private:
     std::unique_ptr<LogFile> m_file;
     QString m_box;
     QString m_textString;
+    QStringList m_recentMessages;  // newest last, at most kRecentMessages
 };
 
 }  // namespace kelm
