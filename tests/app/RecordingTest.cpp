@@ -291,3 +291,26 @@ TEST(CommandLineRecording, RecordsAtOnceLogsAndEndsTheProgram) {
         EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
     EXPECT_TRUE(log.endsWith(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
 }
+
+TEST(UnreadableDuration, RestoredFromTheStateFileRefusesToArmInEveryMode) {
+    // Such a duration would set no length limit: the recording would never end.
+    for (const char* duration : {"1:xx:00", "abc", "25:00:00"}) {
+        for (const Toolbar::Mode mode :
+             {Toolbar::Mode::Most, Toolbar::Mode::Once, Toolbar::Mode::Daily}) {
+            Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
+            h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                         QString::fromUtf8(duration));
+            h.start();
+            // Pressed as the start-up does, without the leave actions that reset the field.
+            h.toolbar().pressMode(mode);
+            ASSERT_EQ(h.form().txtDuration->text(), QString::fromUtf8(duration));
+            h.window->recordingControl().ToggleRecording();
+            EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Nincs megadva kódolási idő!")), 1)
+                << duration;
+            EXPECT_EQ(h.window->state().arm.value(), Arm::Idle) << duration;
+            EXPECT_FALSE(h.form().Timer1->isActive()) << duration;
+            h.run(20000);
+            EXPECT_EQ(h.encoder().starts, 0) << duration;
+        }
+    }
+}
