@@ -63,9 +63,10 @@ EncoderStatus EncoderControl::PrepareOutputFile(qint64 lateMs) {
 }
 
 void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationMs) {
-    // The name carries the second the recording starts in, which is also the
-    // time its timecode subtitles count from: a daily recording starts one to
-    // ten seconds after its start time, a late one later still.
+    // The name carries the second the file's first sample comes in, which is
+    // also the second its timecode subtitles count from: a timed recording on
+    // its start second, a tick that came late or sources that answered late
+    // a later one.
     RecorderState& s = m_ctx.state;
     Encoder* encoder = m_ctx.encoder();
     s.todayStamp = RegionalFormat::todayStamp(startedAt.date());

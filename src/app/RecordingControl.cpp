@@ -35,8 +35,10 @@ void RecordingControl::ToggleRecording() {
     const bool idle = s.arm.isIdle();
     if (idle) m_state.saveState();
 
-    const QString duration = f.txtDuration->text();
-    if (duration.isEmpty() || duration == TimeText::zero()) {
+    // A duration that does not read as a length would give the encoder no
+    // limit: an endless recording, and in "Napi" mode no next day.
+    const auto duration = TimeText::secondsOfDay(f.txtDuration->text());
+    if (!duration || *duration == 0) {
         askAroundMonitor([&] {
             m_ctx.messenger.show(QStringLiteral("Nincs megadva kódolási idő!"),
                                  Messenger::Icon::Warning);

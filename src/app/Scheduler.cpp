@@ -84,42 +84,57 @@ bool Scheduler::startRecording(const QString& modeName, qint64 lateMs) {
     return !m_ctx.process.ended();
 }
 
-std::optional<Scheduler::SkippedStart> Scheduler::skippedStart(const QDateTime& before,
-                                                               const QDateTime& now,
-                                                               int startSecond, int offsetSeconds) {
-    const qint64 beforeMs = Clock::wallFaceMs(before);
-    const qint64 nowMs = Clock::wallFaceMs(now);
-    const qint64 dayMs = qint64(TimeText::kSecondsPerDay) * 1000;
-    qint64 startMs = Clock::wallFaceMs(QDateTime(before.date(), QTime(0, 0))) +
-                     (qint64(startSecond) + offsetSeconds) * 1000;
-    while (startMs <= beforeMs) startMs += dayMs;
-    if (startMs > nowMs) return std::nullopt;
-    // The day of the start second itself, also when the window's offset
-    // carried the instant past midnight.
-    const QDate date =
-        QDateTime::fromMSecsSinceEpoch(startMs - qint64(offsetSeconds) * 1000, Qt::UTC).date();
-    return SkippedStart{date, nowMs - startMs};
+Scheduler::StartCall Scheduler::startCall(const QDateTime& now, int startSecond, qint64 windowMs,
+                                          std::optional<qint64> lastTickUtcMs, bool stepped) {
+    const auto due = StartInstant::latest(now, startSecond);
+    if (!due) return {};
+    const qint64 lateMs = now.toMSecsSinceEpoch() - due->utcMs;
+    if (lateMs < windowMs) return {StartCall::Kind::OnTime, *due, lateMs};
+    // Only a start the step carried the clock over: one the program merely
+    // missed while it was busy stays missed.
+    if (stepped && lastTickUtcMs && due->utcMs > *lastTickUtcMs)
+        return {StartCall::Kind::Late, *due, lateMs};
+    return {StartCall::Kind::Wait, *due, lateMs};
 }
 
-qint64 Scheduler::clockJumpMs() {
-    const QDateTime now = m_ctx.clock.now();
+qint64 Scheduler::clockStepMs() {
+    // UTC, not the clock face: a summer-time change moves only the face.
+    const qint64 utc = m_ctx.clock.now().toMSecsSinceEpoch();
     const qint64 monotonic = m_ctx.clock.monotonicMs();
-    qint64 jump = 0;
-    if (m_lastTickWall.isValid())
-        jump = (Clock::wallFaceMs(now) - Clock::wallFaceMs(m_lastTickWall)) -
-               (monotonic - m_lastTickMonotonicMs);
-    m_lastTickWall = now;
+    qint64 step = 0;
+    if (m_lastTickUtcMs) step = (utc - *m_lastTickUtcMs) - (monotonic - m_lastTickMonotonicMs);
+    m_lastTickUtcMs = utc;
     m_lastTickMonotonicMs = monotonic;
-    return jump;
+    return step;
 }
 
-bool Scheduler::startLate(const QString& modeName, const SkippedStart& skipped, int startSecond) {
-    if (!firstAttempt(skipped.date, startSecond)) return true;
+bool Scheduler::startAsCalled(const QString& modeName, const StartCall& call, int startSecond,
+                              bool free) {
+    switch (call.kind) {
+        case StartCall::Kind::Wait:
+            return true;
+        case StartCall::Kind::OnTime:
+            if (!firstAttempt(call.due.date, startSecond)) return true;
+            if (call.due.faceSkipped)
+                m_ctx.log.logEvent(
+                    QStringLiteral("A(z) %1 indítási időpont a nyári időszámításra váltáskor "
+                                   "nem létezik: a rögzítés %2-kor, teljes hosszban indul.")
+                        .arg(m_ctx.form.txtStartTime->text(),
+                             TimeText::format(m_ctx.clock.now().time())));
+            return startRecording(modeName);
+        case StartCall::Kind::Late:
+            if (!free || !firstAttempt(call.due.date, startSecond)) return true;
+            return startLate(modeName, call);
+    }
+    return true;
+}
+
+bool Scheduler::startLate(const QString& modeName, const StartCall& call) {
     const qint64 plannedMs =
         qint64(TimeText::secondsOfDay(m_ctx.form.txtDuration->text()).value_or(0)) * 1000;
     const QString late =
-        TimeText::format(QTime(0, 0).addSecs(int(std::min<qint64>(skipped.lateMs / 1000, 86399))));
-    if (skipped.lateMs + 1000 > plannedMs) {
+        TimeText::format(QTime(0, 0).addSecs(int(std::min<qint64>(call.lateMs / 1000, 86399))));
+    if (call.lateMs + 1000 > plannedMs) {
         m_ctx.log.logEvent(
             QStringLiteral(
                 "A rendszeróra átugrotta a(z) %1 indítási időpontot és a teljes felvételi "
@@ -132,18 +147,16 @@ bool Scheduler::startLate(const QString& modeName, const SkippedStart& skipped, 
             "A rendszeróra átugrotta a(z) %1 indítási időpontot: a rögzítés %2 késéssel, "
             "a hátralévő időre indul.")
             .arg(m_ctx.form.txtStartTime->text(), late));
-    return startRecording(modeName, skipped.lateMs);
+    return startRecording(modeName, call.lateMs);
 }
 
-void Scheduler::aimAtStart(int startSecond, int offsetSeconds) {
+void Scheduler::aimAtStart(int startSecond) {
     const QDateTime now = m_ctx.clock.now();
-    const qint64 nowMs = Clock::wallFaceMs(now);
-    qint64 startMs = Clock::wallFaceMs(QDateTime(now.date(), QTime(0, 0))) +
-                     (qint64(startSecond) + offsetSeconds) * 1000;
-    if (startMs < nowMs) startMs += qint64(TimeText::kSecondsPerDay) * 1000;
-    const qint64 untilMs = startMs - nowMs;
-    if (untilMs <= 0 || untilMs > 400 || startMs == m_aimedAtFaceMs) return;
-    m_aimedAtFaceMs = startMs;
+    const auto due = StartInstant::next(now, startSecond);
+    if (!due) return;
+    const qint64 untilMs = due->utcMs - now.toMSecsSinceEpoch();
+    if (untilMs > 400 || m_aimedAtUtcMs == due->utcMs) return;
+    m_aimedAtUtcMs = due->utcMs;
     // A few milliseconds into the second, so the tick never lands in the one before.
     QTimer::singleShot(int(untilMs) + 3, Qt::PreciseTimer, m_ctx.form.Timer1, [this] {
         if (m_ctx.form.Timer1->isActive()) tick();
@@ -182,27 +195,28 @@ void Scheduler::tick() {
     auto stopped = [this, encoder] {
         return encoder->runState() == RunState::Stopped && !m_guard.waitingToResume();
     };
-    const QDateTime lastTick = m_lastTickWall;
-    const bool clockJumped = clockJumpMs() > kClockJumpMs;
+    const std::optional<qint64> lastTickUtcMs = m_lastTickUtcMs;
+    const bool stepped = clockStepMs() > kClockJumpMs;
 
     if (encoder->runState() == RunState::Running) showProgress();
 
     const bool most = tb.isPressed(Button::btnMost);
     const bool once = tb.isPressed(Button::btn1x);
     const bool daily = tb.isPressed(Button::btnNapi);
-    const int nowSecond = TimeText::secondsOfDay(m_ctx.clock.now().time());
     const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
+    auto callFor = [&](qint64 windowMs) {
+        return startSecond
+                   ? startCall(m_ctx.clock.now(), *startSecond, windowMs, lastTickUtcMs, stepped)
+                   : StartCall{};
+    };
+    auto inStartSecond = [](const StartCall& call) {
+        return call.kind == StartCall::Kind::OnTime && call.lateMs < kOnceWindowMs;
+    };
 
     if (once && !most && !daily) {
-        const bool atStart = startSecond && nowSecond == *startSecond;
-        if (atStart && firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            if (!startRecording(QStringLiteral("1X"))) return;
-        } else if (!atStart && startSecond && clockJumped && stopped()) {
-            if (const auto skipped = skippedStart(lastTick, m_ctx.clock.now(), *startSecond, 0)) {
-                if (!startLate(QStringLiteral("1X"), *skipped, *startSecond)) return;
-            }
-        }
-        if (startSecond && stopped()) aimAtStart(*startSecond, 0);
+        const StartCall call = callFor(kOnceWindowMs);
+        if (!startAsCalled(QStringLiteral("1X"), call, startSecond.value_or(0), stopped())) return;
+        if (startSecond && stopped()) aimAtStart(*startSecond);
         if (stopped() && !s.endHandled) {
             endHandling(true, false);
             m_timeFields.startLeave();
@@ -211,7 +225,7 @@ void Scheduler::tick() {
             s.nextStartWarning = !QFileInfo::exists(encoder->outputFileName());
             s.endHandled = true;
         }
-        if (!atStart && stopped() && m_ctx.state.arm.isArmed()) logWaitingOnce(true);
+        if (!inStartSecond(call) && stopped() && m_ctx.state.arm.isArmed()) logWaitingOnce(true);
     }
 
     if (tb.isPressed(Button::btnMost) && stopped()) {
@@ -231,23 +245,16 @@ void Scheduler::tick() {
     }
 
     if (tb.isPressed(Button::btnNapi) && encoder->runState() != RunState::Running) {
-        if (startSecond && insideDailyWindow(*startSecond, nowSecond) &&
-            firstAttempt(m_ctx.clock.now().date(), *startSecond)) {
-            if (!startRecording(QStringLiteral("NAPI"))) return;
-        } else if (startSecond && clockJumped && stopped() &&
-                   !insideDailyWindow(*startSecond, nowSecond)) {
-            // The whole window was jumped over: its first second is the start.
-            if (const auto skipped = skippedStart(lastTick, m_ctx.clock.now(), *startSecond, 1)) {
-                if (!startLate(QStringLiteral("NAPI"), *skipped, *startSecond)) return;
-            }
-        }
-        if (startSecond && stopped()) aimAtStart(*startSecond, 1);
+        const StartCall call = callFor(kDailyWindowMs);
+        if (!startAsCalled(QStringLiteral("NAPI"), call, startSecond.value_or(0), stopped()))
+            return;
+        if (startSecond && stopped()) aimAtStart(*startSecond);
         if (stopped() && !s.endHandled) {
             logEnd();
             s.endHandled = true;
             reattachSourceView();
         }
-        if (startSecond && nowSecond != *startSecond && stopped() && m_ctx.state.arm.isArmed())
+        if (startSecond && !inStartSecond(call) && stopped() && m_ctx.state.arm.isArmed())
             logWaitingOnce(false);
     }
 }

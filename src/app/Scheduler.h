@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecorderContext.h"
+#include "recorder/StartInstant.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -14,8 +15,8 @@ class RecordingGuard;
 class TimeFields;
 
 // The scheduler tick (Timer1, every 200 ms while a recording is armed): shows
-// the progress of a running recording, starts "1X" recordings at their start
-// second and "Napi" recordings inside the 10-second window after it, notices
+// the progress of a running recording, starts "1X" and "Napi" recordings on
+// their start second ("Napi" still up to ten seconds after it), notices
 // the end of every recording, and ends the program after a command-line
 // recording. It never stops a recording: the encoder ends it at its length.
 class Scheduler final {
@@ -32,23 +33,31 @@ public:
 
     void tick();
 
-    // The daily start window: 1 to 10 seconds after the start second.
-    static bool insideDailyWindow(int startSecond, int nowSecond) {
-        return startSecond < nowSecond && nowSecond - 1 - startSecond < 10;
-    }
+    // How late after its start instant a recording still starts as planned:
+    // "1X" inside its start second; "Napi" also up to ten seconds later, so a
+    // tick the program was too busy to run on time still starts the day's
+    // recording.
+    static constexpr qint64 kOnceWindowMs = 1000;
+    static constexpr qint64 kDailyWindowMs = 11000;
 
-    // A start the wall clock jumped over: the start instant (the start second
-    // plus `offsetSeconds`, on the clock face) lay after `before` and not after
-    // `now`. Gives the date of that start and how late `now` is for it.
-    struct SkippedStart {
-        QDate date;
-        qint64 lateMs = 0;
+    // What a tick does about the start of an armed "1X" or "Napi" recording.
+    struct StartCall {
+        enum class Kind {
+            Wait,    // no start is due
+            OnTime,  // inside the start window: the full planned length
+            Late,    // the wall clock was stepped past the start: the rest of it
+        };
+        Kind kind = Kind::Wait;
+        StartInstant due;   // the start instant last due
+        qint64 lateMs = 0;  // real time since it
     };
-    static std::optional<SkippedStart> skippedStart(const QDateTime& before, const QDateTime& now,
-                                                    int startSecond, int offsetSeconds);
+    // `lastTickUtcMs` is the previous tick's time, if there was one;
+    // `stepped` says whether the wall clock was stepped since.
+    static StartCall startCall(const QDateTime& now, int startSecond, qint64 windowMs,
+                               std::optional<qint64> lastTickUtcMs, bool stepped);
 
-    // A forward jump of the clock face larger than this, beyond the time that
-    // really passed, is a change of the clock, not a slow tick.
+    // A forward step of the wall clock (UTC) larger than this, beyond the
+    // time that really passed, is a change of the clock, not a slow tick.
     static constexpr qint64 kClockJumpMs = 1500;
 
 private:
@@ -57,17 +66,20 @@ private:
     void logWaitingOnce(bool renewTray);
     void logEnd();
     bool firstAttempt(const QDate& date, int startSecond);
+    // Acts on a start call: starts on time, or late when `free` (the encoder
+    // has stopped). False when the program ended on the way.
+    bool startAsCalled(const QString& modeName, const StartCall& call, int startSecond, bool free);
     // Logs the start, prepares the file and starts the encoder. False when the
     // program ended on the way (the encoder component is missing).
     bool startRecording(const QString& modeName, qint64 lateMs = 0);
-    // Starts a recording whose start the clock jumped over, at once, for the
-    // rest of its planned length. False when the program ended on the way.
-    bool startLate(const QString& modeName, const SkippedStart& skipped, int startSecond);
-    // How far the clock face moved beyond the real time since the last tick.
-    qint64 clockJumpMs();
-    // Runs one extra tick on the start second itself, so a recording starts
+    // Starts a recording whose start the clock was stepped over, at once, for
+    // the rest of its planned length. False when the program ended on the way.
+    bool startLate(const QString& modeName, const StartCall& call);
+    // How far the wall clock was stepped beyond the real time since the last tick.
+    qint64 clockStepMs();
+    // Runs one extra tick on the start instant itself, so a recording starts
     // within milliseconds of it, not up to a tick interval later.
-    void aimAtStart(int startSecond, int offsetSeconds);
+    void aimAtStart(int startSecond);
     void reattachSourceView();
 
     RecorderContext& m_ctx;
@@ -79,13 +91,14 @@ private:
     // The start second (date and second of the day) of the last start attempt.
     // A recording is started at most once per start second ("1X") or per daily
     // window ("Napi"): a short recording that ends inside its own window must
-    // not start again and overwrite its file under the same name.
+    // not start again and overwrite its file under the same name, nor may the
+    // hour an autumn change repeats start the day's recording a second time.
     QDate m_attemptDate;
     int m_attemptSecond = -1;
-    // The clock at the last tick, to tell a jump of the wall clock from time passing.
-    QDateTime m_lastTickWall;
+    // The clock at the last tick, to tell a step of the wall clock from time passing.
+    std::optional<qint64> m_lastTickUtcMs;
     qint64 m_lastTickMonotonicMs = 0;
-    qint64 m_aimedAtFaceMs = -1;  // the start instant an extra tick is already set for
+    std::optional<qint64> m_aimedAtUtcMs;  // the start instant an extra tick is already set for
 };
 
 }  // namespace kelm

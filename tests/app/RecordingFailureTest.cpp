@@ -2,15 +2,17 @@
 #include "Scheduler.h"
 #include "StatusLoop.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QLabel>
-#include <gtest/gtest.h>
 
 using namespace kelm;
 using namespace kelm::test;
 
 namespace {
-int countOf(const QString& text, const QString& what) { return int(text.count(what)); }
+int countOf(const QString& text, const QString& what) {
+    return int(text.count(what));
+}
 }  // namespace
 
 // A recording that breaks off is never a normal end: the log, the message and
@@ -19,14 +21,16 @@ int countOf(const QString& text, const QString& what) { return int(text.count(wh
 class RecordingFailure : public ::testing::Test {
 protected:
     void SetUp() override {
-        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
     }
     QString log() const { return QString::fromUtf8(h.read(h.logFileName())); }
     QString box() { return h.window->log().boxText(); }
     QString media(const QString& name) const { return h.file(QStringLiteral("Media/") + name); }
     EncoderStatus lostSound() const {
-        return EncoderStatus::failure(EncoderErrorCode::SoundCard,
-                                      QStringLiteral("a hangforrás megszűnt: Device://pulse (Connection refused)"));
+        return EncoderStatus::failure(
+            EncoderErrorCode::SoundCard,
+            QStringLiteral("a hangforrás megszűnt: Device://pulse (Connection refused)"));
     }
     // Runs a command-line recording of `length` that loses its sound after
     // 4 s; the next `failedAttempts` starts fail as well.
@@ -34,8 +38,7 @@ protected:
         h.start({length});
         ASSERT_EQ(h.encoder().starts, 1);
         h.run(4000);
-        for (int i = 0; i < failedAttempts; ++i)
-            h.encoder().startFailures.push_back(lostSound());
+        for (int i = 0; i < failedAttempts; ++i) h.encoder().startFailures.push_back(lostSound());
         h.encoder().fail(lostSound());
     }
     Harness h{QDateTime(QDate(2026, 12, 7), QTime(20, 30, 0))};
@@ -58,25 +61,31 @@ TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne)
     h.run(20000);
     ASSERT_TRUE(h.process.ended());
     EXPECT_EQ(h.process.exitCode, 1);
-    EXPECT_EQ(countOf(log(), QStringLiteral("A rögzítés még nem folytatható: ")), 1) << "logged once, not per attempt";
-    EXPECT_TRUE(log().contains(QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt.")));
+    EXPECT_EQ(countOf(log(), QStringLiteral("A rögzítés még nem folytatható: ")), 1)
+        << "logged once, not per attempt";
+    EXPECT_TRUE(log().contains(
+        QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt.")));
     EXPECT_TRUE(log().endsWith(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
 }
 
 TEST_F(RecordingFailure, SourceBackWithinTheLengthContinuesInANewFileForTheRest) {
     recordAndFailAfterFourSeconds(QStringLiteral("00:00:20"), 2);  // back on the third attempt
     h.run(30000);
-    ASSERT_EQ(h.encoder().startedFiles.size(), 4) << h.encoder().startedFiles.join(u' ').toStdString();
-    EXPECT_EQ(h.encoder().startedFiles.first(), media(QStringLiteral("teszttv-20261207-203000-000020-R64.wmv")));
+    ASSERT_EQ(h.encoder().startedFiles.size(), 4)
+        << h.encoder().startedFiles.join(u' ').toStdString();
+    EXPECT_EQ(h.encoder().startedFiles.first(),
+              media(QStringLiteral("teszttv-20261207-203000-000020-R64.wmv")));
     // Failed at 20:30:04, tried each second, resumed at 20:30:07 with 13 s left.
-    EXPECT_EQ(h.encoder().startedFiles.last(), media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")))
+    EXPECT_EQ(h.encoder().startedFiles.last(),
+              media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")))
         << h.encoder().startedFiles.join(u' ').toStdString();
     EXPECT_TRUE(QFileInfo::exists(h.encoder().startedFiles.first()));
     EXPECT_TRUE(QFileInfo::exists(h.encoder().startedFiles.last()));
     const QString text = log();
     const qsizetype failed = text.indexOf(QStringLiteral("Rögzítési hiba: "));
-    const qsizetype resumed = text.indexOf(QStringLiteral("Rögzítés folytatása új fájlban: ") +
-                                           media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")));
+    const qsizetype resumed =
+        text.indexOf(QStringLiteral("Rögzítés folytatása új fájlban: ") +
+                     media(QStringLiteral("teszttv-20261207-203007-000013-R64.wmv")));
     ASSERT_GE(failed, 0);
     EXPECT_GT(resumed, failed);
     ASSERT_TRUE(h.process.ended());
@@ -91,7 +100,8 @@ TEST_F(RecordingFailure, DeletedMediaFolderIsNoticedWithinTwoSecondsAndRecreated
     EXPECT_EQ(h.encoder().stops, 1) << "the recording into the deleted folder is ended";
     EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja eltűnt")));
     h.run(1200);
-    EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir()) << "the folder is made again, as at start-up";
+    EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir())
+        << "the folder is made again, as at start-up";
     ASSERT_EQ(h.encoder().starts, 2);
     EXPECT_TRUE(QFileInfo::exists(h.encoder().outputFileName()));
 }
@@ -102,7 +112,8 @@ TEST_F(RecordingFailure, FullDiskEndsTheRecordingWhileItsEndStillFits) {
     h.storage.free = 600 * 1024;  // under the reserve for the end of the file
     h.run(200);
     EXPECT_EQ(h.encoder().stops, 1);
-    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: elfogyott a hely a media mappa lemezén: ")));
+    EXPECT_TRUE(
+        box().contains(QStringLiteral("Rögzítési hiba: elfogyott a hely a media mappa lemezén: ")));
     h.run(20000);
     EXPECT_EQ(h.encoder().starts, 1) << "no new file while the disk stays full";
     ASSERT_TRUE(h.process.ended());
@@ -124,11 +135,13 @@ TEST_F(RecordingFailure, MediaFolderThatIsAPlainFileNamesTheFolderAndTheReason) 
     h.start({QStringLiteral("00:00:05")});
     h.run(1000);
     const QString text = log();
-    EXPECT_TRUE(text.contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ")));
     EXPECT_TRUE(text.contains(QStringLiteral("a media mappa helyén nem mappa, hanem fájl van: ") +
                               h.file(QStringLiteral("Media"))));
     EXPECT_FALSE(text.contains(QStringLiteral("Kodek hiba!")));
-    EXPECT_FALSE(text.contains(QStringLiteral("Kódolás befejezve. Fájl neve: "))) << "no end line names a missing file";
+    EXPECT_FALSE(text.contains(QStringLiteral("Kódolás befejezve. Fájl neve: ")))
+        << "no end line names a missing file";
     ASSERT_TRUE(h.process.ended());
     EXPECT_EQ(h.process.exitCode, 1);
 }
@@ -137,11 +150,10 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50)));
     h.start();
     arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
-    h.run(13000);  // started at 10:00:01
+    h.run(13000);  // started at 10:00:00
     ASSERT_EQ(h.encoder().starts, 1);
     h.encoder().fail(lostSound());
-    for (int i = 0; i < 10; ++i)
-        h.encoder().startFailures.push_back(lostSound());
+    for (int i = 0; i < 10; ++i) h.encoder().startFailures.push_back(lostSound());
     h.run(20000);
     EXPECT_TRUE(h.form().Timer1->isActive());
     EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: ")));
@@ -150,16 +162,17 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     h.encoder().startFailures.clear();
     h.run(20000);
     EXPECT_GE(h.encoder().starts, 2);
-    EXPECT_EQ(h.encoder().startedFiles.last(), media(QStringLiteral("teszttv-20261208-100001-000005-R64.wmv")));
+    EXPECT_EQ(h.encoder().startedFiles.last(),
+              media(QStringLiteral("teszttv-20261208-100000-000005-R64.wmv")));
     EXPECT_FALSE(h.window->state().recordingFailed) << "a whole recording clears the error";
 }
 
 TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     h.start();
     arm(h, Button::btn1x, QStringLiteral("20:30:02"), QStringLiteral("00:00:05"));
-    h.encoder().startFailures.push_back(
-        EncoderStatus::failure(EncoderErrorCode::OutputFileCreate,
-                               QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
+    h.encoder().startFailures.push_back(EncoderStatus::failure(
+        EncoderErrorCode::OutputFileCreate,
+        QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
     h.run(3000);
     QCoreApplication::processEvents();
     EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") +

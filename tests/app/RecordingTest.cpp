@@ -4,23 +4,25 @@
 #include "StatusLoop.h"
 #include "encoder/OutputFileName.h"
 
-#include <QLabel>
 #include <gtest/gtest.h>
+#include <QLabel>
 
 using namespace kelm;
 using namespace kelm::test;
 
 namespace {
 
-
-int countOf(const QString& text, const QString& what) { return int(text.count(what)); }
+int countOf(const QString& text, const QString& what) {
+    return int(text.count(what));
+}
 
 }  // namespace
 
 class Recording : public ::testing::Test {
 protected:
     void SetUp() override {
-        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
         h.start();
     }
     QString box() { return h.window->log().boxText(); }
@@ -53,7 +55,8 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
     EXPECT_TRUE(h.toolbar().isEnabled(Button::btnNapi));
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
     EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), 1);
-    EXPECT_EQ(countOf(box(), QStringLiteral("Várakozás indításra.... ")), 1) << "logged once per wait";
+    EXPECT_EQ(countOf(box(), QStringLiteral("Várakozás indításra.... ")), 1)
+        << "logged once per wait";
 }
 
 TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
@@ -116,7 +119,8 @@ TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysNamedAfterTheSecondTheyStart
     for (int day = 0; day < 7; ++day) {
         const QString date = QDate(2026, 12, 7).addDays(day).toString(QStringLiteral("yyyyMMdd"));
         EXPECT_EQ(h.encoder().startedFiles.at(day),
-                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100001-000005-R64.wmv")));
+                  h.file(QStringLiteral("Media/teszttv-") + date +
+                         QStringLiteral("-100000-000005-R64.wmv")));
     }
     EXPECT_TRUE(h.form().Timer1->isActive()) << "a daily schedule stays armed";
     EXPECT_EQ(countOf(box(), QStringLiteral("Encoder indítása - NAPI")), 7);
@@ -127,6 +131,9 @@ TEST_F(Recording, DailyStartsWhenFreeInsideTheWindowAndNotAfterIt) {
     h.encoder().busyUntil = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 7));
     h.run(20000);
     EXPECT_EQ(h.encoder().starts, 1) << "busy until 7 s after the start: still starts";
+    EXPECT_EQ(h.encoder().outputFileName(),
+              h.file(QStringLiteral("Media/teszttv-20261207-100007-000005-R64.wmv")))
+        << "named after the second it really starts";
 
     h.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 59, 50)));
     h.encoder().busyUntil = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 11));
@@ -140,11 +147,21 @@ TEST_F(Recording, DailyShortRecordingDoesNotStartAgainInsideItsOwnWindow) {
     EXPECT_EQ(h.encoder().starts, 1);
 }
 
-TEST_F(Recording, DailyStartAtTheLastSecondOfTheDayNeverStarts) {
+TEST_F(Recording, DailyStartAtTheLastSecondOfTheDayStartsOnItAndCatchesUpPastMidnight) {
     arm(h, Button::btnNapi, QStringLiteral("23:59:59"), QStringLiteral("00:00:05"));
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 40)));
     h.run(60000);
-    EXPECT_EQ(h.encoder().starts, 0);
+    ASSERT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.encoder().startedFiles.at(0),
+              h.file(QStringLiteral("Media/teszttv-20261207-235959-000005-R64.wmv")));
+
+    // Busy into the next day: still that start's window, and one start only.
+    h.clock.set(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 40)));
+    h.encoder().busyUntil = QDateTime(QDate(2026, 12, 9), QTime(0, 0, 5));
+    h.run(60000);
+    ASSERT_EQ(h.encoder().starts, 2);
+    EXPECT_EQ(h.encoder().startedFiles.at(1),
+              h.file(QStringLiteral("Media/teszttv-20261209-000005-000005-R64.wmv")));
 }
 
 TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
@@ -152,7 +169,8 @@ TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 57)));
     h.window->recordingControl().ToggleRecording();
     EXPECT_EQ(h.window->state().arm.value(), Arm::Armed);
-    EXPECT_TRUE(h.messenger.texts.isEmpty() || !h.messenger.texts.contains(QStringLiteral("Valóban le akarja allítani a kódolást?")));
+    EXPECT_TRUE(h.messenger.texts.isEmpty() || !h.messenger.texts.contains(QStringLiteral(
+                                                   "Valóban le akarja allítani a kódolást?")));
 
     for (int secondsBefore : {2, 4}) {
         h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0).addSecs(-secondsBefore)));
@@ -161,6 +179,28 @@ TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
         EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Valóban le akarja allítani a kódolást?")),
                   secondsBefore == 2 ? 1 : 2);
     }
+}
+
+TEST_F(Recording,
+       DailyPreparationThreeSecondsBeforeOnlyResetsTheFlagsAndTheStartFollowsOnItsSecond) {
+    arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 57, 100)));
+    h.window->state().nextStartWarning = true;  // as a failed day leaves it
+    h.window->state().endHandled = false;
+    h.messenger.texts.clear();
+    // What the status loop runs three seconds before a daily start.
+    h.window->recordingControl().ToggleRecording();
+    EXPECT_FALSE(h.window->state().nextStartWarning);
+    EXPECT_TRUE(h.window->state().endHandled);
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Armed) << "the preparation does not disarm";
+    EXPECT_TRUE(h.messenger.texts.isEmpty());
+    h.run(2700);  // 09:59:59.800
+    EXPECT_EQ(h.encoder().starts, 0);
+    h.run(200);  // 10:00:00.000
+    ASSERT_EQ(h.encoder().starts, 1);
+    EXPECT_FALSE(h.window->state().endHandled) << "the start owns the end again";
+    EXPECT_EQ(h.encoder().outputFileName(),
+              h.file(QStringLiteral("Media/teszttv-20261207-100000-000005-R64.wmv")));
 }
 
 TEST_F(Recording, FileHeldByAnotherRecordingIsRecordedUnderTheWarningName) {
@@ -175,7 +215,8 @@ TEST_F(Recording, FileHeldByAnotherRecordingIsRecordedUnderTheWarningName) {
                                QStringLiteral(" fájlhoz, mert azt egy másik folyamat használja!")));
     EXPECT_TRUE(box().contains(QStringLiteral("Fájlnév kiegészítés - .FIGYELEM.wmv ") + planned +
                                QStringLiteral(".FIGYELEM.wmv")));
-    EXPECT_TRUE(box().contains(QStringLiteral(" fájl rögzítése elindult...\r\n VIGYÁZAT! A következő rögzítés nem indul el!\r\n")));
+    EXPECT_TRUE(box().contains(QStringLiteral(
+        " fájl rögzítése elindult...\r\n VIGYÁZAT! A következő rögzítés nem indul el!\r\n")));
     EXPECT_TRUE(h.window->state().nextStartWarning);
     EXPECT_FALSE(h.form().Timer1->isActive());
     EXPECT_EQ(h.encoder().runState(), RunState::Running);
@@ -189,17 +230,21 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         bool timerStays;
     };
     const Row rows[] = {
-        {EncoderErrorCode::ProfileRefused, "Az Encoder profájl nem megfelelő!", "Az Encoder profájl nem megfelelő!", false},
-        {EncoderErrorCode::SoundCard, "Hangkártya beállítások nem megfelelőek!", "Nincs kijelölve hangkártya!", false},
+        {EncoderErrorCode::ProfileRefused, "Az Encoder profájl nem megfelelő!",
+         "Az Encoder profájl nem megfelelő!", false},
+        {EncoderErrorCode::SoundCard, "Hangkártya beállítások nem megfelelőek!",
+         "Nincs kijelölve hangkártya!", false},
         {EncoderErrorCode::Codec, "Kodek hiba! ", "Kodek hiba!", false},
         {0x80004005, nullptr, "Ismeretlen hiba: -2147467259 boom", true},
     };
     for (const Row& row : rows) {
         Harness t{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 59))};
-        t.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        t.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
         t.start();
         arm(t, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
-        t.encoder().startFailures.push_back(EncoderStatus::failure(row.code, QStringLiteral("boom")));
+        t.encoder().startFailures.push_back(
+            EncoderStatus::failure(row.code, QStringLiteral("boom")));
         t.messenger.texts.clear();
         t.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
         t.window->scheduler().tick();
@@ -219,15 +264,19 @@ TEST_F(Recording, ADayLongDailyScheduleKeepsItsStartAndNamesWithoutDrift) {
     ASSERT_GE(h.encoder().starts, 3);
     for (int i = 0; i < h.encoder().starts; ++i) {
         const QString date = QDate(2026, 12, 7).addDays(i).toString(QStringLiteral("yyyyMMdd"));
-        EXPECT_EQ(h.encoder().startedFiles.at(i),
-                  h.file(QStringLiteral("Media/teszttv-") + date + QStringLiteral("-100001-235950-R64.wmv")));
+        EXPECT_EQ(h.encoder().startedFiles.at(i), h.file(QStringLiteral("Media/teszttv-") + date +
+                                                         QStringLiteral("-100000-235950-R64.wmv")));
     }
-    EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), h.encoder().starts - 1);
+    // Every recording but one still running has logged its end, once.
+    const int running = h.encoder().runState() == RunState::Running ? 1 : 0;
+    EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")),
+              h.encoder().starts - running);
 }
 
 TEST(CommandLineRecording, RecordsAtOnceLogsAndEndsTheProgram) {
     Harness h{QDateTime(QDate(2026, 12, 7), QTime(20, 30, 0))};
-    h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+    h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                 QStringLiteral("00:00:00"));
     h.start({QStringLiteral("00:00:05")});
     ASSERT_EQ(h.encoder().starts, 1);
     EXPECT_EQ(h.encoder().outputFileName(),
@@ -236,8 +285,32 @@ TEST(CommandLineRecording, RecordsAtOnceLogsAndEndsTheProgram) {
     ASSERT_TRUE(h.process.ended());
     EXPECT_EQ(h.process.exitCode, 0);
     const QString log = QString::fromUtf8(h.read(h.logFileName()));
-    for (const char* line : {"Paraméteres indítás: 00:00:05", "Encoder indítása - MOST",
-                             "Kódolás befejezve. Fájl neve: ", "Esemény napló kiírása. Program befejezése."})
+    for (const char* line :
+         {"Paraméteres indítás: 00:00:05", "Encoder indítása - MOST",
+          "Kódolás befejezve. Fájl neve: ", "Esemény napló kiírása. Program befejezése."})
         EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
     EXPECT_TRUE(log.endsWith(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
+}
+
+TEST(UnreadableDuration, RestoredFromTheStateFileRefusesToArmInEveryMode) {
+    // Such a duration would set no length limit: the recording would never end.
+    for (const char* duration : {"1:xx:00", "abc", "25:00:00"}) {
+        for (const Toolbar::Mode mode :
+             {Toolbar::Mode::Most, Toolbar::Mode::Once, Toolbar::Mode::Daily}) {
+            Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
+            h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                         QString::fromUtf8(duration));
+            h.start();
+            // Pressed as the start-up does, without the leave actions that reset the field.
+            h.toolbar().pressMode(mode);
+            ASSERT_EQ(h.form().txtDuration->text(), QString::fromUtf8(duration));
+            h.window->recordingControl().ToggleRecording();
+            EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Nincs megadva kódolási idő!")), 1)
+                << duration;
+            EXPECT_EQ(h.window->state().arm.value(), Arm::Idle) << duration;
+            EXPECT_FALSE(h.form().Timer1->isActive()) << duration;
+            h.run(20000);
+            EXPECT_EQ(h.encoder().starts, 0) << duration;
+        }
+    }
 }

@@ -17,16 +17,12 @@ public:
     // Local wall-clock time, millisecond resolution.
     virtual QDateTime now() const = 0;
     // Time that only ever moves forward at the pace of real time, in ms from an
-    // arbitrary origin. It does not follow the wall clock when that is set, or
-    // switches to or from summer time, nor does it count a suspended machine:
-    // the difference between the two is how far the wall clock jumped.
+    // arbitrary origin. It does not follow the wall clock when that is set,
+    // nor does it count a suspended machine: the difference between it and
+    // the time since the epoch (UTC) is how far the wall clock was stepped.
+    // A change to or from summer time only moves the clock face, not UTC, so
+    // it is no step.
     virtual qint64 monotonicMs() const = 0;
-
-    // The local date and time of day as if they were one uniform scale, so a
-    // summer-time change shows as the jump of an hour that the clock face makes.
-    static qint64 wallFaceMs(const QDateTime& t) {
-        return QDateTime(t.date(), t.time(), Qt::UTC).toMSecsSinceEpoch();
-    }
 };
 
 // The machine's own clock.
@@ -41,15 +37,16 @@ public:
 
 // A clock that stands still until told to move. Used by tests and by
 // demonstrations that replay a schedule. `set` and `advanceMs` are time
-// passing; `jumpTo` is the wall clock being changed (an NTP step, a resume
-// from suspend, a summer-time change) while no real time passes.
+// passing, counted in UTC: across a summer-time change the face jumps while
+// only the real time passes. `jumpTo` is the wall clock being stepped (an NTP
+// step, a resume from suspend) while no real time passes.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start) : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
     qint64 monotonicMs() const override { return m_monotonicMs; }
     void set(const QDateTime& t) {
-        m_monotonicMs += std::max<qint64>(0, wallFaceMs(t) - wallFaceMs(m_now));
+        m_monotonicMs += std::max<qint64>(0, t.toMSecsSinceEpoch() - m_now.toMSecsSinceEpoch());
         m_now = t;
     }
     void advanceMs(qint64 ms) {
