@@ -48,6 +48,7 @@ public:
     QString outputFileName() const override { return m_file; }
     void setDurationLimitMs(qint64 ms) override { m_limitMs = ms; }
     qint64 durationLimitMs() const override { return m_limitMs; }
+    void setRecordingTags(const RecordingTags& t) override { tags = t; }
     EncoderStatus prepareToEncode() override {
         ++prepares;
         return failed(prepareFailure);
@@ -63,16 +64,17 @@ public:
             return failed(failure);
         }
         if (heldFiles().contains(m_file))
-            return failed(EncoderStatus::failure(EncoderErrorCode::FileInUse,
-                                                 QStringLiteral("%1 is held by another recorder").arg(m_file)));
+            return failed(EncoderStatus::failure(
+                EncoderErrorCode::FileInUse,
+                QStringLiteral("%1 is held by another recorder").arg(m_file)));
         if (writeFiles) {
             QFile f(m_file);
-            if (f.open(QIODevice::WriteOnly))
-                f.write("ASF");
+            if (f.open(QIODevice::WriteOnly)) f.write("ASF");
         }
         heldFiles().insert(m_file);
         m_lastError.clear();
         m_startedAt = m_clock.now();
+        m_firstSampleUtc = m_startedAt.toUTC();
         m_running = true;
         return {};
     }
@@ -93,7 +95,8 @@ public:
     EncoderStatistics statistics() const override {
         EncoderStatistics s;
         if (m_running) {
-            s.archiveDurationMs = std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
+            s.archiveDurationMs =
+                std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
             s.archiveBytes = s.archiveDurationMs * 72;  // about 576 kbit/s
             s.encodingTimeMs = m_startedAt.msecsTo(m_clock.now());
             s.audioBitrate = 64032;
@@ -102,12 +105,13 @@ public:
         return s;
     }
     EncoderStatus lastFailure() const override { return m_lastFailure; }
+    // An ideal device: its first sample is captured the moment start() runs.
+    QDateTime firstSampleUtc() const override { return m_firstSampleUtc; }
 
     // The running recording ends with this failure, as a lost device or a full
     // disk ends it: the failure first, then the run state, then the signals.
     void fail(const EncoderStatus& failure) {
-        if (!m_running)
-            return;
+        if (!m_running) return;
         m_lastFailure = failure;
         m_lastError = failure.description;
         finish();
@@ -120,6 +124,7 @@ public:
     QString lastErrorText() const override { return m_lastError; }
 
     QString profile;
+    RecordingTags tags;  // as last set; the recording started next is written with them
     int resets = 0;
     int prepares = 0;
     int starts = 0;
@@ -132,13 +137,11 @@ public:
 
 private:
     EncoderStatus failed(const EncoderStatus& status) {
-        if (!status.ok())
-            m_lastError = status.description;
+        if (!status.ok()) m_lastError = status.description;
         return status;
     }
     void finish() {
-        if (!m_running)
-            return;
+        if (!m_running) return;
         m_running = false;
         heldFiles().remove(m_file);
     }
@@ -149,6 +152,7 @@ private:
     QString m_file;
     qint64 m_limitMs = 0;
     QDateTime m_startedAt;
+    QDateTime m_firstSampleUtc;
     bool m_running = false;
     bool m_preview = false;
     EncoderStatus m_lastFailure;
@@ -162,7 +166,8 @@ public:
         ++creations;
         if (missing) {
             if (status)
-                *status = EncoderStatus::failure(EncoderErrorCode::ComponentMissing, QStringLiteral("missing"));
+                *status = EncoderStatus::failure(EncoderErrorCode::ComponentMissing,
+                                                 QStringLiteral("missing"));
             return nullptr;
         }
         auto encoder = std::make_unique<FakeEncoder>(m_clock);
