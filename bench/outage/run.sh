@@ -48,10 +48,20 @@ for outage in "${cases[@]}"; do
     name=$(basename "$wmv")
     sub="${wmv%.wmv}.sub"
     media=$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$wmv")
-    created=$(ffprobe -v error -show_entries format_tags=creation_time -of default=nw=1:nk=1 "$wmv")
+    created=$(python3 - "$wmv" <<'PY'
+import datetime, struct, sys
+# The creation date of the ASF file properties object: 100-ns units since 1601, UTC.
+head = open(sys.argv[1], 'rb').read(65536)
+at = head.find(bytes.fromhex('a1dcab8c47a9cf118ee400c00c205365'))
+if at >= 0:
+    ticks = struct.unpack_from('<Q', head, at + 48)[0]
+    t = datetime.datetime(1601, 1, 1) + datetime.timedelta(microseconds=ticks // 10)
+    print(t.strftime('%Y-%m-%d %H:%M:%S.%f')[:-3] + ' UTC')
+PY
+)
     first=$(grep -m1 -o 'T: [0-9:]*' "$sub" 2>/dev/null | cut -c4-)
     entries=$(grep -c -- '-->' "$sub" 2>/dev/null)
-    echo "$name: media ${media}s, header created ${created:-none}, subtitles from ${first:-none}, ${entries:-0} entries"
+    echo "$name: media ${media}s, header created ${created:-none} (local $(date -d "${created% UTC}Z" +%H:%M:%S.%3N 2>/dev/null)), subtitles from ${first:-none}, ${entries:-0} entries"
   done
   sed 's/^/  log: /' "$dir"/Log/*.log
   rm -rf "$dir"

@@ -58,6 +58,14 @@ EncoderStatus EncoderControl::PrepareOutputFile(qint64 lateMs) {
     }
     const qint64 plannedMs =
         qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) * 1000;
+    // The header of every file of this recording names the plan it belongs
+    // to, a file that goes on after an outage included.
+    m_plan.title = s.settings.channelName;
+    m_plan.author = s.settings.channelShortName;
+    m_plan.plannedStart = now.addMSecs(-std::max<qint64>(0, lateMs));
+    m_plan.plannedDurationMs = plannedMs;
+    m_plan.profileName = OutputFileName::kindFor(f.cboVideoSource->currentText());
+    encoder->setRecordingTags(m_plan);
     nameOutputFile(now, std::max<qint64>(0, plannedMs - std::max<qint64>(0, lateMs)));
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecorderContext.h"
+#include "encoder/Encoder.h"
 #include "encoder/EncoderError.h"
 #include "recorder/RecordingFile.h"
 
@@ -71,6 +72,7 @@ private:
     RecorderContext& m_ctx;
     std::function<void()> m_onStarted;
     RecordingFile m_prepared;  // as last named; the path is the encoder's
+    RecordingTags m_plan;      // what every file's header says of the recording
 };
 
 }  // namespace kelm

@@ -62,7 +62,10 @@ void RecordingGuard::disarmed() {
 
 void RecordingGuard::fileStarted() {
     m_openFile = m_encoder.startedFile();
-    m_openFileUtc = m_ctx.clock.now().toUTC();
+    // When the file's time 0 was captured, as the engine measured it.
+    const Encoder* encoder = m_ctx.encoder();
+    m_openFileUtc = encoder && encoder->firstSampleUtc().isValid() ? encoder->firstSampleUtc()
+                                                                   : m_ctx.clock.now().toUTC();
     if (m_fileObserver) m_fileObserver->recordingFileStarted(m_openFile);
 }
 

@@ -1,11 +1,16 @@
 #include "AsfWriter.h"
 
 extern "C" {
+#include <libavutil/dict.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 }
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace kelm {
 namespace {
@@ -26,12 +31,65 @@ constexpr qint64 kFinishingReserveBytes = 512 * 1024;
 constexpr qint64 kIndexBytesPerSecond = 8;
 constexpr qint64 kLongestRecordingS = 24 * 3600;
 
+// The file properties object of an ASF header, as its GUID is stored, and
+// where its maximum bit rate lies in it: after the GUID and object size, the
+// file id, six 64-bit fields (size, creation date, packets, play and send
+// duration, preroll), the flags and the two packet sizes.
+constexpr unsigned char kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                                   0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr qint64 kMaximumBitrateOffset = 16 + 8 + 16 + 6 * 8 + 3 * 4;
+
+// "01:30:00": a planned length as the operator writes it.
+QString lengthText(qint64 ms) {
+    const qint64 s = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600, 2, 10, QLatin1Char('0'))
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
 }  // namespace
 
 AsfWriter::AsfWriter() : m_fileCalls(std::make_shared<PosixFileCalls>()) {}
 
 AsfWriter::~AsfWriter() {
     finish();
+}
+
+void AsfWriter::setDescription(const RecordingTags& tags, const QDateTime& firstSampleUtc) {
+    m_tags = tags;
+    m_firstSampleUtc = firstSampleUtc;
+}
+
+// The muxer takes the creation date from "creation_time" and the content
+// description from "title" and "author"; every other entry becomes a named
+// entry of the extended content description. Strings go in as UTF-8 and are
+// written as UTF-16.
+void AsfWriter::setMetadata() {
+    auto set = [this](const char* key, const QString& value) {
+        if (value.isEmpty()) return;
+        av_dict_set(&m_output->metadata, key, value.toUtf8().constData(), 0);
+    };
+    if (m_firstSampleUtc.isValid())
+        set("creation_time",
+            m_firstSampleUtc.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz000Z")));
+    set("title", m_tags.title);
+    set("author", m_tags.author);
+    if (m_tags.plannedStart.isValid())
+        set("Planned start",
+            m_tags.plannedStart.toOffsetFromUtc(m_tags.plannedStart.offsetFromUtc())
+                .toString(Qt::ISODate));
+    if (m_tags.plannedDurationMs > 0) set("Planned length", lengthText(m_tags.plannedDurationMs));
+    set("Profile", m_tags.profileName);
+}
+
+EncoderStatus AsfWriter::discardCreatedFile(EncoderStatus status) {
+    if (m_file) {
+        if (m_output) m_output->pb = nullptr;
+        m_file.reset();
+        ::unlink(m_path.toLocal8Bit().constData());
+    }
+    return status;
 }
 
 EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile, int width,
@@ -85,6 +143,10 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     m_file = std::make_unique<OutputFile>(
         m_fileCalls, kFinishingReserveBytes + kIndexBytesPerSecond * recordingS);
     if (const int err = m_file->create(path)) {
+        m_file.reset();
+        if (err == EEXIST)
+            return engineStatus(EngineFailure::FileExists,
+                                QStringLiteral("%1 already exists").arg(path));
         m_failureCause = outputFileCause(OutputFileStage::Create, err, path);
         return engineStatus(EngineFailure::OutputFileCreate,
                             QStringLiteral("cannot create %1: %2").arg(path, systemErrorText(err)));
@@ -92,17 +154,19 @@ EncoderStatus AsfWriter::open(const QString& path, const EncoderProfile& profile
     m_output->pb = m_file->io();
     m_output->flags |= AVFMT_FLAG_CUSTOM_IO;
     av_opt_set_int(m_output->priv_data, "packet_size", kAsfPacketBytes, 0);
+    setMetadata();
     rc = avformat_write_header(m_output.get(), nullptr);
     if (rc >= 0) avio_flush(m_output->pb);
     if (const int err = m_file->writeError()) {
         m_failureCause = outputFileCause(OutputFileStage::Write, err, path);
-        return engineStatus(
+        return discardCreatedFile(engineStatus(
             writeFailureFor(err),
-            QStringLiteral("cannot write the header of %1: %2").arg(path, systemErrorText(err)));
+            QStringLiteral("cannot write the header of %1: %2").arg(path, systemErrorText(err))));
     }
     if (rc < 0)
-        return engineStatus(EngineFailure::Encoding,
-                            QStringLiteral("ASF muxer refuses the streams: ") + avErrorText(rc));
+        return discardCreatedFile(
+            engineStatus(EngineFailure::Encoding,
+                         QStringLiteral("ASF muxer refuses the streams: ") + avErrorText(rc)));
     m_file->setPacketLayout(m_file->sizeBytes(), kAsfPacketBytes);
     m_fileBytes = m_file->sizeBytes();
     m_openOk = true;
@@ -140,6 +204,12 @@ void AsfWriter::push(Item item) {
         m_queue.push_back(std::move(item));
     }
     m_wake.notify_one();
+}
+
+void AsfWriter::discard() {
+    if (!m_openOk || m_closed || m_thread.joinable()) return;
+    m_closed = true;
+    discardCreatedFile(EncoderStatus::success());
 }
 
 EncoderStatus AsfWriter::finish() {
@@ -270,8 +340,38 @@ void AsfWriter::close(EndReason reason) {
     if ((rc < 0 || m_file->writeError()) && m_status.ok())
         failFile(OutputFileStage::Write,
                  m_file->writeError() ? m_file->writeError() : AVUNERROR(rc));
+    if (rc >= 0 && !m_file->writeError() && !patchMaximumBitrate() && m_status.ok())
+        failFile(OutputFileStage::Write, m_file->writeError() ? m_file->writeError() : EIO);
     m_file->close();
     m_fileBytes.store(m_file->sizeBytes(), std::memory_order_relaxed);
+}
+
+}  // namespace kelm
+
+namespace kelm {
+
+// Raises the header's maximum bit rate to the finished file's overall rate
+// (every byte of it over its play time, rounded up), never below what the
+// muxer wrote (the streams' sum). False when the rewrite failed.
+bool AsfWriter::patchMaximumBitrate() {
+    const qint64 durationMs = m_durationMs.load(std::memory_order_relaxed);
+    const QByteArray& head = m_file->headBytes();
+    const QByteArray guid(reinterpret_cast<const char*>(kFilePropertiesGuid),
+                          sizeof kFilePropertiesGuid);
+    const qsizetype at = head.indexOf(guid);
+    if (durationMs <= 0 || at < 0 || at + kMaximumBitrateOffset + 4 > head.size()) return true;
+    const qint64 field = at + kMaximumBitrateOffset;
+    const quint32 written = AV_RL32(head.constData() + field);
+    const qint64 overall = (m_file->sizeBytes() * 8000 + durationMs - 1) / durationMs;
+    const qint64 wanted = std::min<qint64>(std::max<qint64>(written, overall), UINT32_MAX - 1);
+    if (wanted == written) return true;
+    AVIOContext* pb = m_output->pb;
+    const int64_t end = avio_tell(pb);
+    if (avio_seek(pb, field, SEEK_SET) < 0) return false;
+    avio_wl32(pb, static_cast<unsigned int>(wanted));
+    avio_flush(pb);
+    avio_seek(pb, end, SEEK_SET);
+    return pb->error >= 0 && !m_file->writeError();
 }
 
 }  // namespace kelm

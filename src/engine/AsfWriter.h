@@ -6,9 +6,11 @@
 #include "GstHandles.h"
 #include "OutputFile.h"
 #include "VideoStreamEncoder.h"
+#include "encoder/Encoder.h"
 #include "encoder/EncoderError.h"
 #include "encoder/EncoderProfile.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <atomic>
@@ -38,7 +40,15 @@ namespace kelm {
 // failure, never a normal end; failureCause() says what happened in plain
 // words.
 //
-// Threads: setFileCalls(), open(), start(), finish(), failureCause() and the
+// The header says when the recording's first sample was captured (the file
+// properties' creation date), what was recorded (title and author in the
+// content description, the plan and the profile as named entries of the
+// extended content description), and a maximum bit rate that covers the
+// whole file: the muxer writes only the streams' nominal rates there, which
+// the packets, the header and the index together exceed, so the field is
+// raised to the file's real overall rate once the file is finished.
+//
+// Threads: setFileCalls(), setDescription(), open(), start(), finish(), failureCause() and the
 // destructor on the owner's thread; pushVideo()/pushAudio() on any thread (the
 // pipeline's streaming threads); statistics() on any thread, lock-free.
 class AsfWriter final : private PacketSink {
@@ -66,10 +76,17 @@ public:
     // test puts others in before open().
     void setFileCalls(std::shared_ptr<FileCalls> calls) { m_fileCalls = std::move(calls); }
 
+    // What the header says about the recording (see above); before open().
+    // `firstSampleUtc` invalid: no creation date.
+    void setDescription(const RecordingTags& tags, const QDateTime& firstSampleUtc);
+
     // Opens both encoders and the file and writes the file header. `width` x
     // `height` is the picture size to encode (the profile's, or the source's
     // for a 0 x 0 profile; rounded down to even). durationLimitMs 0: no limit.
-    // A file that cannot be created fails with OutputFileCreate.
+    // The file is created exclusively: when the name is taken, nothing is
+    // touched and the open fails with FileExists ("... already exists"). A
+    // file that cannot be created fails with OutputFileCreate. A failed open
+    // leaves no file behind.
     EncoderStatus open(const QString& path, const EncoderProfile& profile, int width, int height,
                        qint64 durationLimitMs, const EncoderLookup& encoderAvailable);
 
@@ -86,6 +103,10 @@ public:
     // index, closes the file and joins the thread. Returns the first failure
     // of the recording, if any. Safe to call more than once.
     EncoderStatus finish();
+
+    // Gives up a file that was opened but never started: closes it and
+    // removes it again, as if the recording had never begun.
+    void discard();
 
     // The first failure in plain words for the operator (Hungarian, with the
     // file's path and the system's reason), where the file is the cause;
@@ -112,8 +133,13 @@ private:
     void run();
     bool limitReached() const;
     void close(EndReason reason);
+    void setMetadata();
+    bool patchMaximumBitrate();
+    EncoderStatus discardCreatedFile(EncoderStatus status);
 
     QString m_path;
+    RecordingTags m_tags;
+    QDateTime m_firstSampleUtc;
     std::shared_ptr<FileCalls> m_fileCalls;
     std::unique_ptr<OutputFile> m_file;
     av::OutputPtr m_output;  // the muxer; declared after the file it writes to

@@ -53,6 +53,8 @@ struct CaptureGraph::Shared {
     // The test sources "flash" and "beep": when the first flash was shown.
     std::atomic<qint64> flashPhaseNs{-1};
 
+    // When each source last reached its tee.
+    SourceActivity activity;
 };
 
 // One recording branch: its elements (owned by the pipeline while it lives)
@@ -176,9 +178,8 @@ void CaptureGraph::stop() {
     if (!m_pipeline.closeWithin(kCloseLimit, m_shared)) {
         // Its streaming threads may still call back into the old state;
         // the next graph gets state of its own.
-        qCWarning(lcEngine).noquote()
-            << "the sources did not close within" << kCloseLimit.count()
-            << "ms; they are left to close on their own";
+        qCWarning(lcEngine).noquote() << "the sources did not close within" << kCloseLimit.count()
+                                      << "ms; they are left to close on their own";
         detachShared();
     }
     m_loop.reset();
@@ -246,6 +247,8 @@ EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
                     QSize(GST_VIDEO_INFO_WIDTH(&vinfo), GST_VIDEO_INFO_HEIGHT(&vinfo));
             }
         } else {
+            shared->activity.noteDelivered(video ? SourceActivity::Source::Picture
+                                                 : SourceActivity::Source::Sound);
             std::lock_guard lock(shared->mutex);
             (video ? shared->videoFlowing : shared->audioFlowing) = true;
         }
@@ -619,6 +622,8 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
                                             quint64* firstPictureNs) {
     if (!m_pipeline)
         return engineStatus(EngineFailure::Negotiation, QStringLiteral("the sources do not run"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const quint64 soundBefore = m_shared->activity.deliveries(SourceActivity::Source::Sound);
     if (!m_videoBranch || m_videoBranch->teePad.get()) {
         detachRecording();
         if (!m_videoBranch) {
@@ -694,13 +699,25 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
     if (status.ok()) {
         std::unique_lock lock(m_shared->mutex);
         Shared& s = *m_shared;
-        s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return s.gateOpen || !s.firstFailure.ok(); });
+        s.changed.wait_until(lock, deadline, [&] { return s.gateOpen || !s.firstFailure.ok(); });
+        // Sound that has stopped coming would give a file of pictures alone,
+        // or a trail of files a few seconds long while the recorder tries
+        // again: the recording starts only once the sound flows.
+        const auto sound = SourceActivity::Source::Sound;
+        const bool soundCame = s.changed.wait_until(lock, deadline, [&] {
+            return !s.firstFailure.ok() || s.activity.deliveries(sound) > soundBefore;
+        });
         if (!s.firstFailure.ok())
             status = s.firstFailure;
         else if (!s.gateOpen)
-            status = engineStatus(EngineFailure::VideoDevice,
-                                  QStringLiteral("%1 delivers no picture").arg(m_videoSource));
+            status = engineStatus(
+                EngineFailure::VideoDevice,
+                SourceActivity::silenceCause(
+                    m_videoSource, s.activity.silentForMs(SourceActivity::Source::Picture)));
+        else if (!soundCame)
+            status = engineStatus(
+                EngineFailure::AudioDevice,
+                SourceActivity::silenceCause(m_audioSource, s.activity.silentForMs(sound)));
         else
             *firstPictureNs = s.firstPictureNs;
     }
@@ -794,6 +811,20 @@ void CaptureGraph::detachRecording() {
             qCWarning(lcEngine).noquote()
                 << "no recording branch for the next recording:" << built.description;
     }
+}
+
+EncoderStatus CaptureGraph::quietSource(qint64 limitMs) const {
+    if (!m_pipeline) return EncoderStatus::success();
+    const SourceActivity& activity = m_shared->activity;
+    const qint64 picture = activity.silentForMs(SourceActivity::Source::Picture);
+    if (picture > limitMs)
+        return engineStatus(EngineFailure::VideoDevice,
+                            SourceActivity::silenceCause(m_videoSource, picture));
+    const qint64 sound = activity.silentForMs(SourceActivity::Source::Sound);
+    if (sound > limitMs)
+        return engineStatus(EngineFailure::AudioDevice,
+                            SourceActivity::silenceCause(m_audioSource, sound));
+    return EncoderStatus::success();
 }
 
 bool CaptureGraph::recordingAttached() const {

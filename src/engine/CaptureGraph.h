@@ -3,6 +3,7 @@
 #include "GstHandles.h"
 
 #include <gst/app/gstappsink.h>
+#include "SourceActivity.h"
 #include "SourceResolver.h"
 #include "VideoFileLoop.h"
 #include "encoder/Encoder.h"
@@ -71,8 +72,10 @@ public:
     // size) at the profile's frame rate, sound at its rate and channel count.
     // The first picture let through is the first captured at or after
     // `fromRunningTimeNs`; with a video file, the file's first picture (the
-    // file starts again). Waits (up to timeoutMs) for that picture and gives
-    // its running time in `firstPictureNs`. Samples are held back until
+    // file starts again). Waits (up to timeoutMs in all) for that picture and
+    // for sound arriving after the call, and gives the picture's running time
+    // in `firstPictureNs`; a source that delivers nothing in that time fails
+    // the attach (VideoInput, SoundCard). Samples are held back until
     // deliverRecording().
     EncoderStatus attachRecording(const EncoderProfile& profile, QSize size,
                                   quint64 fromRunningTimeNs, int timeoutMs,
@@ -85,6 +88,12 @@ public:
     // builds fresh ones for the next recording.
     void detachRecording();
     bool recordingAttached() const;
+
+    // A failure naming the first source that has delivered nothing for more
+    // than `limitMs` (VideoInput for the picture, SoundCard for the sound);
+    // success while both deliver. Lock-free: reads what the streaming
+    // threads note, never waits on them.
+    EncoderStatus quietSource(qint64 limitMs) const;
 
     void setPreviewEnabled(bool enabled);
     // The owner has taken the last preview frame; the next one may come.

@@ -40,6 +40,9 @@ EncoderStatus engineStatus(EngineFailure failure, const QString& detail) {
         case EngineFailure::FileInUse:
             code = FileInUse;
             break;
+        case EngineFailure::FileExists:
+            code = FileExists;
+            break;
         // A file that cannot be made is the operator's folder or rights, not
         // a codec: it gets its own number, which the recorder logs with the
         // path and the system's reason.

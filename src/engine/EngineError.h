@@ -20,6 +20,7 @@ enum class EngineFailure {
     AudioDevice,        // the sound card is missing, busy or refuses the format
     VideoDevice,        // the capture device or picture/video file cannot be used
     FileInUse,          // another recorder holds the output file
+    FileExists,         // a file (an earlier recording) already has the output file's name
     OutputFileCreate,   // the output file cannot be created (no folder, no right, ...)
     DiskFull,           // the output file's device has no room left (or a quota is used up)
     OutputFileWrite,    // writing the output file failed otherwise (I/O error, file deleted)

@@ -16,6 +16,8 @@ namespace {
 constexpr int kIoBufferBytes = 32 * 1024;
 // Room reserved beyond what the reserve needs, per call.
 constexpr qint64 kReserveStepBytes = 256 * 1024;
+// How much of the file's beginning is kept in memory as written.
+constexpr qint64 kHeadBytes = 4096;
 
 }  // namespace
 
@@ -59,16 +61,19 @@ OutputFile::~OutputFile() {
 
 int OutputFile::create(const QString& path) {
     const QByteArray native = path.toLocal8Bit();
-    m_fd = m_calls->open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_fd = m_calls->open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (m_fd < 0) return errno;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-    if (!buffer) return ENOMEM;
-    m_io.reset(avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &writePacket, &seek));
-    if (!m_io) {
-        av_free(buffer);
-        return ENOMEM;
-    }
-    return 0;
+    if (buffer)
+        m_io.reset(
+            avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &writePacket, &seek));
+    if (m_io) return 0;
+    // The file just made goes again: nobody else can have written into it.
+    av_free(buffer);
+    m_calls->close(m_fd);
+    m_fd = -1;
+    ::unlink(native.constData());
+    return ENOMEM;
 }
 
 void OutputFile::setPacketLayout(qint64 dataStartBytes, qint64 packetBytes) {
@@ -132,6 +137,11 @@ int OutputFile::write(const uint8_t* data, int sizeBytes) {
             return AVERROR(m_writeErrno);
         }
         done += n;
+    }
+    if (m_positionBytes < kHeadBytes) {
+        const qint64 end = std::min<qint64>(kHeadBytes, m_positionBytes + sizeBytes);
+        if (m_head.size() < end) m_head.resize(end);
+        std::copy(data, data + (end - m_positionBytes), m_head.begin() + m_positionBytes);
     }
     m_positionBytes += sizeBytes;
     m_sizeBytes = std::max(m_sizeBytes, m_positionBytes);

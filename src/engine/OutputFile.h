@@ -2,6 +2,7 @@
 
 #include "AvHandles.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -58,7 +59,8 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Creates the file (an existing one is emptied). 0 or the errno value.
+    // Creates the file; a file of that name that exists already is never
+    // opened or changed (EEXIST). 0 or the errno value.
     int create(const QString& path);
     AVIOContext* io() const { return m_io.get(); }
 
@@ -74,6 +76,9 @@ public:
     // more is written.
     int writeError() const { return m_writeErrno; }
     qint64 sizeBytes() const { return m_sizeBytes; }
+    // The file's first bytes as last written (up to a few kB): the header a
+    // finished file can be patched in.
+    const QByteArray& headBytes() const { return m_head; }
 
     // Flushes, gives back the room kept in reserve, closes. Safe to repeat.
     void close();
@@ -98,6 +103,7 @@ private:
     int m_stopErrno = 0;
     bool m_deleted = false;
     int m_writeErrno = 0;
+    QByteArray m_head;
 };
 
 }  // namespace kelm

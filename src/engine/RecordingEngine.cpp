@@ -4,16 +4,33 @@
 
 #include <QMetaObject>
 
+#include <time.h>
+
 namespace kelm {
 namespace {
 
-// How long a start may wait for the first picture of the recording.
+// How long a start may wait for the first picture of the recording and for
+// its sound.
 constexpr int kFirstPictureTimeoutMs = 3000;
+// A source that delivers nothing for longer than this ends the recording:
+// far beyond any buffer a working device holds back, and short enough that
+// a hung one costs the file no more than this.
+constexpr qint64 kSourceSilenceLimitMs = 2000;
+constexpr int kSourceWatchIntervalMs = 250;
+
+qint64 clockNs(clockid_t id) {
+    timespec ts{};
+    clock_gettime(id, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 }  // namespace
 
 RecordingEngine::RecordingEngine(EngineOptions options, QObject* parent)
-    : Encoder(parent), m_options(std::move(options)) {}
+    : Encoder(parent), m_options(std::move(options)) {
+    m_sourceWatch.setInterval(kSourceWatchIntervalMs);
+    connect(&m_sourceWatch, &QTimer::timeout, this, &RecordingEngine::watchSources);
+}
 
 RecordingEngine::~RecordingEngine() {
     // The writer and the pipelines end here, before the QObject goes, so no
@@ -151,12 +168,15 @@ EncoderStatus RecordingEngine::start() {
     status = startRecording(profile, calledAtNs);
     if (!status.ok()) {
         if (m_graph) m_graph->detachRecording();
+        m_outputLock.release();
+        // A file the writer made for this start goes with it.
+        if (m_writer) m_writer->discard();
         m_writer.reset();
-        m_outputLock.release(true);
         if (!sourcesWereRunning) m_graph.reset();
         return failed(status);
     }
     m_lastErrorText.clear();
+    m_sourceWatch.start();
     m_encodingClock.start();
     m_lastStatistics = {};
     m_lastEncodingMs = 0;
@@ -166,7 +186,8 @@ EncoderStatus RecordingEngine::start() {
 
 EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
                                               quint64 fromRunningTimeNs) {
-    EncoderStatus status = m_outputLock.acquire(m_outputFileName);
+    // A name already taken is refused before anything waits or is made.
+    EncoderStatus status = m_outputLock.checkFree(m_outputFileName);
     if (!status.ok()) return withCause(status, m_outputLock.failureCause());
     // The branches are linked first, so the first picture after the call is
     // caught while the file is being opened; its samples wait meanwhile.
@@ -176,11 +197,16 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
                                       kFirstPictureTimeoutMs, &firstPictureNs);
     if (!status.ok()) return status;
     const QSize size = profile.sourceSize() ? m_graph->waitForVideoSize(0) : profileSize;
+    const QDateTime firstSampleUtc = wallTimeOf(firstPictureNs);
     auto writer = std::make_unique<AsfWriter>();
+    writer->setDescription(m_tags, firstSampleUtc);
     status = writer->open(m_outputFileName, profile, size.width(), size.height(), m_durationLimitMs,
                           [this](const QString& name) { return encoderAvailable(name); });
     if (!status.ok()) return withCause(status, writer->failureCause());
     m_writer = std::move(writer);
+    status = m_outputLock.acquire(m_outputFileName);
+    if (!status.ok()) return withCause(status, m_outputLock.failureCause());
+    m_firstSampleUtc = firstSampleUtc;
     qCInfo(lcEngine).noquote()
         << QStringLiteral(
                "recording %1: video %2 %3x%4 at %5/%6 frames/s, %7 bit/s, key frame "
@@ -197,8 +223,9 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
                .arg(profile.channels)
                .arg(profile.audioBitrate)
                .arg(m_durationLimitMs);
-    qCInfo(lcEngine).noquote() << "first picture at" << firstPictureNs / 1000000.0
-                               << "ms, asked for at" << fromRunningTimeNs / 1000000.0 << "ms ("
+    qCInfo(lcEngine).noquote() << "first picture at" << firstPictureNs / 1000000.0 << "ms ("
+                               << m_firstSampleUtc.toString(Qt::ISODateWithMs) << "), asked for at"
+                               << fromRunningTimeNs / 1000000.0 << "ms ("
                                << m_calledAtWall.toString(QStringLiteral("HH:mm:ss.zzz")) << ")";
 
     const quint64 recording = ++m_recording;
@@ -220,6 +247,7 @@ void RecordingEngine::stop() {
 // Ends the recording in the order that keeps the preview alive: buffers are
 // dropped at the tee pads, the writer finishes the file, then the branches go.
 void RecordingEngine::endRecording(const EncoderStatus& failure) {
+    m_sourceWatch.stop();
     if (m_graph) m_graph->blockRecording();
     EncoderStatus status = failure;
     if (m_writer) {
@@ -256,6 +284,26 @@ void RecordingEngine::onSourceFailure(const EncoderStatus& status) {
     // Without a recording nothing is reported: the next prepare or start
     // builds the sources again and reports what it finds then.
     if (m_runState == RunState::Running) endRecording(status);
+}
+
+// Runs on the GUI thread and reads only what the streaming threads note, so
+// a source that hangs cannot hold it.
+void RecordingEngine::watchSources() {
+    if (m_runState != RunState::Running || !m_graph) return;
+    const EncoderStatus quiet = m_graph->quietSource(kSourceSilenceLimitMs);
+    if (quiet.ok()) return;
+    qCWarning(lcEngine).noquote() << "the recording ends:" << quiet.description;
+    endRecording(quiet);
+}
+
+// The wall time at which the pipeline's clock showed `runningTimeNs`: now,
+// less the running time that has passed since. Both clocks are read back to
+// back, so the mapping is good to well within a millisecond.
+QDateTime RecordingEngine::wallTimeOf(quint64 runningTimeNs) const {
+    const qint64 wallNs = clockNs(CLOCK_REALTIME);
+    const qint64 sinceNs = qint64(m_graph ? m_graph->runningTimeNs() : 0) - qint64(runningTimeNs);
+    const qint64 ms = (wallNs - sinceNs + 500'000) / 1'000'000;
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
 
 EncoderStatistics RecordingEngine::statistics() const {

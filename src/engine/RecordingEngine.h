@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <memory>
 
@@ -29,7 +30,15 @@ namespace kelm {
 // Start: with the sources already running (prepareToEncode() on the same
 // inputs), start() only links the recording branches, and the file's time 0
 // is the first picture captured after the call, within a frame or two; with
-// a video file source, the file's first picture.
+// a video file source, the file's first picture. firstSampleUtc() is that
+// picture's capture time, from the pipeline's clock mapped to the wall clock.
+// The start fails, and no file is made, while either source delivers nothing
+// for up to 3 s; the output file must not exist yet (FileExists).
+//
+// A source that goes quiet during a recording (nothing for more than 2 s)
+// ends it with a failure (SoundCard, VideoInput): the file is finished as
+// far as it goes, and the sources keep running, so a start() that follows
+// succeeds as soon as the source delivers again.
 class RecordingEngine final : public Encoder {
     Q_OBJECT
 public:
@@ -46,18 +55,19 @@ public:
     QString outputFileName() const override { return m_outputFileName; }
     void setDurationLimitMs(qint64 ms) override { m_durationLimitMs = std::max<qint64>(0, ms); }
     qint64 durationLimitMs() const override { return m_durationLimitMs; }
+    void setRecordingTags(const RecordingTags& tags) override { m_tags = tags; }
     EncoderStatus prepareToEncode() override;
     EncoderStatus start() override;
     void stop() override;
     RunState runState() const override { return m_runState; }
     EncoderStatistics statistics() const override;
     EncoderStatus lastFailure() const override { return m_lastFailure; }
+    QDateTime firstSampleUtc() const override { return m_firstSampleUtc; }
     void setPreviewEnabled(bool enabled) override;
     bool previewEnabled() const override { return m_previewEnabled; }
     QString lastErrorText() const override { return m_lastErrorText; }
 
 private:
-
     EncoderStatus startSources();
     EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
     // Notes a failure's cause for lastErrorText() and the log; returns it.
@@ -67,6 +77,8 @@ private:
     void endRecording(const EncoderStatus& failure);
     void onWriterEnded(quint64 recording, const EncoderStatus& status);
     void onSourceFailure(const EncoderStatus& status);
+    void watchSources();
+    QDateTime wallTimeOf(quint64 runningTimeNs) const;
     void setRunState(RunState state);
     void post(std::function<void()> work);
     bool encoderAvailable(const QString& name) const;
@@ -77,6 +89,8 @@ private:
     QString m_profileText;
     QString m_outputFileName;
     qint64 m_durationLimitMs = 0;
+    RecordingTags m_tags;
+    QDateTime m_firstSampleUtc;
     QDateTime m_calledAtWall;  // when the last start was asked for, for the log
     bool m_previewEnabled = false;
     RunState m_runState = RunState::Stopped;
@@ -92,6 +106,7 @@ private:
     QElapsedTimer m_encodingClock;
     qint64 m_lastEncodingMs = 0;
     AsfWriter::Statistics m_lastStatistics;
+    QTimer m_sourceWatch;  // while recording: has a source gone quiet?
 };
 
 }  // namespace kelm

@@ -68,6 +68,13 @@ TEST_F(RecordingFiles, ResumedFileIsNamedAfterItsFirstSampleAndEndsAtThePlannedE
     const QString text = box();
     EXPECT_TRUE(text.contains(QStringLiteral("A felvételből 3,2 mp hiányzik (20:30:05 és 20:30:08 között)."))) << text.toStdString();
 
+    const RecordingTags& tags = h.encoder().tags;
+    EXPECT_EQ(tags.author, QStringLiteral("teszttv"));
+    EXPECT_EQ(tags.plannedStart, QDateTime(QDate(2026, 12, 7), QTime(20, 30, 0)))
+        << "the resumed file's header names the plan it belongs to";
+    EXPECT_EQ(tags.plannedDurationMs, 20000);
+    EXPECT_EQ(tags.profileName, QStringLiteral("R64"));
+
     h.run(15000);
     ASSERT_TRUE(h.process.ended());
     EXPECT_EQ(h.process.exitCode, 1) << "a recording with a gap is not whole";

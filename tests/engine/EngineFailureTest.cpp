@@ -5,7 +5,9 @@
 #include "EngineTestSupport.h"
 #include "encoder/EncoderProfile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QTemporaryDir>
 
@@ -71,6 +73,11 @@ protected:
         EXPECT_EQ(test::openFdCount(), m_fdsBefore)
             << test::openFds().join(QStringLiteral("\n")).toStdString() << "\nbefore:\n"
             << m_fdsListBefore.join(QStringLiteral("\n")).toStdString();
+    }
+
+    QByteArray fileBytes(const QString& name) const {
+        QFile file(m_dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QTemporaryDir m_dir;
@@ -205,7 +212,8 @@ TEST_F(EngineFailure, SecondRecorderOfTheSameFileGetsFileInUse) {
 
     // The renamed recording the recorder then makes works beside it.
     second->setOutputFileName(m_dir.filePath(QStringLiteral("same.wmv.FIGYELEM.wmv")));
-    ASSERT_TRUE(second->start().ok());
+    const EncoderStatus renamed = second->start();
+    ASSERT_TRUE(renamed.ok()) << renamed.description.toStdString();
     test::spin(1000);
     first->stop();
     second->stop();
@@ -213,11 +221,54 @@ TEST_F(EngineFailure, SecondRecorderOfTheSameFileGetsFileInUse) {
     EXPECT_GE(test::decodedVideoFrames(m_dir.filePath(QStringLiteral("same.wmv.FIGYELEM.wmv"))),
               20);
 
-    // Once the first has stopped, the name is free again.
-    first->setOutputFileName(m_dir.filePath(QStringLiteral("same.wmv")));
+    // Once the first has stopped, its finished recording still takes the name.
+    const QByteArray finished = fileBytes(QStringLiteral("same.wmv"));
     second->setOutputFileName(m_dir.filePath(QStringLiteral("same.wmv")));
-    EXPECT_TRUE(second->start().ok());
-    second->stop();
+    const EncoderStatus again = second->start();
+    EXPECT_EQ(again.code, EncoderErrorCode::FileExists);
+    EXPECT_TRUE(again.description.endsWith(QStringLiteral("same.wmv already exists")))
+        << again.description.toStdString();
+    EXPECT_EQ(fileBytes(QStringLiteral("same.wmv")), finished);
+}
+
+// A second recording of the same day, start and length gets the same name:
+// the first one is evidence and stays as it was, byte for byte.
+TEST_F(EngineFailure, ExistingRecordingIsNeitherTruncatedNorWrittenInto) {
+    {
+        auto first = tvEncoder(QStringLiteral("1X.wmv"));
+        ASSERT_TRUE(first->start().ok());
+        test::spin(700);
+        first->stop();
+    }
+    const QByteArray before = fileBytes(QStringLiteral("1X.wmv"));
+    ASSERT_GT(before.size(), 10000);
+    m_threadsBefore = test::threadCount();
+    m_fdsBefore = test::openFdCount();
+    m_fdsListBefore = test::openFds();
+    m_states.clear();
+    m_errors = 0;
+
+    auto second = tvEncoder(QStringLiteral("1X.wmv"));
+    const EncoderStatus status = second->start();
+    EXPECT_EQ(status.code, EncoderErrorCode::FileExists);
+    const QString path = m_dir.filePath(QStringLiteral("1X.wmv"));
+    EXPECT_EQ(status.description, path + QStringLiteral(" already exists"));
+    EXPECT_EQ(second->lastErrorText(), status.description);
+    EXPECT_EQ(fileBytes(QStringLiteral("1X.wmv")), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("1X.wmv")})
+        << "a refused start leaves nothing beside it";
+    expectNothingLeft(*second);
+}
+
+TEST_F(EngineFailure, EmptyFileOfTheSameNameTakesTheNameAsWell) {
+    QFile empty(m_dir.filePath(QStringLiteral("e.wmv")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    auto encoder = tvEncoder(QStringLiteral("e.wmv"));
+    EXPECT_EQ(encoder->start().code, EncoderErrorCode::FileExists);
+    EXPECT_TRUE(QFileInfo::exists(empty.fileName()));
+    EXPECT_EQ(QFileInfo(empty.fileName()).size(), 0);
+    expectNothingLeft(*encoder);
 }
 
 // The cause the recorder logs: the failure's own words with the device or file

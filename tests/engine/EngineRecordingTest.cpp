@@ -42,6 +42,9 @@ protected:
         ASSERT_TRUE(
             waitFor([&] { return m_encoder->runState() == RunState::Stopped; }, limitMs + 10000))
             << "the recording did not end by itself";
+        // At its limit, not by a failure: no source counts as gone quiet.
+        EXPECT_TRUE(m_encoder->lastFailure().ok())
+            << m_encoder->lastFailure().description.toStdString();
     }
 
     QTemporaryDir m_dir;
@@ -97,6 +100,55 @@ QString makePicture(const QString& path, int width, int height) {
                        QStringLiteral("-frames:v"), QStringLiteral("1"), path});
     EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
     return path;
+}
+
+// The creation date in the file's header, to the millisecond: 100 ns steps
+// since 1601 in the file properties object.
+QDateTime headerCreationUtc(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray head = f.read(4096);
+    const qsizetype at = head.indexOf(QByteArray::fromHex("A1DCAB8C47A9CF118EE400C00C205365"));
+    if (at < 0 || at + 56 > head.size()) return {};
+    quint64 steps = 0;
+    for (int i = 7; i >= 0; --i) steps = steps << 8 | quint8(head[at + 48 + i]);
+    return QDateTime::fromMSecsSinceEpoch(qint64(steps / 10000) - 11644473600000, Qt::UTC);
+}
+
+TEST_F(EngineRecording, FirstSampleTimeIsTheFirstPicturesCaptureAndTheFilesCreationDate) {
+    EXPECT_FALSE(m_encoder->firstSampleUtc().isValid()) << "nothing recorded yet";
+    test::useTestSources(*m_encoder);
+    m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
+    RecordingTags tags;
+    tags.title = QStringLiteral("Kék Duna Rádió");
+    tags.author = QStringLiteral("KDR");
+    m_encoder->setRecordingTags(tags);
+    ASSERT_TRUE(m_encoder->prepareToEncode().ok());
+    test::spin(300);
+    for (const QString& name : {QStringLiteral("first1.wmv"), QStringLiteral("first2.wmv")}) {
+        m_encoder->setOutputFileName(path(name));
+        const QDateTime asked = QDateTime::currentDateTimeUtc();
+        ASSERT_TRUE(m_encoder->start().ok());
+        const QDateTime returned = QDateTime::currentDateTimeUtc();
+        const QDateTime first = m_encoder->firstSampleUtc();
+        ASSERT_TRUE(first.isValid());
+        EXPECT_EQ(first.timeSpec(), Qt::UTC);
+        // The first picture captured after the call, a frame or two later.
+        EXPECT_GE(asked.msecsTo(first), -5) << first.toString(Qt::ISODateWithMs).toStdString();
+        EXPECT_LE(first, returned);
+        test::spin(600);
+        m_encoder->stop();
+        EXPECT_EQ(m_encoder->firstSampleUtc(), first) << "kept after the recording";
+        EXPECT_EQ(headerCreationUtc(path(name)), first);
+        const QJsonObject tagsRead = probe(path(name))
+                                         .value(QStringLiteral("format"))
+                                         .toObject()
+                                         .value(QStringLiteral("tags"))
+                                         .toObject();
+        EXPECT_EQ(tagsRead.value(QStringLiteral("title")).toString(), tags.title)
+            << "kept for every later start";
+        test::spin(200);
+    }
 }
 
 TEST_F(EngineRecording, RadioProfileWithAPictureRecordsOneFramePerSecondAtThePictureSize) {

@@ -49,6 +49,7 @@ public:
     QString outputFileName() const override { return m_file; }
     void setDurationLimitMs(qint64 ms) override { m_limitMs = ms; }
     qint64 durationLimitMs() const override { return m_limitMs; }
+    void setRecordingTags(const RecordingTags& t) override { tags = t; }
     EncoderStatus prepareToEncode() override {
         ++prepares;
         if (duringPrepare) duringPrepare();  // sources that take their time to deliver
@@ -73,13 +74,13 @@ public:
                                                  QStringLiteral("%1 already exists").arg(m_file)));
         if (writeFiles) {
             QFile f(m_file);
-            if (f.open(QIODevice::WriteOnly))
-                f.write("ASF");
+            if (f.open(QIODevice::WriteOnly)) f.write("ASF");
         }
         heldFiles().insert(m_file);
         m_lastError.clear();
         m_lastStatistics = {};
         m_startedAt = m_clock.now();
+        m_firstSampleUtc = m_startedAt.toUTC();
         m_running = true;
         return {};
     }
@@ -100,7 +101,8 @@ public:
     EncoderStatistics statistics() const override {
         EncoderStatistics s = m_lastStatistics;  // a finished file keeps its figures
         if (m_running) {
-            s.archiveDurationMs = std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
+            s.archiveDurationMs =
+                std::min(m_startedAt.msecsTo(m_clock.now()), m_limitMs > 0 ? m_limitMs : LLONG_MAX);
             s.archiveBytes = s.archiveDurationMs * 72;  // about 576 kbit/s
             s.encodingTimeMs = m_startedAt.msecsTo(m_clock.now());
             s.audioBitrate = 64032;
@@ -109,12 +111,13 @@ public:
         return s;
     }
     EncoderStatus lastFailure() const override { return m_lastFailure; }
+    // An ideal device: its first sample is captured the moment start() runs.
+    QDateTime firstSampleUtc() const override { return m_firstSampleUtc; }
 
     // The running recording ends with this failure, as a lost device or a full
     // disk ends it: the failure first, then the run state, then the signals.
     void fail(const EncoderStatus& failure) {
-        if (!m_running)
-            return;
+        if (!m_running) return;
         m_lastFailure = failure;
         m_lastError = failure.description;
         finish();
@@ -127,6 +130,7 @@ public:
     QString lastErrorText() const override { return m_lastError; }
 
     QString profile;
+    RecordingTags tags;  // as last set; the recording started next is written with them
     int resets = 0;
     int prepares = 0;
     int starts = 0;
@@ -140,13 +144,11 @@ public:
 
 private:
     EncoderStatus failed(const EncoderStatus& status) {
-        if (!status.ok())
-            m_lastError = status.description;
+        if (!status.ok()) m_lastError = status.description;
         return status;
     }
     void finish() {
-        if (!m_running)
-            return;
+        if (!m_running) return;
         m_lastStatistics = {};
         m_lastStatistics = statistics();
         m_running = false;
@@ -159,6 +161,7 @@ private:
     QString m_file;
     qint64 m_limitMs = 0;
     QDateTime m_startedAt;
+    QDateTime m_firstSampleUtc;
     bool m_running = false;
     bool m_preview = false;
     EncoderStatus m_lastFailure;
@@ -173,7 +176,8 @@ public:
         ++creations;
         if (missing) {
             if (status)
-                *status = EncoderStatus::failure(EncoderErrorCode::ComponentMissing, QStringLiteral("missing"));
+                *status = EncoderStatus::failure(EncoderErrorCode::ComponentMissing,
+                                                 QStringLiteral("missing"));
             return nullptr;
         }
         auto encoder = std::make_unique<FakeEncoder>(m_clock);

@@ -3,6 +3,7 @@
 #include "encoder/EncoderError.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -21,6 +22,18 @@ struct EncoderStatistics {
     qint64 encodingTimeMs = 0;     // wall time since the recording started, in ms
     qint64 audioBitrate = 0;       // audio stream bit rate, bit/s
     qint64 overallBitrate = 0;     // all streams together, bit/s
+};
+
+// What a recording's file says about itself beside its streams: who and
+// what was recorded, for which plan. Written into the file's header.
+struct RecordingTags {
+    QString title;                 // the channel's name
+    QString author;                // the channel's short name
+    QDateTime plannedStart;        // when the recording was planned to begin; invalid: none
+    qint64 plannedDurationMs = 0;  // the planned length; 0: open-ended
+    QString profileName;           // the profile the file is encoded with
+
+    bool operator==(const RecordingTags&) const = default;
 };
 
 // One preview picture, packed RGB888, `stride` bytes per line.
@@ -73,6 +86,10 @@ public:
     virtual void setDurationLimitMs(qint64 ms) = 0;
     virtual qint64 durationLimitMs() const = 0;
 
+    // The tags the next recording's file is written with. Set before start();
+    // they are kept for every later start until set again.
+    virtual void setRecordingTags(const RecordingTags& tags) = 0;
+
     // Starts the live sources so the preview runs before any recording.
     virtual EncoderStatus prepareToEncode() = 0;
 
@@ -85,6 +102,14 @@ public:
 
     virtual RunState runState() const = 0;
     virtual EncoderStatistics statistics() const = 0;
+
+    // When the first sample of the current (or last) recording was captured,
+    // as UTC wall-clock time to the millisecond: the moment the file's time 0
+    // shows, which is later than the call to start() when the sources were
+    // slow to come up. Invalid before any recording has started; valid as
+    // soon as start() has returned success, and kept after the recording
+    // ends until the next successful start.
+    virtual QDateTime firstSampleUtc() const = 0;
 
     // The failure that ended the last recording (a source lost, the disk
     // full, the file unwritable), with its cause in `description`. Readable
