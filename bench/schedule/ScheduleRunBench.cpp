@@ -1,9 +1,12 @@
-// Arms one "1X" or "Napi" recording in KELM's main window (the real engine,
-// sound cards and picture source) and lets the machine's clock run for a
-// while; prints the event log and every file the recording left, with its
-// length. Under faketime it shows what a night of a summer-time change does.
+// Arms one "Most", "1X" or "Napi" recording in KELM's main window (the real
+// engine, sound cards and picture source) and lets the machine's clock run
+// for a while; prints the event log, every file the recording left with its
+// length, and the longest time the window's event loop stood still. Under
+// faketime it shows what a night of a summer-time change does; with a sound
+// server outage, whether the window keeps answering while it lasts.
 //
-//   schedule_run_bench 1X|NAPI HH:MM:SS <duration HH:MM:SS> <seconds to run>
+//   schedule_run_bench MOST|1X|NAPI HH:MM:SS <duration> <seconds to run>
+//                      [<sound server stopped at s> <for s>]
 
 #include "MainForm.h"
 #include "MainWindow.h"
@@ -19,15 +22,23 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <QElapsedTimer>
+
+#include <csignal>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QTextStream out(stdout);
-    if (argc != 5) {
-        out << "usage: schedule_run_bench 1X|NAPI HH:MM:SS <duration> <seconds to run>\n";
+    if (argc != 5 && argc != 7) {
+        out << "usage: schedule_run_bench MOST|1X|NAPI HH:MM:SS <duration> <seconds to run> "
+               "[<sound server stopped at s> <for s>]\n";
         return 2;
     }
-    const bool daily = QString::fromLocal8Bit(argv[1]).toUpper() == u"NAPI";
+    const QString mode = QString::fromLocal8Bit(argv[1]).toUpper();
+    const kelm::Button modeKey = mode == u"NAPI" ? kelm::Button::btnNapi
+                                 : mode == u"MOST" ? kelm::Button::btnMost
+                                                   : kelm::Button::btn1x;
     const QString start = QString::fromLocal8Bit(argv[2]);
     const QString duration = QString::fromLocal8Bit(argv[3]);
     const int seconds = atoi(argv[4]);
@@ -57,12 +68,30 @@ int main(int argc, char* argv[]) {
     kelm::runEventsFor(1000);
 
     kelm::MainForm& f = window.form();
-    window.toolbarClick(daily ? kelm::Button::btnNapi : kelm::Button::btn1x);
+    // The event loop's pulse: a gap between two ticks is time the window
+    // could not answer.
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    QTimer pulse;
+    QObject::connect(&pulse, &QTimer::timeout, [&] {
+        longestGapMs = std::max(longestGapMs, sinceTick.restart());
+    });
+    if (argc == 7) {
+        const qint64 pid = QString::fromLocal8Bit(qgetenv("KELM_SOUND_SERVER_PID")).toLongLong();
+        const int stopAtS = atoi(argv[5]);
+        const int stopForS = atoi(argv[6]);
+        QTimer::singleShot(stopAtS * 1000, [pid] { ::kill(pid_t(pid), SIGSTOP); });
+        QTimer::singleShot((stopAtS + stopForS) * 1000, [pid] { ::kill(pid_t(pid), SIGCONT); });
+    }
+    window.toolbarClick(modeKey);
     f.txtStartTime->setText(start);
     f.txtDuration->setText(duration);
     window.timeFields().durationLeave();
+    sinceTick.start();
+    pulse.start(10);
     window.recordingControl().ToggleRecording();
     kelm::runEventsFor(qint64(seconds) * 1000);
+    pulse.stop();
 
     out << window.log().boxText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QDir media(folder.filePath(QStringLiteral("Media")));
@@ -75,5 +104,7 @@ int main(int argc, char* argv[]) {
         probe.waitForFinished(10000);
         out << "file " << name << ": " << probe.readAllStandardOutput().trimmed() << " s\n";
     }
+    out << "longest time the window stood still after the start button: " << longestGapMs
+        << " ms\n";
     return 0;
 }

@@ -109,8 +109,12 @@ EncoderStatus RecordingEngine::setProfile(const QString& profileXml) {
 EncoderStatus RecordingEngine::prepareToEncode() {
     if (m_runState == RunState::Running) return EncoderStatus::success();
     if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput &&
-        m_graphAudioInput == m_audioInput)
-        return EncoderStatus::success();
+        m_graphAudioInput == m_audioInput) {
+        // Running sources that have gone quiet (a hung sound server) are
+        // reported at once: the caller tries again later instead of having a
+        // start wait seconds on the GUI thread for data that is not coming.
+        return failed(m_graph->quietSource(kSourceSilenceLimitMs));
+    }
     return failed(startSources());
 }
 

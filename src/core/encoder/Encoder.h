@@ -90,7 +90,9 @@ public:
     // they are kept for every later start until set again.
     virtual void setRecordingTags(const RecordingTags& tags) = 0;
 
-    // Starts the live sources so the preview runs before any recording.
+    // Starts the live sources so the preview runs before any recording. With
+    // the sources already running it returns at once: success, or the
+    // failure of a source that has delivered nothing for more than 2 s.
     virtual EncoderStatus prepareToEncode() = 0;
 
     // Starts writing the output file. Prepares first if needed. On failure the
