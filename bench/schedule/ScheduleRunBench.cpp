@@ -13,14 +13,12 @@
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
-#include "RealBackEnds.h"
-#include "UnattendedRun.h"
+#include "BenchWindow.h"
 #include "recorder/EventLog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <QElapsedTimer>
@@ -43,28 +41,9 @@ int main(int argc, char* argv[]) {
     const QString duration = QString::fromLocal8Bit(argv[3]);
     const int seconds = atoi(argv[4]);
 
-    QTemporaryDir folder;
-    QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QStringLiteral("video.wmv")),
-                folder.filePath(QStringLiteral("video.wmv")));
-    QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QStringLiteral("tiplon")),
-                folder.filePath(QStringLiteral("tiplon")));
-    QFile state(folder.filePath(QStringLiteral("teszttv.ini")));
-    if (!state.open(QIODevice::WriteOnly)) return 1;
-    state.write(QStringLiteral("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n"
-                               "\r\n\r\n\r\n")
-                    .toUtf8());
-    state.close();
-
-    kelm::RealBackEnds backEnds;
-    kelm::NotedEnd process;
-    kelm::PrintingMessenger messenger;
-    kelm::MainWindowDeps deps;
-    deps.programDir = folder.path();
-    backEnds.fill(deps);
-    deps.process = &process;
-    deps.messenger = &messenger;
-    kelm::MainWindow window(std::move(deps));
-    window.start();
+    kelm::BenchWindow bench;
+    if (!bench.start()) return 1;
+    kelm::MainWindow& window = bench.window();
     kelm::runEventsFor(1000);
 
     kelm::MainForm& f = window.form();
@@ -94,7 +73,7 @@ int main(int argc, char* argv[]) {
     pulse.stop();
 
     out << window.log().boxText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QDir media(folder.filePath(QStringLiteral("Media")));
+    const QDir media(QDir(bench.folder()).filePath(QStringLiteral("Media")));
     for (const QString& name : media.entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name)) {
         QProcess probe;
         probe.start(QStringLiteral("ffprobe"),

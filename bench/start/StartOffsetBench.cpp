@@ -13,8 +13,7 @@
 // decoded samples from the first one would place the tone about 90 ms early.
 #include "MainForm.h"
 #include "MainWindow.h"
-#include "RealBackEnds.h"
-#include "UnattendedRun.h"
+#include "BenchWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
@@ -76,27 +75,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
-    QTemporaryDir folder;
-    folder.setAutoRemove(qEnvironmentVariableIsEmpty("KEEP"));
-    QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QStringLiteral("video.wmv")),
-                folder.filePath(QStringLiteral("video.wmv")));
-    QFile state(folder.filePath(QStringLiteral("teszttv.ini")));
-    if (!state.open(QIODevice::WriteOnly)) return 1;
-    state.write(QStringLiteral("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n"
-                               "\r\n\r\n\r\n")
-                    .toUtf8());
-    state.close();
-
-    kelm::RealBackEnds backEnds;
-    kelm::NotedEnd process;
-    kelm::PrintingMessenger messenger;
-    kelm::MainWindowDeps deps;
-    deps.programDir = folder.path();
-    backEnds.fill(deps);
-    deps.process = &process;
-    deps.messenger = &messenger;
-    kelm::MainWindow window(std::move(deps));
-    window.start();
+    kelm::BenchWindow bench;
+    bench.keepFolderWhenAsked();
+    if (!bench.start()) return 1;
+    kelm::MainWindow& window = bench.window();
     kelm::runEventsFor(1500);
 
     QProcess player;
