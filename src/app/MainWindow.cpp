@@ -104,7 +104,11 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_startup = std::make_unique<Startup>(
         *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash,
                                *m_deps.menuStyling, *m_capture, *m_stateBinding, *m_timeFields,
-                               *m_recordingControl, [this](Button key) { toolbarClick(key); }});
+                               *m_recordingControl, [this](Button key) { toolbarClick(key); },
+                               [this] {
+                                   m_guard->disarmed();
+                                   m_postProcessing->beforeExit();
+                               }});
     m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
                                               *m_guard, *m_timeFields, [this] {
                                                   // A command-line recording ends KELM: its

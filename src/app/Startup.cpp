@@ -216,6 +216,7 @@ void Startup::finishExit(bool testStatePath) {
     RecorderState& s = m_ctx.state;
     if (Encoder* encoder = m_ctx.encoder(); encoder && encoder->runState() != RunState::Stopped)
         encoder->stop();
+    if (m_parts.recordingEndsWithKelm) m_parts.recordingEndsWithKelm();
     exitForm();
     if (!testStatePath || !s.statePath.isEmpty()) {
         m_ctx.log.logEvent(QStringLiteral("Esemény napló kiírása. Program befejezése."));

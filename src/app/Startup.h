@@ -28,6 +28,9 @@ public:
         TimeFields& timeFields;
         RecordingControl& recordingControl;
         std::function<void(Button)> toolbarClick;
+        // KELM ends while a recording may run: its file has been stopped; its
+        // subtitles are to be made for what it holds before the process goes.
+        std::function<void()> recordingEndsWithKelm;
     };
 
     Startup(RecorderContext& context, Parts parts) : m_ctx(context), m_parts(std::move(parts)) {}

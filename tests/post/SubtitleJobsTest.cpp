@@ -220,3 +220,17 @@ TEST_F(SubtitleJobsTest, FileShorterThanThreeSecondsGetsItsJobAtItsEnd) {
     p.jobs().watchLive();
     EXPECT_EQ(subtitleOf(file).count("-->"), 3);
 }
+
+TEST_F(SubtitleJobsTest, ClosingKelmDuringARecordingLeavesSubtitlesForWhatTheFileHolds) {
+    p.start();
+    p.record(QStringLiteral("00:01:00"));
+    const QString file = p.recording();
+    p.jobs().launchLive();
+    p.jobs().watchLive();
+    p.h.run(7000);
+    ASSERT_TRUE(p.h.window->close());  // the exit is confirmed with the default answer
+    ASSERT_TRUE(p.h.process.ended());
+    EXPECT_EQ(subtitleOf(file).count("-->"), 8) << "7 s held: seconds 0 to 7";
+    EXPECT_FALSE(QFile::exists(TimecodeJob::startMarker(file)));
+    EXPECT_FALSE(QFile::exists(TimecodeJob::stopMarker(file)));
+}
