@@ -79,7 +79,7 @@ void AsfWriter::setMetadata() {
         set("Planned start",
             m_tags.plannedStart.toOffsetFromUtc(m_tags.plannedStart.offsetFromUtc())
                 .toString(Qt::ISODate));
-    if (m_tags.plannedDurationMs > 0) set("Planned length", lengthText(m_tags.plannedDurationMs));
+    if (m_tags.plannedDurationMs > 0) set("Planned duration", lengthText(m_tags.plannedDurationMs));
     set("Profile", m_tags.profileName);
 }
 

@@ -144,7 +144,7 @@ TEST_F(AsfHeader, TitleAuthorAndThePlanSurviveTheRoundTripWithTheirAccents) {
         << QJsonDocument(t).toJson().toStdString();
     EXPECT_EQ(t.value(QStringLiteral("Planned start")).toString(),
               QStringLiteral("2026-07-01T18:30:00+02:00"));
-    EXPECT_EQ(t.value(QStringLiteral("Planned length")).toString(), QStringLiteral("01:30:05"));
+    EXPECT_EQ(t.value(QStringLiteral("Planned duration")).toString(), QStringLiteral("01:30:05"));
     EXPECT_EQ(t.value(QStringLiteral("Profile")).toString(), tags.profileName);
 }
 
@@ -152,7 +152,7 @@ TEST_F(AsfHeader, NoPlanNoEntries) {
     m_writer.setDescription({}, QDateTime::currentDateTimeUtc());
     record(1);
     const QJsonObject t = formatTags(m_path);
-    for (const char* key : {"title", "artist", "Planned start", "Planned length", "Profile"})
+    for (const char* key : {"title", "artist", "Planned start", "Planned duration", "Profile"})
         EXPECT_FALSE(t.contains(QLatin1StringView(key))) << key;
 }
 
