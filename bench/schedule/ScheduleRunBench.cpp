@@ -8,20 +8,20 @@
 //   schedule_run_bench MOST|1X|NAPI HH:MM:SS <duration> <seconds to run>
 //                      [<sound server stopped at s> <for s>]
 
+#include "BenchWindow.h"
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
-#include "BenchWindow.h"
 #include "recorder/EventLog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTextStream>
 #include <QTimer>
-#include <QElapsedTimer>
 
 #include <csignal>
 
@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString mode = QString::fromLocal8Bit(argv[1]).toUpper();
-    const kelm::Button modeKey = mode == u"NAPI" ? kelm::Button::btnNapi
+    const kelm::Button modeKey = mode == u"NAPI"   ? kelm::Button::btnNapi
                                  : mode == u"MOST" ? kelm::Button::btnMost
                                                    : kelm::Button::btn1x;
     const QString start = QString::fromLocal8Bit(argv[2]);
@@ -52,9 +52,8 @@ int main(int argc, char* argv[]) {
     QElapsedTimer sinceTick;
     qint64 longestGapMs = 0;
     QTimer pulse;
-    QObject::connect(&pulse, &QTimer::timeout, [&] {
-        longestGapMs = std::max(longestGapMs, sinceTick.restart());
-    });
+    QObject::connect(&pulse, &QTimer::timeout,
+                     [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
     if (argc == 7) {
         const qint64 pid = QString::fromLocal8Bit(qgetenv("KELM_SOUND_SERVER_PID")).toLongLong();
         const int stopAtS = atoi(argv[5]);
@@ -74,7 +73,8 @@ int main(int argc, char* argv[]) {
 
     out << window.log().boxText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QDir media(QDir(bench.folder()).filePath(QStringLiteral("Media")));
-    for (const QString& name : media.entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name)) {
+    for (const QString& name :
+         media.entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name)) {
         QProcess probe;
         probe.start(QStringLiteral("ffprobe"),
                     {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),

@@ -11,9 +11,9 @@
 // The tone is found by its presentation time, as a player plays it: the WMA
 // decoder gives no sound for the stream's first two packets, so counting the
 // decoded samples from the first one would place the tone about 90 ms early.
+#include "BenchWindow.h"
 #include "MainForm.h"
 #include "MainWindow.h"
-#include "BenchWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
@@ -57,9 +57,9 @@ double toneOnsetSeconds(const QString& recording) {
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), recording,
                   QStringLiteral("-vn"), QStringLiteral("-af"),
-                  QStringLiteral("aresample=async=1:first_pts=0"), QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
-                  QString::number(kRate), QStringLiteral("-f"), QStringLiteral("s16le"),
-                  QStringLiteral("-")});
+                  QStringLiteral("aresample=async=1:first_pts=0"), QStringLiteral("-ac"),
+                  QStringLiteral("1"), QStringLiteral("-ar"), QString::number(kRate),
+                  QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
     if (!ffmpeg.waitForFinished(30000)) return -1;
     const QByteArray pcm = ffmpeg.readAllStandardOutput();
     const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
@@ -82,11 +82,11 @@ int main(int argc, char* argv[]) {
     kelm::runEventsFor(1500);
 
     QProcess player;
-    player.start(QStringLiteral("pacat"),
-                 {QStringLiteral("--playback"), QStringLiteral("--raw"),
-                  QStringLiteral("--format=s16le"), QStringLiteral("--rate=48000"),
-                  QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=10"),
-                  QStringLiteral("--device=kelm")});
+    player.start(
+        QStringLiteral("pacat"),
+        {QStringLiteral("--playback"), QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+         QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
+         QStringLiteral("--latency-msec=10"), QStringLiteral("--device=kelm")});
     if (!player.waitForStarted(5000)) {
         QTextStream(stderr) << "pacat does not start\n";
         return 1;
@@ -134,6 +134,7 @@ int main(int argc, char* argv[]) {
     if (offsets.empty()) return 1;
     const auto [lo, hi] = std::minmax_element(offsets.begin(), offsets.end());
     out << "first sample after the start second: " << *lo << " to " << *hi << " ms over "
-        << offsets.size() << " starts (the tone's way into the sound server, 1 to 3 ms, comes on top)\n";
+        << offsets.size()
+        << " starts (the tone's way into the sound server, 1 to 3 ms, comes on top)\n";
     return 0;
 }

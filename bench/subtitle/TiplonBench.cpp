@@ -19,15 +19,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -75,8 +75,7 @@ double timeProgram(const QByteArray& program, const std::vector<QByteArray>& arg
 double timeSingleWrite(const QByteArray& path, const QByteArray& bytes) {
     const Clock::time_point start = Clock::now();
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) return -1;
     const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     const bool closed = ::close(fd) == 0;
     const double elapsed = secondsSince(start);
@@ -109,33 +108,31 @@ int main(int argc, char** argv) {
         else
             return fail("usage: subtitle_bench [--runs N] [--dir FOLDER] [--tiplon PROGRAM]");
     }
-    QTemporaryDir scratch(folder.isEmpty() ? QDir::tempPath() + QStringLiteral("/subtitle-bench-XXXXXX")
-                                           : folder + QStringLiteral("/subtitle-bench-XXXXXX"));
-    if (!scratch.isValid())
-        return fail("cannot create a scratch folder");
+    QTemporaryDir scratch(folder.isEmpty()
+                              ? QDir::tempPath() + QStringLiteral("/subtitle-bench-XXXXXX")
+                              : folder + QStringLiteral("/subtitle-bench-XXXXXX"));
+    if (!scratch.isValid()) return fail("cannot create a scratch folder");
 
-    const QString recording = scratch.filePath(QStringLiteral("bench-20061231-235959-235959-TV512.wmv"));
+    const QString recording =
+        scratch.filePath(QStringLiteral("bench-20061231-235959-235959-TV512.wmv"));
     const QString subtitle = kelm::subtitlePathFor(recording);
     {
         QFile file(recording);
-        if (!file.open(QIODevice::WriteOnly))
-            return fail("cannot create the recording");
+        if (!file.open(QIODevice::WriteOnly)) return fail("cannot create the recording");
     }
     const QDate date(2006, 12, 31);
     const std::vector<QByteArray> arguments{QFile::encodeName(recording), "86399", "86399",
                                             "2006.12.31.", "M1"};
 
     // One untimed run of each, so every timed run finds warm caches.
-    if (timeProgram(program, arguments) < 0)
-        return fail("tiplon failed; is it built?");
+    if (timeProgram(program, arguments) < 0) return fail("tiplon failed; is it built?");
     QFile produced(subtitle);
-    if (!produced.open(QIODevice::ReadOnly))
-        return fail("tiplon wrote no subtitle file");
+    if (!produced.open(QIODevice::ReadOnly)) return fail("tiplon wrote no subtitle file");
     const QByteArray bytes = produced.readAll();
     produced.close();
-    if (bytes.count("-->") != 86400)
-        return fail("the subtitle file does not hold 86,400 entries");
-    const QByteArray baselinePath = QFile::encodeName(scratch.filePath(QStringLiteral("baseline.sub")));
+    if (bytes.count("-->") != 86400) return fail("the subtitle file does not hold 86,400 entries");
+    const QByteArray baselinePath =
+        QFile::encodeName(scratch.filePath(QStringLiteral("baseline.sub")));
 
     std::vector<double> tiplonSeconds;
     std::vector<double> inProcessSeconds;
@@ -144,25 +141,23 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         QFile::remove(subtitle);
         const double tiplon = timeProgram(program, arguments);
-        if (tiplon < 0)
-            return fail("tiplon failed");
+        if (tiplon < 0) return fail("tiplon failed");
         tiplonSeconds.push_back(tiplon);
 
         QFile::remove(subtitle);
         const Clock::time_point start = Clock::now();
-        if (!kelm::generateTimecode(recording, 86399, 86399, date, QStringLiteral("M1")).succeeded())
+        if (!kelm::generateTimecode(recording, 86399, 86399, date, QStringLiteral("M1"))
+                 .succeeded())
             return fail("generateTimecode failed");
         inProcessSeconds.push_back(secondsSince(start));
 
         ::unlink(baselinePath.constData());
         const double single = timeSingleWrite(baselinePath, bytes);
-        if (single < 0)
-            return fail("the single write failed");
+        if (single < 0) return fail("the single write failed");
         writeSeconds.push_back(single);
 
         const double empty = timeProgram("/bin/true", {});
-        if (empty >= 0)
-            emptyProgramSeconds.push_back(empty);
+        if (empty >= 0) emptyProgramSeconds.push_back(empty);
     }
 
     const Figures tiplon = summarize(tiplonSeconds);

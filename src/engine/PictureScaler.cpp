@@ -9,9 +9,9 @@ namespace kelm {
 void PictureScaler::configure(QSize from, QSize to, int rateNum, int rateDen) {
     reset();
     if (from == to) return;
-    m_context = sws_getContext(from.width(), from.height(), AV_PIX_FMT_YUV420P, to.width(),
-                               to.height(), AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
-                               nullptr);
+    m_context =
+        sws_getContext(from.width(), from.height(), AV_PIX_FMT_YUV420P, to.width(), to.height(),
+                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     gst_video_info_set_format(&m_info, GST_VIDEO_FORMAT_I420, static_cast<guint>(to.width()),
                               static_cast<guint>(to.height()));
     GST_VIDEO_INFO_FPS_N(&m_info) = rateNum;
@@ -64,12 +64,12 @@ gst::SamplePtr PictureScaler::scale(GstSample* sample) {
         dstData[p] = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&dst, p));
         dstStride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&dst, p);
     }
-    sws_scale(m_context, srcData, srcStride, 0, GST_VIDEO_INFO_HEIGHT(&inInfo), dstData,
-              dstStride);
+    sws_scale(m_context, srcData, srcStride, 0, GST_VIDEO_INFO_HEIGHT(&inInfo), dstData, dstStride);
     gst_video_frame_unmap(&dst);
     gst_video_frame_unmap(&src);
     gst_buffer_copy_into(out, in, GST_BUFFER_COPY_TIMESTAMPS, 0, static_cast<gsize>(-1));
-    gst::SamplePtr result(gst_sample_new(out, m_caps.get(), gst_sample_get_segment(sample), nullptr));
+    gst::SamplePtr result(
+        gst_sample_new(out, m_caps.get(), gst_sample_get_segment(sample), nullptr));
     gst_buffer_unref(out);
     return result;
 }

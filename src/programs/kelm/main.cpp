@@ -3,11 +3,11 @@
 #include "Startup.h"
 #include "recorder/Clock.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -15,8 +15,7 @@ namespace {
 class QtProcessControl final : public kelm::ProcessControl {
 public:
     void endProcess(int exitCode) override {
-        if (m_ended)
-            return;
+        if (m_ended) return;
         m_ended = true;
         m_exitCode = exitCode;
         QCoreApplication::exit(exitCode);
@@ -71,7 +70,6 @@ int main(int argc, char* argv[]) {
 
     window.show();
     window.start();
-    if (process.ended())
-        return process.exitCode();
+    if (process.ended()) return process.exitCode();
     return QApplication::exec();
 }

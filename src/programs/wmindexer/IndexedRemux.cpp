@@ -8,12 +8,12 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace kelm {
