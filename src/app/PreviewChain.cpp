@@ -30,6 +30,22 @@ QString notStarted(const QString& path) {
     return QStringLiteral("A(z) ") + path + QStringLiteral(" program nem indítható!");
 }
 
+// What cp wrote to its error output, on one line; its messages are short,
+// and a few lines of them are plenty.
+QString cpWords(QFile& failure) {
+    if (!failure.open(QIODevice::ReadOnly)) return QString();
+    const QString text = QString::fromUtf8(failure.read(1024)).trimmed();
+    failure.close();
+    return text.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral("; "));
+}
+
+QString copyFailed(const QString& source, const QString& copy, const QString& words) {
+    QString text = QStringLiteral("A(z) ") + source + QStringLiteral(" felvétel másolása a(z) ") +
+                   copy + QStringLiteral(" fájlba nem sikerült");
+    if (!words.isEmpty()) text += QStringLiteral(" (") + words + u')';
+    return text + u'.';
+}
+
 // Creates an empty marker; never through a link or into a FIFO or device.
 bool createMarker(const QString& path) {
     int error = 0;
@@ -145,9 +161,11 @@ void PreviewChain::copyFast(const QString& source, const QString& destinationFol
     m_files = PreviewFiles::forRecording(m_ctx.state.programDir, source);
     m_destinationFolder = destinationFolder;
     const QString marker = m_files.copyMarkerPath();
+    // A failure file left by an earlier run must not be read as this copy's.
+    QFile::remove(m_files.copyFailurePath());
     const QByteArray script = ShellScript::copyScript(
         marker, QDir(m_files.sourceFolder()).filePath(m_files.sourceFileName()),
-        m_files.previewCopyPath(destinationFolder));
+        m_files.previewCopyPath(destinationFolder), m_files.copyFailurePath());
     m_ctx.log.logJobEvent(QStringLiteral("Felvétel másolása..."));
     watchMediaFolder(m_files.sourceFolder());
     if (!runScript(m_files.copyScriptPath(), script, marker)) {
@@ -168,17 +186,37 @@ void PreviewChain::timerCopyTick() {
 void PreviewChain::copyPhase() {
     if (QFileInfo::exists(m_files.copyMarkerPath())) return;  // still copying
     QFile::remove(m_files.copyScriptPath());
-    m_ctx.log.logEvent(QStringLiteral("Fájl másolása befejeződött: ") +
-                       m_ctx.state.settings.mediaDir);
     m_ctx.form.TimerCopy->stop();
     const QString copy = m_files.previewCopyPath(m_destinationFolder);
+    QFile failure(m_files.copyFailurePath());
+    if (failure.exists()) {
+        // A copy cut short is not a preview: it is removed, which also gives
+        // back the room a full disk needs for the recording itself.
+        const QString words = cpWords(failure);
+        failure.remove();
+        QFile::remove(copy);
+        reportCopyFailure(copyFailed(
+            QDir(m_files.sourceFolder()).filePath(m_files.sourceFileName()), copy, words));
+        return;
+    }
+    m_ctx.log.logEvent(QStringLiteral("Fájl másolása befejeződött: ") +
+                       m_ctx.state.settings.mediaDir);
     if (!QFileInfo(copy).isFile()) {
-        m_ctx.log.logEvent(QStringLiteral("A(z) ") + copy +
-                           QStringLiteral(" fájl nem jött létre, nincs mit lejátszani."));
-        stopChain();
+        reportCopyFailure(QStringLiteral("A(z) ") + copy +
+                          QStringLiteral(" fájl nem jött létre, nincs mit lejátszani."));
         return;
     }
     startWMIndex(m_files.previewCopyName());
+}
+
+void PreviewChain::reportCopyFailure(const QString& text) {
+    m_ctx.log.logEvent(text);
+    stopChain();
+    MonitorPort& monitor = m_ctx.monitor;
+    const bool monitorShown = monitor.isVisible();
+    if (monitorShown) monitor.sendToBack();
+    m_ctx.messenger.show(text, Messenger::Icon::Critical);
+    if (monitorShown) monitor.reapplyOnTop();
 }
 
 bool PreviewChain::wmIndexerRunning() const {

@@ -18,7 +18,7 @@ class SubtitleJobs;
 // (startWMIndex, with `wmindexer` from the program folder), has its subtitle
 // file made (SubtitleJobs) and opens it in the configured player. The play
 // button stays busy from the click until playback or until the chain stops on
-// a failure, which is logged.
+// a failure, which is logged (a failed copy is also told in a message box).
 //
 // The copy and the index step each run as a small /bin/sh script that KELM
 // writes to the program folder and starts detached; a marker file beside the
@@ -66,6 +66,8 @@ private:
     // Writes a script and starts it with its marker already in place.
     bool runScript(const QString& scriptPath, const QByteArray& text, const QString& marker);
     void copyPhase();
+    // Stops the chain on a failed copy: logged, and told in a message box.
+    void reportCopyFailure(const QString& text);
     void indexPhase();
     void deletePreviousPreview();
     void noRecording();

@@ -68,8 +68,9 @@ TEST(PostShellScript, CopyScriptCopiesBetweenHostileFoldersAndRemovesItsMarker) 
     const QString source = folder + QStringLiteral("/-felvétel 'a'.wmv");
     const QString marker = folder + QStringLiteral("/-felvét.tmp");
     const QString copy = folder + QStringLiteral("/preview--felvétel 'a'.wmv");
+    const QString failure = folder + QStringLiteral("/-felvét.err");
     writeFile(source, "ASF data");
-    const QByteArray script = ShellScript::copyScript(marker, source, copy);
+    const QByteArray script = ShellScript::copyScript(marker, source, copy, failure);
     EXPECT_FALSE(script.contains('\r')) << "LF line ends only";
     EXPECT_EQ(script.count('\n'), 3);
     writeFile(dir.filePath(QStringLiteral("copy.sh")), script);
@@ -81,8 +82,52 @@ TEST(PostShellScript, CopyScriptCopiesBetweenHostileFoldersAndRemovesItsMarker) 
     EXPECT_EQ(sh.exitCode(), 0) << sh.readAllStandardError().constData();
     EXPECT_EQ(readFile(copy), QByteArray("ASF data"));
     EXPECT_FALSE(QFile::exists(marker));
+    EXPECT_FALSE(QFile::exists(failure)) << "a good copy leaves no failure behind";
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("injected"))));
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/injected")));
+}
+
+namespace {
+
+// Runs the copy script of `source` to `copy` as the chain does; the marker
+// and failure file lie in `folder`.
+struct CopyRun {
+    QString marker;
+    QString failure;
+    void run(const QString& folder, const QString& source, const QString& copy) {
+        marker = folder + QStringLiteral("/m 'x'.tmp");
+        failure = folder + QStringLiteral("/m 'x'.err");
+        writeFile(marker, QByteArray());
+        const QString script = folder + QStringLiteral("/copy.sh");
+        writeFile(script, ShellScript::copyScript(marker, source, copy, failure));
+        QProcess::execute(QStringLiteral("/bin/sh"), {script});
+    }
+};
+
+}  // namespace
+
+TEST(PostShellScriptCopyFailure, AFullDiskLeavesCpsWordsInTheFailureFileAndTheMarkerGone) {
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("rec.wmv"));
+    writeFile(source, QByteArray(64 * 1024, 'a'));
+    // /dev/full takes the open and refuses every write with ENOSPC, as a full disk does.
+    CopyRun copy;
+    copy.run(dir.path(), source, QStringLiteral("/dev/full"));
+    EXPECT_FALSE(QFile::exists(copy.marker)) << "the copy is over, well or not";
+    const QByteArray words = readFile(copy.failure);
+    EXPECT_TRUE(words.contains("/dev/full")) << words.constData();
+}
+
+TEST(PostShellScriptCopyFailure, AVanishedSourceLeavesAFailureAndNoCopy) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("a $b 'c'"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString copyPath = folder + QStringLiteral("/preview-gone.wmv");
+    CopyRun copy;
+    copy.run(folder, folder + QStringLiteral("/gone.wmv"), copyPath);
+    EXPECT_FALSE(QFile::exists(copy.marker));
+    EXPECT_TRUE(readFile(copy.failure).contains("gone.wmv"));
+    EXPECT_FALSE(QFile::exists(copyPath));
 }
 
 TEST(PostShellScript, IndexScriptHandsBothPathsToTheIndexerAsSingleArguments) {

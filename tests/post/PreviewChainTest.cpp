@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QDirIterator>
+#include <QProcess>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -120,9 +121,76 @@ TEST_F(PreviewChainTest, WhileTheCopyMarkerIsThereTheTickWaits) {
     EXPECT_FALSE(script.readAll().contains('\r'));
 }
 
+namespace {
+
+// The copy script KELM wrote, run to its end now.
+void runCopyScript(PostHarness& p) {
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("/bin/sh"), {p.h.file(QStringLiteral("teszttv-.sh"))}), 0);
+}
+
+}  // namespace
+
+class PreviewCopyFailureTest : public PreviewChainTest {
+protected:
+    // Asks for a preview; the copy script is written but not yet run.
+    void clickPlay() {
+        p.launcher.runScripts = false;
+        recordFor(5000);
+        boxesBefore = p.h.messenger.texts.size();
+        p.form().cmdPlay->click();
+    }
+    QString previewCopy() { return media + QStringLiteral("/preview-") + recordingName(); }
+    QString recordingName() { return QFileInfo(p.recording()).fileName(); }
+    // The chain stopped on the copy: one box and the same line in the log,
+    // nothing indexed, the button usable again and no failure file left.
+    void expectStoppedOnCopy(const QByteArray& cpWord) {
+        ASSERT_EQ(p.h.messenger.texts.size(), boxesBefore + 1) << p.box().toStdString();
+        const QString text = p.h.messenger.texts.back();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("A(z) ") + p.recording() +
+                                    QStringLiteral(" felvétel másolása a(z) ") + previewCopy() +
+                                    QStringLiteral(" fájlba nem sikerült (")))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(cpWord))) << text.toStdString();
+        EXPECT_EQ(p.h.messenger.icons.back(), Messenger::Icon::Critical);
+        const QStringList lines = messages(p.box());
+        EXPECT_TRUE(lines.contains(text)) << p.box().toStdString();
+        EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
+        EXPECT_FALSE(lines.contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
+        EXPECT_TRUE(p.form().cmdPlay->isEnabled());
+        EXPECT_NE(p.form().cmdPlay->cursor().shape(), Qt::WaitCursor);
+        EXPECT_FALSE(p.form().TimerCopy->isActive());
+        EXPECT_FALSE(p.chain().busy());
+        EXPECT_FALSE(QFile::exists(media + QStringLiteral("/teszttv-.err")));
+        EXPECT_FALSE(QFileInfo(previewCopy()).exists() || QFileInfo(previewCopy()).isSymLink())
+            << "a copy cut short is not left to be played";
+        EXPECT_TRUE(playerCall().isEmpty());
+    }
+    qsizetype boxesBefore = 0;
+};
+
+TEST_F(PreviewCopyFailureTest, ACopyCutShortByAFullDiskStopsTheChainAndSaysWhy) {
+    clickPlay();
+    // The preview copy's name leads to /dev/full: cp opens it and every
+    // write fails with ENOSPC, as on a full disk.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), previewCopy()));
+    runCopyScript(p);
+    p.tickChain();
+    expectStoppedOnCopy("preview-");
+}
+
+TEST_F(PreviewCopyFailureTest, ARecordingThatVanishedBeforeTheCopyStopsTheChainAndSaysWhy) {
+    clickPlay();
+    ASSERT_TRUE(QFile::remove(p.recording()));
+    runCopyScript(p);
+    p.tickChain();
+    expectStoppedOnCopy(recordingName().toUtf8());
+}
+
 TEST_F(PreviewChainTest, CopyThatLeftNoFileStopsTheChainWithAMessageAndFreesTheButton) {
     p.launcher.runScripts = false;
     recordFor(5000);
+    const qsizetype boxesBefore = p.h.messenger.texts.size();
     p.form().cmdPlay->click();
     // the script ran, but the copy failed
     QFile::remove(media + QStringLiteral("/teszttv-.tmp"));
@@ -132,6 +200,8 @@ TEST_F(PreviewChainTest, CopyThatLeftNoFileStopsTheChainWithAMessageAndFreesTheB
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
         return l.endsWith(QStringLiteral("nincs mit lejátszani."));
     }));
+    ASSERT_EQ(p.h.messenger.texts.size(), boxesBefore + 1);
+    EXPECT_TRUE(lines.contains(p.h.messenger.texts.back())) << "the box says what the log says";
     EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
     EXPECT_TRUE(p.form().cmdPlay->isEnabled());
     EXPECT_FALSE(p.form().TimerCopy->isActive());

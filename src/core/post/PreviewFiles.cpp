@@ -39,6 +39,10 @@ QString PreviewFiles::copyMarkerPath() const {
     return inFolder(l8() + QStringLiteral(".tmp"));
 }
 
+QString PreviewFiles::copyFailurePath() const {
+    return inFolder(l8() + QStringLiteral(".err"));
+}
+
 QString PreviewFiles::previewCopyName() const {
     return QStringLiteral("preview-") + m_sourceFileName;
 }

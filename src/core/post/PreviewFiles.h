@@ -11,6 +11,7 @@ namespace kelm {
 // program folder, everything else beside the recording.
 //
 //   copy script     <program>/<L8>.sh          copy marker   <folder>/<L8>.tmp
+//   copy failure    <folder>/<L8>.err (only while a failed copy is reported)
 //   preview copy    <folder>/preview-<name>
 //   index script    <program>/preview<L8>.sh   index marker  <folder>/preview<L8>.tmp
 //   indexed copy    <folder>/preview-<L8>-idx.wmv
@@ -29,6 +30,8 @@ public:
 
     QString copyScriptPath() const;
     QString copyMarkerPath() const;
+    // What cp said when the copy failed; absent after a good copy.
+    QString copyFailurePath() const;
     QString previewCopyName() const;
     // The copy in `destinationFolder` (the media folder).
     QString previewCopyPath(const QString& destinationFolder) const;

@@ -8,8 +8,12 @@ QString createLine(const QString& marker) {
     return QStringLiteral(": > ") + singleQuoted(marker);
 }
 
+QString removeCommand(const QString& path) {
+    return QStringLiteral("rm -f -- ") + singleQuoted(path);
+}
+
 QString removeLine(const QString& marker) {
-    return QStringLiteral("rm -f -- ") + singleQuoted(marker);
+    return removeCommand(marker);
 }
 
 QByteArray script(const QString& first, const QString& second, const QString& third) {
@@ -31,12 +35,17 @@ QString singleQuoted(const QString& text) {
     return quoted;
 }
 
-QByteArray copyScript(const QString& marker, const QString& source, const QString& destination) {
-    // "--": a path that begins with "-" is a file, never an option.
-    return script(
-        createLine(marker),
-        QStringLiteral("cp -f -- ") + singleQuoted(source) + u' ' + singleQuoted(destination),
-        removeLine(marker));
+QByteArray copyScript(const QString& marker, const QString& source, const QString& destination,
+                      const QString& failure) {
+    // "--": a path that begins with "-" is a file, never an option. cp's
+    // complaints go into `failure`, which is kept only when cp fails; the
+    // marker is removed either way, so "marker gone" still means "done" and
+    // the failure file says how it went, in cp's own words.
+    return script(createLine(marker),
+                  QStringLiteral("cp -f -- ") + singleQuoted(source) + u' ' +
+                      singleQuoted(destination) + QStringLiteral(" 2> ") + singleQuoted(failure) +
+                      QStringLiteral(" && ") + removeCommand(failure),
+                  removeLine(marker));
 }
 
 QByteArray indexScript(const QString& marker, const QString& indexer, const QString& input,

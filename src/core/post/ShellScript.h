@@ -14,8 +14,11 @@ QString singleQuoted(const QString& text);
 // run by /bin/sh. Each creates `marker` first and removes it last, so the
 // marker's presence means "still working".
 
-// ": > marker", "cp -f -- source destination", "rm -f -- marker".
-QByteArray copyScript(const QString& marker, const QString& source, const QString& destination);
+// ": > marker", "cp -f -- source destination 2> failure && rm -f -- failure",
+// "rm -f -- marker": when the marker is gone, `failure` exists only if cp
+// failed, and holds what cp said.
+QByteArray copyScript(const QString& marker, const QString& source, const QString& destination,
+                      const QString& failure);
 
 // ": > marker", "indexer -i input -o output", "rm -f -- marker".
 QByteArray indexScript(const QString& marker, const QString& indexer, const QString& input,
