@@ -1,6 +1,7 @@
 #include "V4l2VideoDevices.h"
 
 #include "capture/TunerTables.h"
+#include "capture/VideoDeviceNames.h"
 
 #include <array>
 #include <cerrno>
@@ -30,6 +31,15 @@ namespace {
 QString cardOf(const v4l2_capability& cap) {
     const char* card = reinterpret_cast<const char*>(cap.card);
     return QString::fromUtf8(card, qsizetype(strnlen(card, sizeof cap.card)));
+}
+
+QString busOf(const v4l2_capability& cap) {
+    const char* bus = reinterpret_cast<const char*>(cap.bus_info);
+    return QString::fromUtf8(bus, qsizetype(strnlen(bus, sizeof cap.bus_info)));
+}
+
+VideoDeviceNames::Card cardIn(const v4l2_capability& cap) {
+    return {cardOf(cap), busOf(cap)};
 }
 
 bool capturesVideo(const v4l2_capability& cap) {
@@ -115,16 +125,15 @@ std::optional<std::uint32_t> V4l2VideoDevices::v4l2PixelFormat(std::uint32_t med
 }
 
 QStringList V4l2VideoDevices::devices() {
-    QStringList names;
+    QList<VideoDeviceNames::Card> cards;
     for (const QString& path : m_io.nodes()) {
         Node node(m_io, m_io.open(path));
         v4l2_capability cap{};
         if (!node.ok() || m_io.ioctl(node.fd(), VIDIOC_QUERYCAP, &cap) < 0 || !capturesVideo(cap))
             continue;
-        const QString name = cardOf(cap);
-        if (!name.isEmpty() && !names.contains(name)) names << name;
+        cards << cardIn(cap);
     }
-    return names;
+    return VideoDeviceNames::entries(cards);
 }
 
 int V4l2VideoDevices::openDevice(const QString& device) {
@@ -134,7 +143,7 @@ int V4l2VideoDevices::openDevice(const QString& device) {
         if (fd < 0) continue;
         v4l2_capability cap{};
         if (m_io.ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0 && capturesVideo(cap) &&
-            cardOf(cap) == device)
+            VideoDeviceNames::names(device, cardIn(cap)))
             return fd;
         m_io.close(fd);
     }

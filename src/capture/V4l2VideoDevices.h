@@ -40,7 +40,8 @@ public:
 
 private:
     class Node;
-    // The node of the device with this card name, opened; fd -1 when none.
+    // The node of the device with this list entry (VideoDeviceNames), opened;
+    // fd -1 when none.
     int openDevice(const QString& device);
     // The tuner of the device's current input; nullopt when it has none.
     std::optional<v4l2_tuner> currentTuner(int fd);

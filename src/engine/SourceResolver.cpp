@@ -1,6 +1,7 @@
 #include "SourceResolver.h"
 
 #include "EngineError.h"
+#include "capture/VideoDeviceNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,8 +50,9 @@ struct StringFree {
 };
 using HintString = std::unique_ptr<char, StringFree>;
 
-// The node of the V4L2 capture device with this card name, or empty.
-QString findV4l2Device(const QString& cardName) {
+// The node of the V4L2 capture device of this video source list entry (its
+// card name, with its bus when two cards share the name), or empty.
+QString findV4l2Device(const QString& entry) {
     const QStringList nodes =
         QDir(QStringLiteral("/dev"))
             .entryList({QStringLiteral("video*")}, QDir::System | QDir::Files, QDir::Name);
@@ -63,10 +65,13 @@ QString findV4l2Device(const QString& cardName) {
         const quint32 caps =
             (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
         if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) continue;
-        const QString card = QString::fromUtf8(
-            reinterpret_cast<const char*>(cap.card),
-            static_cast<int>(strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card)));
-        if (card == cardName) return path;
+        const auto text = [](const __u8* bytes, std::size_t size) {
+            const char* chars = reinterpret_cast<const char*>(bytes);
+            return QString::fromUtf8(chars, qsizetype(strnlen(chars, size)));
+        };
+        const VideoDeviceNames::Card card{text(cap.card, sizeof cap.card),
+                                          text(cap.bus_info, sizeof cap.bus_info)};
+        if (VideoDeviceNames::names(entry, card)) return path;
     }
     return {};
 }

@@ -27,8 +27,9 @@ struct ResolvedAudioInput {
 
 // Turns input texts into sources and checks that they exist right now.
 //
-// Video: "DEVICE://<card name>" is the V4L2 capture node whose card name is
-// exactly that; a file path is a picture (frozen into a stream) when its
+// Video: "DEVICE://<entry>" is the V4L2 capture node of that video source
+// list entry: its card name, with " (<bus>)" after it when two cards share
+// the name (VideoDeviceNames); a file path is a picture (frozen into a stream) when its
 // content is an image, otherwise a video played in a loop.
 // Audio: "Device://<name>" is an ALSA capture PCM, named either by its PCM
 // name ("default", "pulse", "hw:1,0", ...) or by the description ALSA's device

@@ -2,6 +2,7 @@
 #include "capture/TunerTables.h"
 
 #include <gtest/gtest.h>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -18,6 +19,7 @@ public:
             : card(std::move(c)), capture(captures), inputs(std::move(in)) {}
         Device() = default;
         std::string card;
+        std::string bus;
         bool capture = true;
         std::vector<std::pair<std::string, bool>> inputs;  // name, is tuner
         __u32 tunerCapability = V4L2_TUNER_CAP_NORM;
@@ -58,7 +60,10 @@ public:
         switch (request) {
             case VIDIOC_QUERYCAP: {
                 auto* cap = static_cast<v4l2_capability*>(arg);
-                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(), sizeof cap->card - 1);
+                std::strncpy(reinterpret_cast<char*>(cap->card), d.card.c_str(),
+                             sizeof cap->card - 1);
+                std::strncpy(reinterpret_cast<char*>(cap->bus_info), d.bus.c_str(),
+                             sizeof cap->bus_info - 1);
                 cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
                 cap->device_caps = d.capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE;
                 return 0;
@@ -133,6 +138,10 @@ private:
 };
 
 const QString kTuner = QStringLiteral("Tuner Card");
+const std::string kBus4 = "PCI:0000:04:00.0";
+const std::string kBus5 = "PCI:0000:05:00.0";
+const QString kTunerAt4 = QStringLiteral("Tuner Card (PCI:0000:04:00.0)");
+const QString kTunerAt5 = QStringLiteral("Tuner Card (PCI:0000:05:00.0)");
 
 class V4l2Layer : public ::testing::Test {
 protected:
@@ -141,6 +150,20 @@ protected:
             "Tuner Card", true, {{"Television", true}, {"Composite1", false}}};
         io.devices["/dev/video1"] = {"Tuner Card", false, {}};  // the card's metadata node
         io.devices["/dev/video2"] = {"USB Camera", true, {{"Camera 1", false}}};
+        io.devices["/dev/video0"].bus = io.devices["/dev/video1"].bus = kBus4;
+        io.devices["/dev/video2"].bus = "usb-0000:00:14.0-1";
+    }
+    // A second card of the same make in the next slot.
+    void addSecondTunerCard(const std::string& node, const std::string& bus) {
+        io.devices[node] = {"Tuner Card", true, {{"Television", true}, {"Composite1", false}}};
+        io.devices[node].bus = bus;
+    }
+    std::vector<std::string> nodesSent(unsigned long request) const {
+        std::vector<std::string> result;
+        for (const auto& s : io.sent) {
+            if (s.request == request) result.push_back(s.node);
+        }
+        return result;
     }
     void TearDown() override { EXPECT_EQ(io.openFds(), 0u) << "every node is closed again"; }
 
@@ -160,6 +183,38 @@ TEST_F(V4l2Layer, ListsCaptureCardsOnceAndNamesTheTunerInput) {
     EXPECT_EQ(devices.inputs(kTuner),
               (QStringList{QStringLiteral("Video Tuner"), QStringLiteral("Composite1")}));
     EXPECT_TRUE(devices.inputs(QStringLiteral("Gone")).isEmpty());
+}
+
+TEST_F(V4l2Layer, TwoCardsOfOneNameAreTwoEntriesToldApartByTheirBus) {
+    addSecondTunerCard("/dev/video3", kBus5);
+    EXPECT_EQ(devices.devices(), (QStringList{kTunerAt4, QStringLiteral("USB Camera"), kTunerAt5}))
+        << "a name not shared stays plain";
+    EXPECT_EQ(devices.inputs(kTunerAt5),
+              (QStringList{QStringLiteral("Video Tuner"), QStringLiteral("Composite1")}));
+}
+
+TEST_F(V4l2Layer, EachEntryReachesItsOwnCardsNode) {
+    addSecondTunerCard("/dev/video3", kBus5);
+    ASSERT_EQ(devices.selectInput(kTunerAt5, 1), DeviceResult::Done);
+    ASSERT_EQ(devices.setStandard(kTunerAt4, standard("PAL_B")), DeviceResult::Done);
+    EXPECT_EQ(nodesSent(VIDIOC_S_INPUT), std::vector<std::string>{"/dev/video3"});
+    EXPECT_EQ(nodesSent(VIDIOC_S_STD), std::vector<std::string>{"/dev/video0"});
+    EXPECT_EQ(io.devices["/dev/video0"].currentInput, 0) << "the first card was left alone";
+}
+
+TEST_F(V4l2Layer, AnEntryFindsItsCardAfterTheNodesAreNumberedAnew) {
+    addSecondTunerCard("/dev/video3", kBus5);
+    QStringList before = devices.devices();
+    // Next start: the kernel handed out the node numbers the other way round.
+    std::swap(io.devices["/dev/video0"].bus, io.devices["/dev/video3"].bus);
+    io.devices["/dev/video1"].bus = kBus5;
+    V4l2VideoDevices restarted{io};
+    QStringList after = restarted.devices();
+    before.sort();
+    after.sort();
+    EXPECT_EQ(after, before) << "the same entries";
+    ASSERT_EQ(restarted.selectInput(kTunerAt5, 1), DeviceResult::Done);
+    EXPECT_EQ(nodesSent(VIDIOC_S_INPUT), std::vector<std::string>{"/dev/video0"});
 }
 
 TEST_F(V4l2Layer, StandardsBecomeTheMatchingV4l2Standards) {

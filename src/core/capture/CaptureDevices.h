@@ -24,8 +24,9 @@ enum class DeviceResult {
 };
 
 // The video capture devices (V4L2 nodes that capture video), named by their
-// card name, each device's inputs in the device's own order (a tuner input is
-// named "Video Tuner"), and the tuner and picture settings of a device.
+// card name (with their bus when two cards share it, VideoDeviceNames), each device's inputs in the
+// device's own order (a tuner input is named "Video Tuner"), and the tuner and picture settings of
+// a device.
 //
 // Settings take the values of TunerTables (analog video standards, picture
 // media subtypes, tuner input type 0 cable / 1 antenna, channel numbers of
