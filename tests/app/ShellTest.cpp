@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 using namespace kelm;
@@ -300,8 +301,21 @@ protected:
     void SetUp() override {
         h.realTray = true;
         Shell::SetUp();
+        tray().setTrayAvailable([this] { return trayShown; });
     }
     TrayControl& tray() { return *h.window->trayControl(); }
+    void minimise() {
+        h.window->showMinimized();
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+    void activateIcon(QSystemTrayIcon::ActivationReason reason) {
+        auto* icon = tray().icon().findChild<QSystemTrayIcon*>();
+        ASSERT_NE(icon, nullptr);
+        Q_EMIT icon->activated(reason);
+        QApplication::processEvents();
+    }
+    bool trayShown = true;  // whether the desktop has a notification area
 };
 
 TEST_F(ShellTray, MinimisingHidesTheWindowToTheTrayAndRestoringBringsItBackNormal) {
@@ -321,6 +335,39 @@ TEST_F(ShellTray, MinimisingHidesTheWindowToTheTrayAndRestoringBringsItBackNorma
     EXPECT_EQ(h.toolbar().menu(Menu::mnuFRM)->defaultAction(),
               h.toolbar().menuItem(MenuItem::mnuFRMRestore))
         << "the restore item is the menu's bold default";
+}
+
+// Status notifier hosts may send a single click only; the right button's
+// menu is theirs to open.
+TEST_F(ShellTray, ASingleClickOnTheIconRestoresTheWindowAndTheMenuButtonDoesNot) {
+    minimise();
+    ASSERT_TRUE(tray().isAdded());
+    activateIcon(QSystemTrayIcon::Context);
+    EXPECT_TRUE(tray().isAdded());
+    EXPECT_FALSE(h.window->isVisible());
+    activateIcon(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible());
+    minimise();
+    activateIcon(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible());
+}
+
+TEST_F(ShellTray, WithoutANotificationAreaMinimisingLeavesAnOrdinaryMinimisedWindow) {
+    trayShown = false;
+    minimise();
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible()) << "a hidden window without an icon could not come back";
+    EXPECT_TRUE(h.window->isMinimized());
+    h.window->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(h.window->isVisible());
+    EXPECT_FALSE(tray().isAdded());
+    trayShown = true;  // a tray that appears later is used at the next minimise
+    minimise();
+    EXPECT_TRUE(tray().isAdded());
+    EXPECT_FALSE(h.window->isVisible());
 }
 
 TEST_F(ShellTray, ALongCaptionIsCutToTheTipField) {
