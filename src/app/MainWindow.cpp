@@ -86,8 +86,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
                                     *m_deps.process, *m_deps.monitor, *m_deps.tray, mixer,
                                     levelMeter, *m_deps.storage, [this] { return m_encoder.get(); },
                                     [this] { return windowTitle(); },
-                                    [this](const QString& caption) { setWindowTitle(caption); },
-                                    [this] { return isMinimized(); }});
+                                    [this](const QString& caption) { setWindowTitle(caption); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
     m_timeFields = std::make_unique<TimeFields>(

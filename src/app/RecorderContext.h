@@ -70,7 +70,6 @@ struct RecorderContext {
     std::function<Encoder*()> encoder;  // null until created at start-up
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;
-    std::function<bool()> isMinimised;
 };
 
 }  // namespace kelm

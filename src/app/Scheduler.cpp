@@ -67,7 +67,7 @@ void Scheduler::endHandling(bool logEndLine, bool keepStartLocked) {
 void Scheduler::logWaitingOnce(bool renewTray) {
     if (m_ctx.log.boxText().right(32).contains(kWaiting)) return;
     if (renewTray) {
-        if (m_ctx.isMinimised())
+        if (m_ctx.tray.isAdded())
             m_ctx.tray.update(-1, (m_ctx.caption() + QStringLiteral(" - ") +
                                    m_ctx.form.panel(MainForm::stImage)->toolTip())
                                       .leftJustified(64, u' ', true));

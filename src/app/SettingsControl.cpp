@@ -66,12 +66,14 @@ void SettingsControl::applyTimecode() {
 
 void SettingsControl::save() {
     SettingsDialog& d = dialog();
-    Settings edited = d.edited();
-    if (!SettingsFile::isValidShortName(edited.channelShortName)) {
+    if (!SettingsFile::isValidShortName(d.edited().channelShortName)) {
         m_ctx.messenger.show(shortNameMessage(), Messenger::Icon::Warning);
         d.txtChannelShortName->setFocus();
         return;
     }
+    // Written as it will be read back, so that this run and the next use the
+    // same media folder, whatever the working folder.
+    const Settings edited = SettingsFile::resolved(m_ctx.state.programDir, d.edited());
     if (!SettingsFile::write(m_ctx.state.programDir, edited)) {
         // Nothing is changed in memory either, so what runs matches the file.
         const QString text = QStringLiteral("A beállítások nem menthetők: ") + m_ctx.state.iniFile;
@@ -80,6 +82,7 @@ void SettingsControl::save() {
         return;
     }
     m_ctx.state.settings = edited;
+    d.load(edited);  // the boxes show the folder and picture file in use
     m_ctx.log.logEvent(QStringLiteral("Beállítások mentése: ") + m_ctx.state.iniFile);
     d.hide();
     if (!edited.channelName.isEmpty()) m_ctx.setCaption(edited.channelName);

@@ -101,7 +101,9 @@ void StatusLoop::updateStatusIcon() {
         m_icon = icon;
     }
     panel->setToolTip(tip);
-    if (m_ctx.isMinimised()) {
+    // Only while the window is in the tray: hiding it there has already set
+    // the window back to normal, so its minimised state says nothing.
+    if (m_ctx.tray.isAdded()) {
         panel->window()->setWindowIcon(Pictures::statusIcon(icon));
         m_ctx.tray.update(
             icon, (m_ctx.caption() + QStringLiteral(" - ") + tip).leftJustified(64, u' ', true));

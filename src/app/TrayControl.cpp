@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace kelm {
@@ -15,7 +16,8 @@ namespace kelm {
 TrayControl::TrayControl(QMainWindow& main, MainForm& form)
     : m_main(main),
       m_form(form),
-      m_icon(std::make_unique<TrayIcon>(form.toolbar->menu(Menu::mnuFRM))) {
+      m_icon(std::make_unique<TrayIcon>(form.toolbar->menu(Menu::mnuFRM))),
+      m_trayAvailable(&QSystemTrayIcon::isSystemTrayAvailable) {
     QMenu* menu = form.toolbar->menu(Menu::mnuFRM);
     menu->setDefaultAction(form.toolbar->menuItem(MenuItem::mnuFRMRestore));  // shown bold
     connect(m_icon.get(), &TrayIcon::restoreRequested, this, [this] { restoreFromTray(); });
@@ -29,6 +31,8 @@ bool TrayControl::isAdded() const {
 
 void TrayControl::minimizeToTray(bool minimised) {
     if (minimised) {
+        // Hidden with no icon to click, the window could never be brought back.
+        if (!m_trayAvailable()) return;
         m_icon->add(m_main.windowIcon(), m_main.windowTitle());
         // Hidden, then normal again, so that it comes back normal-sized.
         m_main.hide();

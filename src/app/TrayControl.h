@@ -3,6 +3,7 @@
 #include "ShellPorts.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class QMainWindow;
@@ -12,9 +13,10 @@ namespace kelm {
 class TrayIcon;
 struct MainForm;
 
-// Minimising the main window moves it into the notification area; a double
-// click on the icon, or "&Visszállítás" in its menu, brings it back at normal
-// size. While the window is shown, its icon and tip follow the status.
+// Minimising the main window moves it into the notification area; a click on
+// the icon, or "&Visszállítás" in its menu, brings it back at normal size.
+// While the window is in the tray, its icon and tip follow the status. Where
+// the desktop has no tray, a minimised window stays an ordinary minimised one.
 class TrayControl final : public QObject, public TrayPort {
     Q_OBJECT
 public:
@@ -32,12 +34,18 @@ public:
     // The main window's resize handler (window state changes).
     void windowStateChanged();
 
+    // Whether the desktop shows tray icons; asked at every minimise.
+    void setTrayAvailable(std::function<bool()> available) {
+        m_trayAvailable = std::move(available);
+    }
+
     TrayIcon& icon() { return *m_icon; }
 
 private:
     QMainWindow& m_main;
     MainForm& m_form;
     std::unique_ptr<TrayIcon> m_icon;
+    std::function<bool()> m_trayAvailable;
 };
 
 }  // namespace kelm

@@ -124,7 +124,9 @@ SettingsDialog::SettingsDialog(QWidget* parent)
         browseFile(txtVideo, QStringLiteral("Video fájl|*.wmv"), QStringLiteral("wmv"));
     });
     connect(cmdMPlyer, &QPushButton::clicked, this, [this] {
-        browseFile(txtMPlayer, QStringLiteral("Média lejátszó|*.exe"), QStringLiteral("exe"));
+        // A Linux program has no extension to filter on.
+        browseFile(txtMPlayer, QStringLiteral("Média lejátszó|*"), QString(),
+                   QStringLiteral("/usr/bin/"));
     });
     connect(cmdMedia, &QPushButton::clicked, this, [this] { browseFolder(); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { Q_EMIT saveRequested(); });
@@ -152,9 +154,10 @@ Settings SettingsDialog::edited() const {
     return s;
 }
 
-void SettingsDialog::browseFile(QLineEdit* box, const QString& filter, const QString& suffix) {
-    const QString pattern = filter.section(u'|', 1);
-    const QString initial = box->text().isEmpty() ? pattern : box->text();
+void SettingsDialog::browseFile(QLineEdit* box, const QString& filter, const QString& suffix,
+                                const QString& startWhenEmpty) {
+    const QString start = startWhenEmpty.isEmpty() ? filter.section(u'|', 1) : startWhenEmpty;
+    const QString initial = box->text().isEmpty() ? start : box->text();
     const QString chosen = m_chooseFile(this, filter, suffix, initial);
     // A cancelled choice leaves the box as it was: the pattern "*.wmv" is no
     // file name and must not land in the settings.

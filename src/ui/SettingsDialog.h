@@ -65,7 +65,10 @@ protected:
     void reject() override;
 
 private:
-    void browseFile(QLineEdit* box, const QString& filter, const QString& suffix);
+    // Starts from the box's file, or when it is empty from `startWhenEmpty`
+    // (the filter's pattern when that is empty too).
+    void browseFile(QLineEdit* box, const QString& filter, const QString& suffix,
+                    const QString& startWhenEmpty = QString());
     void browseFolder();
 
     FileChooser m_chooseFile;

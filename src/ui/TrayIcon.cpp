@@ -10,7 +10,9 @@ TrayIcon::TrayIcon(QMenu* menu, QObject* parent)
     m_icon->setContextMenu(menu);
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick) Q_EMIT restoreRequested();
+                // A status notifier host may send only single clicks.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    Q_EMIT restoreRequested();
             });
 }
 

@@ -10,7 +10,7 @@ class QSystemTrayIcon;
 namespace kelm {
 
 // KELM's icon in the notification area while the main window is hidden there.
-// A double click asks for the window back; a right click opens `menu` (the
+// A click or a double click asks for the window back; a right click opens `menu` (the
 // tray menu, its restore item shown bold as the default). GUI thread only.
 class TrayIcon final : public QObject {
     Q_OBJECT

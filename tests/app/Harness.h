@@ -2,10 +2,10 @@
 
 #include "../support/FakeEncoder.h"
 #include "MainForm.h"
-#include "ShellPorts.h"
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "Scheduler.h"
+#include "ShellPorts.h"
 #include "Startup.h"
 #include "StatusLoop.h"
 #include "TimeFields.h"
@@ -43,17 +43,12 @@ public:
     std::deque<Answer> answers;
 };
 
-// Remembers what the status loop last put in the tray.
-class RecordingTray final : public TrayPort {
+// A tray that never shows an icon, so tests leave the desktop alone.
+class NoTray final : public TrayPort {
 public:
     bool isAdded() const override { return false; }
     void restoreFromTray() override {}
-    void update(int iconId, const QString& tip) override {
-        lastIcon = iconId;
-        lastTip = tip;
-    }
-    int lastIcon = 0;
-    QString lastTip;
+    void update(int, const QString&) override {}
 };
 
 // A sound card's mixer whose control values and list choices the test sets.
@@ -136,9 +131,7 @@ public:
         deps.storage = &storage;
         deps.startProgram = startProgram;
         if (!realTray) {
-            auto trayPort = std::make_unique<RecordingTray>();
-            tray = trayPort.get();
-            deps.tray = std::move(trayPort);
+            deps.tray = std::make_unique<NoTray>();
         }
         deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
         deps.launcher = launcher;
@@ -180,13 +173,12 @@ public:
     ScriptedMessenger messenger;
     FakeProcess process;
     FakeStorage storage;
-    RecordingTray* tray = nullptr;
     std::unique_ptr<MixerPort> mixer;  // set before start() to replace the window's own
     // Post-processing's outside programs, set before start(); null: the real ones.
     ProgramLauncher* launcher = nullptr;
     ProcessTable* processes = nullptr;
     std::unique_ptr<PlayerWindows> playerWindows;
-    // Set before start(): the main window's own tray instead of the recording fake.
+    // Set before start(): the main window's own tray instead of one that shows nothing.
     bool realTray = false;
     // Set before start(): how outside programs start; null: the real start.
     std::function<bool(const QString&, const QStringList&)> startProgram;

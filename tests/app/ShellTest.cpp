@@ -13,10 +13,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kelm;
@@ -300,8 +304,21 @@ protected:
     void SetUp() override {
         h.realTray = true;
         Shell::SetUp();
+        tray().setTrayAvailable([this] { return trayShown; });
     }
     TrayControl& tray() { return *h.window->trayControl(); }
+    void minimise() {
+        h.window->showMinimized();
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+    void activateIcon(QSystemTrayIcon::ActivationReason reason) {
+        auto* icon = tray().icon().findChild<QSystemTrayIcon*>();
+        ASSERT_NE(icon, nullptr);
+        Q_EMIT icon->activated(reason);
+        QApplication::processEvents();
+    }
+    bool trayShown = true;  // whether the desktop has a notification area
 };
 
 TEST_F(ShellTray, MinimisingHidesTheWindowToTheTrayAndRestoringBringsItBackNormal) {
@@ -321,6 +338,39 @@ TEST_F(ShellTray, MinimisingHidesTheWindowToTheTrayAndRestoringBringsItBackNorma
     EXPECT_EQ(h.toolbar().menu(Menu::mnuFRM)->defaultAction(),
               h.toolbar().menuItem(MenuItem::mnuFRMRestore))
         << "the restore item is the menu's bold default";
+}
+
+// Status notifier hosts may send a single click only; the right button's
+// menu is theirs to open.
+TEST_F(ShellTray, ASingleClickOnTheIconRestoresTheWindowAndTheMenuButtonDoesNot) {
+    minimise();
+    ASSERT_TRUE(tray().isAdded());
+    activateIcon(QSystemTrayIcon::Context);
+    EXPECT_TRUE(tray().isAdded());
+    EXPECT_FALSE(h.window->isVisible());
+    activateIcon(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible());
+    minimise();
+    activateIcon(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible());
+}
+
+TEST_F(ShellTray, WithoutANotificationAreaMinimisingLeavesAnOrdinaryMinimisedWindow) {
+    trayShown = false;
+    minimise();
+    EXPECT_FALSE(tray().isAdded());
+    EXPECT_TRUE(h.window->isVisible()) << "a hidden window without an icon could not come back";
+    EXPECT_TRUE(h.window->isMinimized());
+    h.window->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(h.window->isVisible());
+    EXPECT_FALSE(tray().isAdded());
+    trayShown = true;  // a tray that appears later is used at the next minimise
+    minimise();
+    EXPECT_TRUE(tray().isAdded());
+    EXPECT_FALSE(h.window->isVisible());
 }
 
 TEST_F(ShellTray, ALongCaptionIsCutToTheTipField) {
@@ -428,13 +478,64 @@ TEST_F(ShellSettings, ChoosersFillTheBoxesAndACancelledChoiceChangesNothing) {
     EXPECT_EQ(dialog().txtVideo->text(), QStringLiteral("/srv/hatter.wmv"));
     answer.clear();
     dialog().cmdMPlyer->click();
-    EXPECT_EQ(askedFilter, QStringLiteral("Média lejátszó|*.exe"));
     EXPECT_EQ(dialog().txtMPlayer->text(), h.window->state().settings.fileMPlayer);
     dialog().setFolderChooser(
         [](QWidget*, const QString&) { return QStringLiteral("/srv/felvetelek/"); });
     dialog().cmdMedia->click();
     EXPECT_EQ(dialog().txtMedia->text(), QStringLiteral("/srv/felvetelek"))
         << "no trailing separator";
+}
+
+TEST_F(ShellSettings, PlayerChooserShowsLinuxProgramsWhichHaveNoExtension) {
+    h.window->runCommand(Command::OpenSettings);
+    QString askedFilter, askedName;
+    dialog().setFileChooser(
+        [&](QWidget*, const QString& filter, const QString&, const QString& name) {
+            askedFilter = filter;
+            askedName = name;
+            return QString();
+        });
+    dialog().txtMPlayer->clear();
+    dialog().cmdMPlyer->click();
+    const QStringList patterns = askedFilter.section(u'|', 1).split(u' ', Qt::SkipEmptyParts);
+    for (const char* player : {"mpv", "vlc", "ffplay", "lejatszo.sh"})
+        EXPECT_TRUE(QDir::match(patterns, QString::fromLatin1(player))) << player;
+    EXPECT_TRUE(QFileInfo(askedName).isDir())
+        << "an empty box starts from a folder, not " << askedName.toStdString();
+}
+
+// Whatever is typed, the folder saved, the folder read back at the next start
+// and the folder this run records into are one, and none depends on the
+// working folder.
+TEST_F(ShellSettings, MediaFolderIsSavedAsItIsReadBackAndUsedNow) {
+    const QDir program(h.programDir());
+    const QList<std::pair<QString, QString>> cases{
+        {QStringLiteral("felvetelek/"), program.absoluteFilePath(QStringLiteral("felvetelek"))},
+        {QStringLiteral("../archivum/./Media//"),
+         QDir::cleanPath(program.absoluteFilePath(QStringLiteral("../archivum/Media")))},
+        // Reading takes "~" as a folder's name, not the home folder.
+        {QStringLiteral("~/felvetelek"), program.absoluteFilePath(QStringLiteral("~/felvetelek"))},
+        {QString(), program.absoluteFilePath(QStringLiteral("Media"))},
+        {QStringLiteral("/srv/felvetelek/"), QStringLiteral("/srv/felvetelek")},
+    };
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    for (const auto& [typed, folder] : cases) {
+        SCOPED_TRACE(typed.toStdString());
+        h.window->runCommand(Command::OpenSettings);
+        dialog().txtMedia->setText(typed);
+        dialog().cmdSave->click();
+        ASSERT_FALSE(dialog().isVisible());
+        const QString used = h.window->state().settings.mediaDir;
+        EXPECT_EQ(used, folder);
+        const QList<QByteArray> lines = h.read(QStringLiteral("kelm.ini")).split('\n');
+        ASSERT_GE(lines.size(), 6);
+        EXPECT_EQ(QString::fromUtf8(lines.at(5).chopped(1)), used);
+        EXPECT_EQ(SettingsFile::readOrCreate(h.programDir()).settings.mediaDir, used);
+        EXPECT_EQ(dialog().txtMedia->text(), used) << "the box shows the folder in use";
+    }
+    QDir::setCurrent(before);
 }
 
 // --- about window ---

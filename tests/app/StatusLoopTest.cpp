@@ -1,8 +1,13 @@
 #include "Harness.h"
+#include "Pictures.h"
+#include "TrayControl.h"
+#include "TrayIcon.h"
 
-#include <QAction>
-#include <QMenu>
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -10,7 +15,8 @@ using namespace kelm::test;
 class StatusLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"), QStringLiteral("00:00:05"));
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("10:00:05"),
+                     QStringLiteral("00:00:05"));
         h.start();
     }
     void tick() { h.statusTick(); }
@@ -59,22 +65,72 @@ TEST_F(StatusLoopTest, MenuMirrorsTheToolbarModesAndTheStartCaption) {
     EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnuNapi)->isEnabled()) << "locked with its button";
 }
 
-TEST_F(StatusLoopTest, MinimisedWindowPutsCaptionAndStateInTheTrayTip) {
-    h.window->showMinimized();
+// The main window's own tray: minimising hides the window and sets it back to
+// normal, as on the desktop, so the refresh must not depend on the minimised
+// state.
+class TrayRefresh : public StatusLoopTest {
+protected:
+    void SetUp() override {
+        h.realTray = true;
+        StatusLoopTest::SetUp();
+        h.window->trayControl()->setTrayAvailable([] { return true; });
+    }
+    void toTray() {
+        h.window->show();
+        QApplication::processEvents();
+        h.window->showMinimized();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        ASSERT_TRUE(h.window->trayControl()->isAdded());
+        ASSERT_FALSE(h.window->isVisible());
+    }
+    QString tip() { return h.window->trayControl()->icon().tip(); }
+    static QImage picture(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+};
+
+TEST_F(TrayRefresh, StatusTickPutsCaptionStateAndIconInTheTrayWhileTheWindowIsThere) {
+    toTray();
+    EXPECT_EQ(tip(), QStringLiteral("Teszt TV"));
     h.window->toolbarClick(Button::btn1x);
     h.window->recordingControl().ToggleRecording();
     h.run(10200);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
     h.statusTick();
-    EXPECT_EQ(h.tray->lastIcon, 105);
-    EXPECT_EQ(h.tray->lastTip, QStringLiteral("Teszt TV - Felvétel").leftJustified(64, u' '));
+    // Padded to the 64-character field, then cut to what the tip holds.
+    EXPECT_EQ(tip(),
+              QStringLiteral("Teszt TV - Felvétel").leftJustified(TrayIcon::kTipLength, u' '));
+    EXPECT_EQ(picture(h.window->windowIcon()), picture(Pictures::statusIcon(105)));
+    EXPECT_NE(picture(Pictures::statusIcon(105)), picture(Pictures::statusIcon(101)));
+}
+
+TEST_F(TrayRefresh, ShownWindowKeepsItsIconAndTheTrayIsLeftAlone) {
+    h.window->toolbarClick(Button::btn1x);
+    h.window->recordingControl().ToggleRecording();
+    h.run(10200);
+    ASSERT_EQ(h.encoder().runState(), RunState::Running);
+    h.statusTick();
+    EXPECT_FALSE(h.window->trayControl()->isAdded());
+    EXPECT_EQ(picture(h.window->windowIcon()), picture(Pictures::statusIcon(101)));
+}
+
+// The scheduler's waiting line renews the tip from the status panel too.
+TEST_F(TrayRefresh, WaitingForTheStartRenewsTheTrayTip) {
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    h.statusTick();  // the status panel says what the window waits for
+    toTray();
+    h.window->log().appendToBox(QStringLiteral("más sor\r\n"));  // the waiting line is due again
+    h.window->scheduler().tick();
+    EXPECT_EQ(
+        tip(),
+        QStringLiteral("Teszt TV - Nincs felvétel").leftJustified(TrayIcon::kTipLength, u' '));
 }
 
 TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
     h.window->log().appendToBox(QString(32001 - h.window->log().boxText().size(), u'x'));
     h.statusTick();
     const QString box = h.window->log().boxText();
-    EXPECT_TRUE(box.startsWith(QStringLiteral("9:59:50: Eseménynapló, 32k méret korlát miatt törlődött.")));
+    EXPECT_TRUE(
+        box.startsWith(QStringLiteral("9:59:50: Eseménynapló, 32k méret korlát miatt törlődött.")));
     EXPECT_TRUE(box.endsWith(QStringLiteral(" fájlba. 32001 byte.\r\n")));
     EXPECT_EQ(h.form().Text1->toPlainText(), QString(box).remove(u'\r'));
 }
@@ -87,8 +143,7 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     FakeMixerPort& mixer = *owned;
     h.mixer = std::move(owned);
     // Cards without mixer lines: the window's own lines leave the sliders alone.
-    for (auto& [card, model] : h.soundMixers.models)
-        model = FakeMixerModel{};
+    for (auto& [card, model] : h.soundMixers.models) model = FakeMixerModel{};
     h.start();
     mixer.source = 12;
     mixer.destination = 7;

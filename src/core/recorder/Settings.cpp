@@ -71,19 +71,23 @@ void applyLines(const QString& programDir, const QStringList& lines, const Setti
                              .arg(fallback.channelShortName);
         s.channelShortName = fallback.channelShortName;
     }
-    if (s.mediaDir.trimmed().isEmpty()) {
+    if (s.mediaDir.trimmed().isEmpty())
         load.warnings << QStringLiteral("Üres media mappa a kelm.ini 6. sorában, helyette: %1")
                              .arg(fallback.mediaDir);
-        s.mediaDir = fallback.mediaDir;
-    }
+    s = resolved(programDir, s);
+}
+
+}  // namespace
+
+Settings resolved(const QString& programDir, Settings s) {
+    if (s.mediaDir.trimmed().isEmpty()) s.mediaDir = Settings::defaults(programDir).mediaDir;
     while (s.mediaDir.size() > 1 && s.mediaDir.endsWith(u'/')) s.mediaDir.chop(1);
     // A relative folder or file means one beside the program, wherever KELM
     // was started from (a timer or a desktop entry has its own working folder).
     s.mediaDir = resolveFromProgramDir(programDir, s.mediaDir);
     if (!s.encVideo.trimmed().isEmpty()) s.encVideo = resolveFromProgramDir(programDir, s.encVideo);
+    return s;
 }
-
-}  // namespace
 
 SettingsLoad readOrCreate(const QString& programDir) {
     const QString path = QDir(programDir).filePath(QString::fromLatin1(kFileName));

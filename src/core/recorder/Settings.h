@@ -46,6 +46,12 @@ inline constexpr auto kFileName = "kelm.ini";
 // ignored and kept.
 SettingsLoad readOrCreate(const QString& programDir);
 
+// The settings as KELM uses them: an empty media folder replaced by the
+// default one, the folder without trailing separators, and a relative folder
+// or picture file taken from the program folder. Reading applies this, so
+// whatever is written should have it applied first.
+Settings resolved(const QString& programDir, Settings settings);
+
 // Writes exactly six lines. False when the file could not be written.
 bool write(const QString& programDir, const Settings& settings);
 
