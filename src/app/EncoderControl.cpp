@@ -85,8 +85,8 @@ void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationM
         s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
         s.durationStamp, OutputFileName::kindFor(m_ctx.form.cboVideoSource->currentText())));
     encoder->setDurationLimitMs(durationMs);
-    m_prepared.start =
-        QDateTime(startedAt.date(), QTime(0, 0).addSecs(TimeText::secondsOfDay(startedAt.time())));
+    const QTime t = startedAt.time();
+    m_prepared.start = QDateTime(startedAt.date(), QTime(t.hour(), t.minute(), t.second()));
     m_prepared.plannedMs = durationMs;
 }
 

@@ -69,7 +69,7 @@ void SubtitleJobs::recordingFileClosed(const RecordingFile& file, qint64 recorde
             launchJob(*job);
         }
     }
-    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
+    dropOverJobs();
 }
 
 SubtitleJobs::LiveJob* SubtitleJobs::jobFor(const QString& path) {
@@ -77,6 +77,10 @@ SubtitleJobs::LiveJob* SubtitleJobs::jobFor(const QString& path) {
         if (it->file.path == path) return &*it;
     }
     return nullptr;
+}
+
+void SubtitleJobs::dropOverJobs() {
+    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
 }
 
 bool SubtitleJobs::anyLiveRunning() const {
@@ -103,7 +107,7 @@ void SubtitleJobs::launchLive() {
     for (LiveJob& job : m_live) {
         if (!job.launched) launchJob(job);
     }
-    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
+    dropOverJobs();
 }
 
 void SubtitleJobs::watchLive() {
@@ -126,7 +130,7 @@ void SubtitleJobs::watchLive() {
         }
         if (report) m_ctx.log.logEvent(kFinished);
     }
-    std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
+    dropOverJobs();
     if (!anyLiveRunning()) m_ctx.form.startSub->stop();
 }
 

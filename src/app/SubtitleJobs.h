@@ -76,6 +76,8 @@ private:
     bool launchJob(LiveJob& job);
     LiveJob* jobFor(const QString& path);
     bool anyLiveRunning() const;
+    // Forgets the jobs nothing more will happen to.
+    void dropOverJobs();
     // Logs "Timecode generálás..." unless the log box ends with it already.
     void logStartedOnce();
     void removeMarkers(const QString& recordingPath);

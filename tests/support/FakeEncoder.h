@@ -149,7 +149,6 @@ private:
     }
     void finish() {
         if (!m_running) return;
-        m_lastStatistics = {};
         m_lastStatistics = statistics();
         m_running = false;
         heldFiles().remove(m_file);
