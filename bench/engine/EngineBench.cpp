@@ -17,6 +17,7 @@
 
 #include "EngineFactory.h"
 #include "RecordToTheEnd.h"
+#include "RecordingEngine.h"
 #include "encoder/EncoderProfile.h"
 
 #include <QCoreApplication>
@@ -69,9 +70,9 @@ Usage usage() {
     return u;
 }
 
-std::unique_ptr<kelm::Encoder> makeEncoder() {
+std::unique_ptr<kelm::RecordingEngine> makeEncoder() {
     kelm::EncoderStatus status;
-    auto encoder = kelm::createEngineFactory()->create(&status);
+    auto encoder = kelm::createRecordingEngine({}, &status);
     if (!encoder) std::fprintf(stderr, "no engine: %s\n", qPrintable(status.description));
     return encoder;
 }

@@ -260,6 +260,7 @@ int main(int argc, char** argv) {
     h.form().txtDuration->setText(QStringLiteral("01:00:00"));
     h.window->timeFields().durationLeave();
     h.window->recordingControl().ToggleRecording();
+    h.settle();
     const QString output = h.encoder().outputFileName();
     QDir().mkpath(media);
     QFile::remove(output);

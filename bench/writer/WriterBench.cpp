@@ -9,6 +9,7 @@
 
 #include "EngineFactory.h"
 #include "RecordToTheEnd.h"
+#include "RecordingEngine.h"
 #include "encoder/EncoderProfile.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     }
     const int seconds = args[3].toInt();
     kelm::EncoderStatus status;
-    auto encoder = kelm::createEngineFactory()->create(&status);
+    auto encoder = kelm::createRecordingEngine({}, &status);
     if (!encoder) {
         std::fprintf(stderr, "no engine: %s\n", qPrintable(status.description));
         return 1;
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     encoder->setOutputFileName(args[4]);
     encoder->setDurationLimitMs(seconds * 1000LL);
     kelm::EncoderStatus failure;
-    QObject::connect(encoder.get(), &kelm::Encoder::errorOccurred,
+    QObject::connect(encoder.get(), &kelm::RecordingEngine::errorOccurred,
                      [&](const kelm::EncoderStatus& s) { failure = s; });
     if (!kelm::bench::recordToTheEnd(*encoder, seconds)) return 1;
     QCoreApplication::processEvents();

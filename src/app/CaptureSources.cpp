@@ -2,6 +2,7 @@
 
 #include "AudioLines.h"
 #include "EncoderControl.h"
+#include "EncoderRequests.h"
 #include "MainForm.h"
 #include "Messenger.h"
 #include "ShellPorts.h"
@@ -88,7 +89,16 @@ void CaptureSources::videoSourceSelected() {
     encoder->setVideoInput(QStringLiteral("DEVICE://") + source);
     m_encoder.PrepareOutputFile();
 
-    const EncoderStatus prepared = encoder->prepareToEncode();
+    // The device's inputs are listed once its capture runs; a source the
+    // operator has changed again meanwhile is not this answer's business.
+    m_ctx.encoderRequests.prepare([this, source](const EncoderStatus& prepared) {
+        if (m_ctx.form.cboVideoSource->currentText() != source) return;
+        videoSourcePrepared(source, prepared);
+    });
+}
+
+void CaptureSources::videoSourcePrepared(const QString& source, const EncoderStatus& prepared) {
+    MainForm& f = m_ctx.form;
     if (!prepared.ok()) {
         if (prepared.code == EncoderErrorCode::VideoInput) {
             if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoder/EncoderError.h"
+
 #include "RecorderContext.h"
 #include "TunerSettings.h"
 
@@ -49,6 +51,8 @@ public:
 
 private:
     void switchMonitor(bool on);
+    // The chosen capture device's sources answered: its inputs are listed.
+    void videoSourcePrepared(const QString& source, const EncoderStatus& prepared);
 
     RecorderContext& m_ctx;
     EncoderControl& m_encoder;

@@ -1,6 +1,7 @@
 #include "EncoderControl.h"
 
 #include "DeferredMessage.h"
+#include "EncoderRequests.h"
 
 #include "MainForm.h"
 #include "Messenger.h"
@@ -98,16 +99,18 @@ RecordingFile EncoderControl::startedFile() const {
     return file;
 }
 
-EncoderStatus EncoderControl::resumeRecording(qint64 remainingMs) {
-    Encoder* encoder = m_ctx.encoder();
-    if (!encoder)
-        return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
-                                      QStringLiteral("no encoder object"));
+void EncoderControl::resumeRecording(qint64 remainingMs, EncoderRequests::Outcome done) {
+    if (!m_ctx.encoder()) {
+        done(EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
+                                    QStringLiteral("no encoder object")));
+        return;
+    }
     nameOutputFile(m_ctx.clock.now(), remainingMs);
-    const EncoderStatus started = encoder->start();
-    if (started.ok())
-        m_ctx.form.preStartSub->start();  // the new file gets its own timecode subtitles
-    return started;
+    m_ctx.encoderRequests.start([this, done = std::move(done)](const EncoderStatus& started) {
+        if (started.ok())
+            m_ctx.form.preStartSub->start();  // the new file gets its own timecode subtitles
+        done(started);
+    });
 }
 
 qint64 EncoderControl::profileBytesPerSecond(const QString& profileText) {
@@ -150,14 +153,8 @@ bool EncoderControl::checkMediaFolder() {
     return true;
 }
 
-bool EncoderControl::waitForSources() {
+bool EncoderControl::sourcesCameInTime(qint64 askedMono) {
     Encoder* encoder = m_ctx.encoder();
-    const qint64 askedMono = m_ctx.clock.monotonicMs();
-    const EncoderStatus ready = encoder->prepareToEncode();
-    if (!ready.ok()) {
-        handleStartError(ready, false);
-        return false;
-    }
     const qint64 waitedMs = m_ctx.clock.monotonicMs() - askedMono;
     if (waitedMs < kLateSourcesMs) return true;
     // The file is named after its first sample and still ends when planned:
@@ -183,8 +180,7 @@ void EncoderControl::bindPreviewToMonitor() {
 }
 
 void EncoderControl::StartEncoder() {
-    Encoder* encoder = m_ctx.encoder();
-    if (!encoder) {
+    if (!m_ctx.encoder()) {
         fatalComponentMissing();
         return;
     }
@@ -200,10 +196,47 @@ void EncoderControl::StartEncoder() {
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     if (!checkMediaFolder()) return;
-    if (!waitForSources()) return;
-    const EncoderStatus started = encoder->start();
-    if (!started.ok() && !handleStartError(started, true)) return;
+    // The sources first, then the file: both answer later, and the window
+    // goes on meanwhile.
+    m_starting = true;
+    const quint64 attempt = ++m_startAttempt;
+    const qint64 askedMono = m_ctx.clock.monotonicMs();
+    m_ctx.encoderRequests.prepare([this, askedMono, attempt](const EncoderStatus& ready) {
+        if (attempt != m_startAttempt) return;  // the operator stopped meanwhile
+        if (!ready.ok()) {
+            m_starting = false;
+            handleStartError(ready, false, attempt);
+            return;
+        }
+        if (!sourcesCameInTime(askedMono)) {
+            m_starting = false;
+            return;
+        }
+        m_ctx.encoderRequests.start([this, attempt](const EncoderStatus& started) {
+            startAnswered(started, true, attempt);
+        });
+    });
+}
 
+void EncoderControl::abandonStart() {
+    if (!m_starting) return;
+    m_starting = false;
+    ++m_startAttempt;
+}
+
+void EncoderControl::startAnswered(const EncoderStatus& started, bool renameAllowed,
+                                   quint64 attempt) {
+    if (attempt != m_startAttempt) {
+        // The operator stopped while the start was on its way: the stop holds.
+        if (started.ok()) m_ctx.encoder()->stop();
+        return;
+    }
+    if (!started.ok()) {
+        m_starting = handleStartError(started, renameAllowed, attempt);
+        return;
+    }
+    m_starting = false;
+    RecorderState& s = m_ctx.state;
     if (s.previewWanted) {
         // The monitor window turns the engine's preview frames on while it shows them.
         m_ctx.monitor.setEncoderViewRunning(true);
@@ -213,7 +246,7 @@ void EncoderControl::StartEncoder() {
     for (const Button key : {Button::btnMost, Button::btn1x, Button::btnNapi}) {
         if (!toolbar().isPressed(key)) toolbar().setEnabled(key, false);
     }
-    f.preStartSub->start();
+    m_ctx.form.preStartSub->start();
     if (m_onStarted) m_onStarted();
 }
 
@@ -224,7 +257,8 @@ QString EncoderControl::failureCause(const EncoderStatus& status) const {
         status, {encoder->audioInput(), encoder->videoInput(), encoder->outputFileName()});
 }
 
-bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAllowed) {
+bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAllowed,
+                                      quint64 attempt) {
     RecorderState& s = m_ctx.state;
     MainForm& f = m_ctx.form;
     using namespace EncoderErrorCode;
@@ -235,20 +269,26 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             return false;
         case ProfileRefused:
             f.Timer1->stop();
-            m_ctx.messenger.show(QStringLiteral("Az Encoder profájl nem megfelelő!"));
+            showAfterTick(f.Timer1, m_ctx.messenger,
+                          QStringLiteral("Az Encoder profájl nem megfelelő!"),
+                          Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("Az Encoder profájl nem megfelelő!"));
             return false;
         case SoundCard:
             f.Timer1->stop();
-            m_ctx.messenger.show(QStringLiteral("Hangkártya beállítások nem megfelelőek!"));
+            showAfterTick(f.Timer1, m_ctx.messenger,
+                          QStringLiteral("Hangkártya beállítások nem megfelelőek!"),
+                          Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("Nincs kijelölve hangkártya!"));
             return false;
         case Codec:
             f.Timer1->stop();
-            m_ctx.messenger.show(QStringLiteral("Kodek hiba! "), Messenger::Icon::Critical);
+            showAfterTick(f.Timer1, m_ctx.messenger, QStringLiteral("Kodek hiba! "),
+                          Messenger::Icon::Critical);
             m_ctx.log.logEvent(QStringLiteral("Kodek hiba!"));
             return false;
         case OutputFileCreate:
+        case NoAnswer:
         case DiskFull:
         case WriteFault:
         case VideoInput:
@@ -264,8 +304,9 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             return false;
         }
         case VideoCodecMissing:
-            m_ctx.messenger.show(QStringLiteral("A kért videokodek nincs telepitve! ") +
-                                 s.encProfile);
+            showAfterTick(f.Timer1, m_ctx.messenger,
+                          QStringLiteral("A kért videokodek nincs telepitve! ") + s.encProfile,
+                          Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("A kért videokodek nincs telepitve!") + s.encProfile);
             return false;
         case FileInUse:
@@ -287,17 +328,19 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             const QString renamed = OutputFileName::extended(path);
             encoder->setOutputFileName(renamed);
             m_ctx.log.logEvent(QStringLiteral("Fájlnév kiegészítés - .FIGYELEM.wmv ") + renamed);
-            const EncoderStatus again = encoder->start();
-            if (!again.ok()) {
-                // The extended name failed as well: report that failure as any
-                // other, and never claim that a recording runs.
-                handleStartError(again, false);
-                return false;
-            }
-            m_ctx.log.logEvent(QStringLiteral("A(z) ") + renamed +
-                               QStringLiteral(" fájl rögzítése elindult...\r\n") +
-                               QStringLiteral(" VIGYÁZAT! A következő rögzítés nem indul el!"));
-            s.nextStartWarning = true;
+            m_ctx.encoderRequests.start([this, renamed, attempt](const EncoderStatus& again) {
+                if (!again.ok() || attempt != m_startAttempt) {
+                    // The extended name failed as well: report that failure as
+                    // any other, and never claim that a recording runs.
+                    startAnswered(again, false, attempt);
+                    return;
+                }
+                m_ctx.log.logEvent(QStringLiteral("A(z) ") + renamed +
+                                   QStringLiteral(" fájl rögzítése elindult...\r\n") +
+                                   QStringLiteral(" VIGYÁZAT! A következő rögzítés nem indul el!"));
+                m_ctx.state.nextStartWarning = true;
+                startAnswered(again, false, attempt);
+            });
             return true;
         }
         default:

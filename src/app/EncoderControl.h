@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EncoderRequests.h"
 #include "RecorderContext.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderError.h"
@@ -25,15 +26,21 @@ public:
     // past): the file is that much shorter.
     EncoderStatus PrepareOutputFile(qint64 lateMs = 0);
 
-    // Starts the recording prepared by PrepareOutputFile. Reports its own
-    // failures; the caller decides what to show next.
+    // Starts the recording prepared by PrepareOutputFile: the sources, then
+    // the file. Returns at once; the outcome comes later, and the control
+    // reports its own failures. The started handler runs once it records.
     void StartEncoder();
+    // A start has been asked for and has not succeeded or failed yet.
+    bool starting() const { return m_starting; }
+    // The operator stopped: a start on its way is not reported, and a
+    // recording it brings up is stopped at once.
+    void abandonStart();
 
     // Goes on with a recording that broke off: a new file named after the
     // current second, for the rest of the planned length. The caller has
-    // brought the sources up first (prepareToEncode), so the file's first
-    // sample falls into that second. Reports nothing; the caller decides.
-    EncoderStatus resumeRecording(qint64 remainingMs);
+    // brought the sources up first, so the file's first sample falls into
+    // that second. Reports nothing; `done` hears the outcome and decides.
+    void resumeRecording(qint64 remainingMs, EncoderRequests::Outcome done);
 
     // The file the encoder was last started on: its path, the second it was
     // named after and its planned length.
@@ -54,25 +61,30 @@ public:
     void bindPreviewToMonitor();
 
 private:
-    // Handles a failed start. Returns true when the normal path goes on (the
-    // output file was renamed and the recording runs under the new name).
-    bool handleStartError(const EncoderStatus& status, bool renameAllowed);
+    // Handles a failed start. Returns true when the start goes on: the name
+    // was taken, and a start under the extended name has been asked for.
+    bool handleStartError(const EncoderStatus& status, bool renameAllowed, quint64 attempt);
+    // The encoder answered the start of `attempt`.
+    void startAnswered(const EncoderStatus& started, bool renameAllowed, quint64 attempt);
     void fatalComponentMissing();
     // Whether a file can be created in the media folder and is likely to
     // fit; a folder that cannot be used is reported and ends the start.
     bool checkMediaFolder();
-    // Brings the sources up before the recording starts. When they take a
-    // second or more (a sound server that answers late), the file is named
-    // again after the second it really starts in, for the rest of its planned
-    // length, and the log says so. False, reported, when they fail.
-    bool waitForSources();
+    // The sources answered `askedMono` ms (monotonic) after they were asked
+    // for. When they took a second or more (a sound server that answers
+    // late), the file is named again after the second it really starts in,
+    // for the rest of its planned length, and the log says so. False when
+    // nothing of the planned length is left.
+    bool sourcesCameInTime(qint64 askedMono);
     void nameOutputFile(const QDateTime& startedAt, qint64 durationMs);
     Toolbar& toolbar();
 
     RecorderContext& m_ctx;
     std::function<void()> m_onStarted;
-    RecordingFile m_prepared;  // as last named; the path is the encoder's
-    RecordingTags m_plan;      // what every file's header says of the recording
+    bool m_starting = false;
+    quint64 m_startAttempt = 0;  // numbers the starts, so a late answer finds its own
+    RecordingFile m_prepared;    // as last named; the path is the encoder's
+    RecordingTags m_plan;        // what every file's header says of the recording
 };
 
 }  // namespace kelm

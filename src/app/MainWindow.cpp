@@ -4,6 +4,7 @@
 #include "AudioLines.h"
 #include "CaptureSources.h"
 #include "EncoderControl.h"
+#include "EncoderRequests.h"
 #include "LevelMeters.h"
 #include "MainForm.h"
 #include "MenuPictures.h"
@@ -82,10 +83,11 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     LevelMeterPort& levelMeter =
         m_deps.levelMeter ? *m_deps.levelMeter : static_cast<LevelMeterPort&>(*m_levelMeters);
 
+    m_encoderRequests = std::make_unique<EncoderRequests>([this] { return m_encoder.get(); });
     m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
                                     *m_deps.process, *m_deps.monitor, *m_deps.tray, mixer,
                                     levelMeter, *m_deps.storage, [this] { return m_encoder.get(); },
-                                    [this] { return windowTitle(); },
+                                    *m_encoderRequests, [this] { return windowTitle(); },
                                     [this](const QString& caption) { setWindowTitle(caption); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);

@@ -19,6 +19,7 @@ class CaptureSources;
 class Clock;
 class Encoder;
 class EncoderControl;
+class EncoderRequests;
 class EncoderFactory;
 class AudioLines;
 class LevelCapture;
@@ -149,6 +150,7 @@ private:
     std::unique_ptr<LevelMeters> m_levelMeters;
     std::unique_ptr<AudioLines> m_audioLines;
     std::unique_ptr<Encoder> m_encoder;
+    std::unique_ptr<EncoderRequests> m_encoderRequests;
     std::unique_ptr<RecorderContext> m_ctx;
     std::unique_ptr<StateBinding> m_stateBinding;
     std::unique_ptr<TimeFields> m_timeFields;

@@ -9,6 +9,8 @@
 
 namespace kelm {
 
+class EncoderRequests;
+
 class Clock;
 class Encoder;
 class EventLog;
@@ -68,6 +70,7 @@ struct RecorderContext {
     LevelMeterPort& levelMeter;
     MediaStorage& storage;
     std::function<Encoder*()> encoder;  // null until created at start-up
+    EncoderRequests& encoderRequests;   // every prepare and start, with its outcome
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;
 };

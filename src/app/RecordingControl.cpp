@@ -1,6 +1,7 @@
 #include "RecordingControl.h"
 
 #include "EncoderControl.h"
+#include "EncoderRequests.h"
 #include "MainForm.h"
 #include "Messenger.h"
 #include "RecordingGuard.h"
@@ -101,7 +102,7 @@ void RecordingControl::keepSourcesRunning() {
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) return;
     m_encoder.PrepareOutputFile();
-    encoder->prepareToEncode();
+    m_ctx.encoderRequests.prepare();
 }
 
 void RecordingControl::lockForm() {
@@ -149,7 +150,9 @@ void RecordingControl::disarm() {
     if (answer != int(Messenger::Answer::Ok)) return;
 
     Encoder* encoder = m_ctx.encoder();
-    if (encoder && encoder->runState() != RunState::Stopped) {
+    const bool starting = m_encoder.starting();
+    m_encoder.abandonStart();
+    if (encoder && (starting || encoder->runState() != RunState::Stopped)) {
         encoder->stop();
         m_ctx.log.logEvent(QStringLiteral("Encoder leállítva!"));
     } else {

@@ -2,6 +2,7 @@
 
 #include "DeferredMessage.h"
 #include "EncoderControl.h"
+#include "EncoderRequests.h"
 #include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
@@ -177,7 +178,7 @@ void RecordingGuard::tryResume() {
         return;
     }
     const qint64 mono = m_ctx.clock.monotonicMs();
-    if (mono < m_nextAttemptMono) return;
+    if (m_resumeInFlight || mono < m_nextAttemptMono) return;
     m_nextAttemptMono = mono + m_resumeWaitMs;
 
     // Room for the reserve twice over, so a recording does not stop again at once.
@@ -190,24 +191,53 @@ void RecordingGuard::tryResume() {
 
     // The sources first: after an outage they may take seconds to deliver,
     // and the new file is named after its first sample and ends when the
-    // recording was planned to.
+    // recording was planned to. Both answer later; until then no other try
+    // is made.
+    m_resumeInFlight = true;
+    m_ctx.encoderRequests.prepare([this](const EncoderStatus& ready) {
+        if (m_phase != Phase::Resuming) {  // disarmed meanwhile
+            m_resumeInFlight = false;
+            return;
+        }
+        const qint64 left = remainingMs();
+        if (ready.ok() && left < kShortestResumeMs) {
+            m_resumeInFlight = false;
+            m_phase = Phase::Idle;
+            m_ctx.log.logEvent(
+                QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt."));
+            return;
+        }
+        if (!ready.ok()) {
+            resumeRefused(ready);
+            return;
+        }
+        m_encoder.resumeRecording(left, [this, left](const EncoderStatus& started) {
+            if (!started.ok()) {
+                resumeRefused(started);
+                return;
+            }
+            resumed(left);
+        });
+    });
+}
+
+void RecordingGuard::resumeRefused(const EncoderStatus& failure) {
+    m_resumeInFlight = false;
+    if (!m_resumeFailureLogged)
+        m_ctx.log.logEvent(QStringLiteral("A rögzítés még nem folytatható: ") +
+                           m_encoder.failureCause(failure));
+    m_resumeFailureLogged = true;
+}
+
+void RecordingGuard::resumed(qint64 left) {
+    m_resumeInFlight = false;
     Encoder* encoder = m_ctx.encoder();
-    EncoderStatus started = encoder->prepareToEncode();
-    const qint64 left = remainingMs();
-    if (started.ok() && left < kShortestResumeMs) {
-        m_phase = Phase::Idle;
-        m_ctx.log.logEvent(
-            QStringLiteral("A rögzítés nem folytatható: a tervezett időtartam letelt."));
+    if (m_phase != Phase::Resuming) {
+        // Disarmed while the start was on its way: the operator's stop holds.
+        encoder->stop();
         return;
     }
-    if (started.ok()) started = m_encoder.resumeRecording(left);
-    if (!started.ok()) {
-        if (!m_resumeFailureLogged)
-            m_ctx.log.logEvent(QStringLiteral("A rögzítés még nem folytatható: ") +
-                               m_encoder.failureCause(started));
-        m_resumeFailureLogged = true;
-        return;
-    }
+    const qint64 mono = m_ctx.clock.monotonicMs();
     m_phase = Phase::Watching;
     m_resumedAtMono = mono;
     m_brokeOffForRoom = false;

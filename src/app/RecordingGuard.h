@@ -2,6 +2,7 @@
 
 #include "RecorderContext.h"
 
+#include "encoder/EncoderError.h"
 #include "recorder/MediaStorage.h"
 #include "recorder/RecordingFile.h"
 
@@ -51,6 +52,10 @@ private:
     // The file being written has closed: the observer hears of it once.
     void fileClosed();
     void tryResume();
+    // The sources or the new file could not be started this time.
+    void resumeRefused(const EncoderStatus& failure);
+    // The new file runs, for the `left` ms of the planned length.
+    void resumed(qint64 left);
     qint64 remainingMs() const;
     qint64 bytesPerSecond() const;
 
@@ -71,6 +76,7 @@ private:
     qint64 m_resumedAtMono = 0;    // when the file being written resumed a broken recording
     bool m_brokeOffForRoom = false;
     bool m_resumeFailureLogged = false;
+    bool m_resumeInFlight = false;  // a try to go on is waiting for the encoder's answer
 
     RecordingFileObserver* m_fileObserver = nullptr;
     RecordingFile m_openFile;      // the file being written, until it closes

@@ -192,8 +192,10 @@ void Scheduler::tick() {
     Toolbar& tb = *f.toolbar;
     m_guard.tick();
     // A recording that broke off and waits to go on in a new file has not ended.
+    // Nor has one whose start the encoder has not answered yet.
     auto stopped = [this, encoder] {
-        return encoder->runState() == RunState::Stopped && !m_guard.waitingToResume();
+        return encoder->runState() == RunState::Stopped && !m_guard.waitingToResume() &&
+               !m_encoder.starting();
     };
     const std::optional<qint64> lastTickUtcMs = m_lastTickUtcMs;
     const bool stepped = clockStepMs() > kClockJumpMs;

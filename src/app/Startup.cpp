@@ -25,6 +25,9 @@ namespace kelm {
 
 namespace {
 
+// How long the end of the program waits for a recording's file to be finished.
+constexpr int kExitFinishMs = 10000;
+
 const QString kComponentMissing =
     QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
 
@@ -214,8 +217,14 @@ void Startup::exitForm() {
 
 void Startup::finishExit(bool testStatePath) {
     RecorderState& s = m_ctx.state;
-    if (Encoder* encoder = m_ctx.encoder(); encoder && encoder->runState() != RunState::Stopped)
-        encoder->stop();
+    if (Encoder* encoder = m_ctx.encoder(); encoder && encoder->runState() != RunState::Stopped) {
+        // The file is finished before the program ends, unless its disk no
+        // longer answers: then the log says so, and the file can be repaired.
+        if (!encoder->stopBeforeExit(kExitFinishMs))
+            m_ctx.log.logEvent(QStringLiteral("A felvétel fájlja nem zárult le %1 mp alatt: %2")
+                                   .arg(kExitFinishMs / 1000)
+                                   .arg(encoder->outputFileName()));
+    }
     if (m_parts.recordingEndsWithKelm) m_parts.recordingEndsWithKelm();
     exitForm();
     if (!testStatePath || !s.statePath.isEmpty()) {

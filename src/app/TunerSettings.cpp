@@ -1,5 +1,6 @@
 #include "TunerSettings.h"
 
+#include "EncoderRequests.h"
 #include "MainForm.h"
 #include "ShellPorts.h"
 #include "StateBinding.h"
@@ -80,7 +81,7 @@ void TunerSettings::tvFormatSelected() {
 void TunerSettings::ReapplyPreparedState() {
     Encoder* encoder = m_ctx.encoder();
     if (!encoder || encoder->runState() != RunState::Stopped) return;
-    encoder->prepareToEncode();
+    m_ctx.encoderRequests.prepare();
     if (m_ctx.state.previewWanted) m_ctx.monitor.attachSourceView();
 }
 

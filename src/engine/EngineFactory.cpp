@@ -1,5 +1,6 @@
 #include "EngineFactory.h"
 
+#include "BackgroundEncoder.h"
 #include "EngineError.h"
 #include "RecordingEngine.h"
 
@@ -16,42 +17,49 @@ constexpr const char* kEssentialElements[] = {
     "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
 };
 
+std::unique_ptr<RecordingEngine> failed(EncoderStatus* status, const QString& why) {
+    if (status) *status = engineStatus(EngineFailure::ElementMissing, why);
+    return nullptr;
+}
+
 class RecordingEngineFactory final : public EncoderFactory {
 public:
     explicit RecordingEngineFactory(EngineOptions options) : m_options(std::move(options)) {}
 
     std::unique_ptr<Encoder> create(EncoderStatus* status) override {
-        GError* raw = nullptr;
-        if (!gst_init_check(nullptr, nullptr, &raw)) {
-            gst::ErrorPtr error(raw);
-            return fail(status, QStringLiteral("GStreamer cannot start: ") +
-                                    QString::fromUtf8(error ? error->message : "unknown"));
-        }
-        for (const char* name : kEssentialElements) {
-            gst::ObjectUnref unref;
-            GstElementFactory* factory = gst_element_factory_find(name);
-            if (!factory)
-                return fail(status, QStringLiteral("GStreamer element %1 is not installed")
-                                        .arg(QLatin1StringView(name)));
-            unref(factory);
-        }
-        qRegisterMetaType<kelm::RunState>();
-        qRegisterMetaType<kelm::EncoderStatus>();
-        qRegisterMetaType<kelm::PreviewFrame>();
-        if (status) *status = EncoderStatus::success();
-        return std::make_unique<RecordingEngine>(m_options);
+        auto engine = createRecordingEngine(m_options, status);
+        if (!engine) return nullptr;
+        return std::make_unique<BackgroundEncoder>(std::move(engine));
     }
 
 private:
-    static std::unique_ptr<Encoder> fail(EncoderStatus* status, const QString& why) {
-        if (status) *status = engineStatus(EngineFailure::ElementMissing, why);
-        return nullptr;
-    }
-
     EngineOptions m_options;
 };
 
 }  // namespace
+
+std::unique_ptr<RecordingEngine> createRecordingEngine(EngineOptions options,
+                                                       EncoderStatus* status) {
+    GError* raw = nullptr;
+    if (!gst_init_check(nullptr, nullptr, &raw)) {
+        gst::ErrorPtr error(raw);
+        return failed(status, QStringLiteral("GStreamer cannot start: ") +
+                                  QString::fromUtf8(error ? error->message : "unknown"));
+    }
+    for (const char* name : kEssentialElements) {
+        gst::ObjectUnref unref;
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory)
+            return failed(status, QStringLiteral("GStreamer element %1 is not installed")
+                                      .arg(QLatin1StringView(name)));
+        unref(factory);
+    }
+    qRegisterMetaType<kelm::RunState>();
+    qRegisterMetaType<kelm::EncoderStatus>();
+    qRegisterMetaType<kelm::PreviewFrame>();
+    if (status) *status = EncoderStatus::success();
+    return std::make_unique<RecordingEngine>(std::move(options));
+}
 
 std::unique_ptr<EncoderFactory> createEngineFactory() {
     return createEngineFactory(EngineOptions{});

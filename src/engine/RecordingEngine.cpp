@@ -27,7 +27,7 @@ qint64 clockNs(clockid_t id) {
 }  // namespace
 
 RecordingEngine::RecordingEngine(EngineOptions options, QObject* parent)
-    : Encoder(parent), m_options(std::move(options)) {
+    : QObject(parent), m_options(std::move(options)) {
     m_sourceWatch.setInterval(kSourceWatchIntervalMs);
     connect(&m_sourceWatch, &QTimer::timeout, this, &RecordingEngine::watchSources);
 }

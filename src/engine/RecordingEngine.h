@@ -19,6 +19,13 @@ namespace kelm {
 // sources and feeds the preview (CaptureGraph); libavcodec and libavformat
 // write the .wmv file on the writer's thread (AsfWriter).
 //
+// Its calls do the work they are asked for and return its outcome, waiting
+// on the devices and the disk where they must: preparing waits up to 5 s for
+// the sources, a start up to 3 s more for the first picture, a stop for the
+// writer to finish the file. The recorder therefore never calls it from its
+// GUI thread: BackgroundEncoder runs it on a thread of its own. Its signals
+// come from the event loop of the thread it lives on.
+//
 // Besides the inputs the Encoder interface names, both sources accept
 // "TEST://" for a live test picture or tone (see SourceResolver); the
 // recorder never produces it.
@@ -39,33 +46,38 @@ namespace kelm {
 // ends it with a failure (SoundCard, VideoInput): the file is finished as
 // far as it goes, and the sources keep running, so a start() that follows
 // succeeds as soon as the source delivers again.
-class RecordingEngine final : public Encoder {
+class RecordingEngine final : public QObject {
     Q_OBJECT
 public:
     explicit RecordingEngine(EngineOptions options, QObject* parent = nullptr);
     ~RecordingEngine() override;
 
-    EncoderStatus resetSourceGroup() override;
-    EncoderStatus setVideoInput(const QString& input) override;
-    EncoderStatus setAudioInput(const QString& input) override;
-    QString videoInput() const override { return m_videoInput; }
-    QString audioInput() const override { return m_audioInput; }
-    EncoderStatus setProfile(const QString& profileXml) override;
-    void setOutputFileName(const QString& path) override { m_outputFileName = path; }
-    QString outputFileName() const override { return m_outputFileName; }
-    void setDurationLimitMs(qint64 ms) override { m_durationLimitMs = std::max<qint64>(0, ms); }
-    qint64 durationLimitMs() const override { return m_durationLimitMs; }
-    void setRecordingTags(const RecordingTags& tags) override { m_tags = tags; }
-    EncoderStatus prepareToEncode() override;
-    EncoderStatus start() override;
-    void stop() override;
-    RunState runState() const override { return m_runState; }
-    EncoderStatistics statistics() const override;
-    EncoderStatus lastFailure() const override { return m_lastFailure; }
-    QDateTime firstSampleUtc() const override { return m_firstSampleUtc; }
-    void setPreviewEnabled(bool enabled) override;
-    bool previewEnabled() const override { return m_previewEnabled; }
-    QString lastErrorText() const override { return m_lastErrorText; }
+    EncoderStatus resetSourceGroup();
+    EncoderStatus setVideoInput(const QString& input);
+    EncoderStatus setAudioInput(const QString& input);
+    QString videoInput() const { return m_videoInput; }
+    QString audioInput() const { return m_audioInput; }
+    EncoderStatus setProfile(const QString& profileXml);
+    void setOutputFileName(const QString& path) { m_outputFileName = path; }
+    QString outputFileName() const { return m_outputFileName; }
+    void setDurationLimitMs(qint64 ms) { m_durationLimitMs = std::max<qint64>(0, ms); }
+    qint64 durationLimitMs() const { return m_durationLimitMs; }
+    void setRecordingTags(const RecordingTags& tags) { m_tags = tags; }
+    EncoderStatus prepareToEncode();
+    EncoderStatus start();
+    void stop();
+    RunState runState() const { return m_runState; }
+    EncoderStatistics statistics() const;
+    EncoderStatus lastFailure() const { return m_lastFailure; }
+    QDateTime firstSampleUtc() const { return m_firstSampleUtc; }
+    void setPreviewEnabled(bool enabled);
+    bool previewEnabled() const { return m_previewEnabled; }
+    QString lastErrorText() const { return m_lastErrorText; }
+
+Q_SIGNALS:
+    void runStateChanged(kelm::RunState state);
+    void errorOccurred(kelm::EncoderStatus status);
+    void previewFrame(kelm::PreviewFrame frame);
 
 private:
     EncoderStatus startSources();
@@ -106,7 +118,7 @@ private:
     QElapsedTimer m_encodingClock;
     qint64 m_lastEncodingMs = 0;
     AsfWriter::Statistics m_lastStatistics;
-    QTimer m_sourceWatch;  // while recording: has a source gone quiet?
+    QTimer m_sourceWatch{this};  // while recording: has a source gone quiet?
 };
 
 }  // namespace kelm

@@ -200,6 +200,7 @@ TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
     h.form().cboVideoInput->clear();
     h.messenger.texts.clear();
     choose(h.form().cboVideoSource, kCard);
+    h.settle();
     EXPECT_EQ(h.messenger.texts,
               QStringList{QStringLiteral(
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});

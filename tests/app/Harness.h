@@ -139,7 +139,14 @@ public:
         deps.playerWindows = std::move(playerWindows);
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
+        settle();
         return *window;
+    }
+
+    // Lets the encoder's answers arrive, as the event loop does between ticks:
+    // a start is answered after its prepare, a renamed file's after that.
+    static void settle() {
+        for (int round = 0; round < 6; ++round) QCoreApplication::processEvents();
     }
 
     FakeEncoder& encoder() { return *static_cast<FakeEncoder*>(window->encoder()); }
@@ -158,6 +165,7 @@ public:
         for (qint64 t = 0; t < totalMs && !process.ended(); t += stepMs) {
             clock.advanceMs(stepMs);
             if (form().Timer1->isActive()) window->scheduler().tick();
+            settle();
             statusTick();
         }
     }
@@ -193,6 +201,7 @@ inline void arm(Harness& h, Button modeKey, const QString& start, const QString&
     h.form().txtDuration->setText(duration);
     h.window->timeFields().durationLeave();
     h.window->recordingControl().ToggleRecording();
+    h.settle();
 }
 
 }  // namespace kelm::test

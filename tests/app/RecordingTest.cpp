@@ -248,6 +248,7 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         t.messenger.texts.clear();
         t.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
         t.window->scheduler().tick();
+        t.settle();  // the encoder's answer, then the box once the handler is over
         if (row.box)
             EXPECT_EQ(t.messenger.texts.value(0), QString::fromUtf8(row.box));
         else
@@ -313,4 +314,47 @@ TEST(UnreadableDuration, RestoredFromTheStateFileRefusesToArmInEveryMode) {
             EXPECT_EQ(h.encoder().starts, 0) << duration;
         }
     }
+}
+
+// The encoder answers a start some time after it was asked for; the window
+// goes on meanwhile, and its ticks must not take the wait for an end.
+TEST_F(Recording, TicksWhileAStartIsOnItsWayNeitherEndNorRepeatIt) {
+    h.encoder().slowStart = true;
+    h.window->toolbarClick(Button::btnMost);
+    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+    ASSERT_EQ(h.encoder().runState(), RunState::Stopped) << "the start is still on its way";
+    h.window->scheduler().tick();
+    h.statusTick();
+    EXPECT_FALSE(box().contains(QStringLiteral("Kódolás befejezve")));
+    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.window->state().arm.isArmed());
+
+    h.settle();
+    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+    EXPECT_EQ(h.encoder().starts, 1);
+    h.run(6000);
+    EXPECT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), 1);
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
+}
+
+TEST_F(Recording, StoppingWhileAStartIsOnItsWayLeavesNothingRecording) {
+    h.encoder().slowStart = true;
+    h.window->toolbarClick(Button::btnMost);
+    h.form().txtDuration->setText(QStringLiteral("01:00:00"));
+    h.window->timeFields().durationLeave();
+    h.window->recordingControl().ToggleRecording();
+    QCoreApplication::processEvents();  // the sources answered; the file's start is on its way
+    ASSERT_EQ(h.encoder().starts, 1);
+    h.window->recordingControl().ToggleRecording();  // the operator stops before it answers
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
+    h.settle();
+    EXPECT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.encoder().runState(), RunState::Stopped)
+        << "the recording the late start brought up is stopped";
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
+    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_TRUE(box().contains(QStringLiteral("Encoder leállítva!")));
 }

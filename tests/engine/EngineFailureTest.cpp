@@ -39,21 +39,21 @@ protected:
         m_fdsListBefore = test::openFds();
     }
 
-    std::unique_ptr<Encoder> makeEncoder(EngineOptions options = {}) {
+    std::unique_ptr<RecordingEngine> makeEncoder(EngineOptions options = {}) {
         EncoderStatus status;
-        auto encoder = createEngineFactory(std::move(options))->create(&status);
+        auto encoder = createRecordingEngine(std::move(options), &status);
         EXPECT_TRUE(status.ok()) << status.description.toStdString();
         if (encoder) {
-            QObject::connect(encoder.get(), &Encoder::runStateChanged,
+            QObject::connect(encoder.get(), &RecordingEngine::runStateChanged,
                              [this](RunState s) { m_states.push_back(s); });
-            QObject::connect(encoder.get(), &Encoder::errorOccurred,
+            QObject::connect(encoder.get(), &RecordingEngine::errorOccurred,
                              [this](const EncoderStatus&) { ++m_errors; });
         }
         return encoder;
     }
 
     // A TV recording set up from the live test sources into `name`.
-    std::unique_ptr<Encoder> tvEncoder(const QString& name, EngineOptions options = {}) {
+    std::unique_ptr<RecordingEngine> tvEncoder(const QString& name, EngineOptions options = {}) {
         auto encoder = makeEncoder(std::move(options));
         test::useTestSources(*encoder);
         encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
@@ -63,7 +63,7 @@ protected:
 
     // After a failed start: stopped, no state change signalled, no thread or
     // descriptor of the attempt left behind.
-    void expectNothingLeft(Encoder& encoder) {
+    void expectNothingLeft(RecordingEngine& encoder) {
         EXPECT_EQ(encoder.runState(), RunState::Stopped);
         test::spin(100);
         EXPECT_TRUE(m_states.empty());

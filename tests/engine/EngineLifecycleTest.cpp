@@ -21,15 +21,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         EncoderStatus status;
-        m_encoder = createEngineFactory()->create(&status);
+        m_encoder = createRecordingEngine({}, &status);
         ASSERT_TRUE(m_encoder) << status.description.toStdString();
         test::useTestSources(*m_encoder);
         m_encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
-        QObject::connect(m_encoder.get(), &Encoder::previewFrame, [this](const PreviewFrame& f) {
-            ++m_frames;
-            m_lastFrame = f;
-        });
-        QObject::connect(m_encoder.get(), &Encoder::runStateChanged,
+        QObject::connect(m_encoder.get(), &RecordingEngine::previewFrame,
+                         [this](const PreviewFrame& f) {
+                             ++m_frames;
+                             m_lastFrame = f;
+                         });
+        QObject::connect(m_encoder.get(), &RecordingEngine::runStateChanged,
                          [this](RunState s) { m_states.push_back(s); });
     }
 
@@ -43,7 +44,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<Encoder> m_encoder;
+    std::unique_ptr<RecordingEngine> m_encoder;
     int m_frames = 0;
     PreviewFrame m_lastFrame;
     std::vector<RunState> m_states;

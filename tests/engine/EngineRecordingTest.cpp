@@ -24,10 +24,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         EncoderStatus status;
-        m_factory = createEngineFactory();
-        m_encoder = m_factory->create(&status);
+        m_encoder = createRecordingEngine({}, &status);
         ASSERT_TRUE(m_encoder) << status.description.toStdString();
-        QObject::connect(m_encoder.get(), &Encoder::runStateChanged,
+        QObject::connect(m_encoder.get(), &RecordingEngine::runStateChanged,
                          [this](RunState s) { m_states.push_back(s); });
     }
 
@@ -48,8 +47,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<EncoderFactory> m_factory;
-    std::unique_ptr<Encoder> m_encoder;
+    std::unique_ptr<RecordingEngine> m_encoder;
     std::vector<RunState> m_states;
 };
 
@@ -321,7 +319,7 @@ TEST_P(SoundCardCapture, RecordsAlsaDefaultAt48kHzStereo) {
     EngineOptions options;
     options.soundServerDirect = GetParam();
     EncoderStatus status;
-    m_encoder = createEngineFactory(options)->create(&status);
+    m_encoder = createRecordingEngine(options, &status);
     ASSERT_TRUE(m_encoder);
     m_encoder->setVideoInput(QStringLiteral("TEST://"));
     if (!m_encoder->setAudioInput(QStringLiteral("Device://default")).ok() ||

@@ -77,11 +77,11 @@ protected:
         if (!test::SoundServer::running() || soundServerPid() <= 0)
             GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
         EncoderStatus status;
-        m_encoder = createEngineFactory()->create(&status);
+        m_encoder = createRecordingEngine({}, &status);
         ASSERT_TRUE(m_encoder);
-        QObject::connect(m_encoder.get(), &Encoder::runStateChanged,
+        QObject::connect(m_encoder.get(), &RecordingEngine::runStateChanged,
                          [this](RunState s) { m_states.push_back(s); });
-        QObject::connect(m_encoder.get(), &Encoder::errorOccurred,
+        QObject::connect(m_encoder.get(), &RecordingEngine::errorOccurred,
                          [this](const EncoderStatus& s) { m_errors.push_back(s); });
         m_encoder->setVideoInput(QStringLiteral("TEST://ball"));
         ASSERT_TRUE(m_encoder->setAudioInput(QStringLiteral("Device://default")).ok());
@@ -91,7 +91,7 @@ protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<Encoder> m_encoder;
+    std::unique_ptr<RecordingEngine> m_encoder;
     std::vector<RunState> m_states;
     std::vector<EncoderStatus> m_errors;
 };

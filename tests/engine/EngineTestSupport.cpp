@@ -140,7 +140,7 @@ qint64 residentKb() {
     return -1;
 }
 
-void useTestSources(Encoder& encoder) {
+void useTestSources(RecordingEngine& encoder) {
     encoder.setVideoInput(QStringLiteral("TEST://ball"));
     encoder.setAudioInput(QStringLiteral("TEST://"));
 }

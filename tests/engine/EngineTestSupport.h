@@ -4,6 +4,7 @@
 // deadline, reading files back with the real tools (ffprobe, ffmpeg,
 // gst-discoverer-1.0), and counting this process's threads and descriptors.
 
+#include "RecordingEngine.h"
 #include "encoder/Encoder.h"
 
 #include <QJsonObject>
@@ -44,6 +45,6 @@ int threadCount();
 qint64 residentKb();
 
 // A live test source and a file name; what most tests start from.
-void useTestSources(Encoder& encoder);
+void useTestSources(RecordingEngine& encoder);
 
 }  // namespace kelm::test

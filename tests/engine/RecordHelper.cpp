@@ -6,6 +6,7 @@
 // with the radio profile.
 
 #include "EngineFactory.h"
+#include "RecordingEngine.h"
 #include "encoder/EncoderProfile.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     kelm::EncoderStatus status;
-    auto encoder = kelm::createEngineFactory()->create(&status);
+    auto encoder = kelm::createRecordingEngine({}, &status);
     if (!encoder) return 1;
     encoder->setVideoInput(QStringLiteral("TEST://ball"));
     encoder->setAudioInput(QStringLiteral("TEST://"));

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(WmIndexer, CopyOfARunningRecordingGetsAnIndexAndKeepsItsPictures) {
     EncoderStatus status;
-    auto encoder = createEngineFactory()->create(&status);
+    auto encoder = createRecordingEngine({}, &status);
     ASSERT_TRUE(encoder);
     test::useTestSources(*encoder);
     encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));
@@ -63,7 +63,7 @@ TEST_F(WmIndexer, CopyOfARunningRecordingGetsAnIndexAndKeepsItsPictures) {
 // usually inside a data packet; that packet is left out whole.
 TEST_F(WmIndexer, TornLastPacketOfAGrowingCopyIsLeftOutAndTheOutputDecodesCleanly) {
     EncoderStatus status;
-    auto encoder = createEngineFactory()->create(&status);
+    auto encoder = createRecordingEngine({}, &status);
     ASSERT_TRUE(encoder);
     test::useTestSources(*encoder);
     encoder->setProfile(EncoderProfile::builtInText(BuiltInProfile::Tv));

@@ -110,6 +110,7 @@ public:
         h.form().txtDuration->setText(duration);
         h.window->timeFields().durationLeave();
         h.window->recordingControl().ToggleRecording();
+        h.settle();
     }
 
     SubtitleJobs& jobs() { return h.window->postProcessing().subtitleJobs(); }

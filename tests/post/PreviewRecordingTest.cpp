@@ -5,11 +5,11 @@
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "PostProcessing.h"
-#include "RealBackEnds.h"
-#include "UnattendedRun.h"
 #include "PreviewChain.h"
+#include "RealBackEnds.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
+#include "UnattendedRun.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 
@@ -103,7 +103,10 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
     window.form().txtDuration->setText(QStringLiteral("00:00:30"));
     window.timeFields().durationLeave();
     window.recordingControl().ToggleRecording();
-    ASSERT_TRUE(window.encoder() && window.encoder()->runState() == RunState::Running)
+    // The engine answers from its own thread; the window goes on meanwhile.
+    ASSERT_TRUE(waitFor(
+        [&] { return window.encoder() && window.encoder()->runState() == RunState::Running; },
+        15000))
         << window.log().boxText().toStdString();
     const QString recording = window.encoder()->outputFileName();
 

@@ -15,6 +15,8 @@ namespace kelm::test {
 // An encoder that behaves like an ideal device on a test clock: start() writes
 // the output file at once and runs until the clock has moved past the duration
 // limit (checked whenever the run state is read). Faults are injected per call.
+// As the real one, it answers prepares and starts through the event loop,
+// never inside the call; with `slowStart` the start itself happens only then.
 class FakeEncoder final : public Encoder {
 public:
     explicit FakeEncoder(const Clock& clock) : m_clock(clock) {}
@@ -50,14 +52,32 @@ public:
     void setDurationLimitMs(qint64 ms) override { m_limitMs = ms; }
     qint64 durationLimitMs() const override { return m_limitMs; }
     void setRecordingTags(const RecordingTags& t) override { tags = t; }
-    EncoderStatus prepareToEncode() override {
+    void prepareToEncode() override {
         ++prepares;
         if (duringPrepare) duringPrepare();  // sources that take their time to deliver
-        return failed(prepareFailure);
+        const EncoderStatus status = failed(prepareFailure);
+        later([this, status] { Q_EMIT prepared(status); });
     }
 
-    EncoderStatus start() override {
+    void start() override {
         ++starts;
+        if (!slowStart) {
+            const EncoderStatus status = startNow();
+            later([this, status] { Q_EMIT started(status); });
+            return;
+        }
+        later([this] {
+            const EncoderStatus status = startNow();
+            Q_EMIT started(status);
+        });
+    }
+
+    bool stopBeforeExit(int) override {
+        stop();
+        return true;
+    }
+
+    EncoderStatus startNow() {
         m_lastFailure = {};
         startedFiles << m_file;
         if (!startFailures.empty()) {
@@ -66,8 +86,9 @@ public:
             return failed(failure);
         }
         if (heldFiles().contains(m_file))
-            return failed(EncoderStatus::failure(EncoderErrorCode::FileInUse,
-                                                 QStringLiteral("%1 is held by another recorder").arg(m_file)));
+            return failed(EncoderStatus::failure(
+                EncoderErrorCode::FileInUse,
+                QStringLiteral("%1 is held by another recorder").arg(m_file)));
         // As the engine does, a file already there is never written over.
         if (writeFiles && QFile::exists(m_file))
             return failed(EncoderStatus::failure(EncoderErrorCode::FileExists,
@@ -140,9 +161,13 @@ public:
     EncoderStatus prepareFailure;
     std::function<void()> duringPrepare;
     bool writeFiles = true;
+    bool slowStart = false;  // the run state changes only when the start is answered
     QDateTime busyUntil;
 
 private:
+    void later(std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    }
     EncoderStatus failed(const EncoderStatus& status) {
         if (!status.ok()) m_lastError = status.description;
         return status;

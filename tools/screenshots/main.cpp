@@ -9,28 +9,30 @@
 #include "AboutWindow.h"
 #include "MainForm.h"
 #include "MainWindow.h"
-#include "RealBackEnds.h"
-#include "UnattendedRun.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"
 #include "Pictures.h"
+#include "RealBackEnds.h"
 #include "SettingsControl.h"
 #include "SettingsDialog.h"
 #include "SplashWindow.h"
 #include "Startup.h"
 #include "Toolbar.h"
+#include "UnattendedRun.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
 
 #include <sys/resource.h>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -115,7 +117,20 @@ int main(int argc, char* argv[]) {
     // switched on over that running source as it is for a capture card.
     kelm::MonitorControl* monitor = window.monitorControl();
     window.state().previewWanted = true;
-    if (const kelm::EncoderStatus prepared = window.encoder()->prepareToEncode(); !prepared.ok()) {
+    kelm::EncoderStatus prepared = kelm::EncoderStatus::failure(
+        kelm::EncoderErrorCode::NoAnswer, QStringLiteral("no answer within 15 s"));
+    {
+        QEventLoop loop;
+        QObject::connect(window.encoder(), &kelm::Encoder::prepared, &loop,
+                         [&](const kelm::EncoderStatus& status) {
+                             prepared = status;
+                             loop.quit();
+                         });
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        window.encoder()->prepareToEncode();
+        loop.exec();
+    }
+    if (!prepared.ok()) {
         QTextStream(stderr) << "the sources do not start: " << prepared.description << "\n";
         return 1;
     }

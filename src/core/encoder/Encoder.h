@@ -46,9 +46,10 @@ struct PreviewFrame {
 
 // The encoder component as KELM uses it: one source group with a video and an
 // audio source, a profile text, an output file with a duration limit, and the
-// run state. All calls are made on the GUI thread; implementations keep their
-// own threads inside and report changes back on the GUI thread through the
-// signals below (queued, carrying the new value).
+// run state. All calls are made on the GUI thread and none of them waits on a
+// device or a disk: preparing, starting and stopping return at once, and
+// their outcome comes back through the signals below (queued, carrying the
+// new value). Implementations keep their own threads inside.
 //
 // Inputs:
 //   video: "DEVICE://<card name>" (V4L2 capture device) or a file path
@@ -90,17 +91,29 @@ public:
     // they are kept for every later start until set again.
     virtual void setRecordingTags(const RecordingTags& tags) = 0;
 
-    // Starts the live sources so the preview runs before any recording. With
-    // the sources already running it returns at once: success, or the
-    // failure of a source that has delivered nothing for more than 2 s.
-    virtual EncoderStatus prepareToEncode() = 0;
+    // Starts the live sources so the preview runs before any recording; the
+    // outcome comes as prepared(). With the sources already running it is
+    // success, or the failure of a source that has delivered nothing for more
+    // than 2 s. Calls are served in order: a prepare asked for after a
+    // setter sees that setting.
+    virtual void prepareToEncode() = 0;
 
-    // Starts writing the output file. Prepares first if needed. On failure the
-    // run state stays Stopped and nothing keeps running that was not before.
-    virtual EncoderStatus start() = 0;
+    // Starts writing the output file, preparing first if needed; the outcome
+    // comes as started(), within a bounded time even when a device or the
+    // disk does not answer. On success the run state is Running by the time
+    // the signal arrives. On failure the run state stays Stopped and nothing
+    // keeps running that was not before.
+    virtual void start() = 0;
 
-    // Ends the recording and finalises the file; the live source keeps running.
+    // Ends the recording and finalises the file; the live source keeps
+    // running. The run state turns Stopped, signalled, once the file is
+    // finished.
     virtual void stop() = 0;
+
+    // For the program's exit only: ends the recording and waits up to
+    // `timeoutMs` for its file to be finished. False when it was not
+    // finished in that time.
+    virtual bool stopBeforeExit(int timeoutMs) = 0;
 
     virtual RunState runState() const = 0;
     virtual EncoderStatistics statistics() const = 0;
@@ -134,6 +147,9 @@ public:
     virtual bool previewEnabled() const = 0;
 
 Q_SIGNALS:
+    // The outcome of prepareToEncode() and of start(), one signal per call.
+    void prepared(kelm::EncoderStatus status);
+    void started(kelm::EncoderStatus status);
     void runStateChanged(kelm::RunState state);
     // An asynchronous failure after start (device lost, disk full). The run
     // state change to Stopped follows.

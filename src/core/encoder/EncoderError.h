@@ -22,6 +22,7 @@ constexpr std::uint32_t SoundCard = 0xC00D0072;          // sound card cannot be
 constexpr std::uint32_t VideoCodecMissing = 0xC00D0BC4;  // video encoder not available
 constexpr std::uint32_t ProfileRefused = 0xC00D0BC6;  // profile does not parse or cannot be encoded
 constexpr std::uint32_t VideoInput = 0xC00D1B8A;      // video input cannot be used or is busy
+constexpr std::uint32_t NoAnswer = 0x800705B4;        // a device or the disk did not answer in time
 }  // namespace EncoderErrorCode
 
 // Outcome of an encoder operation: 0 for success, otherwise one of the numbers

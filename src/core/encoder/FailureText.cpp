@@ -39,6 +39,12 @@ QString sentenceFor(const EncoderStatus& failure, const Where& where) {
             return QStringLiteral("az Encoder profil nem megfelelő");
         case VideoCodecMissing:
             return QStringLiteral("a kért videokodek nincs telepítve");
+        case NoAnswer:
+            return QStringLiteral(
+                       "a rögzítő motor nem válaszolt időben (a források: %1, %2; a "
+                       "fájl: %3)")
+                .arg(quoted(sourceName(where.videoInput)), quoted(sourceName(where.audioInput)),
+                     where.outputFile);
         case ComponentMissing:
         case ObjectNotSet:
             return QStringLiteral("a rögzítő motor nem érhető el");
