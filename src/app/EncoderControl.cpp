@@ -2,6 +2,7 @@
 
 #include "DeferredMessage.h"
 #include "EncoderRequests.h"
+#include "recorder/MediaFolderProbe.h"
 
 #include "MainForm.h"
 #include "Messenger.h"
@@ -119,10 +120,10 @@ qint64 EncoderControl::profileBytesPerSecond(const QString& profileText) {
     return (profile.videoBitrate + profile.audioBitrate) / 8;
 }
 
-bool EncoderControl::checkMediaFolder() {
+bool EncoderControl::checkMediaFolder(const MediaFolderProbe::Answer& answer) {
     RecorderState& s = m_ctx.state;
     const QString path = m_ctx.encoder()->outputFileName();
-    const QString problem = m_ctx.storage.prepareFolder(s.settings.mediaDir);
+    const QString& problem = answer.problem;
     if (!problem.isEmpty()) {
         const QString text =
             QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") + path +
@@ -135,7 +136,7 @@ bool EncoderControl::checkMediaFolder() {
     // Too little room is worth a warning, not a lost recording: the disk may
     // be cleared while it runs, and the recording ends cleanly when it fills.
     const qint64 durationMs = m_ctx.encoder()->durationLimitMs();
-    const auto freeBytes = m_ctx.storage.freeBytes(s.settings.mediaDir);
+    const auto& freeBytes = answer.freeBytes;
     const qint64 rate = profileBytesPerSecond(s.encProfile);
     if (freeBytes && rate > 0 && durationMs > 0) {
         const qint64 needed = RecordingBudget::plannedBytes(rate * 8, 0, durationMs);
@@ -195,11 +196,40 @@ void EncoderControl::StartEncoder() {
     if (toolbar().isPressed(Button::btnMost))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
-    if (!checkMediaFolder()) return;
-    // The sources first, then the file: both answer later, and the window
-    // goes on meanwhile.
+    // The folder, the sources, then the file: each answers later, and the
+    // window goes on meanwhile.
     m_starting = true;
     const quint64 attempt = ++m_startAttempt;
+    const QString folder = s.settings.mediaDir;
+    m_waitingForFolder = true;
+    const bool asked = m_ctx.folderProbe.ask(
+        folder, {}, true, [this, attempt](const MediaFolderProbe::Answer& answer) {
+            if (attempt != m_startAttempt) return;  // given up, or stopped meanwhile
+            m_waitingForFolder = false;
+            if (!checkMediaFolder(answer)) {
+                m_starting = false;
+                return;
+            }
+            startSources(attempt);
+        });
+    if (!asked) folderSilent();
+}
+
+void EncoderControl::folderSilent() {
+    m_waitingForFolder = false;
+    m_starting = false;
+    ++m_startAttempt;  // its answer, should it come, is not this start's any more
+    MediaFolderProbe::Answer silent;
+    silent.problem = QStringLiteral("a media mappa %1 mp óta nem válaszol")
+                         .arg(m_ctx.folderProbe.silentForMs() / 1000);
+    checkMediaFolder(silent);
+}
+
+void EncoderControl::tick() {
+    if (m_waitingForFolder && m_ctx.folderProbe.silent()) folderSilent();
+}
+
+void EncoderControl::startSources(quint64 attempt) {
     const qint64 askedMono = m_ctx.clock.monotonicMs();
     m_ctx.encoderRequests.prepare([this, askedMono, attempt](const EncoderStatus& ready) {
         if (attempt != m_startAttempt) return;  // the operator stopped meanwhile
@@ -221,6 +251,7 @@ void EncoderControl::StartEncoder() {
 void EncoderControl::abandonStart() {
     if (!m_starting) return;
     m_starting = false;
+    m_waitingForFolder = false;
     ++m_startAttempt;
 }
 

@@ -4,6 +4,7 @@
 #include "RecorderContext.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderError.h"
+#include "recorder/MediaFolderProbe.h"
 #include "recorder/RecordingFile.h"
 
 #include <QDateTime>
@@ -35,6 +36,9 @@ public:
     // The operator stopped: a start on its way is not reported, and a
     // recording it brings up is stopped at once.
     void abandonStart();
+    // Run on every scheduler tick: a start whose media folder has stopped
+    // answering is given up, and the operator told why.
+    void tick();
 
     // Goes on with a recording that broke off: a new file named after the
     // current second, for the rest of the planned length. The caller has
@@ -67,9 +71,14 @@ private:
     // The encoder answered the start of `attempt`.
     void startAnswered(const EncoderStatus& started, bool renameAllowed, quint64 attempt);
     void fatalComponentMissing();
-    // Whether a file can be created in the media folder and is likely to
-    // fit; a folder that cannot be used is reported and ends the start.
-    bool checkMediaFolder();
+    // Whether, by the folder's answer, a file can be created in the media
+    // folder and is likely to fit; a folder that cannot be used is reported
+    // and ends the start.
+    bool checkMediaFolder(const MediaFolderProbe::Answer& answer);
+    // The folder can be used: the sources are brought up for start `attempt`.
+    void startSources(quint64 attempt);
+    // The media folder did not answer: the start is given up and reported.
+    void folderSilent();
     // The sources answered `askedMono` ms (monotonic) after they were asked
     // for. When they took a second or more (a sound server that answers
     // late), the file is named again after the second it really starts in,
@@ -82,9 +91,10 @@ private:
     RecorderContext& m_ctx;
     std::function<void()> m_onStarted;
     bool m_starting = false;
-    quint64 m_startAttempt = 0;  // numbers the starts, so a late answer finds its own
-    RecordingFile m_prepared;    // as last named; the path is the encoder's
-    RecordingTags m_plan;        // what every file's header says of the recording
+    bool m_waitingForFolder = false;  // the start waits for the media folder's answer
+    quint64 m_startAttempt = 0;       // numbers the starts, so a late answer finds its own
+    RecordingFile m_prepared;         // as last named; the path is the encoder's
+    RecordingTags m_plan;             // what every file's header says of the recording
 };
 
 }  // namespace kelm

@@ -30,6 +30,7 @@
 #include "encoder/Encoder.h"
 #include "post/DetachedLauncher.h"
 #include "post/ProcProcessTable.h"
+#include "recorder/MediaFolderProbe.h"
 #include "recorder/MediaStorage.h"
 
 #include <QAction>
@@ -84,10 +85,12 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         m_deps.levelMeter ? *m_deps.levelMeter : static_cast<LevelMeterPort&>(*m_levelMeters);
 
     m_encoderRequests = std::make_unique<EncoderRequests>([this] { return m_encoder.get(); });
+    m_folderProbe = std::make_unique<MediaFolderProbe>(*m_deps.storage, *m_deps.clock);
     m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
                                     *m_deps.process, *m_deps.monitor, *m_deps.tray, mixer,
                                     levelMeter, *m_deps.storage, [this] { return m_encoder.get(); },
-                                    *m_encoderRequests, [this] { return windowTitle(); },
+                                    *m_encoderRequests, *m_folderProbe,
+                                    [this] { return windowTitle(); },
                                     [this](const QString& caption) { setWindowTitle(caption); }});
 
     m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
@@ -95,7 +98,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
         [this] { return m_form->toolbar->isPressed(Button::btnMost); }, m_form->Slider1);
     m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
-    m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl, *m_deps.storage);
+    m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl);
     m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
     m_recordingControl =
         std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_guard);

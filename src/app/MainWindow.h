@@ -20,6 +20,7 @@ class Clock;
 class Encoder;
 class EncoderControl;
 class EncoderRequests;
+class MediaFolderProbe;
 class EncoderFactory;
 class AudioLines;
 class LevelCapture;
@@ -100,6 +101,8 @@ public:
     Encoder* encoder() const { return m_encoder.get(); }
     RecordingControl& recordingControl() { return *m_recordingControl; }
     Scheduler& scheduler() { return *m_scheduler; }
+    MediaFolderProbe& folderProbe() { return *m_folderProbe; }
+    EncoderControl& encoderControl() { return *m_encoderControl; }
     StatusLoop& statusLoop() { return *m_statusLoop; }
     TimeFields& timeFields() { return *m_timeFields; }
     Startup& startup() { return *m_startup; }
@@ -151,6 +154,7 @@ private:
     std::unique_ptr<AudioLines> m_audioLines;
     std::unique_ptr<Encoder> m_encoder;
     std::unique_ptr<EncoderRequests> m_encoderRequests;
+    std::unique_ptr<MediaFolderProbe> m_folderProbe;
     std::unique_ptr<RecorderContext> m_ctx;
     std::unique_ptr<StateBinding> m_stateBinding;
     std::unique_ptr<TimeFields> m_timeFields;

@@ -10,6 +10,7 @@
 namespace kelm {
 
 class EncoderRequests;
+class MediaFolderProbe;
 
 class Clock;
 class Encoder;
@@ -71,6 +72,7 @@ struct RecorderContext {
     MediaStorage& storage;
     std::function<Encoder*()> encoder;  // null until created at start-up
     EncoderRequests& encoderRequests;   // every prepare and start, with its outcome
+    MediaFolderProbe& folderProbe;      // the media folder, asked off the GUI thread
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;
 };

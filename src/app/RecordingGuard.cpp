@@ -6,6 +6,7 @@
 #include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
+#include "recorder/MediaFolderProbe.h"
 #include "recorder/RegionalFormat.h"
 #include "recorder/TimeText.h"
 
@@ -26,6 +27,8 @@ constexpr qint64 kLongestResumeWaitMs = 30000;
 // come free beyond the reserve: the room the finished file gave back is not
 // enough.
 constexpr qint64 kRoomToResumeBytes = 2'000'000;
+// How often a running recording's file and disk are looked at.
+constexpr qint64 kFolderCheckIntervalMs = 1000;
 
 QString lengthText(qint64 ms) {
     return TimeText::format(QTime(0, 0).addSecs(int(ms / 1000)));
@@ -48,7 +51,8 @@ void RecordingGuard::recordingStarted() {
     m_ctx.state.recordingFailed = false;
     m_plannedEndMono = encoder->durationLimitMs() > 0 ? mono + encoder->durationLimitMs() : 0;
     m_profileBytesPerSecond = EncoderControl::profileBytesPerSecond(m_ctx.state.encProfile);
-    m_file = m_storage.identify(encoder->outputFileName());
+    m_file = {};  // seen on the first answer about the folder
+    m_nextFolderCheckMono = 0;
     m_rateSinceMono = mono;
     m_rateSinceBytes = 0;
     m_measuredBytesPerSecond = 0;
@@ -110,8 +114,48 @@ void RecordingGuard::watch() {
         return;
     }
 
+    const qint64 mono = m_ctx.clock.monotonicMs();
+    const qint64 bytes = encoder->statistics().archiveBytes;
+    if (mono - m_rateSinceMono >= 2000) {
+        m_measuredBytesPerSecond = (bytes - m_rateSinceBytes) * 1000 / (mono - m_rateSinceMono);
+        m_rateSinceMono = mono;
+        m_rateSinceBytes = bytes;
+    }
+
+    // The file and the room on its disk, asked off the GUI thread: the
+    // answer is judged when it comes.
     const QString path = encoder->outputFileName();
-    const FileIdentity now = m_storage.identify(path);
+    const QString folder = QFileInfo(path).absolutePath();
+    if (m_questionOut && !m_ctx.folderProbe.silent()) return;
+    if (!m_questionOut && mono < m_nextFolderCheckMono) return;
+    m_nextFolderCheckMono = mono + kFolderCheckIntervalMs;
+    const bool asked =
+        !m_questionOut &&
+        m_ctx.folderProbe.ask(folder, path, false, [this, path](const MediaFolderProbe::Answer& a) {
+            m_questionOut = false;
+            if (m_folderSilentLogged) {
+                m_folderSilentLogged = false;
+                m_ctx.log.logEvent(QStringLiteral("A media mappa ismét válaszol: ") +
+                                   QFileInfo(path).absolutePath());
+            }
+            if (m_phase == Phase::Watching) judgeFolder(path, a);
+        });
+    if (asked) {
+        m_questionOut = true;
+    } else if (m_ctx.folderProbe.silent() && !m_folderSilentLogged) {
+        // The engine goes on writing as far as the disk lets it; the
+        // operator learns that the folder no longer answers.
+        m_folderSilentLogged = true;
+        m_ctx.log.logEvent(QStringLiteral("A media mappa %1 mp óta nem válaszol: %2")
+                               .arg(m_ctx.folderProbe.silentForMs() / 1000)
+                               .arg(folder));
+    }
+}
+
+void RecordingGuard::judgeFolder(const QString& path, const MediaFolderProbe::Answer& answer) {
+    Encoder* encoder = m_ctx.encoder();
+    if (encoder->runState() != RunState::Running || encoder->outputFileName() != path) return;
+    const FileIdentity& now = answer.file;
     if (!m_file.exists) {
         m_file = now;  // the engine may create its file a moment after the start
     } else if (!now.sameFileAs(m_file)) {
@@ -121,16 +165,8 @@ void RecordingGuard::watch() {
                  true);
         return;
     }
-
-    const qint64 mono = m_ctx.clock.monotonicMs();
-    const qint64 bytes = encoder->statistics().archiveBytes;
-    if (mono - m_rateSinceMono >= 2000) {
-        m_measuredBytesPerSecond = (bytes - m_rateSinceBytes) * 1000 / (mono - m_rateSinceMono);
-        m_rateSinceMono = mono;
-        m_rateSinceBytes = bytes;
-    }
     const QString folder = QFileInfo(path).absolutePath();
-    const auto freeBytes = m_storage.freeBytes(folder);
+    const auto& freeBytes = answer.freeBytes;
     if (freeBytes && *freeBytes < RecordingBudget::reserveBytes(bytesPerSecond())) {
         m_brokeOffForRoom = true;
         breakOff(QStringLiteral("elfogyott a hely a media mappa lemezén: %1 (%2 kB szabad)")
@@ -181,14 +217,21 @@ void RecordingGuard::tryResume() {
     if (m_resumeInFlight || mono < m_nextAttemptMono) return;
     m_nextAttemptMono = mono + m_resumeWaitMs;
 
-    // Room for the reserve twice over, so a recording does not stop again at once.
+    // Room for the reserve twice over, so a recording does not stop again at
+    // once; the folder is asked off the GUI thread.
     const QString folder = m_ctx.state.settings.mediaDir;
-    if (!m_storage.prepareFolder(folder).isEmpty()) return;
-    const auto freeBytes = m_storage.freeBytes(folder);
-    const qint64 needed = 2 * RecordingBudget::reserveBytes(bytesPerSecond()) +
-                          (m_brokeOffForRoom ? kRoomToResumeBytes : 0);
-    if (freeBytes && *freeBytes < needed) return;
+    m_resumeInFlight =
+        m_ctx.folderProbe.ask(folder, {}, true, [this](const MediaFolderProbe::Answer& answer) {
+            m_resumeInFlight = false;
+            if (m_phase != Phase::Resuming || !answer.problem.isEmpty()) return;
+            const qint64 needed = 2 * RecordingBudget::reserveBytes(bytesPerSecond()) +
+                                  (m_brokeOffForRoom ? kRoomToResumeBytes : 0);
+            if (answer.freeBytes && *answer.freeBytes < needed) return;
+            resumeWithSources();
+        });
+}
 
+void RecordingGuard::resumeWithSources() {
     // The sources first: after an outage they may take seconds to deliver,
     // and the new file is named after its first sample and ends when the
     // recording was planned to. Both answer later; until then no other try
@@ -241,7 +284,8 @@ void RecordingGuard::resumed(qint64 left) {
     m_phase = Phase::Watching;
     m_resumedAtMono = mono;
     m_brokeOffForRoom = false;
-    m_file = m_storage.identify(encoder->outputFileName());
+    m_file = {};  // seen on the next answer about the folder
+    m_nextFolderCheckMono = 0;
     m_rateSinceMono = mono;
     m_rateSinceBytes = 0;
     fileStarted();

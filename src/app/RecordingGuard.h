@@ -3,6 +3,7 @@
 #include "RecorderContext.h"
 
 #include "encoder/EncoderError.h"
+#include "recorder/MediaFolderProbe.h"
 #include "recorder/MediaStorage.h"
 #include "recorder/RecordingFile.h"
 
@@ -22,8 +23,8 @@ class EncoderControl;
 // system call or two.
 class RecordingGuard final {
 public:
-    RecordingGuard(RecorderContext& context, EncoderControl& encoderControl, MediaStorage& storage)
-        : m_ctx(context), m_encoder(encoderControl), m_storage(storage) {}
+    RecordingGuard(RecorderContext& context, EncoderControl& encoderControl)
+        : m_ctx(context), m_encoder(encoderControl) {}
 
     // The encoder has started a planned recording; its planned length counts
     // from now on the monotonic clock.
@@ -52,6 +53,10 @@ private:
     // The file being written has closed: the observer hears of it once.
     void fileClosed();
     void tryResume();
+    // The folder answered: the file being written is still there, and room is left.
+    void judgeFolder(const QString& path, const MediaFolderProbe::Answer& answer);
+    // The folder can take a new file: the sources, then the file.
+    void resumeWithSources();
     // The sources or the new file could not be started this time.
     void resumeRefused(const EncoderStatus& failure);
     // The new file runs, for the `left` ms of the planned length.
@@ -61,7 +66,6 @@ private:
 
     RecorderContext& m_ctx;
     EncoderControl& m_encoder;
-    MediaStorage& m_storage;
 
     Phase m_phase = Phase::Idle;
     bool m_failed = false;
@@ -76,7 +80,10 @@ private:
     qint64 m_resumedAtMono = 0;    // when the file being written resumed a broken recording
     bool m_brokeOffForRoom = false;
     bool m_resumeFailureLogged = false;
-    bool m_resumeInFlight = false;  // a try to go on is waiting for the encoder's answer
+    bool m_resumeInFlight = false;  // a try to go on is waiting for an answer
+    qint64 m_nextFolderCheckMono = 0;
+    bool m_questionOut = false;         // the folder has been asked and has not answered
+    bool m_folderSilentLogged = false;  // the log says the folder does not answer
 
     RecordingFileObserver* m_fileObserver = nullptr;
     RecordingFile m_openFile;      // the file being written, until it closes

@@ -191,6 +191,7 @@ void Scheduler::tick() {
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;
     m_guard.tick();
+    m_encoder.tick();
     // A recording that broke off and waits to go on in a new file has not ended.
     // Nor has one whose start the encoder has not answered yet.
     auto stopped = [this, encoder] {

@@ -11,16 +11,21 @@
 #include "TimeFields.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include "Messenger.h"
 #include "Toolbar.h"
 #include "post/ProcessPorts.h"
 #include "recorder/Clock.h"
+#include "recorder/MediaFolderProbe.h"
 #include "recorder/MediaStorage.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 
 namespace kelm::test {
 
@@ -64,16 +69,52 @@ public:
     int destination = 0;
 };
 
-// The machine's file systems, except that a test may say how full the disk is.
+// The machine's file systems, except that a test may say how full the disk is,
+// or make every call hang as on a network mount that stopped answering.
+// Called from the probe's threads.
 class FakeStorage final : public MediaStorage {
 public:
     std::optional<qint64> freeBytes(const QString& folder) const override {
-        return free ? free : real.freeBytes(folder);
+        waitWhileHung();
+        const std::optional<qint64> room = free;
+        return room ? room : real.freeBytes(folder);
     }
-    FileIdentity identify(const QString& path) const override { return real.identify(path); }
-    QString prepareFolder(const QString& folder) override { return real.prepareFolder(folder); }
+    FileIdentity identify(const QString& path) const override {
+        waitWhileHung();
+        return real.identify(path);
+    }
+    QString prepareFolder(const QString& folder) override {
+        waitWhileHung();
+        return real.prepareFolder(folder);
+    }
+    void hang() {
+        std::lock_guard guard(m_lock);
+        m_hung = true;
+    }
+    bool hung() const {
+        std::lock_guard guard(m_lock);
+        return m_hung;
+    }
+    void answerAgain() {
+        {
+            std::lock_guard guard(m_lock);
+            m_hung = false;
+        }
+        m_wake.notify_all();
+    }
+    ~FakeStorage() override { answerAgain(); }
+
     std::optional<qint64> free;
     SystemMediaStorage real;
+
+private:
+    void waitWhileHung() const {
+        std::unique_lock lock(m_lock);
+        m_wake.wait(lock, [this] { return !m_hung; });
+    }
+    mutable std::mutex m_lock;
+    mutable std::condition_variable m_wake;
+    bool m_hung = false;
 };
 
 class FakeProcess final : public ProcessControl {
@@ -145,8 +186,20 @@ public:
 
     // Lets the encoder's answers arrive, as the event loop does between ticks:
     // a start is answered after its prepare, a renamed file's after that.
-    static void settle() {
-        for (int round = 0; round < 6; ++round) QCoreApplication::processEvents();
+    // The media folder is asked on threads of its own: their answers are
+    // waited for as well (at most 2 s, for a folder a test keeps silent).
+    void settle() {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            for (int round = 0; round < 6; ++round) QCoreApplication::processEvents();
+            if (!window || !window->folderProbe().waiting() || storage.hung() ||
+                waited.elapsed() > 2000)
+                break;
+            QTimer wake;  // a folder that never answers ends the wait
+            wake.start(50);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
     }
 
     FakeEncoder& encoder() { return *static_cast<FakeEncoder*>(window->encoder()); }

@@ -1,9 +1,11 @@
+#include "EncoderControl.h"
 #include "Harness.h"
 #include "Scheduler.h"
 #include "StatusLoop.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 
 using namespace kelm;
@@ -48,8 +50,9 @@ TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne)
     recordAndFailAfterFourSeconds(QStringLiteral("00:00:20"), 40);  // it never comes back
     h.run(1000);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(box().contains(QStringLiteral(
-        "Rögzítési hiba: a(z) \"Teszt hangkártya\" hangforrás nem használható (a hangforrás megszűnt: Device://pulse")));
+    EXPECT_TRUE(
+        box().contains(QStringLiteral("Rögzítési hiba: a(z) \"Teszt hangkártya\" hangforrás nem "
+                                      "használható (a hangforrás megszűnt: Device://pulse")));
     ASSERT_FALSE(h.messenger.texts.isEmpty());
     EXPECT_TRUE(h.messenger.texts.last().startsWith(QStringLiteral("Rögzítési hiba: ")));
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
@@ -175,10 +178,11 @@ TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
         QStringLiteral("A(z) /m/x.wmv fájl nem hozható létre: Permission denied")));
     h.run(3000);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") +
-                               media(QStringLiteral("teszttv-20261207-203002-000005-R64.wmv")) +
-                               QStringLiteral(" (A(z) /m/x.wmv fájl nem hozható létre: Permission denied). "
-                                              "A rögzítés nem indult el.")))
+    EXPECT_TRUE(
+        box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre: ") +
+                       media(QStringLiteral("teszttv-20261207-203002-000005-R64.wmv")) +
+                       QStringLiteral(" (A(z) /m/x.wmv fájl nem hozható létre: Permission denied). "
+                                      "A rögzítés nem indult el.")))
         << box().toStdString();
     EXPECT_FALSE(box().contains(QStringLiteral("Kodek hiba!")));
     ASSERT_FALSE(h.messenger.icons.empty());
@@ -210,4 +214,45 @@ TEST_F(RecordingFailure, SourceThatKeepsFailingIsTriedLessAndLessOften) {
         h.run(500);
     }
     EXPECT_LT(h.encoder().starts, 12) << "one-second files for a minute would be about 40";
+}
+
+// A network mount that stops answering: every question about it hangs.
+TEST_F(RecordingFailure, AMediaFolderThatStopsAnsweringNeverHoldsTheWindow) {
+    h.start({QStringLiteral("00:00:20")});
+    h.run(2000);
+    h.storage.hang();
+    QElapsedTimer wall;
+    wall.start();
+    h.run(5000);
+    EXPECT_LT(wall.elapsed(), 1500) << "the window waited on the folder";
+    EXPECT_EQ(countOf(box(), QStringLiteral("mp óta nem válaszol: ")), 1) << box().toStdString();
+    EXPECT_EQ(h.encoder().runState(), RunState::Running) << "the recording goes on";
+    EXPECT_EQ(h.encoder().stops, 0);
+
+    h.storage.answerAgain();
+    h.run(1200);
+    EXPECT_TRUE(box().contains(QStringLiteral("A media mappa ismét válaszol: ")));
+    h.run(13000);
+    ASSERT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 0) << "a silent folder is no break in the recording";
+}
+
+TEST_F(RecordingFailure, AStartWhoseMediaFolderDoesNotAnswerIsGivenUpAndSaysWhy) {
+    h.start();
+    h.storage.hang();
+    arm(h, Button::btnMost, QStringLiteral("00:00:00"), QStringLiteral("00:10:00"));
+    EXPECT_TRUE(h.window->encoderControl().starting());
+    QElapsedTimer wall;
+    wall.start();
+    h.run(3000);
+    EXPECT_LT(wall.elapsed(), 1500) << "the window waited on the folder";
+    EXPECT_FALSE(h.window->encoderControl().starting());
+    EXPECT_EQ(h.encoder().starts, 0);
+    EXPECT_TRUE(
+        box().contains(QStringLiteral("Rögzítési hiba: a felvétel fájlja nem hozható létre")));
+    EXPECT_TRUE(box().contains(QStringLiteral("(a media mappa 2 mp óta nem válaszol)")))
+        << box().toStdString();
+    h.storage.answerAgain();
+    h.settle();
+    EXPECT_EQ(h.encoder().starts, 0) << "the late answer starts nothing";
 }

@@ -5,6 +5,7 @@
 #include "encoder/OutputFileName.h"
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QLabel>
 
 using namespace kelm;
@@ -346,7 +347,11 @@ TEST_F(Recording, StoppingWhileAStartIsOnItsWayLeavesNothingRecording) {
     h.form().txtDuration->setText(QStringLiteral("01:00:00"));
     h.window->timeFields().durationLeave();
     h.window->recordingControl().ToggleRecording();
-    QCoreApplication::processEvents();  // the sources answered; the file's start is on its way
+    // The folder and the sources answer; the file's start is then on its way.
+    QElapsedTimer waited;
+    waited.start();
+    while (h.encoder().starts == 0 && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(h.encoder().starts, 1);
     h.window->recordingControl().ToggleRecording();  // the operator stops before it answers
     EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
