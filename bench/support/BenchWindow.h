@@ -19,10 +19,11 @@ namespace kelm {
 
 class BenchWindow {
 public:
-    // False when the program folder cannot be set up.
-    bool start() {
+    // False when the program folder cannot be set up. `storage`, when given,
+    // stands for the machine's file systems (a folder that hangs on demand).
+    bool start(MediaStorage* storage = nullptr) {
         if (!m_folder.isValid()) return false;
-        for (const char* file : {"video.wmv", "tiplon"})
+        for (const char* file : {"video.wmv", "tiplon", "wmindexer"})
             QFile::copy(QDir(QStringLiteral(KELM_PROGRAM_DIR)).filePath(QLatin1String(file)),
                         m_folder.filePath(QLatin1String(file)));
         QFile state(m_folder.filePath(QStringLiteral("teszttv.ini")));
@@ -34,6 +35,7 @@ public:
         MainWindowDeps deps;
         deps.programDir = m_folder.path();
         m_backEnds.fill(deps);
+        if (storage) deps.storage = storage;
         deps.process = &m_process;
         deps.messenger = &m_messenger;
         m_window = std::make_unique<MainWindow>(std::move(deps));

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "StallWatch.h"
+
 #include "AboutWindow.h"
 #include "AudioLines.h"
 #include "CaptureSources.h"
@@ -173,6 +175,7 @@ void MainWindow::wire() {
 }
 
 void MainWindow::start() {
+    m_stallWatch.start();
     m_startup->writeManifest(QStringLiteral("kelm"));
     m_form->Timer2->start();
     m_startup->run();
@@ -271,6 +274,7 @@ void MainWindow::runCommand(Command command) {
 }
 
 void MainWindow::toolbarClick(Button key) {
+    const BusyScope busy("toolbar command");
     runCommand(commandOf(key));
     applyPreviewState();
 }

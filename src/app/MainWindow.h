@@ -4,6 +4,7 @@
 #include "PlayerWindows.h"
 #include "RecorderContext.h"
 #include "ShellPorts.h"
+#include "StallWatch.h"
 #include "recorder/EventLog.h"
 #include "shell/CommandTable.h"
 
@@ -103,6 +104,7 @@ public:
     Scheduler& scheduler() { return *m_scheduler; }
     MediaFolderProbe& folderProbe() { return *m_folderProbe; }
     EncoderControl& encoderControl() { return *m_encoderControl; }
+    const StallWatch& stallWatch() const { return m_stallWatch; }
     StatusLoop& statusLoop() { return *m_statusLoop; }
     TimeFields& timeFields() { return *m_timeFields; }
     Startup& startup() { return *m_startup; }
@@ -155,6 +157,7 @@ private:
     std::unique_ptr<Encoder> m_encoder;
     std::unique_ptr<EncoderRequests> m_encoderRequests;
     std::unique_ptr<MediaFolderProbe> m_folderProbe;
+    StallWatch m_stallWatch;
     std::unique_ptr<RecorderContext> m_ctx;
     std::unique_ptr<StateBinding> m_stateBinding;
     std::unique_ptr<TimeFields> m_timeFields;

@@ -1,5 +1,7 @@
 #include "PreviewChain.h"
 
+#include "StallWatch.h"
+
 #include "MainForm.h"
 #include "Messenger.h"
 #include "PlayerWindows.h"
@@ -177,6 +179,7 @@ void PreviewChain::copyFast(const QString& source, const QString& destinationFol
 }
 
 void PreviewChain::timerCopyTick() {
+    const BusyScope busy("preview copy tick");
     if (m_phase == Phase::Copying)
         copyPhase();
     else if (m_phase == Phase::Indexing)

@@ -1,5 +1,7 @@
 #include "RecordingControl.h"
 
+#include "StallWatch.h"
+
 #include "EncoderControl.h"
 #include "EncoderRequests.h"
 #include "MainForm.h"
@@ -29,6 +31,7 @@ int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
 }
 
 void RecordingControl::ToggleRecording() {
+    const BusyScope busy("start button");
     RecorderState& s = m_ctx.state;
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;

@@ -1,5 +1,7 @@
 #include "Scheduler.h"
 
+#include "StallWatch.h"
+
 #include "EncoderControl.h"
 #include "MainForm.h"
 #include "Messenger.h"
@@ -178,6 +180,7 @@ bool Scheduler::firstAttempt(const QDate& date, int startSecond) {
 }
 
 void Scheduler::tick() {
+    const BusyScope busy("scheduler tick");
     if (m_ctx.process.ended()) return;
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) {

@@ -1,5 +1,7 @@
 #include "Startup.h"
 
+#include "StallWatch.h"
+
 #include "CaptureSources.h"
 #include "MainForm.h"
 #include "Messenger.h"
@@ -67,6 +69,7 @@ QString Startup::missingfile() const {
 }
 
 void Startup::run() {
+    const BusyScope busy("start-up");
     pass(0);
 }
 

@@ -1,5 +1,7 @@
 #include "StatusLoop.h"
 
+#include "StallWatch.h"
+
 #include "MainForm.h"
 #include "Messenger.h"
 #include "Pictures.h"
@@ -19,6 +21,7 @@
 namespace kelm {
 
 void StatusLoop::tick() {
+    const BusyScope busy("status tick");
     if (m_ctx.process.ended()) return;
     MainForm& f = m_ctx.form;
     Toolbar& tb = *f.toolbar;

@@ -1,5 +1,7 @@
 #include "SubtitleJobs.h"
 
+#include "StallWatch.h"
+
 #include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "post/ProcessPorts.h"
@@ -111,6 +113,7 @@ void SubtitleJobs::launchLive() {
 }
 
 void SubtitleJobs::watchLive() {
+    const BusyScope busy("subtitle job watch");
     // The timecode setting only decides whether the job is reported; its
     // markers are cleared up either way.
     const bool report = m_ctx.state.settings.makeTimecode != 0;
