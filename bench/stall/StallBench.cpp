@@ -107,35 +107,53 @@ int main(int argc, char* argv[]) {
     kelm::runEventsFor(1000);
     out << "longest time the window stood still (a 10 ms pulse on its event loop):\n";
     qint64 worst = 0;
-    worst = std::max(worst, phase("idle", [] {}, 1000));
+    worst = std::max(worst, phase(
+                                "idle", [] {}, 1000));
     const QString inThree = kelm::TimeText::format(QTime::currentTime().addSecs(3));
-    worst = std::max(worst, phase("arming \"1X\" 3 s ahead, its start and its end",
-                                  [&] { arm(kelm::Button::btn1x, inThree, QStringLiteral("00:00:03")); },
-                                  8000));
-    worst = std::max(worst, phase("\"Most\" started", [&] {
-        arm(kelm::Button::btnMost, QStringLiteral("00:00:00"), QStringLiteral("00:01:00"));
-    }, 4000));
-    worst = std::max(worst, phase("preview button during the recording",
-                                  [&] { f.cmdPlay->click(); }, 5000));
+    worst = std::max(
+        worst, phase(
+                   "arming \"1X\" 3 s ahead, its start and its end",
+                   [&] { arm(kelm::Button::btn1x, inThree, QStringLiteral("00:00:03")); }, 8000));
+    worst = std::max(worst, phase(
+                                "\"Most\" started",
+                                [&] {
+                                    arm(kelm::Button::btnMost, QStringLiteral("00:00:00"),
+                                        QStringLiteral("00:01:00"));
+                                },
+                                4000));
+    worst = std::max(worst,
+                     phase(
+                         "preview button during the recording", [&] { f.cmdPlay->click(); }, 5000));
     worst = std::max(worst, phase("\"Most\" stopped by the operator", toggle, 2000));
     if (soundServer > 0) {
-        worst = std::max(worst, phase("sound server stopped (SIGSTOP), \"Most\" started", [&] {
-            ::kill(pid_t(soundServer), SIGSTOP);
-            arm(kelm::Button::btnMost, QStringLiteral("00:00:00"), QStringLiteral("00:01:00"));
-        }, 10000));
-        worst = std::max(worst, phase("sound server back (SIGCONT)",
-                                      [&] { ::kill(pid_t(soundServer), SIGCONT); }, 4000));
+        worst = std::max(worst, phase(
+                                    "sound server stopped (SIGSTOP), \"Most\" started",
+                                    [&] {
+                                        ::kill(pid_t(soundServer), SIGSTOP);
+                                        arm(kelm::Button::btnMost, QStringLiteral("00:00:00"),
+                                            QStringLiteral("00:01:00"));
+                                    },
+                                    10000));
+        worst = std::max(worst, phase(
+                                    "sound server back (SIGCONT)",
+                                    [&] { ::kill(pid_t(soundServer), SIGCONT); }, 4000));
         worst = std::max(worst, phase("stopped by the operator", toggle, 2000));
     } else {
         out << "(KELM_SOUND_SERVER_PID not set: the sound server is not stopped)\n";
     }
-    worst = std::max(worst, phase("\"Most\" started", [&] {
-        arm(kelm::Button::btnMost, QStringLiteral("00:00:00"), QStringLiteral("00:01:00"));
-    }, 3000));
-    worst = std::max(worst, phase("media folder hangs (every stat/statvfs) for 8 s",
-                                  [&] { storage.setHung(true); }, 8000));
-    worst = std::max(worst, phase("media folder answers again",
-                                  [&] { storage.setHung(false); }, 3000));
+    worst = std::max(worst, phase(
+                                "\"Most\" started",
+                                [&] {
+                                    arm(kelm::Button::btnMost, QStringLiteral("00:00:00"),
+                                        QStringLiteral("00:01:00"));
+                                },
+                                3000));
+    worst = std::max(worst, phase(
+                                "media folder hangs (every stat/statvfs) for 8 s",
+                                [&] { storage.setHung(true); }, 8000));
+    worst =
+        std::max(worst, phase(
+                            "media folder answers again", [&] { storage.setHung(false); }, 3000));
     worst = std::max(worst, phase("stopped by the operator", toggle, 3000));
     storage.setHung(false);
 
