@@ -66,11 +66,22 @@ TEST(Startup, CommandLineThatIsNotATimeIsRefusedByTheRecordingControl) {
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs megadva kódolási idő!")));
 }
 
-TEST(Startup, FirstRunWithACommandLineRecordsOnceAndKeepsRecording) {
+TEST(Startup, FirstRunWithACommandLineTriesOnceWithoutAChosenSourceAndSaysWhy) {
+    // A first run has no saved video source: the device branch runs with no
+    // device named, and the recording cannot have a picture.
     Harness h;
+    h.videoDevices.names = {QStringLiteral("Tuner Card")};
     h.start({QStringLiteral("00:00:05")});
-    EXPECT_EQ(h.encoder().starts, 1);
-    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+    EXPECT_EQ(h.form().cboVideoSource->currentIndex(), -1) << "nothing was chosen for the operator";
+    EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
+    EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
+                  "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
+              1)
+        << "the empty saved line selects nothing; the explicit run of the handler tells it";
+    const QString log = h.window->log().boxText();
+    EXPECT_EQ(log.count(QStringLiteral("Encoder indítása - MOST")), 1) << "one attempt, not one per pass";
+    EXPECT_TRUE(log.contains(QStringLiteral("no video capture device chosen"))) << log.toStdString();
+    EXPECT_EQ(h.encoder().runState(), RunState::Stopped);
     EXPECT_TRUE(h.toolbar().isPressed(Button::btnMost));
 }
 

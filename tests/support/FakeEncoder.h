@@ -39,6 +39,10 @@ public:
         m_audio = input;
         return {};
     }
+    void setVideoCaptureSettings(const VideoCaptureSettings& settings) override {
+        m_captureSettings = settings;
+    }
+    VideoCaptureSettings videoCaptureSettings() const override { return m_captureSettings; }
     QString videoInput() const override { return m_video; }
     QString audioInput() const override { return m_audio; }
     EncoderStatus setProfile(const QString& xml) override {
@@ -53,6 +57,10 @@ public:
     EncoderStatus prepareToEncode() override {
         ++prepares;
         if (duringPrepare) duringPrepare();  // sources that take their time to deliver
+        // As the engine does, "DEVICE://" alone names no device to capture from.
+        if (m_video == QStringLiteral("DEVICE://"))
+            return failed(EncoderStatus::failure(EncoderErrorCode::VideoInput,
+                                                 QStringLiteral("no video capture device chosen")));
         return failed(prepareFailure);
     }
 
@@ -85,9 +93,14 @@ public:
         return {};
     }
 
+    // Like the engine, a stop is told by a signal after the call.
     void stop() override {
         ++stops;
+        const bool wasRunning = m_running;
         finish();
+        if (wasRunning)
+            QMetaObject::invokeMethod(
+                this, [this] { Q_EMIT runStateChanged(RunState::Stopped); }, Qt::QueuedConnection);
     }
 
     RunState runState() const override {
@@ -157,6 +170,7 @@ private:
     const Clock& m_clock;
     QString m_video;
     QString m_audio;
+    VideoCaptureSettings m_captureSettings;
     QString m_file;
     qint64 m_limitMs = 0;
     QDateTime m_startedAt;
