@@ -21,8 +21,11 @@ struct RealBackEnds {
     V4l2VideoDevices videoDevices{v4l2};
     // The engine brings the device to the chosen settings before its picture
     // source streams.
-    std::unique_ptr<EncoderFactory> engine =
-        createEngineFactory(EngineOptions{.videoDevices = &videoDevices});
+    std::unique_ptr<EncoderFactory> engine = createEngineFactory([this] {
+        EngineOptions options;
+        options.videoDevices = &videoDevices;
+        return options;
+    }());
     AlsaSoundCards soundCards;
     AlsaMixerDevices soundMixers{soundCards};
     AlsaLevelCapture levelCapture{soundCards};
