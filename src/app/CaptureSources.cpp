@@ -137,7 +137,11 @@ void CaptureSources::videoInputSelected() {
     const bool tuner = chosen >= 0 && inputs->itemText(chosen) == u"Video Tuner";
     f.cboChannel->setEnabled(tuner);
     f.cboTVType->setEnabled(tuner);
-    if (tuner && f.cboChannel->count() == 0) m_tuner.fillChannels();
+    // The channels of the table the tuner is on: filled when missing, and
+    // again when an earlier choice of cable or antenna left the other's.
+    if (tuner && f.cboChannel->count() != m_videoDevices.highestChannel(
+                                              f.cboVideoSource->currentText(), m_tuner.settings()))
+        m_tuner.fillChannels();
     m_tuner.RestoreTunerSettings();
 }
 

@@ -240,6 +240,9 @@ EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video,
 }
 
 EncoderStatus CaptureGraph::play() {
+    if (!m_pipeline)
+        return engineStatus(EngineFailure::Negotiation,
+                            QStringLiteral("the sources are not built"));
     EncoderStatus status;
 
     // Mark when each source's first buffer has reached its tee, and what

@@ -164,6 +164,26 @@ TEST(TunerSettings, CableAndAntennaEachHaveTheirOwnChannelsAndTheTunerFollows) {
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 90) << "no tuning to nowhere";
 }
 
+TEST(TunerSettings, AnAntennaChosenOnAnotherInputGivesTheTunerTheAntennaChannels) {
+    // The composite input restores the saved input type too, while the
+    // channel list, kept from the tuner, still holds the cable channels.
+    Harness h;
+    startOnTheTunerCard(h);
+    MainForm& f = h.form();
+    choose(f.cboVideoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.cboChannel->count(), 101);
+    h.write(QStringLiteral("teszttv.ini"),
+            (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") +
+             kCard + QStringLiteral("\r\nVideo Tuner\r\n7\r\nRGB24\r\nAntenna\r\nPAL_I\r\n"))
+                .toUtf8());
+    choose(f.cboVideoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.cboChannel->count(), 101) << "a composite input keeps the list as it is";
+    choose(f.cboVideoInput, QStringLiteral("Video Tuner"));
+    EXPECT_EQ(f.cboChannel->count(), 60);
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(h.videoDevices.tunedTables.back(), 1);
+}
+
 TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     Harness h;
     startOnTheTunerCard(h, QStringLiteral("5\r\nRGB24\r\nKábel\r\nPAL_I\r\n"));
