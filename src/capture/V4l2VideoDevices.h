@@ -4,7 +4,6 @@
 #include "capture/CaptureDevices.h"
 
 #include <linux/videodev2.h>
-#include <QHash>
 #include <cstdint>
 #include <optional>
 
