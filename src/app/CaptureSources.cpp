@@ -23,6 +23,9 @@ bool CaptureSources::ListVideoDevices() {
     if (list->count() == 0) list->addItem(OutputFileName::kVideoFileSource);
     int k = 0;
     for (const QString& device : m_videoDevices.devices()) list->insertItem(k++, device);
+    // Filling chooses nothing: the saved source is selected next, and
+    // without one the source's handler runs with no entry chosen.
+    list->setCurrentIndex(-1);
     return k > 0;
 }
 
@@ -71,6 +74,7 @@ void CaptureSources::videoSourceSelected() {
         s.previewWanted = false;
         switchMonitor(false);
         encoder->resetSourceGroup();
+        m_tuner.clearSettings();
         m_encoder.PrepareOutputFile();
         encoder->setVideoInput(s.settings.encVideo);
         for (QComboBox* list :
@@ -116,6 +120,9 @@ void CaptureSources::videoSourcePrepared(const QString& source, const EncoderSta
         f.cboVideoInput->setCurrentIndex(-1);
     }
     f.cboVideoInput->setEnabled(true);
+    // The input's handler and the restore may each ask for a new prepare:
+    // one is made, after both.
+    const TunerSettings::PrepareBatch once(m_tuner);
     m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput,
                              [this] { videoInputSelected(); });
     if (f.cboVideoInput->count() > 0) videoInputSelected();
@@ -124,28 +131,27 @@ void CaptureSources::videoSourcePrepared(const QString& source, const EncoderSta
 void CaptureSources::videoInputSelected() {
     MainForm& f = m_ctx.form;
     QComboBox* inputs = f.cboVideoInput;
-    const QString device = f.cboVideoSource->currentText();
-    const int chosen = inputs->currentIndex();
+    const TunerSettings::PrepareBatch once(m_tuner);
+    int chosen = inputs->currentIndex();
     if (chosen >= 0) {
-        m_videoDevices.selectInput(device, chosen);
         // Of two inputs with the same name the later one stays selected.
         for (int i = 0; i < inputs->count(); ++i) {
-            if (inputs->itemText(i) == inputs->itemText(chosen))
-                m_videoDevices.selectInput(device, i);
+            if (inputs->itemText(i) == inputs->itemText(chosen)) chosen = i;
         }
     }
+    // The encoder takes the input and brings the device to it before its
+    // picture source streams again.
+    m_tuner.setInput(chosen);
+    m_tuner.ReapplyPreparedState();
     m_tuner.FillTunerLists();
     const bool tuner = chosen >= 0 && inputs->itemText(chosen) == u"Video Tuner";
-    if (tuner) {
-        if (f.cboChannel->count() == 0) {
-            const QSignalBlocker quiet(f.cboChannel);
-            const int highest = m_videoDevices.highestChannel(device);
-            for (int n = 1; n <= highest; ++n) f.cboChannel->addItem(QString::number(n));
-            f.cboChannel->setCurrentIndex(-1);
-        }
-    }
     f.cboChannel->setEnabled(tuner);
     f.cboTVType->setEnabled(tuner);
+    // The channels of the table the tuner is on: filled when missing, and
+    // again when an earlier choice of cable or antenna left the other's.
+    if (tuner && f.cboChannel->count() != m_videoDevices.highestChannel(
+                                              f.cboVideoSource->currentText(), m_tuner.settings()))
+        m_tuner.fillChannels();
     m_tuner.RestoreTunerSettings();
 }
 

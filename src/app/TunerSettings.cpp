@@ -7,6 +7,7 @@
 #include "capture/CaptureDevices.h"
 #include "capture/TunerTables.h"
 #include "encoder/Encoder.h"
+#include "recorder/EventLog.h"
 #include "recorder/LastState.h"
 
 namespace kelm {
@@ -20,6 +21,10 @@ void refill(QComboBox* list, const QStringList& entries) {
     list->setCurrentIndex(-1);  // filling chooses nothing
 }
 }  // namespace
+
+TunerSettings::PrepareBatch::~PrepareBatch() {
+    if (--m_tuner.m_batchDepth == 0 && m_tuner.m_prepareWanted) m_tuner.prepareNow();
+}
 
 void TunerSettings::wire() {
     const MainForm& f = m_ctx.form;
@@ -43,26 +48,90 @@ void TunerSettings::FillTunerLists() {
     refill(f.cboTVType, TunerTables::tunerInputTypes());
 }
 
+void TunerSettings::setInput(int input) {
+    m_settings.input = input;
+    settingsChanged(m_ctx.form.cboVideoInput->currentText());
+}
+
+void TunerSettings::fillChannels() {
+    QComboBox* list = m_ctx.form.cboChannel;
+    const QString shown = list->currentText();
+    const QSignalBlocker quiet(list);
+    list->clear();
+    const int highest = m_devices.highestChannel(device(), m_settings);
+    for (int n = 1; n <= highest; ++n) list->addItem(QString::number(n));
+    list->setCurrentIndex(list->findText(shown, Qt::MatchExactly));
+}
+
+void TunerSettings::settingsChanged(const QString& what) {
+    Encoder* encoder = m_ctx.encoder();
+    if (!encoder) return;
+    const bool deferred = encoder->runState() == RunState::Running &&
+                          !encoder->videoCaptureSettings().sameStreamingSettings(m_settings);
+    encoder->setVideoCaptureSettings(m_settings);
+    if (!deferred) return;
+    // The recording keeps its picture as it started; the choice is kept and
+    // takes effect when the recording is over.
+    m_ctx.log.logEvent(
+        QStringLiteral("Felvétel közben nem állítható át, a felvétel után lép érvénybe: ") + what);
+    m_waitingForRecordingEnd = true;
+    if (!m_watchingRecordingEnd) {
+        m_watchingRecordingEnd = true;
+        QObject::connect(encoder, &Encoder::runStateChanged, m_ctx.form.cboTVFormat,
+                         [this](RunState state) {
+                             if (state != RunState::Stopped || !m_waitingForRecordingEnd) return;
+                             m_waitingForRecordingEnd = false;
+                             ReapplyPreparedState();
+                         });
+    }
+}
+
 void TunerSettings::channelSelected() {
     QComboBox* list = m_ctx.form.cboChannel;
     bool isNumber = false;
     const int wanted = list->currentText().toInt(&isNumber);
-    const auto current = m_devices.currentChannel(device());
-    if (isNumber && (!current || *current != wanted)) m_devices.setChannel(device(), wanted);
+    if (isNumber) {
+        // The tuner is tuned while the device streams; the encoder keeps the
+        // channel for the next time it brings the device up.
+        m_settings.channel = wanted;
+        const auto current = m_devices.currentChannel(device(), m_settings);
+        if (!current || *current != wanted) m_devices.tune(device(), m_settings);
+        settingsChanged(list->currentText());
+    }
     m_state.SaveStateLine(LastState::TvChannel, list);
 }
 
 void TunerSettings::pixelFormatSelected() {
     QComboBox* list = m_ctx.form.cboPixelFormat;
-    if (const auto value = TunerTables::valueOf(TunerTables::pixelFormats(), list->currentText()))
-        m_devices.setPixelFormat(device(), *value);
+    if (const auto value = TunerTables::valueOf(TunerTables::pixelFormats(), list->currentText())) {
+        // A format the device does not offer leaves the format to the device
+        // and the pipeline, as "AUTO" does.
+        m_settings.pixelFormat = m_devices.checkPixelFormat(device(), *value) == DeviceResult::Done
+                                     ? *value
+                                     : TunerTables::kAutoPixelFormat;
+        settingsChanged(list->currentText());
+    }
     ReapplyPreparedState();
     m_state.SaveStateLine(LastState::PixelFormat, list);
 }
 
 void TunerSettings::tvTypeSelected() {
-    QComboBox* list = m_ctx.form.cboTVType;
-    m_devices.setTunerInputType(device(), list->currentIndex());
+    MainForm& f = m_ctx.form;
+    QComboBox* list = f.cboTVType;
+    const int type = list->currentIndex();
+    if ((type == 0 || type == 1) && type != m_settings.tunerInput) {
+        // Each input type has its own channel table: the list gets its
+        // channels, and the tuner goes to the channel shown on the new table.
+        m_settings.tunerInput = type;
+        if (f.cboChannel->isEnabled()) {
+            fillChannels();
+            bool isNumber = false;
+            const int shown = f.cboChannel->currentText().toInt(&isNumber);
+            m_settings.channel = isNumber ? shown : 0;
+            if (isNumber) m_devices.tune(device(), m_settings);
+        }
+        settingsChanged(list->currentText());
+    }
     ReapplyPreparedState();
     m_state.SaveStateLine(LastState::TvType, list);
 }
@@ -70,15 +139,29 @@ void TunerSettings::tvTypeSelected() {
 void TunerSettings::tvFormatSelected() {
     QComboBox* list = m_ctx.form.cboTVFormat;
     if (const auto value = TunerTables::valueOf(TunerTables::standards(), list->currentText())) {
-        // A standard the device refuses is still remembered; a device that
+        // Asked, not set: the device is asked whether its input takes the
+        // standard, which it answers while it streams. A standard it refuses
+        // is still remembered (the device keeps its own); a device that
         // cannot be reached ends the choice here, unsaved.
-        if (m_devices.setStandard(device(), *value) == DeviceResult::Failed) return;
+        const DeviceResult taken = m_devices.checkStandard(device(), m_settings.input, *value);
+        if (taken == DeviceResult::Failed) return;
+        m_settings.analogStandard = taken == DeviceResult::Done ? *value : 0;
+        settingsChanged(list->currentText());
     }
     ReapplyPreparedState();
     m_state.SaveStateLine(LastState::TvStandard, list);
 }
 
 void TunerSettings::ReapplyPreparedState() {
+    if (m_batchDepth > 0) {
+        m_prepareWanted = true;
+        return;
+    }
+    prepareNow();
+}
+
+void TunerSettings::prepareNow() {
+    m_prepareWanted = false;
     Encoder* encoder = m_ctx.encoder();
     if (!encoder || encoder->runState() != RunState::Stopped) return;
     m_ctx.encoderRequests.prepare();
@@ -88,6 +171,7 @@ void TunerSettings::ReapplyPreparedState() {
 void TunerSettings::RestoreTunerSettings() {
     const auto state = m_state.loadState();
     if (!state) return;
+    const PrepareBatch once(*this);
     MainForm& f = m_ctx.form;
     const auto restore = [&](int line, QComboBox* list, const QString& fallback,
                              void (TunerSettings::*handler)()) {
@@ -96,17 +180,21 @@ void TunerSettings::RestoreTunerSettings() {
         setListText(list, state->line(line), onSelected);
         if (list->currentIndex() < 0) setListText(list, fallback, onSelected);
     };
+    // The input type decides the channel table, so it comes before the channel.
+    restore(LastState::TvType, f.cboTVType, TunerTables::kDefaultTunerInput,
+            &TunerSettings::tvTypeSelected);
     restore(LastState::TvChannel, f.cboChannel, QString::number(TunerTables::kDefaultChannel),
             &TunerSettings::channelSelected);
     if (state->has(LastState::TvChannel)) {
         bool isNumber = false;
         const int shown = f.cboChannel->currentText().toInt(&isNumber);
-        if (isNumber) m_devices.setChannel(device(), shown);
+        if (isNumber) {
+            m_settings.channel = shown;
+            m_devices.tune(device(), m_settings);
+        }
     }
     restore(LastState::PixelFormat, f.cboPixelFormat, TunerTables::kDefaultPixelFormat,
             &TunerSettings::pixelFormatSelected);
-    restore(LastState::TvType, f.cboTVType, TunerTables::kDefaultTunerInput,
-            &TunerSettings::tvTypeSelected);
     restore(LastState::TvStandard, f.cboTVFormat, TunerTables::kDefaultStandard,
             &TunerSettings::tvFormatSelected);
     ReapplyPreparedState();

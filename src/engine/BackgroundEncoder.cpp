@@ -59,6 +59,7 @@ BackgroundEncoder::BackgroundEncoder(std::unique_ptr<RecordingEngine> engine, De
     m_audioInput = engine->audioInput();
     m_outputFileName = engine->outputFileName();
     m_durationLimitMs = engine->durationLimitMs();
+    m_captureSettings = engine->videoCaptureSettings();
     m_previewEnabled = engine->previewEnabled();
 
     m_engine = engine.release();
@@ -158,6 +159,12 @@ EncoderStatus BackgroundEncoder::setAudioInput(const QString& input) {
     m_audioInput = input;
     onEngineThread([input](RecordingEngine& engine) { engine.setAudioInput(input); });
     return EncoderStatus::success();
+}
+
+void BackgroundEncoder::setVideoCaptureSettings(const VideoCaptureSettings& settings) {
+    m_captureSettings = settings;
+    onEngineThread(
+        [settings](RecordingEngine& engine) { engine.setVideoCaptureSettings(settings); });
 }
 
 EncoderStatus BackgroundEncoder::setProfile(const QString& profileXml) {

@@ -43,6 +43,8 @@ public:
     EncoderStatus resetSourceGroup() override;
     EncoderStatus setVideoInput(const QString& input) override;
     EncoderStatus setAudioInput(const QString& input) override;
+    void setVideoCaptureSettings(const VideoCaptureSettings& settings) override;
+    VideoCaptureSettings videoCaptureSettings() const override { return m_captureSettings; }
     QString videoInput() const override { return m_videoInput; }
     QString audioInput() const override { return m_audioInput; }
     EncoderStatus setProfile(const QString& profileXml) override;
@@ -97,6 +99,7 @@ private:
     QString m_videoInput;
     QString m_audioInput;
     QString m_outputFileName;
+    VideoCaptureSettings m_captureSettings;
     qint64 m_durationLimitMs = 0;
     bool m_previewEnabled = false;
     quint64 m_lastRequest = 0;

@@ -197,6 +197,18 @@ void CaptureGraph::stop() {
 
 EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
                                   const ResolvedAudioInput& audio) {
+    EncoderStatus status = build(video, audio);
+    if (!status.ok()) return status;
+    return play();
+}
+
+gst::ElementPtr CaptureGraph::element(const char* name) const {
+    if (!m_pipeline) return gst::ElementPtr(nullptr);
+    return gst::ElementPtr(gst_bin_get_by_name(m_pipeline.bin(), name));
+}
+
+EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video,
+                                  const ResolvedAudioInput& audio) {
     stop();
     m_pipeline = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-sg1")));
     GstBin* bin = m_pipeline.bin();
@@ -223,8 +235,15 @@ EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
     if (!status.ok()) {
         qCWarning(lcEngine).noquote() << "the sources cannot be built:" << status.description;
         stop();
-        return status;
     }
+    return status;
+}
+
+EncoderStatus CaptureGraph::play() {
+    if (!m_pipeline)
+        return engineStatus(EngineFailure::Negotiation,
+                            QStringLiteral("the sources are not built"));
+    EncoderStatus status;
 
     // Mark when each source's first buffer has reached its tee, and what
     // format the video source has settled on.
@@ -382,12 +401,30 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
         }
         case Kind::CaptureDevice:
             m_videoSource = QStringLiteral("video device ") + video.location;
-            status = makeChain(bin, {{"v4l2src", "video-device"}, {"capsfilter", nullptr}}, &chain);
+            status = makeChain(
+                bin, {{"v4l2src", "video-device"}, {"capsfilter", "video-device-caps"}}, &chain);
             if (status.ok()) {
                 g_object_set(chain[0], "device", location.constData(), nullptr);
+                // The source sets its standard on the device when it opens
+                // it, and only a known one.
+                if (video.norm != 0) {
+                    GParamSpec* spec =
+                        g_object_class_find_property(G_OBJECT_GET_CLASS(chain[0]), "norm");
+                    GEnumClass* norms = spec ? G_PARAM_SPEC_ENUM(spec)->enum_class : nullptr;
+                    if (norms && g_enum_get_value(norms, gint(video.norm)))
+                        g_object_set(chain[0], "norm", gint(video.norm), nullptr);
+                    else
+                        qCWarning(lcEngine).noquote()
+                            << m_videoSource << "has no standard" << Qt::hex << video.norm;
+                }
                 // Capture cards offer raw pictures; a camera that also offers
-                // JPEG must not pick it, nothing here decodes it.
-                setCaps(chain[1], "video/x-raw");
+                // JPEG must not pick it, nothing here decodes it. The chosen
+                // picture format is the only one the source may deliver.
+                const QByteArray caps =
+                    video.pictureFormat.isEmpty()
+                        ? QByteArray("video/x-raw")
+                        : "video/x-raw,format=" + video.pictureFormat.toLatin1();
+                setCaps(chain[1], caps.constData());
             }
             break;
         case Kind::Picture: {

@@ -61,6 +61,15 @@ public:
     EncoderStatus start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
     bool running() const { return static_cast<bool>(m_pipeline); }
 
+    // The two halves of start(): build() makes and links every element and
+    // leaves the graph stopped (its elements can be looked at; nothing is
+    // opened), play() brings it to PLAYING and waits for the sources.
+    EncoderStatus build(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
+    EncoderStatus play();
+    // An element of the built graph by name ("video-device",
+    // "video-device-caps", ...); null when there is none.
+    gst::ElementPtr element(const char* name) const;
+
     // The size of the source pictures, once negotiated; waits up to timeoutMs
     // for it. Empty when none arrived.
     QSize waitForVideoSize(int timeoutMs) const;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "capture/CaptureDevices.h"
+
 #include <functional>
 
 namespace kelm {
@@ -16,6 +18,14 @@ struct EngineOptions {
     // desktop), read the same sound through the server's own interface; the
     // plugin costs several times the CPU. Off: always through ALSA.
     bool soundServerDirect = true;
+
+    // The video capture devices: a "DEVICE://" entry's node is found through
+    // them, and the device is brought to its input, standard, format and
+    // channel through them while the picture source does not stream. They
+    // must outlive the engine and be callable from its thread. Unset: the
+    // nodes under /dev are searched, and only the standard and the format
+    // reach the device, through the picture source itself.
+    VideoDeviceList* videoDevices = nullptr;
 };
 
 }  // namespace kelm

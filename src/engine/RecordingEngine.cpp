@@ -1,6 +1,7 @@
 #include "RecordingEngine.h"
 
 #include "EngineError.h"
+#include "capture/V4l2Values.h"
 
 #include <QMetaObject>
 
@@ -61,6 +62,7 @@ EncoderStatus RecordingEngine::resetSourceGroup() {
     m_audioInput.clear();
     m_graphVideoInput.clear();
     m_graphAudioInput.clear();
+    m_graphCaptureSettings.reset();
     return EncoderStatus::success();
 }
 
@@ -91,6 +93,26 @@ EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
     return EncoderStatus::success();
 }
 
+void RecordingEngine::setVideoCaptureSettings(const VideoCaptureSettings& settings) {
+    m_captureSettings = settings;
+    // A streaming device refuses a new input, standard or format: the live
+    // source stops, and the next prepare sets them and builds it again. A
+    // running recording keeps its source to the end.
+    if (m_graph && m_runState != RunState::Running && m_graphCaptureSettings &&
+        !m_graphCaptureSettings->sameStreamingSettings(settings)) {
+        qCInfo(lcEngine) << "the capture device's settings change; its picture source stops";
+        m_graph.reset();
+    }
+}
+
+bool RecordingEngine::graphCurrent() const {
+    if (!m_graph || !m_graph->running() || m_graphVideoInput != m_videoInput ||
+        m_graphAudioInput != m_audioInput)
+        return false;
+    return !m_graphCaptureSettings ||
+           m_graphCaptureSettings->sameStreamingSettings(m_captureSettings);
+}
+
 EncoderStatus RecordingEngine::setAudioInput(const QString& input) {
     if (!SourceResolver::audioInputWellFormed(input))
         return failed(engineStatus(EngineFailure::AudioDevice,
@@ -108,8 +130,7 @@ EncoderStatus RecordingEngine::setProfile(const QString& profileXml) {
 
 EncoderStatus RecordingEngine::prepareToEncode() {
     if (m_runState == RunState::Running) return EncoderStatus::success();
-    if (m_graph && m_graph->running() && m_graphVideoInput == m_videoInput &&
-        m_graphAudioInput == m_audioInput) {
+    if (graphCurrent()) {
         // Running sources that have gone quiet (a hung sound server) are
         // reported at once: the caller tries again later instead of having a
         // start wait seconds on the GUI thread for data that is not coming.
@@ -124,8 +145,26 @@ EncoderStatus RecordingEngine::startSources() {
     ResolvedAudioInput audio;
     EncoderStatus status =
         SourceResolver::resolveAudio(m_audioInput, &audio, m_options.soundServerDirect);
-    if (status.ok()) status = SourceResolver::resolveVideo(m_videoInput, &video);
+    if (status.ok())
+        status = SourceResolver::resolveVideo(m_videoInput, &video, m_options.videoDevices);
     if (!status.ok()) return status;
+    std::optional<VideoCaptureSettings> captureSettings;
+    if (video.kind == ResolvedVideoInput::Kind::CaptureDevice) {
+        // Nothing of the graph streams now: the device takes its input,
+        // standard, format and channel, and the picture source is built with
+        // the standard and the format, so the pictures recorded have them.
+        captureSettings = m_captureSettings;
+        if (m_options.videoDevices &&
+            m_options.videoDevices->applyCaptureSettings(video.deviceEntry, m_captureSettings) ==
+                DeviceResult::Failed)
+            return engineStatus(EngineFailure::VideoDevice,
+                                QStringLiteral("video device %1 is busy: its input, standard and "
+                                               "picture format cannot be set")
+                                    .arg(video.location));
+        video.norm = V4l2Values::standard(m_captureSettings.analogStandard).value_or(0);
+        if (const auto format = V4l2Values::pictureFormat(m_captureSettings.pixelFormat))
+            video.pictureFormat = QString::fromLatin1(format->gstFormat);
+    }
     auto graph = std::make_unique<CaptureGraph>(
         [this](std::function<void()> work) { post(std::move(work)); },
         [this](EncoderStatus failure) { onSourceFailure(failure); },
@@ -141,6 +180,7 @@ EncoderStatus RecordingEngine::startSources() {
     m_graph = std::move(graph);
     m_graphVideoInput = m_videoInput;
     m_graphAudioInput = m_audioInput;
+    m_graphCaptureSettings = captureSettings;
     return status;
 }
 
@@ -149,9 +189,7 @@ EncoderStatus RecordingEngine::start() {
     m_lastFailure = EncoderStatus::success();
     // The moment the recording was asked for: with the sources running, the
     // first picture captured from now on is the file's first.
-    const bool sourcesWereRunning = m_graph && m_graph->running() &&
-                                    m_graphVideoInput == m_videoInput &&
-                                    m_graphAudioInput == m_audioInput;
+    const bool sourcesWereRunning = graphCurrent();
     const quint64 calledAtNs = sourcesWereRunning ? m_graph->runningTimeNs() : 0;
     m_calledAtWall = QDateTime::currentDateTime();
 

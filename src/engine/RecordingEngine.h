@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace kelm {
 
@@ -55,6 +56,8 @@ public:
     EncoderStatus resetSourceGroup();
     EncoderStatus setVideoInput(const QString& input);
     EncoderStatus setAudioInput(const QString& input);
+    void setVideoCaptureSettings(const VideoCaptureSettings& settings);
+    VideoCaptureSettings videoCaptureSettings() const { return m_captureSettings; }
     QString videoInput() const { return m_videoInput; }
     QString audioInput() const { return m_audioInput; }
     EncoderStatus setProfile(const QString& profileXml);
@@ -81,6 +84,9 @@ Q_SIGNALS:
 
 private:
     EncoderStatus startSources();
+    // Whether the running graph was built for the current inputs and, with a
+    // capture device, for its current settings.
+    bool graphCurrent() const;
     EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
     // Notes a failure's cause for lastErrorText() and the log; returns it.
     static EncoderStatus withCause(EncoderStatus status, const QString& cause);
@@ -112,6 +118,10 @@ private:
     std::unique_ptr<CaptureGraph> m_graph;
     QString m_graphVideoInput;  // the inputs the running graph was built for
     QString m_graphAudioInput;
+    VideoCaptureSettings m_captureSettings;
+    // The capture device's settings the running graph streams with; unset
+    // when its picture comes from elsewhere.
+    std::optional<VideoCaptureSettings> m_graphCaptureSettings;
     std::unique_ptr<AsfWriter> m_writer;
     OutputFileLock m_outputLock;
     quint64 m_recording = 0;  // number of the current recording, for late reports

@@ -133,7 +133,9 @@ Capture probeCapture(const QString& pcmName, QString* why) {
 }  // namespace
 
 bool SourceResolver::videoInputWellFormed(const QString& input) {
-    if (hasScheme(input, kVideoDeviceScheme)) return input.size() > kVideoDeviceScheme.size();
+    // "DEVICE://" alone is no device chosen yet: taken, and a prepare then
+    // reports that the input cannot be used.
+    if (hasScheme(input, kVideoDeviceScheme)) return true;
     return !input.trimmed().isEmpty();
 }
 
@@ -142,7 +144,8 @@ bool SourceResolver::audioInputWellFormed(const QString& input) {
     return hasScheme(input, kTestScheme);
 }
 
-EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoInput* out) {
+EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoInput* out,
+                                           VideoDeviceList* devices) {
     ResolvedVideoInput source;
     source.input = input;
     if (hasScheme(input, kTestScheme)) {
@@ -150,7 +153,12 @@ EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoIn
         source.location = input.mid(kTestScheme.size());
     } else if (hasScheme(input, kVideoDeviceScheme)) {
         const QString card = input.mid(kVideoDeviceScheme.size());
-        source.location = card.isEmpty() ? QString() : findV4l2Device(card);
+        source.deviceEntry = card;
+        if (!card.isEmpty())
+            source.location = devices ? devices->nodeOf(card) : findV4l2Device(card);
+        if (card.isEmpty())
+            return engineStatus(EngineFailure::VideoDevice,
+                                QStringLiteral("no video capture device chosen"));
         if (source.location.isEmpty())
             return engineStatus(EngineFailure::VideoDevice,
                                 QStringLiteral("no video capture device named \"%1\"").arg(card));

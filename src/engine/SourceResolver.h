@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureDevices.h"
 #include "encoder/EncoderError.h"
 
 #include <QString>
@@ -13,6 +14,12 @@ struct ResolvedVideoInput {
     Kind kind = Kind::None;
     QString location;  // device node, file path, or test pattern name
     QString input;     // the input text as given
+    // A capture device: its video source list entry, and what its picture
+    // source is built with: the V4L2 standard (0: the driver's own) and the
+    // picture format as GStreamer names it (empty: AUTO, negotiated).
+    QString deviceEntry;
+    quint64 norm = 0;
+    QString pictureFormat;
 };
 
 struct ResolvedAudioInput {
@@ -42,7 +49,10 @@ struct ResolvedAudioInput {
 // an audio input that cannot be opened for capture.
 class SourceResolver final {
 public:
-    static EncoderStatus resolveVideo(const QString& input, ResolvedVideoInput* out);
+    // `devices` finds a capture device's node when given; otherwise the
+    // nodes under /dev are searched.
+    static EncoderStatus resolveVideo(const QString& input, ResolvedVideoInput* out,
+                                      VideoDeviceList* devices = nullptr);
     // allowSoundServer false: never SoundServer, always the ALSA device.
     static EncoderStatus resolveAudio(const QString& input, ResolvedAudioInput* out,
                                       bool allowSoundServer = true);

@@ -40,10 +40,11 @@ void startOnTheTunerCard(Harness& h,
 
 }  // namespace
 
-TEST(TunerSettings, ChoicesReachTheDeviceAsTheListedValues) {
+TEST(TunerSettings, ChoicesReachTheEncoderAsTheListedValues) {
     Harness h;
     startOnTheTunerCard(h);
     MainForm& f = h.form();
+    const auto settings = [&] { return h.encoder().videoCaptureSettings(); };
     EXPECT_EQ(f.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
     EXPECT_EQ(f.cboChannel->count(), 101) << "the cable table";
     EXPECT_TRUE(f.cboChannel->isEnabled());
@@ -52,22 +53,28 @@ TEST(TunerSettings, ChoicesReachTheDeviceAsTheListedValues) {
     EXPECT_EQ(f.cboTVFormat->currentText(), QStringLiteral("PAL_I"));
     EXPECT_EQ(f.cboPixelFormat->currentText(), QStringLiteral("RGB24"));
     EXPECT_EQ(f.cboTVType->currentText(), QStringLiteral("Kábel"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000100);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0xE436EB7D);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 80);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 0);
+    EXPECT_EQ(settings(), (VideoCaptureSettings{.input = 0,
+                                                .analogStandard = 0x00000100,
+                                                .pixelFormat = 0xE436EB7D,
+                                                .tunerInput = 0,
+                                                .channel = 80}));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 80) << "tuned at once";
 
     choose(f.cboTVFormat, QStringLiteral("SECAM_L1"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00080000);
+    EXPECT_EQ(settings().analogStandard, 0x00080000u);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00080000)
+        << "the device was asked whether its input takes it";
     choose(f.cboTVFormat, QStringLiteral("None"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0);
+    EXPECT_EQ(settings().analogStandard, 0u);
     choose(f.cboPixelFormat, QStringLiteral("YUY2"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32595559);
+    EXPECT_EQ(settings().pixelFormat, 0x32595559u);
     choose(f.cboTVType, QStringLiteral("Antenna"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("tunerType")).back(), 1);
+    EXPECT_EQ(settings().tunerInput, 1);
     EXPECT_EQ(stateLines(h).at(9), QStringLiteral("Antenna"));
     choose(f.cboChannel, QStringLiteral("21"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 21);
+    EXPECT_EQ(h.videoDevices.tunedTables.back(), 1) << "on the antenna table";
+    EXPECT_EQ(settings().channel, 21);
     const size_t channels = h.videoDevices.sent(QStringLiteral("channel")).size();
     choose(f.cboChannel, QStringLiteral("21"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).size(), channels)
@@ -78,9 +85,9 @@ TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
     Harness first;
     startOnTheTunerCard(first);
     MainForm& f = first.form();
+    choose(f.cboTVType, QStringLiteral("Antenna"));
     choose(f.cboChannel, QStringLiteral("33"));
     choose(f.cboPixelFormat, QStringLiteral("UYVY"));
-    choose(f.cboTVType, QStringLiteral("Antenna"));
     choose(f.cboTVFormat, QStringLiteral("SECAM_K1"));
     choose(f.cboAudioSource, QStringLiteral("Másik kártya"));
     choose(f.cboInput, QStringLiteral("Line"));
@@ -96,19 +103,85 @@ TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
     EXPECT_EQ(g.cboVideoSource->currentText(), kCard);
     EXPECT_EQ(g.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
     EXPECT_EQ(g.cboChannel->currentText(), QStringLiteral("33"));
+    EXPECT_EQ(g.cboChannel->count(), 60) << "the antenna table";
     EXPECT_EQ(g.cboPixelFormat->currentText(), QStringLiteral("UYVY"));
     EXPECT_EQ(g.cboTVType->currentText(), QStringLiteral("Antenna"));
     EXPECT_EQ(g.cboTVFormat->currentText(), QStringLiteral("SECAM_K1"));
     EXPECT_EQ(g.cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
     EXPECT_EQ(g.cboInput->currentText(), QStringLiteral("Line"));
     EXPECT_EQ(g.txtDuration->text(), QStringLiteral("01:30:00"));
-    // Restored means applied: the new device and mixer received the choices.
+    // Restored means applied: the encoder has the choices, and the tuner
+    // was tuned on the antenna table.
+    EXPECT_EQ(second.encoder().videoCaptureSettings(),
+              (VideoCaptureSettings{.input = 0,
+                                    .analogStandard = 0x00020000,
+                                    .pixelFormat = 0x59565955,
+                                    .tunerInput = 1,
+                                    .channel = 33}));
     EXPECT_EQ(second.videoDevices.sent(QStringLiteral("channel")).back(), 33);
-    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x59565955);
-    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("tunerType")).back(), 1);
-    EXPECT_EQ(second.videoDevices.sent(QStringLiteral("standard")).back(), 0x00020000);
+    EXPECT_EQ(second.videoDevices.tunedTables.back(), 1);
     EXPECT_EQ(second.soundMixers.models[QStringLiteral("Másik kártya")].controls[1].value, 1)
         << "the selector records the second of three lines";
+}
+
+TEST(TunerSettings, TheSavedInputTypeComesBeforeTheChannelOnlyItsTableHas) {
+    // Channel 55 of the antenna table is E64; the cable table has a channel
+    // 55 too (E23): tuned on the wrong table first, the tuner would pass
+    // through the wrong frequency.
+    Harness h;
+    startOnTheTunerCard(h, QStringLiteral("55\r\nRGB24\r\nAntenna\r\nPAL_I\r\n"));
+    MainForm& f = h.form();
+    EXPECT_EQ(f.cboTVType->currentText(), QStringLiteral("Antenna"));
+    EXPECT_EQ(f.cboChannel->count(), 60);
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("55"));
+    ASSERT_FALSE(h.videoDevices.tunedTables.isEmpty());
+    EXPECT_EQ(h.videoDevices.tunedTables.count(0), 0) << "never tuned on the cable table";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 55);
+}
+
+TEST(TunerSettings, CableAndAntennaEachHaveTheirOwnChannelsAndTheTunerFollows) {
+    Harness h;
+    startOnTheTunerCard(h);
+    MainForm& f = h.form();
+    choose(f.cboChannel, QStringLiteral("33"));
+    choose(f.cboTVType, QStringLiteral("Antenna"));
+    EXPECT_EQ(f.cboChannel->count(), 60);
+    EXPECT_EQ(f.cboChannel->itemText(59), QStringLiteral("60"));
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("33")) << "the channel shown stays";
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 33);
+    EXPECT_EQ(h.videoDevices.tunedTables.back(), 1) << "retuned on the antenna table";
+    choose(f.cboChannel, QStringLiteral("60"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 60) << "an antenna channel";
+
+    choose(f.cboTVType, QStringLiteral("Kábel"));
+    EXPECT_EQ(f.cboChannel->count(), 101);
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("60"));
+    EXPECT_EQ(h.videoDevices.tunedTables.back(), 0);
+    choose(f.cboChannel, QStringLiteral("90"));
+    choose(f.cboTVType, QStringLiteral("Antenna"));
+    EXPECT_EQ(f.cboChannel->currentIndex(), -1) << "the antenna table has no channel 90";
+    EXPECT_EQ(h.encoder().videoCaptureSettings().channel, 0);
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 90) << "no tuning to nowhere";
+}
+
+TEST(TunerSettings, AnAntennaChosenOnAnotherInputGivesTheTunerTheAntennaChannels) {
+    // The composite input restores the saved input type too, while the
+    // channel list, kept from the tuner, still holds the cable channels.
+    Harness h;
+    startOnTheTunerCard(h);
+    MainForm& f = h.form();
+    choose(f.cboVideoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.cboChannel->count(), 101);
+    h.write(QStringLiteral("teszttv.ini"),
+            (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") +
+             kCard + QStringLiteral("\r\nVideo Tuner\r\n7\r\nRGB24\r\nAntenna\r\nPAL_I\r\n"))
+                .toUtf8());
+    choose(f.cboVideoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.cboChannel->count(), 101) << "a composite input keeps the list as it is";
+    choose(f.cboVideoInput, QStringLiteral("Video Tuner"));
+    EXPECT_EQ(f.cboChannel->count(), 60);
+    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(h.videoDevices.tunedTables.back(), 1);
 }
 
 TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
@@ -129,8 +202,7 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     h.write(QStringLiteral("teszttv.ini"), thirteen);
     choose(h.form().cboTVFormat, QStringLiteral("PAL_D"));
     EXPECT_EQ(h.read(QStringLiteral("teszttv.ini")), thirteen);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00000020)
-        << "still applied";
+    EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00000020u) << "still applied";
 
     QFile::remove(h.file(QStringLiteral("teszttv.ini")));
     choose(h.form().cboTVFormat, QStringLiteral("PAL_H"));
@@ -143,11 +215,24 @@ TEST(TunerSettings, ARefusedStandardIsStillSavedAnUnreachableDeviceSavesNothing)
     h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Refused;
     choose(h.form().cboTVFormat, QStringLiteral("NTSC_M"));
     EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
+    EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0u)
+        << "the device keeps its own standard";
     h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Failed;
     const int prepares = h.encoder().prepares;
     choose(h.form().cboTVFormat, QStringLiteral("PAL_M"));
     EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
     EXPECT_EQ(h.encoder().prepares, prepares) << "the handler ended before preparing again";
+}
+
+TEST(TunerSettings, AFormatTheDeviceDoesNotOfferLeavesTheFormatToNegotiation) {
+    Harness h;
+    startOnTheTunerCard(h);
+    choose(h.form().cboPixelFormat, QStringLiteral("UYVY"));
+    EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 0x59565955u);
+    h.videoDevices.refuse[QStringLiteral("pixelFormat")] = DeviceResult::Refused;
+    choose(h.form().cboPixelFormat, QStringLiteral("RGB8"));
+    EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 1u) << "as AUTO";
+    EXPECT_EQ(stateLines(h).at(8), QStringLiteral("RGB8"));
 }
 
 TEST(TunerSettings, SettingsPrepareTheEncoderAgainOnlyWhileItIsStopped) {
@@ -160,8 +245,45 @@ TEST(TunerSettings, SettingsPrepareTheEncoderAgainOnlyWhileItIsStopped) {
     prepares = h.encoder().prepares;
     choose(h.form().cboPixelFormat, QStringLiteral("YV12"));
     EXPECT_EQ(h.encoder().prepares, prepares);
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("pixelFormat")).back(), 0x32315659)
-        << "the value is still sent";
+    EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 0x32315659u)
+        << "the value is still handed over";
+}
+
+TEST(TunerSettings, ARestoreCostsOnePrepareHoweverManyListsItSelects) {
+    Harness h;
+    startOnTheTunerCard(h, QStringLiteral("33\r\nUYVY\r\nAntenna\r\nSECAM_K\r\n"));
+    // Start-up runs the source's handler twice (the restore of its line and
+    // once more): each prepares as it starts, and once after its restore.
+    EXPECT_EQ(h.encoder().prepares, 4);
+    const int prepares = h.encoder().prepares;
+    choose(h.form().cboVideoInput, QStringLiteral("Video Tuner"));
+    EXPECT_EQ(h.encoder().prepares, prepares + 1) << "the input and four restored lists";
+    EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00010000u);
+}
+
+TEST(TunerSettings, AChangeDuringARecordingIsKeptToldAndAppliedWhenItEnds) {
+    Harness h;
+    startOnTheTunerCard(h);
+    h.encoder().start();
+    h.settle();
+    ASSERT_EQ(h.encoder().runState(), RunState::Running);
+    const int prepares = h.encoder().prepares;
+    choose(h.form().cboTVFormat, QStringLiteral("SECAM_L"));
+    EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00040000u)
+        << "the encoder keeps it for after the recording";
+    EXPECT_EQ(stateLines(h).at(10), QStringLiteral("SECAM_L")) << "and it is saved";
+    EXPECT_TRUE(h.window->log().boxText().contains(
+        QStringLiteral("Felvétel közben nem állítható át, a felvétel után lép érvénybe: SECAM_L")));
+    EXPECT_EQ(h.encoder().prepares, prepares);
+    choose(h.form().cboChannel, QStringLiteral("12"));
+    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 12)
+        << "a channel is tuned while the device streams";
+    EXPECT_EQ(h.window->log().boxText().count(QStringLiteral("Felvétel közben")), 1)
+        << "a channel needs no waiting";
+
+    h.encoder().stop();
+    h.settle();
+    EXPECT_EQ(h.encoder().prepares, prepares + 1) << "the source comes back with the new standard";
 }
 
 TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
@@ -172,7 +294,7 @@ TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
     EXPECT_FALSE(f.cboChannel->isEnabled());
     EXPECT_FALSE(f.cboTVType->isEnabled());
     EXPECT_EQ(f.cboChannel->count(), 101) << "the channels stay";
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 1);
+    EXPECT_EQ(h.encoder().videoCaptureSettings().input, 1);
     choose(f.cboVideoSource, QStringLiteral("Videó fájl"));
     for (QComboBox* list :
          {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
@@ -187,7 +309,7 @@ TEST(VideoInput, TwoInputsOfOneNameLeaveTheLaterSelected) {
                                           QStringLiteral("S-Video")};
     startOnTheTunerCard(h);
     choose(h.form().cboVideoInput, QStringLiteral("S-Video"));
-    EXPECT_EQ(h.videoDevices.sent(QStringLiteral("input")).back(), 2);
+    EXPECT_EQ(h.encoder().videoCaptureSettings().input, 2);
 }
 
 TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
@@ -206,6 +328,31 @@ TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});
     EXPECT_EQ(h.videoDevices.inputQueries, queries);
     EXPECT_EQ(h.form().cboVideoInput->count(), 0);
+}
+
+TEST(VideoSource, WithoutASavedSourceTheDeviceBranchRunsWithNoDeviceNamed) {
+    Harness h;
+    h.videoDevices.names = {kCard};
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"),
+                 QString());
+    h.start();
+    MainForm& f = h.form();
+    EXPECT_EQ(f.cboVideoSource->count(), 2);
+    EXPECT_EQ(f.cboVideoSource->currentIndex(), -1) << "\"Videó fájl\" is not chosen by itself";
+    EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
+    EXPECT_TRUE(h.encoder().outputFileName().endsWith(QStringLiteral("-TV512.wmv")))
+        << "a live source's profile";
+    EXPECT_TRUE(f.cboPixelFormat->isEnabled());
+    EXPECT_TRUE(f.cboTVFormat->isEnabled());
+    EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
+                  "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
+              1);
+    EXPECT_EQ(f.cboVideoInput->count(), 0) << "the error path leaves the inputs alone";
+
+    choose(f.cboVideoSource, kCard);  // the operator chooses the card
+    h.settle();
+    EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://") + kCard);
+    EXPECT_EQ(f.cboVideoInput->count(), 2);
 }
 
 TEST(StateFile, AShortFileKeepsTheFieldsItDoesNotHave) {

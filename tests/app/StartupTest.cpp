@@ -2,8 +2,8 @@
 #include "Startup.h"
 #include "recorder/TextFile.h"
 
-#include <QAction>
 #include <gtest/gtest.h>
+#include <QAction>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -20,8 +20,10 @@ TEST(Startup, FirstRunCreatesSettingsStateAndLogWithTheDoublePass) {
     EXPECT_EQ(h.factory.creations, 2) << "the sequence runs twice on a first run";
 
     const QString log = QString::fromUtf8(h.read(h.logFileName()));
-    EXPECT_TRUE(log.startsWith(QStringLiteral("2026.12.07.-9:00:00: \r\n9:00:00: Program ID: "))) << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("2026.12.07.-9:00:00: Utolsó állapot beolvasása: teszttv.ini\r\n")));
+    EXPECT_TRUE(log.startsWith(QStringLiteral("2026.12.07.-9:00:00: \r\n9:00:00: Program ID: ")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("2026.12.07.-9:00:00: Utolsó állapot beolvasása: teszttv.ini\r\n")));
     EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
     EXPECT_TRUE(QFileInfo(h.file(QStringLiteral("Media"))).isDir());
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("kelm.exe.manifest"))));
@@ -43,14 +45,17 @@ TEST(Startup, MissingEncoderEndsTheProgramWithItsMessage) {
     h.factory.missing = true;
     h.start();
     EXPECT_TRUE(h.process.ended());
-    EXPECT_EQ(h.messenger.texts.value(0), QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."));
-    EXPECT_TRUE(h.window->log().boxText().contains(QStringLiteral("A Windows Media Encoder nincs telepítve!")));
+    EXPECT_EQ(h.messenger.texts.value(0),
+              QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."));
+    EXPECT_TRUE(h.window->log().boxText().contains(
+        QStringLiteral("A Windows Media Encoder nincs telepítve!")));
 }
 
 TEST(Startup, OutOfRangeCommandLineDurationRecordsNothingAndKeepsDailyMode) {
     for (const char* arg : {"24:00:00", "00:60:00"}) {
         Harness h;
-        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                     QStringLiteral("01:00:00"));
         h.start({QString::fromLatin1(arg)});
         EXPECT_EQ(h.encoder().starts, 0) << arg;
         EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi)) << arg;
@@ -60,30 +65,46 @@ TEST(Startup, OutOfRangeCommandLineDurationRecordsNothingAndKeepsDailyMode) {
 
 TEST(Startup, CommandLineThatIsNotATimeIsRefusedByTheRecordingControl) {
     Harness h;
-    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                 QStringLiteral("01:00:00"));
     h.start({QStringLiteral("abc")});
     EXPECT_EQ(h.encoder().starts, 0);
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs megadva kódolási idő!")));
 }
 
-TEST(Startup, FirstRunWithACommandLineRecordsOnceAndKeepsRecording) {
+TEST(Startup, FirstRunWithACommandLineTriesOnceWithoutAChosenSourceAndSaysWhy) {
+    // A first run has no saved video source: the device branch runs with no
+    // device named, and the recording cannot have a picture.
     Harness h;
+    h.videoDevices.names = {QStringLiteral("Tuner Card")};
     h.start({QStringLiteral("00:00:05")});
-    EXPECT_EQ(h.encoder().starts, 1);
-    EXPECT_EQ(h.encoder().runState(), RunState::Running);
+    EXPECT_EQ(h.form().cboVideoSource->currentIndex(), -1) << "nothing was chosen for the operator";
+    EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
+    EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
+                  "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
+              1)
+        << "the empty saved line selects nothing; the explicit run of the handler tells it";
+    const QString log = h.window->log().boxText();
+    EXPECT_EQ(log.count(QStringLiteral("Encoder indítása - MOST")), 1)
+        << "one attempt, not one per pass";
+    EXPECT_TRUE(log.contains(QStringLiteral("no video capture device chosen")))
+        << log.toStdString();
+    EXPECT_EQ(h.encoder().runState(), RunState::Stopped);
     EXPECT_TRUE(h.toolbar().isPressed(Button::btnMost));
 }
 
 TEST(Startup, NoSoundCardAsksToExitAndNoKeepsTheWindowWithoutRestoring) {
     Harness h;
     h.soundCards.cards.clear();
-    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                 QStringLiteral("01:00:00"));
     h.messenger.answers = {Messenger::Answer::Ok, Messenger::Answer::Ok, Messenger::Answer::No};
     h.start();
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs hangkártya telepítve!")));
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Valóban ki akar lépni?")));
     EXPECT_FALSE(h.process.ended());
-    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00")) << "the state is not restored";
+    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00"))
+        << "the state is not restored";
     EXPECT_EQ(h.form().cboVideoSource->count(), 0);
 }
 
@@ -92,7 +113,8 @@ TEST(Startup, LogFolderThatCannotBeCreatedLeavesKelmRunningAndSaysWhy) {
     h.write(QStringLiteral("Log"), "a file where the folder should be");
     h.start();
     EXPECT_FALSE(h.process.ended());
-    EXPECT_TRUE(h.window->log().boxText().contains(QStringLiteral("A napló fájl nem nyitható meg")));
+    EXPECT_TRUE(
+        h.window->log().boxText().contains(QStringLiteral("A napló fájl nem nyitható meg")));
 }
 
 TEST(Startup, BrokenStateFileNeverStopsTheStart) {
@@ -102,14 +124,16 @@ TEST(Startup, BrokenStateFileNeverStopsTheStart) {
     h.write(QStringLiteral("teszttv.ini"), junk);
     h.start();
     EXPECT_FALSE(h.process.ended());
-    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00")) << "25:00:00 is reset by the start field";
+    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00"))
+        << "25:00:00 is reset by the start field";
     EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Teszt hangkártya"));
 }
 
 TEST(Startup, SavedChoicesAreRestored) {
     Harness h;
     h.write(QStringLiteral("teszttv.ini"),
-            QStringLiteral("Másik kártya\r\n\r\n20:30:00\r\n22:00:00\r\n01:30:00\r\nVideó fájl\r\n").toUtf8());
+            QStringLiteral("Másik kártya\r\n\r\n20:30:00\r\n22:00:00\r\n01:30:00\r\nVideó fájl\r\n")
+                .toUtf8());
     h.start();
     EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
     EXPECT_EQ(h.form().txtEnd->text(), QStringLiteral("22:00:00"));
@@ -128,7 +152,8 @@ TEST(Exit, NoToTheQuestionKeepsKelmRunning) {
 
 TEST(Exit, YesStopsTheRecordingLogsAndSavesTheState) {
     Harness h;
-    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                 QStringLiteral("01:00:00"));
     h.start({QStringLiteral("01:00:00"), QStringLiteral("/p")});
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
     QFile::remove(h.file(QStringLiteral("teszttv.ini")));
@@ -138,7 +163,8 @@ TEST(Exit, YesStopsTheRecordingLogsAndSavesTheState) {
     EXPECT_EQ(h.encoder().runState(), RunState::Stopped);
     const QString log = QString::fromUtf8(h.read(h.logFileName()));
     EXPECT_TRUE(log.contains(QStringLiteral("Esemény napló kiírása. Program befejezése.\r\n")));
-    EXPECT_TRUE(log.contains(QStringLiteral("Beállítások mentése: ") + h.file(QStringLiteral("teszttv.ini"))));
+    EXPECT_TRUE(log.contains(QStringLiteral("Beállítások mentése: ") +
+                             h.file(QStringLiteral("teszttv.ini"))));
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini"))));
 }
 
@@ -150,7 +176,8 @@ TEST(Exit, SecondKelmOfTheDayLogsToItsOwnFileAndBothKeepEveryLine) {
     second.start();
     first.window->log().logEvent(QStringLiteral("first"));
     second.window->log().logEvent(QStringLiteral("second"));
-    const QString own = QStringLiteral("Log/teszttv-20261207-%1.log").arg(QCoreApplication::applicationPid());
+    const QString own =
+        QStringLiteral("Log/teszttv-20261207-%1.log").arg(QCoreApplication::applicationPid());
     EXPECT_EQ(second.window->log().filePath(), first.file(own));
     EXPECT_TRUE(first.read(first.logFileName()).endsWith(": first\r\n"));
     const QByteArray secondLog = first.read(own);
@@ -162,18 +189,22 @@ TEST(UnattendedRun, CommandLineThatRecordsNothingEndsWithAFailureStatus) {
     for (const char* arg : {"24:00:00", "abc"}) {
         Harness h;
         h.messenger.attended = false;
-        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+        h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                     QStringLiteral("01:00:00"));
         h.start({QString::fromLatin1(arg)});
         EXPECT_TRUE(h.process.ended()) << arg;
         EXPECT_EQ(h.process.exitCode, 1) << arg;
-        EXPECT_TRUE(QString::fromUtf8(h.read(h.logFileName())).contains(QStringLiteral("Program befejezése."))) << arg;
+        EXPECT_TRUE(QString::fromUtf8(h.read(h.logFileName()))
+                        .contains(QStringLiteral("Program befejezése.")))
+            << arg;
     }
 }
 
 TEST(UnattendedRun, RecordingThatLeftNoFileEndsWithAFailureStatus) {
     Harness h;
     h.messenger.attended = false;
-    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"), QStringLiteral("01:00:00"));
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                 QStringLiteral("01:00:00"));
     h.factory.missing = false;
     h.start({QStringLiteral("00:00:02")});
     h.encoder().stop();

@@ -43,12 +43,14 @@ public:
 
 // Capture devices that behave like ideal V4L2 cards: every request is
 // recorded (device, what, value) and answered Done, unless the test makes a
-// device fail or refuse a kind of request.
+// device fail or refuse a kind of request. Tuning is recorded as "channel",
+// the questions as "standard" and "pixelFormat"; the settings the engine
+// brings the device to as "apply" (the input).
 class FakeVideoDevices final : public VideoDeviceList {
 public:
     struct Request {
         QString device;
-        QString what;  // input, channel, tunerType, standard, pixelFormat
+        QString what;  // channel, standard, pixelFormat, apply
         std::int64_t value;
         bool operator==(const Request&) const = default;
     };
@@ -56,38 +58,41 @@ public:
     QStringList devices() override { return names; }
     QStringList inputs(const QString& device) override {
         ++inputQueries;
+        if (!names.contains(device)) return {};  // no such card: no node to ask
         return deviceInputs.value(device,
                                   {QStringLiteral("Video Tuner"), QStringLiteral("Composite")});
     }
-    DeviceResult selectInput(const QString& d, int index) override {
-        return record(d, QStringLiteral("input"), index);
+    QString nodeOf(const QString& device) override {
+        return names.contains(device) ? QStringLiteral("/dev/video-fake") : QString();
     }
-    int highestChannel(const QString& device) override {
+    int highestChannel(const QString& device, const VideoCaptureSettings& settings) override {
         if (failing.contains(device)) return 0;
         return highest.value(
-            device, int(ChannelTables::table(ChannelTables::TunerInput(tunerType.value(device, 0)))
-                            .size()));
+            device,
+            int(ChannelTables::table(ChannelTables::TunerInput(settings.tunerInput)).size()));
     }
-    std::optional<int> currentChannel(const QString& device) override {
+    std::optional<int> currentChannel(const QString& device, const VideoCaptureSettings&) override {
         if (failing.contains(device) || !channel.contains(device)) return std::nullopt;
         return channel.value(device);
     }
-    DeviceResult setChannel(const QString& d, int value) override {
-        const DeviceResult r = record(d, QStringLiteral("channel"), value);
-        if (r == DeviceResult::Done) channel.insert(d, value);
+    DeviceResult tune(const QString& d, const VideoCaptureSettings& settings) override {
+        const DeviceResult r = record(d, QStringLiteral("channel"), settings.channel);
+        if (r == DeviceResult::Done) {
+            channel.insert(d, settings.channel);
+            tunedTables << settings.tunerInput;
+        }
         return r;
     }
-    DeviceResult setTunerInputType(const QString& d, int type) override {
-        if (type != 0 && type != 1) return DeviceResult::Refused;
-        const DeviceResult r = record(d, QStringLiteral("tunerType"), type);
-        if (r == DeviceResult::Done) tunerType.insert(d, type);
-        return r;
-    }
-    DeviceResult setStandard(const QString& d, std::uint32_t value) override {
+    DeviceResult checkStandard(const QString& d, int, std::uint32_t value) override {
         return record(d, QStringLiteral("standard"), value);
     }
-    DeviceResult setPixelFormat(const QString& d, std::uint32_t value) override {
+    DeviceResult checkPixelFormat(const QString& d, std::uint32_t value) override {
         return record(d, QStringLiteral("pixelFormat"), value);
+    }
+    DeviceResult applyCaptureSettings(const QString& d,
+                                      const VideoCaptureSettings& settings) override {
+        applied.push_back(settings);
+        return record(d, QStringLiteral("apply"), settings.input);
     }
 
     // The requests of one kind, in order.
@@ -103,10 +108,11 @@ public:
     QHash<QString, QStringList> deviceInputs;
     QHash<QString, int> highest;
     QHash<QString, int> channel;
-    QHash<QString, int> tunerType;
+    QList<int> tunedTables;               // the table of every tuning, in order
     QSet<QString> failing;                // every request fails
     QHash<QString, DeviceResult> refuse;  // what -> answer instead of Done
     std::vector<Request> requests;
+    std::vector<VideoCaptureSettings> applied;
     int inputQueries = 0;
 
 private:

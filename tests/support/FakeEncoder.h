@@ -41,6 +41,10 @@ public:
         m_audio = input;
         return {};
     }
+    void setVideoCaptureSettings(const VideoCaptureSettings& settings) override {
+        m_captureSettings = settings;
+    }
+    VideoCaptureSettings videoCaptureSettings() const override { return m_captureSettings; }
     QString videoInput() const override { return m_video; }
     QString audioInput() const override { return m_audio; }
     EncoderStatus setProfile(const QString& xml) override {
@@ -55,7 +59,12 @@ public:
     void prepareToEncode() override {
         ++prepares;
         if (duringPrepare) duringPrepare();  // sources that take their time to deliver
-        const EncoderStatus status = failed(prepareFailure);
+        // As the engine does, "DEVICE://" alone names no device to capture from.
+        const EncoderStatus status =
+            m_video == QStringLiteral("DEVICE://")
+                ? failed(EncoderStatus::failure(EncoderErrorCode::VideoInput,
+                                                QStringLiteral("no video capture device chosen")))
+                : failed(prepareFailure);
         later([this, status] { Q_EMIT prepared(status); });
     }
 
@@ -106,9 +115,14 @@ public:
         return {};
     }
 
+    // Like the engine, a stop is told by a signal after the call.
     void stop() override {
         ++stops;
+        const bool wasRunning = m_running;
         finish();
+        if (wasRunning)
+            QMetaObject::invokeMethod(
+                this, [this] { Q_EMIT runStateChanged(RunState::Stopped); }, Qt::QueuedConnection);
     }
 
     RunState runState() const override {
@@ -182,6 +196,7 @@ private:
     const Clock& m_clock;
     QString m_video;
     QString m_audio;
+    VideoCaptureSettings m_captureSettings;
     QString m_file;
     qint64 m_limitMs = 0;
     QDateTime m_startedAt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureDevices.h"
 #include "encoder/EncoderError.h"
 
 #include <QByteArray>
@@ -73,6 +74,17 @@ public:
     virtual EncoderStatus setAudioInput(const QString& input) = 0;
     virtual QString videoInput() const = 0;
     virtual QString audioInput() const = 0;
+
+    // The input, standard, picture format and tuner of the video capture
+    // device ("DEVICE://" inputs). A change of the input, standard or format
+    // stops the live picture source (a streaming device refuses them); the
+    // next prepareToEncode() brings the device to them and builds the source
+    // with them. A running recording keeps the settings it started with; the
+    // new ones take effect at the next prepare after it. A channel alone is
+    // tuned by the caller (VideoDeviceList::tune), which a streaming device
+    // takes.
+    virtual void setVideoCaptureSettings(const VideoCaptureSettings& settings) = 0;
+    virtual VideoCaptureSettings videoCaptureSettings() const = 0;
 
     // The profile XML text. Parsing may be deferred to prepare/start, which
     // then fail with ProfileRefused.

@@ -17,9 +17,15 @@ namespace kelm {
 // real. Must outlive the main window it is handed to.
 struct RealBackEnds {
     SystemClock clock;
-    std::unique_ptr<EncoderFactory> engine = createEngineFactory();
     V4l2SystemIo v4l2;
     V4l2VideoDevices videoDevices{v4l2};
+    // The engine brings the device to the chosen settings before its picture
+    // source streams.
+    std::unique_ptr<EncoderFactory> engine = createEngineFactory([this] {
+        EngineOptions options;
+        options.videoDevices = &videoDevices;
+        return options;
+    }());
     AlsaSoundCards soundCards;
     AlsaMixerDevices soundMixers{soundCards};
     AlsaLevelCapture levelCapture{soundCards};
