@@ -138,12 +138,14 @@ void SubtitleJobs::watchLive() {
 }
 
 void SubtitleJobs::finishLiveBeforeExit(int limitMs) {
+    const BusyScope busy("subtitles before the program ends");
     MainForm& f = m_ctx.form;
     if (f.preStartSub->isActive() ||
         std::any_of(m_live.begin(), m_live.end(), [](const LiveJob& j) { return !j.launched; }))
         launchLive();
-    // The one wait in KELM: the process ends next, and the jobs' ends would
-    // otherwise never be seen. tiplon needs milliseconds for a short recording.
+    // The one wait on the GUI thread in KELM, bounded: the process ends next
+    // and its window is going, and the jobs' ends would otherwise never be
+    // seen. tiplon needs milliseconds for a short recording.
     const QDeadlineTimer deadline(limitMs);
     while (anyLiveRunning() && !deadline.hasExpired()) {
         watchLive();

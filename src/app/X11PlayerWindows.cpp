@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kelm {
 
@@ -30,12 +31,25 @@ public:
     }
     ~X11PlayerWindows() override { xcb_disconnect(m_connection); }
 
+    // The tree is walked a level at a time: every request of a level is sent
+    // before any reply is read, so a desktop of hundreds of windows costs a
+    // few round trips to the X server per level, not a few per window.
     QList<WindowId> windowsTitled(const QString& text) override {
         QList<WindowId> found;
         const QByteArray wanted = text.toUtf8();
+        std::vector<xcb_window_t> level;
         for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
              it.rem; xcb_screen_next(&it))
-            walk(it.data->root, wanted, found, 0);
+            level.push_back(it.data->root);
+        // No real desktop nests deeper; a broken tree must not go on for ever.
+        for (int depth = 0; depth < 32 && !level.empty(); ++depth) {
+            if (depth > 0) {
+                const std::vector<QByteArray> titles = titlesOf(level);
+                for (size_t i = 0; i < level.size(); ++i)
+                    if (titles[i].contains(wanted)) found << WindowId(level[i]);
+            }
+            level = childrenOf(level);
+        }
         return found;
     }
 
@@ -61,30 +75,49 @@ private:
         return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
 
-    QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
+    std::vector<xcb_get_property_cookie_t> askProperty(const std::vector<xcb_window_t>& windows,
+                                                       xcb_atom_t name, xcb_atom_t type) {
         // Titles are read up to 255 characters, as far as any player needs.
-        auto r = reply(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, name, type, 0, 255), nullptr));
+        std::vector<xcb_get_property_cookie_t> cookies;
+        cookies.reserve(windows.size());
+        for (xcb_window_t w : windows)
+            cookies.push_back(xcb_get_property(m_connection, 0, w, name, type, 0, 255));
+        return cookies;
+    }
+
+    QByteArray propertyText(xcb_get_property_cookie_t cookie) {
+        auto r = reply(xcb_get_property_reply(m_connection, cookie, nullptr));
         if (!r || r->format != 8) return {};
         return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
                           xcb_get_property_value_length(r.get()));
     }
 
-    QByteArray title(xcb_window_t window) {
-        QByteArray t = property(window, m_netWmName, m_utf8);
-        return t.isEmpty() ? property(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : t;
+    // _NET_WM_NAME, or WM_NAME where a window has none.
+    std::vector<QByteArray> titlesOf(const std::vector<xcb_window_t>& windows) {
+        const auto utf8 = askProperty(windows, m_netWmName, m_utf8);
+        const auto plain = askProperty(windows, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+        std::vector<QByteArray> titles(windows.size());
+        for (size_t i = 0; i < windows.size(); ++i) {
+            titles[i] = propertyText(utf8[i]);
+            QByteArray old = propertyText(plain[i]);  // read in any case: every reply is taken
+            if (titles[i].isEmpty()) titles[i] = std::move(old);
+        }
+        return titles;
     }
 
-    void walk(xcb_window_t window, const QByteArray& wanted, QList<WindowId>& found, int depth) {
-        if (depth > 0 && title(window).contains(wanted)) found << WindowId(window);
-        if (depth >= 32)
-            return;  // no real desktop nests deeper; a broken tree must not recurse for ever
-        auto tree = reply(
-            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr));
-        if (!tree) return;  // the window went away meanwhile
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-            walk(children[i], wanted, found, depth + 1);
+    std::vector<xcb_window_t> childrenOf(const std::vector<xcb_window_t>& windows) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        cookies.reserve(windows.size());
+        for (xcb_window_t w : windows) cookies.push_back(xcb_query_tree(m_connection, w));
+        std::vector<xcb_window_t> children;
+        for (xcb_query_tree_cookie_t cookie : cookies) {
+            auto tree = reply(xcb_query_tree_reply(m_connection, cookie, nullptr));
+            if (!tree) continue;  // the window went away meanwhile
+            const xcb_window_t* first = xcb_query_tree_children(tree.get());
+            children.insert(children.end(), first,
+                            first + xcb_query_tree_children_length(tree.get()));
+        }
+        return children;
     }
 
     xcb_connection_t* m_connection;
