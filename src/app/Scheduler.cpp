@@ -184,6 +184,7 @@ void Scheduler::tick() {
     if (m_ctx.process.ended()) return;
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) {
+        m_ctx.form.Timer1->stop();  // no further tick inside the box
         m_ctx.messenger.show(
             QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép."),
             Messenger::Icon::Critical);

@@ -1,4 +1,8 @@
 #include "AlsaMixer.h"
+#include <QDebug>
+#include <thread>
+#include <mutex>
+#include <condition_variable>
 
 #include "AlsaSoundCards.h"
 
@@ -293,11 +297,45 @@ private:
 
 }  // namespace
 
+namespace {
+
+// How long opening a mixer may take. A sound server that does not answer
+// (stopped, hung) holds the open for as long as it is away; the card then
+// counts as one whose mixer cannot be used now.
+constexpr int kOpenDeadlineMs = 1500;
+
+// An open on its own thread, which may outlive the caller that stopped
+// waiting; the mixer it opened late is closed there.
+struct PendingOpen {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    MixerHandle mixer{nullptr};
+};
+
+}  // namespace
+
 std::unique_ptr<SoundMixer> AlsaMixerDevices::open(const QString& card) {
-    const QString pcm = m_cards.pcmName(card);
-    MixerHandle mixer = openMixer(AlsaNames::mixerDevice(pcm));
-    if (!mixer) return nullptr;
-    return std::make_unique<AlsaMixer>(std::move(mixer));
+    const QString device = AlsaNames::mixerDevice(m_cards.pcmName(card));
+    auto pending = std::make_shared<PendingOpen>();
+    std::thread([pending, device] {
+        MixerHandle mixer = openMixer(device);
+        std::lock_guard guard(pending->lock);
+        pending->finished = true;
+        if (!pending->abandoned) pending->mixer = std::move(mixer);
+        pending->done.notify_all();
+    }).detach();
+    std::unique_lock lock(pending->lock);
+    if (!pending->done.wait_for(lock, std::chrono::milliseconds(kOpenDeadlineMs),
+                                [&] { return pending->finished; })) {
+        pending->abandoned = true;
+        qWarning().noquote() << "the mixer of" << device << "did not open within" << kOpenDeadlineMs
+                             << "ms";
+        return nullptr;
+    }
+    if (!pending->mixer) return nullptr;
+    return std::make_unique<AlsaMixer>(std::move(pending->mixer));
 }
 
 }  // namespace kelm

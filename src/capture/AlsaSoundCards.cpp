@@ -1,7 +1,12 @@
 #include "AlsaSoundCards.h"
 
 #include <alsa/asoundlib.h>
+#include <QDebug>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace kelm {
 namespace {
@@ -48,31 +53,88 @@ bool acceptsCdQualityCapture(const char* name) {
 
 }  // namespace
 
+namespace {
+
+// How long the listing waits for its probes. A sound server that does not
+// answer (stopped, hung) holds snd_pcm_open for as long as it is away.
+constexpr int kProbeDeadlineMs = 1500;
+
+struct Candidate {
+    QString name;
+    QString label;
+};
+
+// The probes' results, shared with the thread that makes them, which may
+// outlive the listing when a device hangs.
+struct ProbeResults {
+    std::mutex lock;
+    std::condition_variable done;
+    std::vector<int> answers;  // per candidate: -1 not yet, 0 refused, 1 accepted
+    bool finished = false;
+};
+
+}  // namespace
+
 QStringList AlsaSoundCards::captureDevices() {
     void** raw = nullptr;
     if (snd_device_name_hint(-1, "pcm", &raw) < 0 || !raw) return {};
     std::unique_ptr<void*, HintsDeleter> hints(raw);
-    // Probing prints ALSA's complaints about absent cards; they mean "not this one".
-    snd_lib_error_set_handler(&quietAlsa);
-    QStringList names;
-    m_pcmNames.clear();
+    std::vector<Candidate> candidates;
     for (void** h = hints.get(); *h; ++h) {
         const HintString name = hint(*h, "NAME");
         const HintString desc = hint(*h, "DESC");
         const HintString ioid = hint(*h, "IOID");
         if (!name || (ioid && std::string_view(ioid.get()) != "Input")) continue;
-        if (!worthProbing(name.get()) || !acceptsCdQualityCapture(name.get())) continue;
-        // The description's first line is the card's human name; the ALSA name
-        // is used where there is none.
-        QString label =
-            desc ? QString::fromUtf8(desc.get()).section(u'\n', 0, 0).trimmed() : QString();
-        if (label.isEmpty() || names.contains(label)) label = QString::fromUtf8(name.get());
+        if (!worthProbing(name.get())) continue;
+        // The description's first line is the card's human name.
+        candidates.push_back(
+            {QString::fromUtf8(name.get()),
+             desc ? QString::fromUtf8(desc.get()).section(u'\n', 0, 0).trimmed() : QString()});
+    }
+
+    // The probes run in order on a thread of their own; the listing waits for
+    // them only so long. Probing prints ALSA's complaints about absent cards;
+    // they mean "not this one".
+    auto results = std::make_shared<ProbeResults>();
+    results->answers.assign(candidates.size(), -1);
+    snd_lib_error_set_handler(&quietAlsa);
+    std::thread([results, names = candidates] {
+        for (size_t i = 0; i < names.size(); ++i) {
+            const bool accepted = acceptsCdQualityCapture(names[i].name.toUtf8().constData());
+            std::lock_guard guard(results->lock);
+            results->answers[i] = accepted ? 1 : 0;
+        }
+        std::lock_guard guard(results->lock);
+        results->finished = true;
+        results->done.notify_all();
+    }).detach();
+    std::vector<int> answers;
+    bool finished = false;
+    {
+        std::unique_lock lock(results->lock);
+        results->done.wait_for(lock, std::chrono::milliseconds(kProbeDeadlineMs),
+                               [&] { return results->finished; });
+        answers = results->answers;
+        finished = results->finished;
+    }
+    if (finished) snd_lib_error_set_handler(nullptr);
+
+    QStringList names;
+    m_pcmNames.clear();
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (answers[i] == 0) continue;
+        // A device that did not answer in time is listed all the same: a
+        // recording on it reports what it meets.
+        if (answers[i] < 0)
+            qWarning().noquote() << "sound card" << candidates[i].name
+                                 << "did not answer the probe within" << kProbeDeadlineMs << "ms";
+        QString label = candidates[i].label;
+        if (label.isEmpty() || names.contains(label)) label = candidates[i].name;
         if (!names.contains(label)) {
             names << label;
-            m_pcmNames.insert(label, QString::fromUtf8(name.get()));
+            m_pcmNames.insert(label, candidates[i].name);
         }
     }
-    snd_lib_error_set_handler(nullptr);
     return names;
 }
 
