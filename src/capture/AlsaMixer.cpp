@@ -1,8 +1,8 @@
 #include "AlsaMixer.h"
 #include <QDebug>
-#include <thread>
-#include <mutex>
 #include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "AlsaSoundCards.h"
 
