@@ -3,8 +3,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace kelm {
+
+class SoundCardSharing;
 
 // What the engine can be told at creation. Tests use it to take a codec away.
 struct EngineOptions {
@@ -16,6 +19,12 @@ struct EngineOptions {
     // desktop), read the same sound through the server's own interface; the
     // plugin costs several times the CPU. Off: always through ALSA.
     bool soundServerDirect = true;
+
+    // The level meters' side of the sound cards: the engine claims a card
+    // there before it opens it, so the meters close their own capture of it
+    // first, and hands them the card's sound while its sources hold it.
+    // Unset: the engine opens cards without asking anyone.
+    std::shared_ptr<SoundCardSharing> soundCardSharing;
 };
 
 }  // namespace kelm

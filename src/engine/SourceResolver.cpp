@@ -142,6 +142,12 @@ bool SourceResolver::audioInputWellFormed(const QString& input) {
     return hasScheme(input, kTestScheme);
 }
 
+QString SourceResolver::audioPcmName(const QString& input) {
+    if (!hasScheme(input, kAudioDeviceScheme) || input.size() <= kAudioDeviceScheme.size())
+        return {};
+    return alsaPcmName(input.mid(kAudioDeviceScheme.size()));
+}
+
 EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoInput* out) {
     ResolvedVideoInput source;
     source.input = input;

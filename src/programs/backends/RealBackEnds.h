@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "V4l2Io.h"
 #include "V4l2VideoDevices.h"
+#include "capture/SoundCardSharing.h"
 #include "recorder/Clock.h"
 
 namespace kelm {
@@ -14,15 +15,17 @@ namespace kelm {
 // The machine's own clock, recording engine, V4L2 devices and ALSA sound
 // cards, mixers and level capture: what KELM records with, gathered once for
 // the program and for the tools and benchmarks that run its main window for
-// real. Must outlive the main window it is handed to.
+// real. Must outlive the main window it is handed to. The engine and the
+// level meters share the sound cards: one opener per card.
 struct RealBackEnds {
     SystemClock clock;
-    std::unique_ptr<EncoderFactory> engine = createEngineFactory();
+    std::shared_ptr<SoundCardSharing> soundCardSharing = SoundCardSharing::create();
+    std::unique_ptr<EncoderFactory> engine = createEngineFactory(sharingEngine(soundCardSharing));
     V4l2SystemIo v4l2;
     V4l2VideoDevices videoDevices{v4l2};
     AlsaSoundCards soundCards;
     AlsaMixerDevices soundMixers{soundCards};
-    AlsaLevelCapture levelCapture{soundCards};
+    AlsaLevelCapture levelCapture{soundCards, soundCardSharing};
 
     // Hands these to the main window; the rest of `deps` is the caller's.
     void fill(MainWindowDeps& deps) {
@@ -32,6 +35,13 @@ struct RealBackEnds {
         deps.soundCards = &soundCards;
         deps.soundMixers = &soundMixers;
         deps.levelCapture = &levelCapture;
+    }
+
+private:
+    static EngineOptions sharingEngine(std::shared_ptr<SoundCardSharing> sharing) {
+        EngineOptions options;
+        options.soundCardSharing = std::move(sharing);
+        return options;
     }
 };
 
