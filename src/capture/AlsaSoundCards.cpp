@@ -153,16 +153,6 @@ QString mixerDevice(const QString& pcm) {
     return card.isEmpty() ? pcm : QStringLiteral("hw:CARD=") + card;
 }
 
-QString sharedCapture(const QString& pcm) {
-    const QString card = cardArgument(pcm);
-    const QString kind = pcm.section(u':', 0, 0);
-    if (card.isEmpty() || kind == u"dsnoop" || kind == u"pulse") return pcm;
-    const QString device =
-        pcm.contains(QStringLiteral("DEV="))
-            ? pcm.mid(pcm.indexOf(QStringLiteral("DEV=")) + 4).section(u',', 0, 0)
-            : QStringLiteral("0");
-    return QStringLiteral("plug:'dsnoop:CARD=%1,DEV=%2'").arg(card, device);
-}
 }  // namespace AlsaNames
 
 }  // namespace kelm

@@ -25,9 +25,6 @@ namespace AlsaNames {
 // The control device of the PCM's card: "hw:CARD=x" for a card's own PCMs,
 // the PCM's name for plug-ins with a mixer of their own (default, pulse).
 QString mixerDevice(const QString& pcm);
-// A PCM that shares the card with the recording: the card's own PCMs through
-// dsnoop (with format conversion), plug-ins as they are.
-QString sharedCapture(const QString& pcm);
 }  // namespace AlsaNames
 
 }  // namespace kelm

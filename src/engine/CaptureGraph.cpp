@@ -183,6 +183,9 @@ void CaptureGraph::stop() {
         detachShared();
     }
     m_loop.reset();
+    // The card is closed (or left to a pipeline that closes on its own, which
+    // keeps the meter feed's copy of the claim until it does).
+    m_soundCard.reset();
     m_videoBin = m_audioBin = m_videoTee = m_audioTee = m_previewValve = nullptr;
     m_shared->previewInFlight = false;
     std::lock_guard lock(m_shared->mutex);
@@ -195,9 +198,9 @@ void CaptureGraph::stop() {
     m_shared->firstFailure = EncoderStatus::success();
 }
 
-EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video,
-                                  const ResolvedAudioInput& audio) {
-    EncoderStatus status = build(video, audio);
+EncoderStatus CaptureGraph::start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio,
+                                  std::shared_ptr<SoundCardClaim> soundCard) {
+    EncoderStatus status = build(video, audio, std::move(soundCard));
     if (!status.ok()) return status;
     return play();
 }
@@ -207,9 +210,10 @@ gst::ElementPtr CaptureGraph::element(const char* name) const {
     return gst::ElementPtr(gst_bin_get_by_name(m_pipeline.bin(), name));
 }
 
-EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video,
-                                  const ResolvedAudioInput& audio) {
+EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video, const ResolvedAudioInput& audio,
+                                  std::shared_ptr<SoundCardClaim> soundCard) {
     stop();
+    m_soundCard = std::move(soundCard);
     m_pipeline = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-sg1")));
     GstBin* bin = m_pipeline.bin();
     m_videoBin = gst_bin_new("video-source");
@@ -231,6 +235,7 @@ EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video,
             status = engineStatus(EngineFailure::Negotiation,
                                   QStringLiteral("%1: cannot link it").arg(m_audioSource));
     }
+    if (status.ok() && m_soundCard) status = buildMeterFeed();
     if (status.ok()) status = buildBranches();
     if (!status.ok()) {
         qCWarning(lcEngine).noquote() << "the sources cannot be built:" << status.description;
@@ -370,6 +375,43 @@ EncoderStatus CaptureGraph::buildPreview(GstElement* videoTail) {
     if (!gst_element_link(videoTail, m_videoTee))
         return engineStatus(EngineFailure::Negotiation,
                             QStringLiteral("%1: cannot link it").arg(m_videoSource));
+    return status;
+}
+
+// The level meters' share of the sound: 16-bit stereo at 44100 Hz, handed
+// over on the streaming thread. A leaky queue keeps a slow meter from ever
+// holding up the source or the recording.
+EncoderStatus CaptureGraph::buildMeterFeed() {
+    std::vector<GstElement*> chain;
+    EncoderStatus status = makeChain(m_pipeline.bin(),
+                                     {{"queue", "meter-queue"},
+                                      {"audioconvert", nullptr},
+                                      {"audioresample", nullptr},
+                                      {"capsfilter", nullptr},
+                                      {"appsink", "meter-sink"}},
+                                     &chain);
+    if (!status.ok()) return status;
+    g_object_set(chain[0], "leaky", 2, "max-size-buffers", 0u, "max-size-bytes", 0u,
+                 "max-size-time", guint64{200} * GST_MSECOND, nullptr);
+    setCaps(chain[3], "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=2");
+    g_object_set(chain[4], "sync", FALSE, "async", FALSE, "max-buffers", 8u, "drop", TRUE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = [](GstAppSink* sink, gpointer user) -> GstFlowReturn {
+        const auto& claim = *static_cast<std::shared_ptr<SoundCardClaim>*>(user);
+        gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
+        GstBuffer* buffer = sample ? gst_sample_get_buffer(sample.get()) : nullptr;
+        GstMapInfo map;
+        if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_FLOW_OK;
+        claim->deliver(reinterpret_cast<const std::int16_t*>(map.data), int(map.size / 4));
+        gst_buffer_unmap(buffer, &map);
+        return GST_FLOW_OK;
+    };
+    gst_app_sink_set_callbacks(
+        GST_APP_SINK(chain[4]), &callbacks, new std::shared_ptr<SoundCardClaim>(m_soundCard),
+        [](gpointer user) { delete static_cast<std::shared_ptr<SoundCardClaim>*>(user); });
+    if (!gst_element_link(m_audioTee, chain[0]))
+        return engineStatus(EngineFailure::Negotiation,
+                            QStringLiteral("%1: cannot feed the level meters").arg(m_audioSource));
     return status;
 }
 

@@ -6,6 +6,7 @@
 #include "SourceActivity.h"
 #include "SourceResolver.h"
 #include "VideoFileLoop.h"
+#include "capture/SoundCardSharing.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
 
@@ -26,7 +27,9 @@ namespace kelm {
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
 //   (preview)                               └ [gate] videorate ! WxH@fps ! appsink ─ scaler
 //   audio source ! audioconvert ! audioresample ! tee
-//                                                 └ audioconvert ! audioresample ! S16 ! appsink
+//                                                 ├ audioconvert ! audioresample ! S16 ! appsink
+//   (level meters, with a claimed sound card)     └ queue ! audioconvert ! audioresample
+//                                                   ! S16 stereo 44100 Hz ! appsink ─ claim
 //
 // The recording branches are built before they are needed (when the graph
 // starts, and again after each recording), so attaching one only links it.
@@ -58,13 +61,19 @@ public:
     // Builds the graph for these sources and brings it to PLAYING. Returns as
     // soon as both sources deliver (or fail; at most a few seconds); on
     // failure nothing is left running.
-    EncoderStatus start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
+    //
+    // `soundCard`: the claim on the sound card the audio source opens. The
+    // graph holds it until its sources have closed the card, and hands the
+    // card's sound to the level meters through it while it runs.
+    EncoderStatus start(const ResolvedVideoInput& video, const ResolvedAudioInput& audio,
+                        std::shared_ptr<SoundCardClaim> soundCard = nullptr);
     bool running() const { return static_cast<bool>(m_pipeline); }
 
     // The two halves of start(): build() makes and links every element and
     // leaves the graph stopped (its elements can be looked at; nothing is
     // opened), play() brings it to PLAYING and waits for the sources.
-    EncoderStatus build(const ResolvedVideoInput& video, const ResolvedAudioInput& audio);
+    EncoderStatus build(const ResolvedVideoInput& video, const ResolvedAudioInput& audio,
+                        std::shared_ptr<SoundCardClaim> soundCard = nullptr);
     EncoderStatus play();
     // An element of the built graph by name ("video-device",
     // "video-device-caps", ...); null when there is none.
@@ -118,6 +127,7 @@ private:
     EncoderStatus buildVideoSource(const ResolvedVideoInput& video, GstElement** tail);
     EncoderStatus buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail);
     EncoderStatus buildPreview(GstElement* videoTail);
+    EncoderStatus buildMeterFeed();
     EncoderStatus buildBranches();
     EncoderStatus waitForSources();
     void installBusHandler(GstElement* pipeline);
@@ -141,6 +151,8 @@ private:
     QString m_audioSource;
     std::unique_ptr<Branch> m_videoBranch;
     std::unique_ptr<Branch> m_audioBranch;
+    // The sound card the audio source holds; its meter feed keeps a copy.
+    std::shared_ptr<SoundCardClaim> m_soundCard;
     // What the streaming threads' callbacks reach; kept alive by them.
     std::shared_ptr<Shared> m_shared;
 };

@@ -5,8 +5,11 @@
 #include "capture/CaptureDevices.h"
 
 #include <functional>
+#include <memory>
 
 namespace kelm {
+
+class SoundCardSharing;
 
 // What the engine can be told at creation. Tests use it to take a codec away.
 struct EngineOptions {
@@ -26,6 +29,11 @@ struct EngineOptions {
     // nodes under /dev are searched, and only the standard and the format
     // reach the device, through the picture source itself.
     VideoDeviceList* videoDevices = nullptr;
+    // The level meters' side of the sound cards: the engine claims a card
+    // there before it opens it, so the meters close their own capture of it
+    // first, and hands them the card's sound while its sources hold it.
+    // Unset: the engine opens cards without asking anyone.
+    std::shared_ptr<SoundCardSharing> soundCardSharing;
 };
 
 }  // namespace kelm

@@ -1,6 +1,7 @@
 #include "RecordingEngine.h"
 
 #include "EngineError.h"
+#include "capture/SoundCardSharing.h"
 #include "capture/V4l2Values.h"
 
 #include <QMetaObject>
@@ -18,6 +19,9 @@ constexpr int kFirstPictureTimeoutMs = 3000;
 // a hung one costs the file no more than this.
 constexpr qint64 kSourceSilenceLimitMs = 2000;
 constexpr int kSourceWatchIntervalMs = 250;
+// How long the level meters' capture thread may take to close a card the
+// sources are about to open: it looks every 50 ms.
+constexpr int kMeterLetGoTimeoutMs = 1000;
 
 qint64 clockNs(clockid_t id) {
     timespec ts{};
@@ -143,6 +147,16 @@ EncoderStatus RecordingEngine::startSources() {
     m_graph.reset();
     ResolvedVideoInput video;
     ResolvedAudioInput audio;
+    // The level meters let go of the card before anything here opens it
+    // (the resolver's probe included). A sound server takes any number of
+    // openers: its devices are not claimed, and the meters keep their own.
+    std::shared_ptr<SoundCardClaim> soundCard;
+    const QString pcm = SourceResolver::audioPcmName(m_audioInput);
+    if (m_options.soundCardSharing && !pcm.isEmpty() && !SourceResolver::servedBySoundServer(pcm)) {
+        soundCard = m_options.soundCardSharing->claim(pcm, kMeterLetGoTimeoutMs);
+        if (!soundCard->metersLetGo())
+            qCWarning(lcEngine).noquote() << "the level meters still hold sound card" << pcm;
+    }
     EncoderStatus status =
         SourceResolver::resolveAudio(m_audioInput, &audio, m_options.soundServerDirect);
     if (status.ok())
@@ -174,7 +188,7 @@ EncoderStatus RecordingEngine::startSources() {
                 if (m_previewEnabled) Q_EMIT previewFrame(frame);
             });
         });
-    status = graph->start(video, audio);
+    status = graph->start(video, audio, std::move(soundCard));
     if (!status.ok()) return status;
     graph->setPreviewEnabled(m_previewEnabled);
     m_graph = std::move(graph);

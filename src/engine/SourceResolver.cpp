@@ -144,6 +144,28 @@ bool SourceResolver::audioInputWellFormed(const QString& input) {
     return hasScheme(input, kTestScheme);
 }
 
+bool SourceResolver::servedBySoundServer(const QString& pcm) {
+    // Plain names only ("default", "pulse"): a card's own devices carry
+    // arguments ("hw:CARD=x,DEV=0") and are never the server's.
+    if (pcm.isEmpty() || pcm.contains(u':')) return false;
+    if (snd_config_update() < 0 || !snd_config) return false;
+    snd_config_t* definition = nullptr;
+    const QByteArray key = QByteArrayLiteral("pcm.") + pcm.toUtf8();
+    if (snd_config_search(snd_config, key.constData(), &definition) < 0) return false;
+    snd_config_t* type = nullptr;
+    const char* value = nullptr;
+    if (snd_config_search(definition, "type", &type) < 0 ||
+        snd_config_get_string(type, &value) < 0 || !value)
+        return false;
+    return std::strcmp(value, "pulse") == 0;
+}
+
+QString SourceResolver::audioPcmName(const QString& input) {
+    if (!hasScheme(input, kAudioDeviceScheme) || input.size() <= kAudioDeviceScheme.size())
+        return {};
+    return alsaPcmName(input.mid(kAudioDeviceScheme.size()));
+}
+
 EncoderStatus SourceResolver::resolveVideo(const QString& input, ResolvedVideoInput* out,
                                            VideoDeviceList* devices) {
     ResolvedVideoInput source;

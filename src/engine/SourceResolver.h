@@ -57,6 +57,13 @@ public:
     static EncoderStatus resolveAudio(const QString& input, ResolvedAudioInput* out,
                                       bool allowSoundServer = true);
 
+    // The ALSA PCM name an audio input opens ("Device://" inputs only; empty
+    // for any other). Reads ALSA's device list, opens nothing.
+    static QString audioPcmName(const QString& input);
+    // Whether ALSA's configuration defines this PCM as the sound server's
+    // plug-in (type pulse), read from the configuration without opening it.
+    static bool servedBySoundServer(const QString& pcm);
+
     // Only checks the form of an input (scheme, non-empty name), not the device.
     static bool videoInputWellFormed(const QString& input);
     static bool audioInputWellFormed(const QString& input);

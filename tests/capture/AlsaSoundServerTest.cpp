@@ -113,6 +113,10 @@ TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     VuMeter meter(capture, display, timers);
     ASSERT_TRUE(meter.StartVUMeter(card));
     meter.timer().setEnabled(false);  // ticks driven here
+    // The card is opened in the background: the two seconds count from its first sound.
+    for (int waited = 0; capture.framesDelivered() == 0 && waited < 3000; waited += 10)
+        QThread::msleep(10);
+    ASSERT_GT(capture.framesDelivered(), 0);
     // Two seconds of ticks: the first buffers may still hold the start of the tone.
     for (int i = 0; i < 50; ++i) {
         QThread::msleep(40);

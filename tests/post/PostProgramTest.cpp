@@ -75,12 +75,18 @@ TEST_P(PostProgram, CommandLineRecordingGetsItsSubtitleFileAndLeavesNoMarker) {
     ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();
     const QRegularExpressionMatch name =
         QRegularExpression(
-            QStringLiteral("^teszttv-\\d{8}-(\\d\\d)(\\d\\d)(\\d\\d)-0000\\d\\d-R64\\.sub$"))
+            QStringLiteral("^teszttv-\\d{8}-(\\d\\d)(\\d\\d)(\\d\\d)-0000(\\d\\d)-R64\\.sub$"))
             .match(files.at(0));
     ASSERT_TRUE(name.hasMatch()) << files.at(0).toStdString();
     EXPECT_EQ(files.at(1), files.at(0).chopped(4) + QStringLiteral(".wmv"));
     const QByteArray sub = readAll(QDir(media).filePath(files.at(0)));
-    EXPECT_EQ(sub.count("-->"), seconds + 1) << "one entry per second plus one";
+    // Sources that answer late (a loaded machine) move the start and shorten
+    // the file, which its name and the log say; its subtitles follow the file.
+    const int named = name.captured(4).toInt();
+    if (named != seconds)
+        EXPECT_TRUE(log.contains(QStringLiteral("A források csak "))) << log.toStdString();
+    EXPECT_LE(named, seconds);
+    EXPECT_EQ(sub.count("-->"), named + 1) << "one entry per second plus one";
     const QString start = name.captured(1) + u':' + name.captured(2) + u':' + name.captured(3);
     EXPECT_TRUE(sub.startsWith(("1\n00:00:00.000 --> 00:00:01.000\nCh:teszttv, D: ")))
         << sub.left(80).constData();
@@ -96,19 +102,23 @@ INSTANTIATE_TEST_SUITE_P(Lengths, PostProgram, ::testing::Values("00:00:08", "00
 // that started KELM learns from the status that nothing was recorded.
 TEST(PostProgramFailure, UnreadablePictureFileIsOneHungarianLineAndStatusOne) {
     QTemporaryDir dir;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KELM_PROGRAM_DIR "/kelm"), dir.filePath(QStringLiteral("kelm"))));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELM_PROGRAM_DIR "/kelm"),
+                            dir.filePath(QStringLiteral("kelm"))));
     const QString fifo = dir.filePath(QStringLiteral("fifo.wmv"));
     ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
     QFile ini(dir.filePath(QStringLiteral("kelm.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write((QStringLiteral("Teszt TV\r\nteszttv\r\n") + fifo + QStringLiteral("\r\n/usr/bin/mpv\r\n1\r\n") +
-               dir.filePath(QStringLiteral("Media")) + QStringLiteral("\r\n"))
+    ini.write((QStringLiteral("Teszt TV\r\nteszttv\r\n") + fifo +
+               QStringLiteral("\r\n/usr/bin/mpv\r\n1\r\n") + dir.filePath(QStringLiteral("Media")) +
+               QStringLiteral("\r\n"))
                   .toUtf8());
     ini.close();
     QFile state(dir.filePath(QStringLiteral("teszttv.ini")));
     ASSERT_TRUE(state.open(QIODevice::WriteOnly));
-    state.write(QString::fromUtf8("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n")
-                    .toUtf8());
+    state.write(
+        QString::fromUtf8(
+            "\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n")
+            .toUtf8());
     state.close();
 
     QProcess kelm;
@@ -118,11 +128,14 @@ TEST(PostProgramFailure, UnreadablePictureFileIsOneHungarianLineAndStatusOne) {
     kelm.start(dir.filePath(QStringLiteral("kelm")), {QStringLiteral("00:00:05")});
     ASSERT_TRUE(kelm.waitForFinished(60000));
     EXPECT_EQ(kelm.exitCode(), 1);
-    const QStringList logs = QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
+    const QStringList logs =
+        QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
     ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
+    const QString log =
+        QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
     EXPECT_FALSE(log.contains(QStringLiteral("Ismeretlen hiba"))) << log.toStdString();
-    const QString line = QStringLiteral("Rögzítési hiba: a(z) \"") + fifo + QStringLiteral("\" videóforrás nem használható");
+    const QString line = QStringLiteral("Rögzítési hiba: a(z) \"") + fifo +
+                         QStringLiteral("\" videóforrás nem használható");
     EXPECT_EQ(log.count(line), 1) << log.toStdString();
 }
 

@@ -41,13 +41,16 @@ private:
     int m_count = 0;
 };
 
-// The level meters' own capture of a sound card: 16-bit stereo at 44100 Hz,
-// shared with the recording (opened through the sound server or dsnoop).
-// GUI thread only; no call blocks.
+// The level meters' own capture of a sound card: 16-bit stereo at 44100 Hz.
+// It never locks the recording out of the card: while the recording engine's
+// sources hold the card, the meters get the engine's sound of it instead.
+// GUI thread only; no call waits for the card.
 class LevelCapture {
 public:
     virtual ~LevelCapture() = default;
-    // Opens the card and starts capturing. False when it cannot be opened.
+    // Starts capturing the card. False when it cannot be opened; a capture
+    // that opens the card in the background may return true for a card that
+    // does not answer yet (the meters then get nothing until it does).
     virtual bool open(const QString& card) = 0;
     virtual bool isOpen() const = 0;
     // Hands a buffer to the device. False when the device refuses it.
