@@ -71,23 +71,6 @@ bool namesAbsentCard(const QString& pcm) {
     return !QFileInfo::exists(QStringLiteral("/proc/asound/") + id);
 }
 
-struct OutputClose {
-    void operator()(snd_output_t* output) const { snd_output_close(output); }
-};
-
-// Whether the PCM is ALSA's plug-in for the PulseAudio sound server: its own
-// description says so.
-bool isSoundServerPlugin(snd_pcm_t* pcm) {
-    if (snd_pcm_type(pcm) != SND_PCM_TYPE_IOPLUG) return false;
-    snd_output_t* raw = nullptr;
-    if (snd_output_buffer_open(&raw) < 0) return false;
-    std::unique_ptr<snd_output_t, OutputClose> output(raw);
-    snd_pcm_dump(pcm, output.get());
-    char* text = nullptr;
-    const size_t size = snd_output_buffer_string(output.get(), &text);
-    return text && QByteArray(text, qsizetype(size)).contains("PulseAudio");
-}
-
 }  // namespace
 
 // The sound waiting for the GUI thread: a ring of two seconds of frames. Only
@@ -203,7 +186,7 @@ PcmHandle AlsaLevelCapture::Session::openCapture(QString* cause) {
     // The sound server's plug-in only starts delivering once a read has
     // waited for it: one frame is waited for here (one fragment, tens of ms;
     // for ever if the server has stopped, which only this thread feels).
-    if (!isSoundServerPlugin(raw)) return handle;
+    if (!AlsaNames::isSoundServerPlugin(raw)) return handle;
     std::int16_t primer[2];
     snd_pcm_nonblock(raw, 0);
     snd_pcm_sframes_t primed = 0;

@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <QDebug>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -147,6 +148,39 @@ QString cardArgument(const QString& pcm) {
     return pcm.mid(at + 5).section(u',', 0, 0);
 }
 }  // namespace
+
+bool servedBySoundServer(const QString& pcm) {
+    // Plain names only ("default", "pulse"): a card's own devices carry
+    // arguments ("hw:CARD=x,DEV=0") and are never the server's.
+    if (pcm.isEmpty() || pcm.contains(u':')) return false;
+    if (snd_config_update() < 0 || !snd_config) return false;
+    snd_config_t* definition = nullptr;
+    const QByteArray key = QByteArrayLiteral("pcm.") + pcm.toUtf8();
+    if (snd_config_search(snd_config, key.constData(), &definition) < 0) return false;
+    snd_config_t* type = nullptr;
+    const char* value = nullptr;
+    if (snd_config_search(definition, "type", &type) < 0 ||
+        snd_config_get_string(type, &value) < 0 || !value)
+        return false;
+    return std::strcmp(value, "pulse") == 0;
+}
+
+namespace {
+struct OutputClose {
+    void operator()(snd_output_t* output) const { snd_output_close(output); }
+};
+}  // namespace
+
+bool isSoundServerPlugin(snd_pcm_t* pcm) {
+    if (snd_pcm_type(pcm) != SND_PCM_TYPE_IOPLUG) return false;
+    snd_output_t* raw = nullptr;
+    if (snd_output_buffer_open(&raw) < 0) return false;
+    std::unique_ptr<snd_output_t, OutputClose> output(raw);
+    snd_pcm_dump(pcm, output.get());
+    char* text = nullptr;
+    const size_t size = snd_output_buffer_string(output.get(), &text);
+    return text && QByteArray(text, static_cast<qsizetype>(size)).contains("PulseAudio");
+}
 
 QString mixerDevice(const QString& pcm) {
     const QString card = cardArgument(pcm);

@@ -1,5 +1,7 @@
 #include "SourceResolver.h"
 
+#include "AlsaSoundCards.h"
+
 #include "EngineError.h"
 #include "capture/VideoDeviceNames.h"
 
@@ -98,23 +100,6 @@ QString alsaPcmName(const QString& name) {
     return name;
 }
 
-struct OutputClose {
-    void operator()(snd_output_t* output) const { snd_output_close(output); }
-};
-
-// Whether the PCM is ALSA's plugin for the PulseAudio sound server (what
-// "default" and "pulse" are on a desktop): its own description says so.
-bool isSoundServerPlugin(snd_pcm_t* pcm) {
-    if (snd_pcm_type(pcm) != SND_PCM_TYPE_IOPLUG) return false;
-    snd_output_t* raw = nullptr;
-    if (snd_output_buffer_open(&raw) < 0) return false;
-    std::unique_ptr<snd_output_t, OutputClose> output(raw);
-    snd_pcm_dump(pcm, output.get());
-    char* text = nullptr;
-    const size_t size = snd_output_buffer_string(output.get(), &text);
-    return text && QByteArray(text, static_cast<qsizetype>(size)).contains("PulseAudio");
-}
-
 enum class Capture { Refused, Direct, ThroughSoundServer };
 
 Capture probeCapture(const QString& pcmName, QString* why) {
@@ -125,7 +110,7 @@ Capture probeCapture(const QString& pcmName, QString* why) {
         *why = QString::fromLocal8Bit(snd_strerror(rc));
         return Capture::Refused;
     }
-    const bool server = isSoundServerPlugin(pcm);
+    const bool server = AlsaNames::isSoundServerPlugin(pcm);
     snd_pcm_close(pcm);
     return server ? Capture::ThroughSoundServer : Capture::Direct;
 }
@@ -145,19 +130,7 @@ bool SourceResolver::audioInputWellFormed(const QString& input) {
 }
 
 bool SourceResolver::servedBySoundServer(const QString& pcm) {
-    // Plain names only ("default", "pulse"): a card's own devices carry
-    // arguments ("hw:CARD=x,DEV=0") and are never the server's.
-    if (pcm.isEmpty() || pcm.contains(u':')) return false;
-    if (snd_config_update() < 0 || !snd_config) return false;
-    snd_config_t* definition = nullptr;
-    const QByteArray key = QByteArrayLiteral("pcm.") + pcm.toUtf8();
-    if (snd_config_search(snd_config, key.constData(), &definition) < 0) return false;
-    snd_config_t* type = nullptr;
-    const char* value = nullptr;
-    if (snd_config_search(definition, "type", &type) < 0 ||
-        snd_config_get_string(type, &value) < 0 || !value)
-        return false;
-    return std::strcmp(value, "pulse") == 0;
+    return AlsaNames::servedBySoundServer(pcm);
 }
 
 QString SourceResolver::audioPcmName(const QString& input) {

@@ -77,10 +77,19 @@ TEST_F(KelmProgram, CommandLineRecordingRecordsLogsAndExitsByItself) {
 
     const QStringList files = QDir(dir.filePath(QStringLiteral("Media"))).entryList({QStringLiteral("*.wmv")});
     ASSERT_EQ(files.size(), 1) << log.toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^teszttv-\\d{8}-\\d{6}-000005-R64\\.wmv$")).match(files.first()).hasMatch())
-        << files.first().toStdString();
+    const QRegularExpressionMatch name =
+        QRegularExpression(QStringLiteral("^teszttv-\\d{8}-\\d{6}-0000(\\d\\d)-R64\\.wmv$")).match(files.first());
+    ASSERT_TRUE(name.hasMatch()) << files.first().toStdString();
+    // Sources that answer late (a loaded machine) start the file later, for
+    // the rest of the planned length: its name and the log say so.
+    const int named = name.captured(1).toInt();
+    EXPECT_LE(named, 5);
+    if (named < 5) {
+        EXPECT_GE(named, 3);
+        EXPECT_TRUE(log.contains(QStringLiteral("A források csak "))) << log.toStdString();
+    }
     const double seconds = probeDuration(dir.filePath(QStringLiteral("Media/")) + files.first());
-    EXPECT_NEAR(seconds, 5.0, 1.0);
+    EXPECT_NEAR(seconds, named, 1.0);
     // Start-up, 5 seconds of recording, and at most 3 seconds to notice the end and exit.
     EXPECT_LT(elapsedMs, 5000 + 3000 + 3000) << elapsedMs;
     std::printf("kelm 00:00:05 ended after %lld ms, file %.2f s\n", static_cast<long long>(elapsedMs), seconds);

@@ -83,8 +83,9 @@ TEST_P(PostProgram, CommandLineRecordingGetsItsSubtitleFileAndLeavesNoMarker) {
     // Sources that answer late (a loaded machine) move the start and shorten
     // the file, which its name and the log say; its subtitles follow the file.
     const int named = name.captured(4).toInt();
-    if (named != seconds)
+    if (named != seconds) {
         EXPECT_TRUE(log.contains(QStringLiteral("A források csak "))) << log.toStdString();
+    }
     EXPECT_LE(named, seconds);
     EXPECT_EQ(sub.count("-->"), named + 1) << "one entry per second plus one";
     const QString start = name.captured(1) + u':' + name.captured(2) + u':' + name.captured(3);
