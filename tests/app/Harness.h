@@ -192,10 +192,15 @@ public:
         QElapsedTimer waited;
         waited.start();
         for (;;) {
+            // An answer that came during the rounds may start more work:
+            // one more set of rounds follows it.
+            const bool wasWaiting = window && window->folderProbe().waiting();
             for (int round = 0; round < 6; ++round) QCoreApplication::processEvents();
-            if (!window || !window->folderProbe().waiting() || storage.hung() ||
-                waited.elapsed() > 2000)
-                break;
+            if (!window || storage.hung() || waited.elapsed() > 2000) break;
+            if (!window->folderProbe().waiting()) {
+                if (!wasWaiting) break;
+                continue;
+            }
             QTimer wake;  // a folder that never answers ends the wait
             wake.start(50);
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
