@@ -450,9 +450,10 @@ EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, Gs
                 // The source sets its standard on the device when it opens
                 // it, and only a known one.
                 if (video.norm != 0) {
-                    GParamSpec* spec =
+                    GParamSpec* normProperty =
                         g_object_class_find_property(G_OBJECT_GET_CLASS(chain[0]), "norm");
-                    GEnumClass* norms = spec ? G_PARAM_SPEC_ENUM(spec)->enum_class : nullptr;
+                    GEnumClass* norms =
+                        normProperty ? G_PARAM_SPEC_ENUM(normProperty)->enum_class : nullptr;
                     if (norms && g_enum_get_value(norms, gint(video.norm)))
                         g_object_set(chain[0], "norm", gint(video.norm), nullptr);
                     else
