@@ -79,7 +79,7 @@ Result run(const QString& card, kelm::AlsaSoundCards& cards, int seconds, bool p
     kelm::AlsaLevelCapture capture(cards);
     WidgetDisplay display(*meter, *left, *right, paint);
     kelm::VuMeter vu(capture, display, timers);
-    if (!vu.StartVUMeter(card)) {
+    if (!vu.startVuMeter(card)) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(card));
         return {};
     }
@@ -94,7 +94,7 @@ Result run(const QString& card, kelm::AlsaSoundCards& cards, int seconds, bool p
     r.ticks = display.ticks;
     r.buffers = display.buffers;
     r.lastLeft = meter->level(0);
-    vu.StopVUMeter();
+    vu.stopVuMeter();
     return r;
 }
 

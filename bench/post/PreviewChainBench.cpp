@@ -140,7 +140,7 @@ StepTimes pressPlay(test::Harness& h, const QString& playerNote) {
         &h.window->log(), &EventLog::boxAppended,
         [&](const QString& text) { lines.emplace_back(clock.nsecsElapsed() / 1e9, text); });
     clock.start();
-    h.form().cmdPlay->click();
+    h.form().playPreview->click();
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(2);
@@ -257,9 +257,9 @@ int main(int argc, char** argv) {
     h.start();
     h.encoder().writeFiles = false;
     h.window->toolbarClick(Button::btnMost);
-    h.form().txtDuration->setText(QStringLiteral("01:00:00"));
+    h.form().times.duration->setText(QStringLiteral("01:00:00"));
     h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     h.settle();
     const QString output = h.encoder().outputFileName();
     QDir().mkpath(media);

@@ -10,6 +10,10 @@
 
 #include "BenchWindow.h"
 #include "MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -62,12 +66,12 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot((stopAtS + stopForS) * 1000, [pid] { ::kill(pid_t(pid), SIGCONT); });
     }
     window.toolbarClick(modeKey);
-    f.txtStartTime->setText(start);
-    f.txtDuration->setText(duration);
+    f.times.start->setText(start);
+    f.times.duration->setText(duration);
     window.timeFields().durationLeave();
     sinceTick.start();
     pulse.start(10);
-    window.recordingControl().ToggleRecording();
+    window.recordingControl().toggleRecording();
     kelm::runEventsFor(qint64(seconds) * 1000);
     pulse.stop();
 

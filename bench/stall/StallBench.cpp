@@ -10,6 +10,10 @@
 
 #include "BenchWindow.h"
 #include "MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -97,12 +101,12 @@ int main(int argc, char* argv[]) {
     };
     auto arm = [&](kelm::Button mode, const QString& start, const QString& duration) {
         window.toolbarClick(mode);
-        f.txtStartTime->setText(start);
-        f.txtDuration->setText(duration);
+        f.times.start->setText(start);
+        f.times.duration->setText(duration);
         window.timeFields().durationLeave();
-        window.recordingControl().ToggleRecording();
+        window.recordingControl().toggleRecording();
     };
-    auto toggle = [&] { window.recordingControl().ToggleRecording(); };
+    auto toggle = [&] { window.recordingControl().toggleRecording(); };
 
     kelm::runEventsFor(1000);
     out << "longest time the window stood still (a 10 ms pulse on its event loop):\n";
@@ -121,9 +125,9 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("00:01:00"));
                                 },
                                 4000));
-    worst = std::max(worst,
-                     phase(
-                         "preview button during the recording", [&] { f.cmdPlay->click(); }, 5000));
+    worst = std::max(
+        worst, phase(
+                   "preview button during the recording", [&] { f.playPreview->click(); }, 5000));
     worst = std::max(worst, phase("\"Most\" stopped by the operator", toggle, 2000));
     if (soundServer > 0) {
         worst = std::max(worst, phase(

@@ -13,6 +13,10 @@
 // decoded samples from the first one would place the tone about 90 ms early.
 #include "BenchWindow.h"
 #include "MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -102,10 +106,10 @@ int main(int argc, char* argv[]) {
                                                             now.time().second()))
                                     .addSecs(4);
         window.toolbarClick(kelm::Button::btn1x);
-        f.txtStartTime->setText(kelm::TimeText::format(start.time()));
-        f.txtDuration->setText(QStringLiteral("00:00:03"));
+        f.times.start->setText(kelm::TimeText::format(start.time()));
+        f.times.duration->setText(QStringLiteral("00:00:03"));
         window.timeFields().durationLeave();
-        window.recordingControl().ToggleRecording();
+        window.recordingControl().toggleRecording();
 
         qint64 toneWrittenMs = 0;
         QTimer::singleShot(int(QDateTime::currentDateTime().msecsTo(start) + kToneAfterStartMs),

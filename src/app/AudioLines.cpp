@@ -1,9 +1,10 @@
 #include "AudioLines.h"
 
+#include "FormParts.h"
 #include "LevelMeters.h"
-#include "MainForm.h"
 #include "Messenger.h"
 
+#include <QComboBox>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -16,18 +17,22 @@ int row(const QListWidget* list) {
 }
 }  // namespace
 
-AudioLines::AudioLines(MainForm& form, SoundMixerDevices& mixers, Messenger& messenger,
-                       LevelMeters& meters)
-    : m_form(form), m_mixers(mixers), m_messenger(messenger), m_meters(meters) {}
+AudioLines::AudioLines(const SourceLists& sources, const MixerLineWidgets& lines,
+                       SoundMixerDevices& mixers, Messenger& messenger, LevelMeters& meters)
+    : m_sources(sources),
+      m_lines(lines),
+      m_mixers(mixers),
+      m_messenger(messenger),
+      m_meters(meters) {}
 
 AudioLines::~AudioLines() = default;
 
 void AudioLines::wire() {
-    QObject::connect(m_form.Slider1, &QSlider::valueChanged, m_form.Slider1,
-                     [this] { slider1Changed(); });
-    QObject::connect(m_form.Slider2, &QSlider::valueChanged, m_form.Slider2,
-                     [this] { slider2Changed(); });
-    QObject::connect(m_form.cboDestLine, &QComboBox::activated, m_form.cboDestLine,
+    QObject::connect(m_lines.sourceVolume, &QSlider::valueChanged, m_lines.sourceVolume,
+                     [this] { sourceVolumeChanged(); });
+    QObject::connect(m_lines.destinationVolume, &QSlider::valueChanged, m_lines.destinationVolume,
+                     [this] { destinationVolumeChanged(); });
+    QObject::connect(m_lines.destinationLine, &QComboBox::activated, m_lines.destinationLine,
                      [this] { destLineSelected(); });
 }
 
@@ -37,49 +42,50 @@ bool AudioLines::hasSelection() const {
     const auto chosen = [](const QListWidget* list) {
         return list->count() == 0 || list->currentRow() >= 0;
     };
-    return chosen(m_form.List2) && chosen(m_form.List3);
+    return chosen(m_lines.sourceLines) && chosen(m_lines.destinationLines);
 }
 
 int AudioLines::followedValue(const Controls& controls, const QListWidget* list,
                               const QSlider* slider) const {
     const int i = row(list);
     if (i < 0 || i >= kMaxControls) return slider->value();
-    return GetMixerControlValue(controls[size_t(i)]);
+    return mixerControlValue(controls[size_t(i)]);
 }
 
 int AudioLines::sourceControlValue() const {
-    return followedValue(m_sourceLineControls, m_form.List2, m_form.Slider1);
+    return followedValue(m_sourceLineControls, m_lines.sourceLines, m_lines.sourceVolume);
 }
 
 int AudioLines::destinationControlValue() const {
-    return followedValue(m_destinationLineControls, m_form.List3, m_form.Slider2);
+    return followedValue(m_destinationLineControls, m_lines.destinationLines,
+                         m_lines.destinationVolume);
 }
 
-int AudioLines::GetMixerControlValue(const MixerControl& control) const {
+int AudioLines::mixerControlValue(const MixerControl& control) const {
     return m_mixer ? MixerValues::get(*m_mixer, control) : 0;
 }
 
-bool AudioLines::SetMixerControlValue(const MixerControl& control, int value) {
+bool AudioLines::setMixerControlValue(const MixerControl& control, int value) {
     return m_mixer && MixerValues::set(*m_mixer, control, value);
 }
 
 void AudioLines::audioSourceSelected() {
-    m_meters.StopVUMeter();
-    const QString card = m_form.cboAudioSource->currentText();
+    m_meters.stopVuMeter();
+    const QString card = m_sources.audioSource->currentText();
     m_mixer = m_mixers.open(card);
     if (!m_mixer) {
         m_messenger.show(QStringLiteral("A hangkártya használatban van!"),
                          Messenger::Icon::Critical);
         return;
     }
-    ListMixerDestinations();
+    listMixerDestinations();
     destLineSelected();
-    slider2Changed();
-    m_meters.StartVUMeter(card);
+    destinationVolumeChanged();
+    m_meters.startVuMeter(card);
 }
 
-void AudioLines::ListMixerDestinations() {
-    QComboBox* list = m_form.cboDestLine;
+void AudioLines::listMixerDestinations() {
+    QComboBox* list = m_lines.destinationLine;
     {
         const QSignalBlocker quiet(list);
         list->clear();
@@ -94,15 +100,15 @@ void AudioLines::ListMixerDestinations() {
 }
 
 void AudioLines::destLineSelected() {
-    QComboBox* inputs = m_form.cboInput;
+    QComboBox* inputs = m_sources.audioInput;
     const QSignalBlocker quiet(inputs);
     inputs->clear();
-    const int d = m_form.cboDestLine->currentIndex();
+    const int d = m_lines.destinationLine->currentIndex();
     if (!m_mixer || d < 0) return;
     const auto line = m_mixer->destination(d);
     if (!line) return;
-    ListLineControls(*line, m_destinationLineControls, m_form.List3);
-    const int sources = m_form.cboDestLine->itemData(d).toInt();
+    listLineControls(*line, m_destinationLineControls, m_lines.destinationLines);
+    const int sources = m_lines.destinationLine->itemData(d).toInt();
     for (int s = 0; s < sources; ++s) {
         if (const auto source = m_mixer->source(d, s)) inputs->addItem(source->name);
     }
@@ -111,27 +117,27 @@ void AudioLines::destLineSelected() {
 
 void AudioLines::inputSelected() {
     {
-        const QSignalBlocker quiet(m_form.List2);
-        m_form.List2->clear();
+        const QSignalBlocker quiet(m_lines.sourceLines);
+        m_lines.sourceLines->clear();
     }
     if (!m_mixer) return;
-    const auto line =
-        m_mixer->source(m_form.cboDestLine->currentIndex(), m_form.cboInput->currentIndex());
+    const auto line = m_mixer->source(m_lines.destinationLine->currentIndex(),
+                                      m_sources.audioInput->currentIndex());
     if (!line) return;
-    ListLineControls(*line, m_sourceLineControls, m_form.List2);
+    listLineControls(*line, m_sourceLineControls, m_lines.sourceLines);
     // The destination's source selector counts its items from the last line:
     // the last line is item 0. Only a selector is set this way; a level in its
     // place would otherwise be turned down to the line's number.
-    const int c = m_form.cboInput->count();
-    const int k = m_form.cboInput->currentIndex();
-    const int chosen = row(m_form.List3);
+    const int c = m_sources.audioInput->count();
+    const int k = m_sources.audioInput->currentIndex();
+    const int chosen = row(m_lines.destinationLines);
     if (k >= 0 && chosen >= 0 && chosen < kMaxControls &&
         m_destinationLineControls[size_t(chosen)].multipleItems)
-        SetMixerControlValue(m_destinationLineControls[size_t(chosen)], c - k - 1);
+        setMixerControlValue(m_destinationLineControls[size_t(chosen)], c - k - 1);
 }
 
-void AudioLines::ListLineControls(const MixerLine& line, Controls& controls, QListWidget* list) {
-    const bool sourceList = list == m_form.List2;
+void AudioLines::listLineControls(const MixerLine& line, Controls& controls, QListWidget* list) {
+    const bool sourceList = list == m_lines.sourceLines;
     {
         const QSignalBlocker quiet(list);
         list->clear();
@@ -151,13 +157,13 @@ void AudioLines::ListLineControls(const MixerLine& line, Controls& controls, QLi
             list->setCurrentRow(position);
         }
         if (sourceList)
-            list2Selected();
+            sourceLinesSelected();
         else
-            list3Selected();
+            destinationLinesSelected();
     };
     if (list->count() > 0) select(0);
     // A line whose first control is a switch (reads 0 or 1) ends on its last control.
-    if (sourceList && list->count() > 0 && GetMixerControlValue(controls[size_t(row(list))]) <= 1)
+    if (sourceList && list->count() > 0 && mixerControlValue(controls[size_t(row(list))]) <= 1)
         select(list->count() - 1);
 }
 
@@ -172,31 +178,31 @@ void AudioLines::listSelected(const Controls& controls, QListWidget* list, QSlid
         slider->setMaximum(c.maximum);
         slider->setMinimum(c.minimum);
     }
-    const int value = GetMixerControlValue(c);
+    const int value = mixerControlValue(c);
     if (slider->value() == value) return;
     slider->setValue(value);
 }
 
-void AudioLines::list2Selected() {
-    listSelected(m_sourceLineControls, m_form.List2, m_form.Slider1);
+void AudioLines::sourceLinesSelected() {
+    listSelected(m_sourceLineControls, m_lines.sourceLines, m_lines.sourceVolume);
 }
 
-void AudioLines::list3Selected() {
-    listSelected(m_destinationLineControls, m_form.List3, m_form.Slider2);
+void AudioLines::destinationLinesSelected() {
+    listSelected(m_destinationLineControls, m_lines.destinationLines, m_lines.destinationVolume);
 }
 
-void AudioLines::slider1Changed() {
-    const int i = row(m_form.List2);
+void AudioLines::sourceVolumeChanged() {
+    const int i = row(m_lines.sourceLines);
     if (i >= 0 && i < kMaxControls)
-        SetMixerControlValue(m_sourceLineControls[size_t(i)], m_form.Slider1->value());
+        setMixerControlValue(m_sourceLineControls[size_t(i)], m_lines.sourceVolume->value());
 }
 
-void AudioLines::slider2Changed() {
-    const int i = row(m_form.List3);
+void AudioLines::destinationVolumeChanged() {
+    const int i = row(m_lines.destinationLines);
     if (i < 0 || i >= kMaxControls) return;
-    QSlider* slider = m_form.Slider2;
-    SetMixerControlValue(m_destinationLineControls[size_t(i)], slider->value());
-    QComboBox* inputs = m_form.cboInput;
+    QSlider* slider = m_lines.destinationVolume;
+    setMixerControlValue(m_destinationLineControls[size_t(i)], slider->value());
+    QComboBox* inputs = m_sources.audioInput;
     const int position = inputs->count() - slider->value() - 1;
     if (inputs->count() != slider->maximum() + 1 || position < 0 || position >= inputs->count())
         return;

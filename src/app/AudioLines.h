@@ -13,20 +13,21 @@ namespace kelm {
 
 class LevelMeters;
 class Messenger;
-struct MainForm;
+struct MixerLineWidgets;
+struct SourceLists;
 
 // The chosen sound card and its recording path through the card's mixer:
 // the destination line (chosen by the program, normally the recording), the
-// source line that feeds it (`cboInput`), and the controls of both lines
-// (hidden lists `List2`, `List3`) on the sliders `Slider1`, `Slider2`. Every
+// source line that feeds it (the audio input list), and the controls of both
+// lines (two hidden lists) on the two volume sliders. Every
 // change goes to the card at once; choosing a card restarts the meters.
 class AudioLines final : public MixerPort {
 public:
     static constexpr int kMaxControls = 21;
     using Controls = std::array<MixerControl, kMaxControls>;
 
-    AudioLines(MainForm& form, SoundMixerDevices& mixers, Messenger& messenger,
-               LevelMeters& meters);
+    AudioLines(const SourceLists& sources, const MixerLineWidgets& lines, SoundMixerDevices& mixers,
+               Messenger& messenger, LevelMeters& meters);
     ~AudioLines() override;
 
     // Connects the sliders' value handlers.
@@ -43,15 +44,15 @@ public:
     void audioSourceSelected();
     void destLineSelected();
     void inputSelected();
-    void list2Selected();
-    void list3Selected();
-    void slider1Changed();
-    void slider2Changed();
+    void sourceLinesSelected();
+    void destinationLinesSelected();
+    void sourceVolumeChanged();
+    void destinationVolumeChanged();
 
-    void ListMixerDestinations();
-    void ListLineControls(const MixerLine& line, Controls& controls, QListWidget* list);
-    int GetMixerControlValue(const MixerControl& control) const;
-    bool SetMixerControlValue(const MixerControl& control, int value);
+    void listMixerDestinations();
+    void listLineControls(const MixerLine& line, Controls& controls, QListWidget* list);
+    int mixerControlValue(const MixerControl& control) const;
+    bool setMixerControlValue(const MixerControl& control, int value);
 
     const Controls& sourceLineControls() const { return m_sourceLineControls; }
     const Controls& destinationLineControls() const { return m_destinationLineControls; }
@@ -62,7 +63,8 @@ private:
     int followedValue(const Controls& controls, const QListWidget* list,
                       const QSlider* slider) const;
 
-    MainForm& m_form;
+    const SourceLists& m_sources;
+    const MixerLineWidgets& m_lines;
     SoundMixerDevices& m_mixers;
     Messenger& m_messenger;
     LevelMeters& m_meters;

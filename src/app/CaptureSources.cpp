@@ -3,7 +3,7 @@
 #include "AudioLines.h"
 #include "EncoderControl.h"
 #include "EncoderRequests.h"
-#include "MainForm.h"
+#include "FormParts.h"
 #include "Messenger.h"
 #include "ShellPorts.h"
 #include "StateBinding.h"
@@ -14,11 +14,12 @@
 #include "recorder/LastState.h"
 
 #include <QAction>
+#include <QComboBox>
 
 namespace kelm {
 
-bool CaptureSources::ListVideoDevices() {
-    QComboBox* list = m_ctx.form.cboVideoSource;
+bool CaptureSources::listVideoDevices() {
+    QComboBox* list = m_sources.videoSource;
     const QSignalBlocker quiet(list);
     if (list->count() == 0) list->addItem(OutputFileName::kVideoFileSource);
     int k = 0;
@@ -29,8 +30,8 @@ bool CaptureSources::ListVideoDevices() {
     return k > 0;
 }
 
-bool CaptureSources::ListSoundCards() {
-    QComboBox* list = m_ctx.form.cboAudioSource;
+bool CaptureSources::listSoundCards() {
+    QComboBox* list = m_sources.audioSource;
     if (list->count() > 0) return false;
     {
         const QSignalBlocker quiet(list);
@@ -55,7 +56,7 @@ void CaptureSources::audioInputSelected() {
 }
 
 void CaptureSources::switchMonitor(bool on) {
-    Toolbar& tb = *m_ctx.form.toolbar;
+    Toolbar& tb = m_toolbar;
     tb.menuItem(MenuItem::mnuMonitorWindow)->setChecked(on);
     tb.menuItem(MenuItem::mnuMonitorWindow2)->setChecked(on);
     if (!on) m_ctx.monitor.stopFollowTimer();
@@ -64,21 +65,21 @@ void CaptureSources::switchMonitor(bool on) {
 }
 
 void CaptureSources::videoSourceSelected() {
-    MainForm& f = m_ctx.form;
+    SourceLists& f = m_sources;
     RecorderState& s = m_ctx.state;
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) return;
-    const QString source = f.cboVideoSource->currentText();
+    const QString source = f.videoSource->currentText();
 
     if (source == OutputFileName::kVideoFileSource) {
         s.previewWanted = false;
         switchMonitor(false);
         encoder->resetSourceGroup();
         m_tuner.clearSettings();
-        m_encoder.PrepareOutputFile();
+        m_encoder.prepareOutputFile();
         encoder->setVideoInput(s.settings.encVideo);
         for (QComboBox* list :
-             {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+             {f.videoInput, f.pixelFormat, f.tvStandard, f.channel, f.tunerType}) {
             const QSignalBlocker quiet(list);
             list->clear();
             list->setEnabled(false);
@@ -88,21 +89,21 @@ void CaptureSources::videoSourceSelected() {
 
     if (s.commandLine.text.contains(QStringLiteral(" /p"))) s.previewWanted = true;
     switchMonitor(true);
-    f.cboPixelFormat->setEnabled(true);
-    f.cboTVFormat->setEnabled(true);
+    f.pixelFormat->setEnabled(true);
+    f.tvStandard->setEnabled(true);
     encoder->setVideoInput(QStringLiteral("DEVICE://") + source);
-    m_encoder.PrepareOutputFile();
+    m_encoder.prepareOutputFile();
 
     // The device's inputs are listed once its capture runs; a source the
     // operator has changed again meanwhile is not this answer's business.
     m_ctx.encoderRequests.prepare([this, source](const EncoderStatus& prepared) {
-        if (m_ctx.form.cboVideoSource->currentText() != source) return;
+        if (m_sources.videoSource->currentText() != source) return;
         videoSourcePrepared(source, prepared);
     });
 }
 
 void CaptureSources::videoSourcePrepared(const QString& source, const EncoderStatus& prepared) {
-    MainForm& f = m_ctx.form;
+    SourceLists& f = m_sources;
     if (!prepared.ok()) {
         if (prepared.code == EncoderErrorCode::VideoInput) {
             if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
@@ -114,23 +115,22 @@ void CaptureSources::videoSourcePrepared(const QString& source, const EncoderSta
         }
         return;
     }
-    if (f.cboVideoInput->count() == 0) {
-        const QSignalBlocker quiet(f.cboVideoInput);
-        f.cboVideoInput->addItems(m_videoDevices.inputs(source));
-        f.cboVideoInput->setCurrentIndex(-1);
+    if (f.videoInput->count() == 0) {
+        const QSignalBlocker quiet(f.videoInput);
+        f.videoInput->addItems(m_videoDevices.inputs(source));
+        f.videoInput->setCurrentIndex(-1);
     }
-    f.cboVideoInput->setEnabled(true);
+    f.videoInput->setEnabled(true);
     // The input's handler and the restore may each ask for a new prepare:
     // one is made, after both.
     const TunerSettings::PrepareBatch once(m_tuner);
-    m_state.RestoreStateLine(LastState::VideoInput, f.cboVideoInput,
-                             [this] { videoInputSelected(); });
-    if (f.cboVideoInput->count() > 0) videoInputSelected();
+    m_state.restoreStateLine(LastState::VideoInput, f.videoInput, [this] { videoInputSelected(); });
+    if (f.videoInput->count() > 0) videoInputSelected();
 }
 
 void CaptureSources::videoInputSelected() {
-    MainForm& f = m_ctx.form;
-    QComboBox* inputs = f.cboVideoInput;
+    SourceLists& f = m_sources;
+    QComboBox* inputs = f.videoInput;
     const TunerSettings::PrepareBatch once(m_tuner);
     int chosen = inputs->currentIndex();
     if (chosen >= 0) {
@@ -142,17 +142,17 @@ void CaptureSources::videoInputSelected() {
     // The encoder takes the input and brings the device to it before its
     // picture source streams again.
     m_tuner.setInput(chosen);
-    m_tuner.ReapplyPreparedState();
-    m_tuner.FillTunerLists();
+    m_tuner.reapplyPreparedState();
+    m_tuner.fillTunerLists();
     const bool tuner = chosen >= 0 && inputs->itemText(chosen) == u"Video Tuner";
-    f.cboChannel->setEnabled(tuner);
-    f.cboTVType->setEnabled(tuner);
+    f.channel->setEnabled(tuner);
+    f.tunerType->setEnabled(tuner);
     // The channels of the table the tuner is on: filled when missing, and
     // again when an earlier choice of cable or antenna left the other's.
-    if (tuner && f.cboChannel->count() != m_videoDevices.highestChannel(
-                                              f.cboVideoSource->currentText(), m_tuner.settings()))
+    if (tuner && f.channel->count() != m_videoDevices.highestChannel(f.videoSource->currentText(),
+                                                                     m_tuner.settings()))
         m_tuner.fillChannels();
-    m_tuner.RestoreTunerSettings();
+    m_tuner.restoreTunerSettings();
 }
 
 }  // namespace kelm

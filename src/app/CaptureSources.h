@@ -11,7 +11,9 @@ class AudioLines;
 class EncoderControl;
 class SoundCardList;
 class StateBinding;
+class Toolbar;
 class VideoDeviceList;
+struct SourceLists;
 
 // The video source and input lists and the sound card list of the main
 // window, and what choosing an entry does to the encoder's sources, the
@@ -19,26 +21,37 @@ class VideoDeviceList;
 // sound card's lines AudioLines'.
 class CaptureSources final {
 public:
-    CaptureSources(RecorderContext& context, EncoderControl& encoderControl,
-                   StateBinding& stateBinding, VideoDeviceList& videoDevices,
-                   SoundCardList& soundCards, AudioLines& audioLines)
+    // What the capture sources work with besides the shared context.
+    struct Parts {
+        EncoderControl& encoderControl;
+        StateBinding& stateBinding;
+        VideoDeviceList& videoDevices;
+        SoundCardList& soundCards;
+        AudioLines& audioLines;
+        SourceLists& sources;
+        Toolbar& toolbar;
+    };
+
+    CaptureSources(RecorderContext& context, Parts parts)
         : m_ctx(context),
-          m_encoder(encoderControl),
-          m_state(stateBinding),
-          m_videoDevices(videoDevices),
-          m_soundCards(soundCards),
-          m_audio(audioLines),
-          m_tuner(context, stateBinding, videoDevices) {}
+          m_encoder(parts.encoderControl),
+          m_state(parts.stateBinding),
+          m_videoDevices(parts.videoDevices),
+          m_soundCards(parts.soundCards),
+          m_audio(parts.audioLines),
+          m_sources(parts.sources),
+          m_toolbar(parts.toolbar),
+          m_tuner(context, parts.sources, parts.stateBinding, parts.videoDevices) {}
 
     // Connects the tuner lists' and the sound card lines' own handlers.
     void wire();
 
     // Fills the video source list: the capture devices, then "Videó fájl".
     // True when at least one capture device was found.
-    bool ListVideoDevices();
+    bool listVideoDevices();
     // Fills the sound card list and selects the first card. False when the
     // list was filled already or no card can record.
-    bool ListSoundCards();
+    bool listSoundCards();
 
     void videoSourceSelected();
     void videoInputSelected();
@@ -46,7 +59,7 @@ public:
     void audioInputSelected();
 
     // The tuner lists (types, standards, pixel formats).
-    void FillTunerLists() { m_tuner.FillTunerLists(); }
+    void fillTunerLists() { m_tuner.fillTunerLists(); }
     TunerSettings& tuner() { return m_tuner; }
 
 private:
@@ -60,6 +73,8 @@ private:
     VideoDeviceList& m_videoDevices;
     SoundCardList& m_soundCards;
     AudioLines& m_audio;
+    SourceLists& m_sources;
+    Toolbar& m_toolbar;
     TunerSettings m_tuner;
 };
 

@@ -4,9 +4,11 @@
 #include "EncoderRequests.h"
 #include "recorder/MediaFolderProbe.h"
 
-#include "MainForm.h"
+#include "FormParts.h"
 #include "Messenger.h"
 #include "ShellPorts.h"
+#include "StatusBar.h"
+#include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
@@ -27,46 +29,36 @@ const QString kComponentMissing =
 constexpr qint64 kLateSourcesMs = 1000;
 }  // namespace
 
-Toolbar& EncoderControl::toolbar() {
-    return *m_ctx.form.toolbar;
-}
-
 void EncoderControl::fatalComponentMissing() {
     m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
     m_ctx.log.logEvent(QStringLiteral("A ") + kComponentMissing);
     m_ctx.process.endProcess(1);
 }
 
-EncoderStatus EncoderControl::PrepareOutputFile(qint64 lateMs) {
+EncoderStatus EncoderControl::prepareOutputFile(qint64 lateMs) {
     Encoder* encoder = m_ctx.encoder();
     if (!encoder)
         return EncoderStatus::failure(EncoderErrorCode::ObjectNotSet,
                                       QStringLiteral("no encoder object"));
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
+    const SourceLists& sources = m_parts.sources;
 
     EncoderStatus result =
-        encoder->setAudioInput(QStringLiteral("Device://") + f.cboAudioSource->currentText());
-    s.encProfile = EncoderProfile::textForVideoSource(f.cboVideoSource->currentText());
+        encoder->setAudioInput(QStringLiteral("Device://") + sources.audioSourceText());
+    s.encProfile = EncoderProfile::textForVideoSource(sources.videoSourceText());
     const EncoderStatus profile = encoder->setProfile(s.encProfile);
     if (result.ok()) result = profile;
 
     const QDateTime now = m_ctx.clock.now();
-    if (toolbar().isPressed(Button::btnMost)) {
-        const QString start = TimeText::format(now.time());
-        f.txtStartTime->setText(start);
-        if (const auto end = TimeText::addTimes(start, f.txtDuration->text()))
-            f.txtEnd->setText(*end);
-    }
-    const qint64 plannedMs =
-        qint64(TimeText::secondsOfDay(f.txtDuration->text()).value_or(0)) * 1000;
+    if (s.mode.is(RecordingMode::Most)) m_parts.timeFields.startAt(now.time());
+    const qint64 plannedMs = qint64(m_parts.timeFields.durationSeconds().value_or(0)) * 1000;
     // The header of every file of this recording names the plan it belongs
     // to, a file that goes on after an outage included.
     m_plan.title = s.settings.channelName;
     m_plan.author = s.settings.channelShortName;
     m_plan.plannedStart = now.addMSecs(-std::max<qint64>(0, lateMs));
     m_plan.plannedDurationMs = plannedMs;
-    m_plan.profileName = OutputFileName::kindFor(f.cboVideoSource->currentText());
+    m_plan.profileName = OutputFileName::kindFor(sources.videoSourceText());
     encoder->setRecordingTags(m_plan);
     nameOutputFile(now, std::max<qint64>(0, plannedMs - std::max<qint64>(0, lateMs)));
     return result;
@@ -85,7 +77,7 @@ void EncoderControl::nameOutputFile(const QDateTime& startedAt, qint64 durationM
         TimeText::stamp(TimeText::format(QTime(0, 0).addSecs(int((durationMs + 500) / 1000))));
     encoder->setOutputFileName(OutputFileName::build(
         s.settings.mediaDir, s.settings.channelShortName, s.todayStamp, s.startStamp,
-        s.durationStamp, OutputFileName::kindFor(m_ctx.form.cboVideoSource->currentText())));
+        s.durationStamp, OutputFileName::kindFor(m_parts.sources.videoSourceText())));
     encoder->setDurationLimitMs(durationMs);
     const QTime t = startedAt.time();
     m_prepared.start = QDateTime(startedAt.date(), QTime(t.hour(), t.minute(), t.second()));
@@ -107,11 +99,7 @@ void EncoderControl::resumeRecording(qint64 remainingMs, EncoderRequests::Outcom
         return;
     }
     nameOutputFile(m_ctx.clock.now(), remainingMs);
-    m_ctx.encoderRequests.start([this, done = std::move(done)](const EncoderStatus& started) {
-        if (started.ok())
-            m_ctx.form.preStartSub->start();  // the new file gets its own timecode subtitles
-        done(started);
-    });
+    m_ctx.encoderRequests.start(std::move(done));
 }
 
 qint64 EncoderControl::profileBytesPerSecond(const QString& profileText) {
@@ -130,7 +118,7 @@ bool EncoderControl::checkMediaFolder(const MediaFolderProbe::Answer& answer) {
             QStringLiteral(" (") + problem + u')';
         m_ctx.log.logEvent(text);
         s.recordingFailed = true;
-        showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+        showAfterTick(&m_ctx.schedulerTick, m_ctx.messenger, text, Messenger::Icon::Critical);
         return false;
     }
     // Too little room is worth a warning, not a lost recording: the disk may
@@ -148,7 +136,7 @@ bool EncoderControl::checkMediaFolder(const MediaFolderProbe::Answer& answer) {
                                      .arg(*freeBytes / 1'000'000)
                                      .arg((needed + 999'999) / 1'000'000);
             m_ctx.log.logEvent(text);
-            showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Warning);
+            showAfterTick(&m_ctx.schedulerTick, m_ctx.messenger, text, Messenger::Icon::Warning);
         }
     }
     return true;
@@ -180,20 +168,16 @@ void EncoderControl::bindPreviewToMonitor() {
     m_ctx.monitor.setEncoderViewRunning(true);
 }
 
-void EncoderControl::StartEncoder() {
+void EncoderControl::startEncoder() {
     if (!m_ctx.encoder()) {
         fatalComponentMissing();
         return;
     }
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
-
-    const QString duration = TimeText::normalise(f.txtDuration->text());
-    f.txtDuration->setText(duration);
-    f.setProgressMaximum(TimeText::secondsOfDay(duration).value_or(0) / 10.0);
+    m_parts.statusBar.setPlannedSeconds(m_parts.timeFields.normaliseDuration());
 
     if (s.previewWanted) ++s.previewCookie;  // a new data view for this recording
-    if (toolbar().isPressed(Button::btnMost))
+    if (s.mode.is(RecordingMode::Most))
         m_ctx.log.logEvent(QStringLiteral("Encoder indítása - MOST"));
 
     // The folder, the sources, then the file: each answers later, and the
@@ -271,13 +255,11 @@ void EncoderControl::startAnswered(const EncoderStatus& started, bool renameAllo
     if (s.previewWanted) {
         // The monitor window turns the engine's preview frames on while it shows them.
         m_ctx.monitor.setEncoderViewRunning(true);
-        if (!toolbar().isPressed(Button::btnEncPreview)) m_ctx.monitor.setEncoderViewRunning(false);
+        if (!m_parts.toolbar.isPressed(Button::btnEncPreview))
+            m_ctx.monitor.setEncoderViewRunning(false);
     }
     s.arm.set(Arm::Armed);
-    for (const Button key : {Button::btnMost, Button::btn1x, Button::btnNapi}) {
-        if (!toolbar().isPressed(key)) toolbar().setEnabled(key, false);
-    }
-    m_ctx.form.preStartSub->start();
+    m_parts.toolbar.enableModes(s.mode.value(), false);
     if (m_onStarted) m_onStarted();
 }
 
@@ -291,7 +273,7 @@ QString EncoderControl::failureCause(const EncoderStatus& status) const {
 bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAllowed,
                                       quint64 attempt) {
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
+    QTimer* tick = &m_ctx.schedulerTick;
     using namespace EncoderErrorCode;
     switch (status.code) {
         case ComponentMissing:
@@ -299,22 +281,22 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
             fatalComponentMissing();
             return false;
         case ProfileRefused:
-            f.Timer1->stop();
-            showAfterTick(f.Timer1, m_ctx.messenger,
+            tick->stop();
+            showAfterTick(tick, m_ctx.messenger,
                           QStringLiteral("Az Encoder profájl nem megfelelő!"),
                           Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("Az Encoder profájl nem megfelelő!"));
             return false;
         case SoundCard:
-            f.Timer1->stop();
-            showAfterTick(f.Timer1, m_ctx.messenger,
+            tick->stop();
+            showAfterTick(tick, m_ctx.messenger,
                           QStringLiteral("Hangkártya beállítások nem megfelelőek!"),
                           Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("Nincs kijelölve hangkártya!"));
             return false;
         case Codec:
-            f.Timer1->stop();
-            showAfterTick(f.Timer1, m_ctx.messenger, QStringLiteral("Kodek hiba! "),
+            tick->stop();
+            showAfterTick(tick, m_ctx.messenger, QStringLiteral("Kodek hiba! "),
                           Messenger::Icon::Critical);
             m_ctx.log.logEvent(QStringLiteral("Kodek hiba!"));
             return false;
@@ -331,11 +313,11 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
                                  QStringLiteral(". A rögzítés nem indult el.");
             s.recordingFailed = true;
             m_ctx.log.logEvent(text);
-            showAfterTick(f.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+            showAfterTick(tick, m_ctx.messenger, text, Messenger::Icon::Critical);
             return false;
         }
         case VideoCodecMissing:
-            showAfterTick(f.Timer1, m_ctx.messenger,
+            showAfterTick(tick, m_ctx.messenger,
                           QStringLiteral("A kért videokodek nincs telepitve! ") + s.encProfile,
                           Messenger::Icon::None);
             m_ctx.log.logEvent(QStringLiteral("A kért videokodek nincs telepitve!") + s.encProfile);
@@ -343,7 +325,7 @@ bool EncoderControl::handleStartError(const EncoderStatus& status, bool renameAl
         case FileInUse:
         case FileExists: {
             Encoder* encoder = m_ctx.encoder();
-            f.Timer1->stop();
+            tick->stop();
             const QString path = encoder->outputFileName();
             // A name taken by an earlier recording is treated as a locked one:
             // that recording is kept, this one goes under an extended name.

@@ -11,13 +11,24 @@
 
 namespace kelm {
 
+class StatusBar;
+class TimeFields;
 class Toolbar;
+struct SourceLists;
 
 // Prepares the output of a recording and starts the encoder on it, turning
 // every failure into the operator's message and a log line.
 class EncoderControl final {
 public:
-    explicit EncoderControl(RecorderContext& context) : m_ctx(context) {}
+    // What the control works with besides the shared context.
+    struct Parts {
+        const SourceLists& sources;
+        TimeFields& timeFields;
+        StatusBar& statusBar;
+        Toolbar& toolbar;
+    };
+
+    EncoderControl(RecorderContext& context, Parts parts) : m_ctx(context), m_parts(parts) {}
 
     // Binds the audio input, hands over the profile, settles the time fields
     // of an immediate recording, names the output file and sets the length.
@@ -25,12 +36,12 @@ public:
     // The file is named after the second it is prepared in. `lateMs` is how
     // much of the planned length is already over (a start the clock jumped
     // past): the file is that much shorter.
-    EncoderStatus PrepareOutputFile(qint64 lateMs = 0);
+    EncoderStatus prepareOutputFile(qint64 lateMs = 0);
 
-    // Starts the recording prepared by PrepareOutputFile: the sources, then
+    // Starts the recording prepared by prepareOutputFile: the sources, then
     // the file. Returns at once; the outcome comes later, and the control
     // reports its own failures. The started handler runs once it records.
-    void StartEncoder();
+    void startEncoder();
     // A start has been asked for and has not succeeded or failed yet.
     bool starting() const { return m_starting; }
     // The operator stopped: a start on its way is not reported, and a
@@ -50,7 +61,8 @@ public:
     // named after and its planned length.
     RecordingFile startedFile() const;
 
-    // Runs after every start that left the encoder recording.
+    // Runs after every start that left the encoder recording (not after a
+    // recording goes on in a new file).
     void setStartedHandler(std::function<void()> handler) { m_onStarted = std::move(handler); }
 
     // A failure's cause in the operator's words, with the encoder's sources
@@ -86,9 +98,9 @@ private:
     // nothing of the planned length is left.
     bool sourcesCameInTime(qint64 askedMono);
     void nameOutputFile(const QDateTime& startedAt, qint64 durationMs);
-    Toolbar& toolbar();
 
     RecorderContext& m_ctx;
+    Parts m_parts;
     std::function<void()> m_onStarted;
     bool m_starting = false;
     bool m_waitingForFolder = false;  // the start waits for the media folder's answer

@@ -5,22 +5,22 @@
 
 namespace kelm {
 
-struct MainForm;
+struct LevelWidgets;
 
 // The main window's live level meters: the card's own capture analysed by
 // the 40 ms timer `XT`, shown on the LED meter and the two waveform pictures.
 class LevelMeters final : public LevelMeterPort, public LevelDisplay {
 public:
-    LevelMeters(MainForm& form, LevelCapture& capture, XtimerTable& timers);
+    LevelMeters(const LevelWidgets& widgets, LevelCapture& capture, XtimerTable& timers);
 
     // LevelMeterPort
     bool isOpen() const override { return m_meter.isOpen(); }
-    void stop() override { StopVUMeter(); }
+    void stop() override { stopVuMeter(); }
 
     // Starts metering the card; false (meters still) when it cannot be opened.
-    bool StartVUMeter(const QString& card) { return m_meter.StartVUMeter(card); }
-    void StopVUMeter() { m_meter.StopVUMeter(); }
-    TickResult XT_Timer() { return m_meter.XT_Timer(); }
+    bool startVuMeter(const QString& card) { return m_meter.startVuMeter(card); }
+    void stopVuMeter() { m_meter.stopVuMeter(); }
+    TickResult timerTick() { return m_meter.timerTick(); }
     VuMeter& meter() { return m_meter; }
 
     // LevelDisplay
@@ -29,7 +29,7 @@ public:
     void showTraces(const WaveTrace& left, const WaveTrace& right) override;
 
 private:
-    MainForm& m_form;
+    const LevelWidgets& m_widgets;
     VuMeter m_meter;
 };
 

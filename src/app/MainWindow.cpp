@@ -8,6 +8,7 @@
 #include "EncoderControl.h"
 #include "EncoderRequests.h"
 #include "LevelMeters.h"
+#include "LogPanel.h"
 #include "MainForm.h"
 #include "MenuPictures.h"
 #include "MonitorControl.h"
@@ -23,6 +24,7 @@
 #include "SplashControl.h"
 #include "Startup.h"
 #include "StateBinding.h"
+#include "StatusBar.h"
 #include "StatusLoop.h"
 #include "SubtitleJobs.h"
 #include "TimeFields.h"
@@ -37,21 +39,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
-#include <QTextCursor>
+#include <QPushButton>
+#include <QSlider>
 
 namespace kelm {
 
-namespace {
-// Window heights with the log panel shown and hidden, from 6255 and 4315 twips.
-constexpr int kHeightWithLog = 6255 / 15;
-constexpr int kHeightWithoutLog = 4315 / 15;
-}  // namespace
-
 MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     : QMainWindow(parent), m_deps(std::move(deps)) {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     m_state.programDir = m_deps.programDir;
     m_state.commandLine = CommandLine::parse(m_deps.arguments);
     m_log = std::make_unique<EventLog>(*m_deps.clock);
@@ -71,6 +71,10 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         m_deps.storage = m_ownStorage.get();
     }
     m_form = std::make_unique<MainForm>(this);
+    m_statusBar = std::make_unique<StatusBar>(m_form->statusBar);
+    m_logPanel = std::make_unique<LogPanel>(m_form->logPanel,
+                                            [this](int height) { resize(width(), height); });
+    m_schedulerTick.setInterval(200);
     setWindowIcon(Pictures::statusIcon(101));
     createShell();
 
@@ -79,64 +83,77 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         m_deps.timers = m_ownTimers.get();
     }
     m_timers = std::make_unique<XtimerTable>(*m_deps.timers);
-    m_levelMeters = std::make_unique<LevelMeters>(*m_form, *m_deps.levelCapture, *m_timers);
-    m_audioLines = std::make_unique<AudioLines>(*m_form, *m_deps.soundMixers, *m_deps.messenger,
-                                                *m_levelMeters);
+    m_levelMeters = std::make_unique<LevelMeters>(m_form->levels, *m_deps.levelCapture, *m_timers);
+    m_audioLines =
+        std::make_unique<AudioLines>(m_form->sources, m_form->mixerLines, *m_deps.soundMixers,
+                                     *m_deps.messenger, *m_levelMeters);
     MixerPort& mixer = m_deps.mixer ? *m_deps.mixer : static_cast<MixerPort&>(*m_audioLines);
     LevelMeterPort& levelMeter =
         m_deps.levelMeter ? *m_deps.levelMeter : static_cast<LevelMeterPort&>(*m_levelMeters);
 
     m_encoderRequests = std::make_unique<EncoderRequests>([this] { return m_encoder.get(); });
     m_folderProbe = std::make_unique<MediaFolderProbe>(*m_deps.storage, *m_deps.clock);
-    m_ctx.reset(new RecorderContext{m_state, *m_form, *m_deps.clock, *m_log, *m_deps.messenger,
-                                    *m_deps.process, *m_deps.monitor, *m_deps.tray, mixer,
-                                    levelMeter, *m_deps.storage, [this] { return m_encoder.get(); },
-                                    *m_encoderRequests, *m_folderProbe,
-                                    [this] { return windowTitle(); },
+    m_ctx.reset(new RecorderContext{m_state, m_schedulerTick, *m_deps.clock, *m_log,
+                                    *m_deps.messenger, *m_deps.process, *m_deps.monitor,
+                                    *m_deps.tray, mixer, levelMeter, *m_deps.storage,
+                                    [this] { return m_encoder.get(); }, *m_encoderRequests,
+                                    *m_folderProbe, [this] { return windowTitle(); },
                                     [this](const QString& caption) { setWindowTitle(caption); }});
 
-    m_stateBinding = std::make_unique<StateBinding>(*m_ctx);
+    MainForm& f = *m_form;
+    Toolbar& tb = *f.toolbar;
     m_timeFields = std::make_unique<TimeFields>(
-        m_form->txtStartTime, m_form->txtEnd, m_form->txtDuration, *m_deps.clock,
-        [this] { return m_form->toolbar->isPressed(Button::btnMost); }, m_form->Slider1);
-    m_encoderControl = std::make_unique<EncoderControl>(*m_ctx);
+        f.times.start, f.times.end, f.times.duration, *m_deps.clock,
+        [this] { return m_state.mode.is(RecordingMode::Most); }, f.mixerLines.sourceVolume);
+    m_stateBinding = std::make_unique<StateBinding>(*m_ctx, f.sources, *m_timeFields);
+    m_encoderControl = std::make_unique<EncoderControl>(
+        *m_ctx, EncoderControl::Parts{f.sources, *m_timeFields, *m_statusBar, tb});
     m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl);
     m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
-    m_recordingControl =
-        std::make_unique<RecordingControl>(*m_ctx, *m_encoderControl, *m_stateBinding, *m_guard);
-    m_capture =
-        std::make_unique<CaptureSources>(*m_ctx, *m_encoderControl, *m_stateBinding,
-                                         *m_deps.videoDevices, *m_deps.soundCards, *m_audioLines);
+    m_recordingControl = std::make_unique<RecordingControl>(
+        *m_ctx, RecordingControl::Parts{*m_encoderControl, *m_stateBinding, *m_guard, tb, f.sources,
+                                        *m_timeFields, *m_statusBar, f.playPreview});
+    m_capture = std::make_unique<CaptureSources>(
+        *m_ctx, CaptureSources::Parts{*m_encoderControl, *m_stateBinding, *m_deps.videoDevices,
+                                      *m_deps.soundCards, *m_audioLines, f.sources, tb});
     m_startup = std::make_unique<Startup>(
-        *m_ctx, Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash,
-                               *m_deps.menuStyling, *m_capture, *m_stateBinding, *m_timeFields,
-                               *m_recordingControl, [this](Button key) { toolbarClick(key); },
-                               [this] {
-                                   m_guard->disarmed();
-                                   m_postProcessing->beforeExit();
-                               }});
-    m_scheduler = std::make_unique<Scheduler>(*m_ctx, *m_encoderControl, *m_recordingControl,
-                                              *m_guard, *m_timeFields, [this] {
-                                                  // A command-line recording ends KELM: its
-                                                  // subtitle job first.
-                                                  m_postProcessing->beforeExit();
-                                                  m_startup->exitForm();
-                                              });
-    m_statusLoop = std::make_unique<StatusLoop>(*m_ctx, *m_recordingControl);
+        *m_ctx,
+        Startup::Parts{*m_deps.encoderFactory, m_encoder, *m_deps.splash, *m_deps.menuStyling,
+                       *m_capture, *m_stateBinding, *m_timeFields, *m_recordingControl, tb,
+                       f.sources, f.zoom, *m_logPanel, f.playPreview,
+                       [this](Button key) { toolbarClick(key); }, [this] { close(); },
+                       [this] {
+                           m_guard->disarmed();
+                           m_postProcessing->beforeExit();
+                       }});
+    m_scheduler = std::make_unique<Scheduler>(
+        *m_ctx, Scheduler::Parts{*m_encoderControl, *m_recordingControl, *m_guard, *m_timeFields,
+                                 *m_statusBar, f.sources, [this] {
+                                     // A command-line recording ends KELM: its subtitle job
+                                     // first.
+                                     m_postProcessing->beforeExit();
+                                     m_startup->exitForm();
+                                 }});
+    m_statusLoop = std::make_unique<StatusLoop>(
+        *m_ctx,
+        StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar, tb, f.mixerLines,
+                          f.zoom, [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
     if (!m_deps.launcher)
         m_deps.launcher = (m_ownLauncher = std::make_unique<DetachedLauncher>()).get();
     if (!m_deps.processes)
         m_deps.processes = (m_ownProcesses = std::make_unique<ProcProcessTable>()).get();
     if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
     m_postProcessing = std::make_unique<PostProcessing>(
-        *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows});
+        *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
+        f.playPreview);
     m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
-    m_playPreview = [this] { m_postProcessing->cmdPlayClick(); };
+    m_playPreview = [this] { m_postProcessing->playClicked(); };
     m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
     buildCommands();
-    m_state.arm.setObserver([this](Arm arm) { m_form->toolbar->showStartState(arm); });
+    m_state.arm.setObserver([&tb](Arm arm) { tb.showStartState(arm); });
+    m_state.mode.setObserver([&tb](RecordingMode mode) { tb.showMode(mode); });
     wire();
-    resize(760, kHeightWithLog);
+    resize(760, LogPanel::kHeightShown);
 }
 
 MainWindow::~MainWindow() = default;
@@ -148,48 +165,45 @@ void MainWindow::wire() {
     connect(f.toolbar, &Toolbar::zoomTriggered, this, [this](ZoomMenu, int index) {
         if (m_monitorControl) m_monitorControl->zoomCommand(index);
     });
-    connect(f.cmdPlay, &QPushButton::clicked, this, [this] { runCommand(Command::PlayPreview); });
-    connect(f.Timer1, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
-    connect(f.Timer2, &QTimer::timeout, this, [this] { m_statusLoop->tick(); });
-    // preStartSub, startSub, startPreviewSub, TimerCopy and the play button: PostProcessing.
-    connect(f.Command5, &QPushButton::clicked, this, [this] { toggleLogPanel(); });
+    connect(f.playPreview, &QPushButton::clicked, this,
+            [this] { runCommand(Command::PlayPreview); });
+    connect(&m_schedulerTick, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
+    // The status tick, the subtitle jobs' and the preview copy's timers are their owners'.
+    connect(f.logPanel.toggle, &QPushButton::clicked, this, [this] { toggleLogPanel(); });
 
-    connect(f.cboVideoSource, &QComboBox::activated, this,
+    const SourceLists& sources = f.sources;
+    connect(sources.videoSource, &QComboBox::activated, this,
             [this] { m_capture->videoSourceSelected(); });
-    connect(f.cboVideoInput, &QComboBox::activated, this,
+    connect(sources.videoInput, &QComboBox::activated, this,
             [this] { m_capture->videoInputSelected(); });
-    connect(f.cboAudioSource, &QComboBox::activated, this,
+    connect(sources.audioSource, &QComboBox::activated, this,
             [this] { m_capture->audioSourceSelected(); });
-    connect(f.cboInput, &QComboBox::activated, this, [this] { m_capture->audioInputSelected(); });
+    connect(sources.audioInput, &QComboBox::activated, this,
+            [this] { m_capture->audioInputSelected(); });
     m_capture->wire();
 
-    connect(m_log.get(), &EventLog::boxAppended, this, [this](const QString& text) {
-        QPlainTextEdit* box = m_form->Text1;
-        QTextCursor c = box->textCursor();
-        c.movePosition(QTextCursor::End);
-        box->setTextCursor(c);
-        box->insertPlainText(QString(text).remove(u'\r'));
-        box->ensureCursorVisible();
-    });
-    connect(m_log.get(), &EventLog::boxCleared, this, [this] { m_form->Text1->clear(); });
+    connect(m_log.get(), &EventLog::boxAppended, this,
+            [this](const QString& text) { m_logPanel->append(text); });
+    connect(m_log.get(), &EventLog::boxCleared, this, [this] { m_logPanel->clear(); });
 }
 
 void MainWindow::start() {
     m_stallWatch.start();
     m_startup->writeManifest(QStringLiteral("kelm"));
-    m_form->Timer2->start();
+    m_statusLoop->start();
     m_startup->run();
 }
 
 void MainWindow::createShell() {
     if (!m_deps.monitor) {
-        auto monitor = std::make_unique<MonitorControl>(*this, *m_form, m_state,
-                                                        [this] { return m_encoder.get(); });
+        auto monitor = std::make_unique<MonitorControl>(
+            *this, *m_form->toolbar, m_form->zoom, m_state, [this] { return m_encoder.get(); });
         m_monitorControl = monitor.get();
         m_deps.monitor = std::move(monitor);
     }
     if (!m_deps.tray) {
-        auto tray = std::make_unique<TrayControl>(*this, *m_form);
+        auto tray = std::make_unique<TrayControl>(*this, *m_form->toolbar,
+                                                  [this] { return m_state.statusText; });
         m_trayControl = tray.get();
         m_deps.tray = std::move(tray);
     }
@@ -233,30 +247,27 @@ void MainWindow::buildCommands() {
         applyPreviewState();
     });
     on(Command::OpenSettings, [this] { m_settings->openSettings(); });
-    on(Command::ModeMost, [this, &tb] {
-        tb.pressMode(Toolbar::Mode::Most);
-        m_form->txtStartTime->setEnabled(false);
+    on(Command::ModeMost, [this] {
+        m_state.mode.set(RecordingMode::Most);
+        m_timeFields->setStartEditable(false);
         m_timeFields->durationLeave();
     });
-    on(Command::ModeOnce, [this, &tb] {
-        tb.pressMode(Toolbar::Mode::Once);
-        m_form->txtStartTime->setEnabled(true);
+    on(Command::ModeOnce, [this] {
+        m_state.mode.set(RecordingMode::Once);
+        m_timeFields->setStartEditable(true);
         m_timeFields->durationLeave();
         m_timeFields->endLeave();
     });
-    on(Command::ModeDaily, [this, &tb] {
-        tb.pressMode(Toolbar::Mode::Daily);
-        m_form->txtStartTime->setEnabled(true);
+    on(Command::ModeDaily, [this] {
+        m_state.mode.set(RecordingMode::Daily);
+        m_timeFields->setStartEditable(true);
     });
     for (const auto& [command, button] : {std::pair{Command::MenuModeMost, Button::btnMost},
                                           std::pair{Command::MenuModeOnce, Button::btn1x},
                                           std::pair{Command::MenuModeDaily, Button::btnNapi}}) {
-        on(command, [this, &tb, b = button] {
-            tb.setPressed(b, true);
-            toolbarClick(b);
-        });
+        on(command, [this, b = button] { toolbarClick(b); });
     }
-    on(Command::ToggleRecording, [this] { m_recordingControl->ToggleRecording(); });
+    on(Command::toggleRecording, [this] { m_recordingControl->toggleRecording(); });
     on(Command::ShowAbout, [this] { showAbout(); });
     on(Command::ConfirmedExit, [this] { m_startup->confirmExit(); });
     on(Command::CloseWindow, [this] { close(); });
@@ -323,20 +334,7 @@ void MainWindow::openMediaFolder() {
 }
 
 void MainWindow::toggleLogPanel() {
-    MainForm& f = *m_form;
-    // The panel's state lives here; the button's tool tip and picture only show it.
-    m_logPanel = m_logPanel == LogPanel::Shown ? LogPanel::Hidden : LogPanel::Shown;
-    if (m_logPanel == LogPanel::Hidden) {
-        f.Command5->setToolTip(QStringLiteral("Eseménynapló lenyítása..."));
-        f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap102")));
-        f.Text1->hide();
-        resize(width(), kHeightWithoutLog);
-    } else {
-        f.Command5->setToolTip(QStringLiteral("Eseménynapló bezárása..."));
-        f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap103")));
-        f.Text1->show();
-        resize(width(), kHeightWithLog);
-    }
+    m_logPanel->toggle();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -44,6 +45,8 @@ class SoundCardList;
 class SoundMixerDevices;
 class SplashPort;
 class StateBinding;
+class StatusBar;
+class LogPanel;
 class StatusLoop;
 class Startup;
 class TimeFields;
@@ -106,6 +109,9 @@ public:
     EncoderControl& encoderControl() { return *m_encoderControl; }
     const StallWatch& stallWatch() const { return m_stallWatch; }
     StatusLoop& statusLoop() { return *m_statusLoop; }
+    StatusBar& statusBar() { return *m_statusBar; }
+    LogPanel& logPanel() { return *m_logPanel; }
+    const QTimer& schedulerTick() const { return m_schedulerTick; }
     TimeFields& timeFields() { return *m_timeFields; }
     Startup& startup() { return *m_startup; }
     CaptureSources& captureSources() { return *m_capture; }
@@ -150,6 +156,9 @@ private:
     std::unique_ptr<MediaStorage> m_ownStorage;
     std::unique_ptr<EventLog> m_log;
     std::unique_ptr<MainForm> m_form;
+    std::unique_ptr<StatusBar> m_statusBar;
+    std::unique_ptr<LogPanel> m_logPanel;
+    QTimer m_schedulerTick;  // runs while a recording is armed
     std::unique_ptr<TimerService> m_ownTimers;
     std::unique_ptr<XtimerTable> m_timers;
     std::unique_ptr<LevelMeters> m_levelMeters;
@@ -177,8 +186,6 @@ private:
     QPointer<AboutWindow> m_about;
     std::array<std::function<void()>, kCommandCount> m_operations;
     std::function<void()> m_playPreview;
-    enum class LogPanel { Shown, Hidden };
-    LogPanel m_logPanel = LogPanel::Shown;
 };
 
 }  // namespace kelm

@@ -1,14 +1,16 @@
 #include "MonitorControl.h"
 
-#include "MainForm.h"
+#include "FormParts.h"
 #include "MonitorWindow.h"
 #include "RecorderContext.h"
 #include "Toolbar.h"
 #include "shell/CommandTable.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalBlocker>
 
 namespace kelm {
@@ -17,12 +19,16 @@ namespace {
 constexpr int kTopAfterAlignOffPx = 100 / 15;  // 100 twips
 }
 
-MonitorControl::MonitorControl(QMainWindow& main, MainForm& form, RecorderState& state,
-                               std::function<Encoder*()> encoder)
-    : m_main(main), m_form(form), m_state(state), m_encoder(std::move(encoder)) {
+MonitorControl::MonitorControl(QMainWindow& main, Toolbar& toolbar, const ZoomWidgets& zoom,
+                               RecorderState& state, std::function<Encoder*()> encoder)
+    : m_main(main),
+      m_toolbar(toolbar),
+      m_zoomWidgets(zoom),
+      m_state(state),
+      m_encoder(std::move(encoder)) {
     m_follow.setInterval(kFollowIntervalMs);
     connect(&m_follow, &QTimer::timeout, this, &MonitorControl::alignMonitor);
-    connect(m_form.VScroll1, &QScrollBar::valueChanged, this, [this](int value) {
+    connect(m_zoomWidgets.bar, &QScrollBar::valueChanged, this, [this](int value) {
         if (value >= 0 && value < kZoomCount) zoomCommand(value);
     });
 }
@@ -33,10 +39,10 @@ MonitorWindow& MonitorControl::ensureWindow() {
     if (!m_window) {
         m_window = std::make_unique<MonitorWindow>(&m_main);
         m_window->setFixedSize(MonitorWindow::sizeForZoom(m_zoom));
-        m_window->setDraggable(!m_form.toolbar->menuItem(MenuItem::mnuAutoGo)->isChecked());
-        m_window->setStaysOnTop(m_form.toolbar->menuItem(MenuItem::mnuOnTop)->isChecked());
+        m_window->setDraggable(!m_toolbar.menuItem(MenuItem::mnuAutoGo)->isChecked());
+        m_window->setStaysOnTop(m_toolbar.menuItem(MenuItem::mnuOnTop)->isChecked());
         connect(m_window.get(), &MonitorWindow::popupRequested, this,
-                [this](QPoint at) { m_form.toolbar->menu(Menu::mnuPopup)->popup(at); });
+                [this](QPoint at) { m_toolbar.menu(Menu::mnuPopup)->popup(at); });
         connect(m_window.get(), &MonitorWindow::released, this, [this] { focusMain(); });
     }
     return *m_window;
@@ -58,13 +64,12 @@ void MonitorControl::reapplyOnTop() {
 }
 
 void MonitorControl::applyOnTop() {
-    if (m_window)
-        m_window->setStaysOnTop(m_form.toolbar->menuItem(MenuItem::mnuOnTop)->isChecked());
+    if (m_window) m_window->setStaysOnTop(m_toolbar.menuItem(MenuItem::mnuOnTop)->isChecked());
     if (m_window && m_window->isVisible()) m_window->raise();
 }
 
 void MonitorControl::onTopCommand() {
-    Toolbar& tb = *m_form.toolbar;
+    Toolbar& tb = m_toolbar;
     QAction* item = tb.menuItem(MenuItem::mnuOnTop);
     item->setChecked(!item->isChecked());
     tb.setPressed(Button::btnEncMonOntop, item->isChecked());
@@ -74,7 +79,7 @@ void MonitorControl::onTopCommand() {
 }
 
 void MonitorControl::applyMonitorButton(bool pressed) {
-    Toolbar& tb = *m_form.toolbar;
+    Toolbar& tb = m_toolbar;
     if (!pressed) {
         tb.menuItem(MenuItem::mnuMonitorWindow)->setChecked(false);
         m_follow.stop();
@@ -96,7 +101,7 @@ void MonitorControl::applyMonitorButton(bool pressed) {
 }
 
 void MonitorControl::monitorMenuCommand(const std::function<void()>& runMonitorButtonClick) {
-    Toolbar& tb = *m_form.toolbar;
+    Toolbar& tb = m_toolbar;
     QAction* item = tb.menuItem(MenuItem::mnuMonitorWindow);
     item->setChecked(!item->isChecked());
     tb.setPressed(Button::btnMonitor, item->isChecked());
@@ -109,7 +114,7 @@ void MonitorControl::monitorMenuCommand(const std::function<void()>& runMonitorB
 }
 
 void MonitorControl::autoAlignCommand() {
-    Toolbar& tb = *m_form.toolbar;
+    Toolbar& tb = m_toolbar;
     QAction* item = tb.menuItem(MenuItem::mnuAutoGo);
     if (item->isChecked()) {
         item->setChecked(false);
@@ -126,16 +131,16 @@ void MonitorControl::autoAlignCommand() {
 }
 
 void MonitorControl::zoomCommand(int index) {
-    Toolbar& tb = *m_form.toolbar;
+    Toolbar& tb = m_toolbar;
     for (int i = 0; i < kZoomCount; ++i) {
         tb.zoomItem(ZoomMenu::Main, i)->setChecked(i == index);
         tb.zoomItem(ZoomMenu::Popup, i)->setChecked(i == index);
     }
     {
-        const QSignalBlocker block(m_form.VScroll1);
-        m_form.VScroll1->setValue(index);
+        const QSignalBlocker block(m_zoomWidgets.bar);
+        m_zoomWidgets.bar->setValue(index);
     }
-    m_form.txtZoom->setText(zoomCaption(index));
+    m_zoomWidgets.text->setText(zoomCaption(index));
     applyZoom(zoomFactor(index));
     Encoder* encoder = m_encoder();
     if ((!encoder || encoder->runState() == RunState::Stopped) && m_state.previewWanted)
@@ -150,9 +155,9 @@ void MonitorControl::applyZoom(double zoom) {
     if (!encoder || encoder->runState() != RunState::Running) return;
     // While recording, the window is shown again at its new size with the
     // follow timer and the on-top setting as they were.
-    if (m_state.previewWanted && m_form.toolbar->menuItem(MenuItem::mnuMonitorWindow)->isChecked())
+    if (m_state.previewWanted && m_toolbar.menuItem(MenuItem::mnuMonitorWindow)->isChecked())
         m_window->show();
-    if (m_form.toolbar->menuItem(MenuItem::mnuAutoGo)->isChecked()) {
+    if (m_toolbar.menuItem(MenuItem::mnuAutoGo)->isChecked()) {
         alignMonitor();
         m_follow.start();
     }

@@ -14,7 +14,7 @@ namespace kelm {
 
 class MonitorWindow;
 class Toolbar;
-struct MainForm;
+struct ZoomWidgets;
 struct RecorderState;
 
 // The monitor window's operations: on/off, auto-align with its 20 ms follow
@@ -26,8 +26,8 @@ class MonitorControl final : public QObject, public MonitorPort {
 public:
     static constexpr int kFollowIntervalMs = 20;
 
-    MonitorControl(QMainWindow& main, MainForm& form, RecorderState& state,
-                   std::function<Encoder*()> encoder);
+    MonitorControl(QMainWindow& main, Toolbar& toolbar, const ZoomWidgets& zoom,
+                   RecorderState& state, std::function<Encoder*()> encoder);
     ~MonitorControl() override;
 
     // MonitorPort
@@ -59,7 +59,8 @@ private:
     void onFrame(const kelm::PreviewFrame& frame);
 
     QMainWindow& m_main;
-    MainForm& m_form;
+    Toolbar& m_toolbar;
+    const ZoomWidgets& m_zoomWidgets;
     RecorderState& m_state;
     std::function<Encoder*()> m_encoder;
     std::unique_ptr<MonitorWindow> m_window;

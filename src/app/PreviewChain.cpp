@@ -2,7 +2,6 @@
 
 #include "StallWatch.h"
 
-#include "MainForm.h"
 #include "Messenger.h"
 #include "PlayerWindows.h"
 #include "ShellPorts.h"
@@ -17,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QSaveFile>
 
 namespace kelm {
@@ -59,12 +59,15 @@ bool createMarker(const QString& path) {
 
 }  // namespace
 
-PreviewChain::PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles)
-    : m_ctx(context), m_ports(ports), m_subtitles(subtitles) {
+PreviewChain::PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles,
+                           QPushButton* playButton)
+    : m_ctx(context), m_ports(ports), m_subtitles(subtitles), m_playButton(playButton) {
+    m_copyTick.setInterval(3000);
+    QObject::connect(&m_copyTick, &QTimer::timeout, [this] { copyTick(); });
     QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_watcher, [this] {
         if (m_phase == Phase::Copying || m_phase == Phase::Indexing)
-            timerCopyTick();
-        else if (m_phase == Phase::Subtitles && m_ctx.form.startPreviewSub->isActive())
+            copyTick();
+        else if (m_phase == Phase::Subtitles && m_subtitles.previewWatch().isActive())
             m_subtitles.watchPreview();
     });
 }
@@ -74,7 +77,7 @@ QString PreviewChain::wmIndexerPath() const {
 }
 
 void PreviewChain::setButtonBusy(bool busy) {
-    QPushButton* button = m_ctx.form.cmdPlay;
+    QPushButton* button = m_playButton;
     if (busy)
         button->setCursor(Qt::WaitCursor);
     else
@@ -84,7 +87,7 @@ void PreviewChain::setButtonBusy(bool busy) {
 
 void PreviewChain::stopChain() {
     m_phase = Phase::Idle;
-    m_ctx.form.TimerCopy->stop();
+    m_copyTick.stop();
     watchMediaFolder(QString());
     setButtonBusy(false);
 }
@@ -94,7 +97,7 @@ void PreviewChain::watchMediaFolder(const QString& folder) {
     if (!folder.isEmpty()) m_watcher.addPath(folder);
 }
 
-void PreviewChain::cmdPlayClick() {
+void PreviewChain::playClicked() {
     if (busy()) return;  // one chain at a time
     const QString indexer = wmIndexerPath();
     if (!QFileInfo(indexer).isFile()) {
@@ -175,10 +178,10 @@ void PreviewChain::copyFast(const QString& source, const QString& destinationFol
         return;
     }
     m_phase = Phase::Copying;
-    m_ctx.form.TimerCopy->start();
+    m_copyTick.start();
 }
 
-void PreviewChain::timerCopyTick() {
+void PreviewChain::copyTick() {
     const BusyScope busy("preview copy tick");
     if (m_phase == Phase::Copying)
         copyPhase();
@@ -189,7 +192,7 @@ void PreviewChain::timerCopyTick() {
 void PreviewChain::copyPhase() {
     if (QFileInfo::exists(m_files.copyMarkerPath())) return;  // still copying
     QFile::remove(m_files.copyScriptPath());
-    m_ctx.form.TimerCopy->stop();
+    m_copyTick.stop();
     const QString copy = m_files.previewCopyPath(m_destinationFolder);
     QFile failure(m_files.copyFailurePath());
     if (failure.exists()) {
@@ -209,7 +212,7 @@ void PreviewChain::copyPhase() {
                           QStringLiteral(" fájl nem jött létre, nincs mit lejátszani."));
         return;
     }
-    startWMIndex(m_files.previewCopyName());
+    startIndexing(m_files.previewCopyName());
 }
 
 void PreviewChain::reportCopyFailure(const QString& text) {
@@ -226,7 +229,7 @@ bool PreviewChain::wmIndexerRunning() const {
     return m_ports.processes.isRunning(QStringLiteral("wmindexer"));
 }
 
-void PreviewChain::startWMIndex(const QString& fileName) {
+void PreviewChain::startIndexing(const QString& fileName) {
     const QString input = QDir(m_files.sourceFolder()).filePath(fileName);
     const QString output = m_files.indexedCopyPath();
     const QString marker = m_files.indexMarkerPath();
@@ -249,14 +252,14 @@ void PreviewChain::startWMIndex(const QString& fileName) {
         return;
     }
     m_phase = Phase::Indexing;
-    m_ctx.form.TimerCopy->start();
+    m_copyTick.start();
 }
 
 void PreviewChain::indexPhase() {
     if (QFileInfo::exists(m_files.indexMarkerPath())) return;  // still indexing
     QFile::remove(m_files.indexScriptPath());
     m_ctx.log.logEvent(m_files.indexedCopyName() + QStringLiteral(" fájl indexelése befejeződöt."));
-    m_ctx.form.TimerCopy->stop();
+    m_copyTick.stop();
     const QString indexed = m_files.indexedCopyPath();
     if (!QFileInfo(indexed).isFile()) {
         m_ctx.log.logEvent(QStringLiteral("A(z) ") + indexed +

@@ -4,6 +4,9 @@
 #include "post/PreviewFiles.h"
 
 #include <QFileSystemWatcher>
+#include <QTimer>
+
+class QPushButton;
 
 namespace kelm {
 
@@ -15,7 +18,7 @@ class SubtitleJobs;
 // The preview of a recording that is still being written: the play button
 // closes the player of the previous preview, removes that preview's files,
 // copies the growing recording (copyFast), builds an indexed copy of the copy
-// (startWMIndex, with `wmindexer` from the program folder), has its subtitle
+// (startIndexing, with `wmindexer` from the program folder), has its subtitle
 // file made (SubtitleJobs) and opens it in the configured player. The play
 // button stays busy from the click until playback or until the chain stops on
 // a failure, which is logged (a failed copy is also told in a message box).
@@ -24,7 +27,7 @@ class SubtitleJobs;
 // writes to the program folder and starts detached; a marker file beside the
 // recording exists while the script works. KELM creates that marker itself
 // before it starts the script, so no poll can take a script that has not yet
-// begun for one that has finished. TimerCopy (3000 ms) polls the markers; a
+// begun for one that has finished. The copy tick (3000 ms) polls the markers; a
 // change in the media folder polls at once, so a quick copy does not wait
 // for the timer.
 //
@@ -36,26 +39,29 @@ public:
         ProcessTable& processes;
         PlayerWindows& windows;
     };
-    PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles);
+    // `playButton` shows the chain busy from the click until it ends.
+    PreviewChain(RecorderContext& context, Ports ports, SubtitleJobs& subtitles,
+                 QPushButton* playButton);
 
     QString wmIndexerPath() const;
 
     // The play button.
-    void cmdPlayClick();
+    void playClicked();
     // Closes the one window whose title contains `text`; none or several: nothing.
     void closePreviewPlayer(const QString& text);
     // Copies `source` (the recording) into `destinationFolder` (the media folder).
     void copyFast(const QString& source, const QString& destinationFolder);
-    // One TimerCopy tick: the copy phase, then the index phase.
-    void timerCopyTick();
+    // One copy tick: the copy phase, then the index phase.
+    void copyTick();
     // Builds the indexed copy of `fileName` (a name in the recording's folder).
-    void startWMIndex(const QString& fileName);
+    void startIndexing(const QString& fileName);
     bool wmIndexerRunning() const;
     // The preview job has finished: the player is started.
     void playback();
 
     bool busy() const { return m_phase != Phase::Idle; }
     const PreviewFiles& files() const { return m_files; }
+    const QTimer& copyTimer() const { return m_copyTick; }
 
 private:
     enum class Phase { Idle, Copying, Indexing, Subtitles };
@@ -80,6 +86,8 @@ private:
     PreviewFiles m_files;  // shortSourceFileName and shortSourcePathName
     QString m_destinationFolder;
     QFileSystemWatcher m_watcher;
+    QPushButton* m_playButton;
+    QTimer m_copyTick;
 };
 
 }  // namespace kelm

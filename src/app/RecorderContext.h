@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+class QTimer;
+
 namespace kelm {
 
 class EncoderRequests;
@@ -16,7 +18,6 @@ class Clock;
 class Encoder;
 class EventLog;
 class Messenger;
-struct MainForm;
 class MonitorPort;
 class TrayPort;
 class MixerPort;
@@ -46,7 +47,10 @@ struct RecorderState {
     bool endHandled = true;        // the scheduler has handled the end of the last recording
     qint64 recordedSize = 0;       // archive bytes seen on the scheduler's last tick
     int previewCookie = 0;         // the recording's data view, when one was added
-    RecordingArmState arm;  // idle, or armed (also while recording); the start button shows it
+    RecordingArmState arm;    // idle, or armed (also while recording); the start button shows it
+    RecordingModeState mode;  // "Most", "1X" or "Napi"; the mode buttons show it
+    // What the status icon says ("Felvétel", "Encoder hiba!" ...); the tray repeats it.
+    QString statusText = QStringLiteral("Nincs felvétel");
 };
 
 // How the program ends: at once, no confirmation, no further events or timers.
@@ -60,7 +64,7 @@ public:
 // Everything the recorder's collaborators share, owned by the main window.
 struct RecorderContext {
     RecorderState& state;
-    MainForm& form;
+    QTimer& schedulerTick;  // runs while a recording is armed (Scheduler)
     const Clock& clock;
     EventLog& log;
     Messenger& messenger;

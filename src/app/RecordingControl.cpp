@@ -4,24 +4,21 @@
 
 #include "EncoderControl.h"
 #include "EncoderRequests.h"
-#include "MainForm.h"
+#include "FormParts.h"
 #include "Messenger.h"
 #include "RecordingGuard.h"
 #include "ShellPorts.h"
 #include "StateBinding.h"
+#include "StatusBar.h"
+#include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
-#include "encoder/OutputFileName.h"
 #include "recorder/EventLog.h"
 #include "recorder/TimeText.h"
 
-#include <array>
+#include <QPushButton>
 
 namespace kelm {
-
-namespace {
-constexpr std::array<Button, 3> kModeKeys{Button::btnMost, Button::btn1x, Button::btnNapi};
-}
 
 int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
     if (m_ctx.monitor.isVisible()) m_ctx.monitor.sendToBack();
@@ -30,18 +27,16 @@ int RecordingControl::askAroundMonitor(const std::function<int()>& box) {
     return answer;
 }
 
-void RecordingControl::ToggleRecording() {
+void RecordingControl::toggleRecording() {
     const BusyScope busy("start button");
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
-    Toolbar& tb = *f.toolbar;
     s.endHandled = true;
     const bool idle = s.arm.isIdle();
     if (idle) m_state.saveState();
 
     // A duration that does not read as a length would give the encoder no
     // limit: an endless recording, and in "Napi" mode no next day.
-    const auto duration = TimeText::secondsOfDay(f.txtDuration->text());
+    const auto duration = m_timeFields.durationSeconds();
     if (!duration || *duration == 0) {
         askAroundMonitor([&] {
             m_ctx.messenger.show(QStringLiteral("Nincs megadva kódolási idő!"),
@@ -51,7 +46,7 @@ void RecordingControl::ToggleRecording() {
         return;
     }
 
-    const bool daily = tb.isPressed(Button::btnNapi);
+    const bool daily = s.mode.is(RecordingMode::Daily);
     if (idle) {
         arm(daily);
         return;
@@ -61,7 +56,7 @@ void RecordingControl::ToggleRecording() {
         // The status loop runs this control three seconds before every daily
         // start to reset the flags; that run must not disarm the schedule.
         const int nowSecond = TimeText::secondsOfDay(m_ctx.clock.now().time());
-        const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
+        const auto startSecond = m_timeFields.startSecond();
         if (startSecond && (nowSecond + 3) % TimeText::kSecondsPerDay == *startSecond) return;
     }
     disarm();
@@ -69,32 +64,27 @@ void RecordingControl::ToggleRecording() {
 
 void RecordingControl::arm(bool daily) {
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
-    Toolbar& tb = *f.toolbar;
-
-    for (auto p : {MainForm::stFile, MainForm::stEncodedTime, MainForm::stAudioBitrate})
-        f.panel(p)->clear();
-    f.setProgressValue(0);
+    m_statusBar.clearRecording();
     s.recordedSize = 0;
     if (daily) {
-        f.cmdPlay->unsetCursor();
-        f.cmdPlay->setEnabled(true);
+        m_playPreview->unsetCursor();
+        m_playPreview->setEnabled(true);
         keepSourcesRunning();
-    } else if (tb.isPressed(Button::btnMost)) {
+    } else if (s.mode.is(RecordingMode::Most)) {
         s.arm.set(Arm::Armed);
-        m_encoder.PrepareOutputFile();
-        m_encoder.StartEncoder();
+        m_encoder.prepareOutputFile();
+        m_encoder.startEncoder();
         if (m_ctx.process.ended()) return;
-        if (tb.isPressed(Button::btnEncPreview) && s.previewWanted)
+        if (m_toolbar.isPressed(Button::btnEncPreview) && s.previewWanted)
             m_encoder.bindPreviewToMonitor();
     } else {
         keepSourcesRunning();
     }
-    f.Timer1->start();
+    m_ctx.schedulerTick.start();
     lockForm();
     m_ctx.setCaption(s.settings.channelName);
     s.arm.set(Arm::Armed);
-    tb.setStartToolTip(QStringLiteral("Rögzítés leállítása"));
+    m_toolbar.setStartToolTip(QStringLiteral("Rögzítés leállítása"));
     writeSummary();
 }
 
@@ -104,46 +94,38 @@ void RecordingControl::keepSourcesRunning() {
     // is reported by the start itself.
     Encoder* encoder = m_ctx.encoder();
     if (!encoder) return;
-    m_encoder.PrepareOutputFile();
+    m_encoder.prepareOutputFile();
     m_ctx.encoderRequests.prepare();
 }
 
 void RecordingControl::lockForm() {
-    MainForm& f = m_ctx.form;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{f.cboAudioSource, f.cboInput, f.cboVideoSource,
-                                         f.cboVideoInput, f.txtStartTime, f.txtEnd, f.txtDuration})
-        w->setEnabled(false);
-    for (const Button key : kModeKeys) {
-        if (!f.toolbar->isPressed(key)) f.toolbar->setEnabled(key, false);
-    }
+    m_sources.setEditable(false);
+    m_timeFields.setEditable(false, false);
+    m_toolbar.enableModes(m_ctx.state.mode.value(), false);
 }
 
 void RecordingControl::unlockForm(bool keepStartLocked) {
-    MainForm& f = m_ctx.form;
-    f.cboAudioSource->setEnabled(true);
-    f.cboInput->setEnabled(true);
-    f.cboVideoSource->setEnabled(true);
-    f.cboVideoInput->setEnabled(f.cboVideoSource->currentText() !=
-                                OutputFileName::kVideoFileSource);
-    f.txtStartTime->setEnabled(!keepStartLocked);
-    f.txtEnd->setEnabled(true);
-    f.txtDuration->setEnabled(true);
-    for (const Button key : kModeKeys) f.toolbar->setEnabled(key, true);
+    m_sources.setEditable(true);
+    m_timeFields.setEditable(true, !keepStartLocked);
+    m_toolbar.enableModes(m_ctx.state.mode.value(), true);
+}
+
+void RecordingControl::showIdle() {
+    m_ctx.state.arm.set(Arm::Idle);
+    m_toolbar.setStartToolTip(QStringLiteral("Rögzítés indítása"));
 }
 
 void RecordingControl::writeSummary() {
-    const MainForm& f = m_ctx.form;
+    const TimeFields::Texts times = m_timeFields.texts();
     m_ctx.log.logEvent(QStringLiteral("Csatorna: ") + m_ctx.state.settings.channelShortName + u';' +
-                       QStringLiteral(" Hangrögzítő eszköz: ") + f.cboAudioSource->currentText() +
-                       u';' + QStringLiteral(" Kezdés: ") + f.txtStartTime->text() + u';' +
-                       QStringLiteral(" Vége: ") + f.txtEnd->text() + u';' +
-                       QStringLiteral(" Hossz: ") + f.txtDuration->text() + u'.');
+                       QStringLiteral(" Hangrögzítő eszköz: ") + m_sources.audioSourceText() +
+                       u';' + QStringLiteral(" Kezdés: ") + times.start + u';' +
+                       QStringLiteral(" Vége: ") + times.end + u';' + QStringLiteral(" Hossz: ") +
+                       times.duration + u'.');
 }
 
 void RecordingControl::disarm() {
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
     s.nextStartWarning = false;
     const int answer = askAroundMonitor([&] {
         return int(m_ctx.messenger.ask(QStringLiteral("Valóban le akarja allítani a kódolást?"),
@@ -163,9 +145,8 @@ void RecordingControl::disarm() {
     }
     m_guard.disarmed();
     if (s.previewWanted) m_ctx.monitor.attachSourceView();
-    f.Timer1->stop();
-    s.arm.set(Arm::Idle);
-    f.toolbar->setStartToolTip(QStringLiteral("Rögzítés indítása"));
+    m_ctx.schedulerTick.stop();
+    showIdle();
     unlockForm(false);
     m_ctx.setCaption(QStringLiteral("KELM"));
 }

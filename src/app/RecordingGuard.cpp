@@ -3,7 +3,6 @@
 #include "DeferredMessage.h"
 #include "EncoderControl.h"
 #include "EncoderRequests.h"
-#include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
 #include "recorder/MediaFolderProbe.h"
@@ -186,7 +185,7 @@ void RecordingGuard::breakOff(const QString& cause, bool stopEncoder) {
     m_ctx.state.recordingFailed = true;
     const QString text = QStringLiteral("Rögzítési hiba: ") + cause;
     m_ctx.log.logEvent(text);
-    showAfterTick(m_ctx.form.Timer1, m_ctx.messenger, text, Messenger::Icon::Critical);
+    showAfterTick(&m_ctx.schedulerTick, m_ctx.messenger, text, Messenger::Icon::Critical);
 
     const qint64 remaining = remainingMs();
     if (remaining < kShortestResumeMs) {

@@ -12,24 +12,38 @@ namespace kelm {
 class EncoderControl;
 class RecordingControl;
 class RecordingGuard;
+class StatusBar;
 class TimeFields;
+struct SourceLists;
 
-// The scheduler tick (Timer1, every 200 ms while a recording is armed): shows
+// The scheduler tick (every 200 ms while a recording is armed): shows
 // the progress of a running recording, starts "1X" and "Napi" recordings on
 // their start second ("Napi" still up to ten seconds after it), notices
 // the end of every recording, and ends the program after a command-line
 // recording. It never stops a recording: the encoder ends it at its length.
 class Scheduler final {
 public:
-    Scheduler(RecorderContext& context, EncoderControl& encoderControl,
-              RecordingControl& recordingControl, RecordingGuard& guard, TimeFields& timeFields,
-              std::function<void()> exitForm)
+    // What the scheduler works with besides the shared context.
+    struct Parts {
+        EncoderControl& encoderControl;
+        RecordingControl& recordingControl;
+        RecordingGuard& guard;
+        TimeFields& timeFields;
+        StatusBar& statusBar;
+        const SourceLists& sources;
+        // Ends the program after a command-line recording: its subtitle job first.
+        std::function<void()> exitForm;
+    };
+
+    Scheduler(RecorderContext& context, Parts parts)
         : m_ctx(context),
-          m_encoder(encoderControl),
-          m_control(recordingControl),
-          m_guard(guard),
-          m_timeFields(timeFields),
-          m_exitForm(std::move(exitForm)) {}
+          m_encoder(parts.encoderControl),
+          m_control(parts.recordingControl),
+          m_guard(parts.guard),
+          m_timeFields(parts.timeFields),
+          m_statusBar(parts.statusBar),
+          m_sources(parts.sources),
+          m_exitForm(std::move(parts.exitForm)) {}
 
     void tick();
 
@@ -61,6 +75,21 @@ public:
     static constexpr qint64 kClockJumpMs = 1500;
 
 private:
+    // What one tick sees, shared by the decisions of the three modes.
+    struct TickView {
+        Encoder& encoder;
+        std::optional<int> startSecond;  // the start field's time
+        std::optional<qint64> lastTickUtcMs;
+        bool stepped;  // the wall clock was stepped since the last tick
+    };
+    // The decision of each mode on one tick.
+    void tickOnce(const TickView& view);
+    void tickMost(const TickView& view);
+    void tickDaily(const TickView& view);
+    // Whether nothing records, resumes or starts.
+    bool stopped(const Encoder& encoder) const;
+    StartCall callFor(const TickView& view, qint64 windowMs) const;
+
     void showProgress();
     void endHandling(bool logEnd, bool keepStartLocked);
     void logWaitingOnce(bool renewTray);
@@ -74,7 +103,7 @@ private:
     bool startRecording(const QString& modeName, qint64 lateMs = 0);
     // Starts a recording whose start the clock was stepped over, at once, for
     // the rest of its planned length. False when the program ended on the way.
-    bool startLate(const QString& modeName, const StartCall& call);
+    bool startLate(const QString& modeName, const StartCall& call, int startSecond);
     // How far the wall clock was stepped beyond the real time since the last tick.
     qint64 clockStepMs();
     // Runs one extra tick on the start instant itself, so a recording starts
@@ -87,6 +116,8 @@ private:
     RecordingControl& m_control;
     RecordingGuard& m_guard;
     TimeFields& m_timeFields;
+    StatusBar& m_statusBar;
+    const SourceLists& m_sources;
     std::function<void()> m_exitForm;
     // The start second (date and second of the day) of the last start attempt.
     // A recording is started at most once per start second ("1X") or per daily

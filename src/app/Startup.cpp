@@ -3,7 +3,8 @@
 #include "StallWatch.h"
 
 #include "CaptureSources.h"
-#include "MainForm.h"
+#include "FormParts.h"
+#include "LogPanel.h"
 #include "Messenger.h"
 #include "Pictures.h"
 #include "RecordingControl.h"
@@ -17,11 +18,15 @@
 #include "recorder/RegionalFormat.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
 
 namespace kelm {
 
@@ -75,8 +80,8 @@ void Startup::run() {
 
 bool Startup::pass(int depth) {
     RecorderState& s = m_ctx.state;
-    MainForm& f = m_ctx.form;
-    Toolbar& tb = *f.toolbar;
+    Toolbar& tb = m_parts.toolbar;
+    SourceLists& sources = m_parts.sources;
     QStringList deferred;  // problems met before the log file is open
 
     m_parts.splash.showSplash();
@@ -94,7 +99,7 @@ bool Startup::pass(int depth) {
     m_parts.encoder->setOutputFileName(QString());
 
     s.iniFile = QStringLiteral("kelm.ini");
-    f.cmdPlay->setIcon(Pictures::icon(QStringLiteral("bitmap101")));
+    m_parts.playPreview->setIcon(Pictures::icon(QStringLiteral("bitmap101")));
     s.nextStartWarning = false;
     s.previewWanted = true;
 
@@ -155,22 +160,22 @@ bool Startup::pass(int depth) {
         m_ctx.log.writeStartupHeader(pid, s.settings.channelShortName);
         for (const QString& line : deferred) m_ctx.log.logEvent(line);
 
-        m_parts.capture.FillTunerLists();
-        if (!m_parts.capture.ListSoundCards() && f.cboAudioSource->count() == 0) {
+        m_parts.capture.fillTunerLists();
+        if (!m_parts.capture.listSoundCards() && sources.audioSource->count() == 0) {
             m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"),
                                  Messenger::Icon::Critical);
             m_exitCode = 1;
-            m_ctx.form.cmdPlay->window()->close();
+            m_parts.closeWindow();
             return false;
         }
         m_parts.stateBinding.restoreAudioAndTimes([this] { m_parts.capture.audioSourceSelected(); },
                                                   [this] { m_parts.capture.audioInputSelected(); });
-        if (!m_parts.capture.ListVideoDevices()) {
+        if (!m_parts.capture.listVideoDevices()) {
             m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"),
                                  Messenger::Icon::Warning);
-            setListText(f.cboVideoSource, QString(), nullptr);
+            setListText(sources.videoSource, QString(), nullptr);
         }
-        m_parts.stateBinding.RestoreStateLine(LastState::VideoSource, f.cboVideoSource,
+        m_parts.stateBinding.restoreStateLine(LastState::VideoSource, sources.videoSource,
                                               [this] { m_parts.capture.videoSourceSelected(); });
         m_parts.capture.videoSourceSelected();
     }
@@ -183,14 +188,12 @@ bool Startup::pass(int depth) {
         m_parts.timeFields.startLeave();
 
         m_ctx.monitor.applyMonitorButton(tb.isPressed(Button::btnMonitor) && s.previewWanted);
-        f.txtZoom->setText(QStringLiteral("1 X"));
-        f.VScroll1->setRange(0, 4);
-        f.VScroll1->setInvertedAppearance(true);
-        f.VScroll1->setValue(1);
+        m_parts.zoom.text->setText(QStringLiteral("1 X"));
+        m_parts.zoom.bar->setRange(0, 4);
+        m_parts.zoom.bar->setInvertedAppearance(true);
+        m_parts.zoom.bar->setValue(1);
         m_parts.toolbarClick(Button::btnNapi);
-        f.Command5->setIcon(Pictures::icon(QStringLiteral("bitmap103")));
-        f.Command5->setToolTip(QStringLiteral("Eseménynapló bezárása..."));
-        f.Command5->setCursor(Qt::PointingHandCursor);
+        m_parts.logPanel.showButton();
 
         if (!s.commandLine.isEmpty()) {
             const auto duration = s.commandLine.duration();
@@ -200,12 +203,12 @@ bool Startup::pass(int depth) {
                 endUnattendedRun();
                 return false;  // nothing is recorded; the splash stays
             }
-            f.txtDuration->setText(*duration);
-            f.txtStartTime->setEnabled(false);
+            m_parts.timeFields.setTexts(std::nullopt, std::nullopt, *duration);
+            m_parts.timeFields.setStartEditable(false);
             m_parts.timeFields.durationLeave();
-            tb.pressMode(Toolbar::Mode::Most);
+            s.mode.set(RecordingMode::Most);
             m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
-            m_parts.recordingControl.ToggleRecording();
+            m_parts.recordingControl.toggleRecording();
             if (s.arm.isIdle()) endUnattendedRun();  // refused: nothing is armed
         }
     }

@@ -4,9 +4,15 @@
 
 #include <memory>
 
+class QPushButton;
+
 namespace kelm {
 
 class CaptureSources;
+class LogPanel;
+class Toolbar;
+struct SourceLists;
+struct ZoomWidgets;
 class EncoderFactory;
 class Encoder;
 class MenuStylingPort;
@@ -27,7 +33,13 @@ public:
         StateBinding& stateBinding;
         TimeFields& timeFields;
         RecordingControl& recordingControl;
+        Toolbar& toolbar;
+        SourceLists& sources;
+        const ZoomWidgets& zoom;
+        LogPanel& logPanel;
+        QPushButton* playPreview;
         std::function<void(Button)> toolbarClick;
+        std::function<void()> closeWindow;
         // KELM ends while a recording may run: its file has been stopped; its
         // subtitles are to be made for what it holds before the process goes.
         std::function<void()> recordingEndsWithKelm;

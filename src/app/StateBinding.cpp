@@ -1,11 +1,12 @@
 #include "StateBinding.h"
 
-#include "MainForm.h"
+#include "FormParts.h"
+#include "TimeFields.h"
 #include "recorder/EventLog.h"
 #include "recorder/LastState.h"
 
+#include <QComboBox>
 #include <QFileInfo>
-#include <array>
 
 namespace kelm {
 
@@ -28,19 +29,20 @@ void selectEqualEntries(QComboBox* list, const QString& text,
 }  // namespace
 
 bool StateBinding::saveState() {
-    const MainForm& f = m_ctx.form;
+    const SourceLists& f = m_sources;
     LastState s;
-    s.setLine(LastState::AudioSource, selectedText(f.cboAudioSource));
-    s.setLine(LastState::AudioInput, selectedText(f.cboInput));
-    s.setLine(LastState::StartTime, f.txtStartTime->text());
-    s.setLine(LastState::EndTime, f.txtEnd->text());
-    s.setLine(LastState::Duration, f.txtDuration->text());
-    s.setLine(LastState::VideoSource, f.cboVideoSource->currentText());
-    s.setLine(LastState::VideoInput, f.cboVideoInput->currentText());
-    s.setLine(LastState::TvChannel, f.cboChannel->currentText());
-    s.setLine(LastState::PixelFormat, f.cboPixelFormat->currentText());
-    s.setLine(LastState::TvType, f.cboTVType->currentText());
-    s.setLine(LastState::TvStandard, f.cboTVFormat->currentText());
+    s.setLine(LastState::AudioSource, selectedText(f.audioSource));
+    s.setLine(LastState::AudioInput, selectedText(f.audioInput));
+    const TimeFields::Texts times = m_timeFields.texts();
+    s.setLine(LastState::StartTime, times.start);
+    s.setLine(LastState::EndTime, times.end);
+    s.setLine(LastState::Duration, times.duration);
+    s.setLine(LastState::VideoSource, f.videoSource->currentText());
+    s.setLine(LastState::VideoInput, f.videoInput->currentText());
+    s.setLine(LastState::TvChannel, f.channel->currentText());
+    s.setLine(LastState::PixelFormat, f.pixelFormat->currentText());
+    s.setLine(LastState::TvType, f.tunerType->currentText());
+    s.setLine(LastState::TvStandard, f.tvStandard->currentText());
     if (s.save(m_ctx.state.statePath)) return true;
     m_ctx.log.logEvent(QStringLiteral("Az utolsó állapot nem menthető: ") + m_ctx.state.statePath);
     return false;
@@ -54,21 +56,20 @@ void StateBinding::restoreAudioAndTimes(const std::function<void()>& onAudioSour
                            m_ctx.state.statePath);
         return;
     }
-    MainForm& f = m_ctx.form;
+    const SourceLists& f = m_sources;
     if (state->has(LastState::AudioSource))
-        selectEqualEntries(f.cboAudioSource, state->line(LastState::AudioSource), onAudioSource);
+        selectEqualEntries(f.audioSource, state->line(LastState::AudioSource), onAudioSource);
     if (state->has(LastState::AudioInput))
-        selectEqualEntries(f.cboInput, state->line(LastState::AudioInput), onInput);
+        selectEqualEntries(f.audioInput, state->line(LastState::AudioInput), onInput);
     // Lines the file does not have leave their fields as they are.
-    const std::array<std::pair<int, QLineEdit*>, 3> times{{{LastState::StartTime, f.txtStartTime},
-                                                           {LastState::EndTime, f.txtEnd},
-                                                           {LastState::Duration, f.txtDuration}}};
-    for (const auto& [line, field] : times) {
-        if (state->has(line)) field->setText(state->line(line));
-    }
+    auto line = [&state](int number) {
+        return state->has(number) ? std::optional<QString>(state->line(number)) : std::nullopt;
+    };
+    m_timeFields.setTexts(line(LastState::StartTime), line(LastState::EndTime),
+                          line(LastState::Duration));
 }
 
-void StateBinding::RestoreStateLine(int line, QComboBox* list,
+void StateBinding::restoreStateLine(int line, QComboBox* list,
                                     const std::function<void()>& onSelected) {
     if (const auto state = loadState(); state && state->has(line))
         setListText(list, state->line(line), onSelected);
@@ -81,7 +82,7 @@ std::optional<LastState> StateBinding::loadState() {
     return LastState::load(s.statePath);
 }
 
-bool StateBinding::SaveStateLine(int line, const QComboBox* list) {
+bool StateBinding::saveStateLine(int line, const QComboBox* list) {
     RecorderState& s = m_ctx.state;
     s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
     if (!QFileInfo::exists(s.statePath)) return false;

@@ -9,11 +9,15 @@ class QComboBox;
 
 namespace kelm {
 
+class TimeFields;
+struct SourceLists;
+
 // Moves the operator's last choices between the window's controls and the
 // last-state file.
 class StateBinding final {
 public:
-    explicit StateBinding(RecorderContext& context) : m_ctx(context) {}
+    StateBinding(RecorderContext& context, const SourceLists& sources, TimeFields& timeFields)
+        : m_ctx(context), m_sources(sources), m_timeFields(timeFields) {}
 
     // Writes the eleven lines from the controls to `statePath`. False (and the
     // failure logged) when the file could not be written.
@@ -26,12 +30,12 @@ public:
                               const std::function<void()>& onInput);
 
     // Selects the entry of `list` that equals the saved line, if any.
-    void RestoreStateLine(int line, QComboBox* list, const std::function<void()>& onSelected);
+    void restoreStateLine(int line, QComboBox* list, const std::function<void()>& onSelected);
 
     // Writes the list's text onto line `line` of an existing state file (the
     // file is rewritten with twelve lines). Nothing happens without a file,
     // and a file of more than twelve lines is left as it is.
-    bool SaveStateLine(int line, const QComboBox* list);
+    bool saveStateLine(int line, const QComboBox* list);
 
     // The state file at the path recomputed from the settings (and kept in
     // `statePath`); nullopt when it does not exist or cannot be read.
@@ -39,6 +43,8 @@ public:
 
 private:
     RecorderContext& m_ctx;
+    const SourceLists& m_sources;
+    TimeFields& m_timeFields;
 };
 
 }  // namespace kelm

@@ -2,51 +2,57 @@
 
 #include "StallWatch.h"
 
-#include "MainForm.h"
+#include "FormParts.h"
 #include "Messenger.h"
-#include "Pictures.h"
 #include "RecordingControl.h"
 #include "ShellPorts.h"
+#include "StatusBar.h"
+#include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
-#include "recorder/RegionalFormat.h"
 #include "recorder/TimeText.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
-#include <QWidget>
+#include <QScrollBar>
+#include <QSlider>
 
 namespace kelm {
+
+StatusLoop::StatusLoop(RecorderContext& context, Parts parts)
+    : m_ctx(context), m_parts(std::move(parts)) {
+    m_tick.setInterval(300);
+    QObject::connect(&m_tick, &QTimer::timeout, [this] { tick(); });
+}
 
 void StatusLoop::tick() {
     const BusyScope busy("status tick");
     if (m_ctx.process.ended()) return;
-    MainForm& f = m_ctx.form;
-    Toolbar& tb = *f.toolbar;
+    Toolbar& tb = m_parts.toolbar;
 
     // While the sound card's control lists have no choice the rest waits.
     if (m_ctx.mixer.available()) {
         if (!m_ctx.mixer.hasSelection()) return;
-        f.Slider1->setValue(m_ctx.mixer.sourceControlValue());
-        f.Slider2->setValue(m_ctx.mixer.destinationControlValue());
+        m_parts.mixerLines.sourceVolume->setValue(m_ctx.mixer.sourceControlValue());
+        m_parts.mixerLines.destinationVolume->setValue(m_ctx.mixer.destinationControlValue());
     }
 
     const QDateTime now = m_ctx.clock.now();
-    f.panel(MainForm::stTime)->setText(TimeText::format(now.time()));
-    f.panel(MainForm::stDate)->setText(RegionalFormat::shortDate(now.date()));
+    m_parts.statusBar.showClock(now);
 
     QAction* zoomMenu = tb.menu(Menu::mnuZoom)->menuAction();
+    const ZoomWidgets& zoom = m_parts.zoom;
     if (tb.isPressed(Button::btnMonitor) && m_ctx.state.previewWanted) {
         if (tb.isEnabled(Button::btnMonitor)) {
-            f.txtZoom->setEnabled(true);
-            f.VScroll1->setEnabled(true);
+            zoom.text->setEnabled(true);
+            zoom.bar->setEnabled(true);
             zoomMenu->setEnabled(true);
         }
     } else {
-        f.txtZoom->setEnabled(false);
-        f.VScroll1->setEnabled(false);
+        zoom.text->setEnabled(false);
+        zoom.bar->setEnabled(false);
         zoomMenu->setEnabled(false);
     }
 
@@ -54,33 +60,30 @@ void StatusLoop::tick() {
     updateStatusIcon();
 
     // Daily preparation: resets the flags before each day's recording.
-    const auto startSecond = TimeText::secondsOfDay(f.txtStartTime->text());
-    QWidget* active = f.txtStartTime->window()->focusWidget();
-    if (tb.isPressed(Button::btnNapi) && active == f.txtStartTime && startSecond &&
-        m_ctx.state.arm.isArmed() && TimeText::secondsOfDay(now.time()) + 3 == *startSecond)
-        m_control.ToggleRecording();
+    const auto startSecond = m_parts.timeFields.startSecond();
+    if (m_ctx.state.mode.is(RecordingMode::Daily) && m_parts.timeFields.startHasFocus() &&
+        startSecond && m_ctx.state.arm.isArmed() &&
+        TimeText::secondsOfDay(now.time()) + 3 == *startSecond)
+        m_parts.recordingControl.toggleRecording();
 
     m_ctx.log.enforceBoxLimit();
 }
 
 void StatusLoop::mirrorMenus() {
-    Toolbar& tb = *m_ctx.form.toolbar;
+    // The mode's check marks are shown with the mode; the items follow their
+    // buttons' lock here.
+    Toolbar& tb = m_parts.toolbar;
     tb.menuItem(MenuItem::mnuStart)->setText(tb.startToolTip());
     const std::array<std::pair<MenuItem, Button>, 3> pairs{{{MenuItem::mnuMost, Button::btnMost},
                                                             {MenuItem::mnu1X, Button::btn1x},
                                                             {MenuItem::mnuNapi, Button::btnNapi}}};
-    for (const auto& [item, button] : pairs) {
-        QAction* a = tb.menuItem(item);
-        a->setEnabled(tb.isEnabled(button));
-        a->setChecked(tb.isPressed(button));
-    }
+    for (const auto& [item, button] : pairs) tb.menuItem(item)->setEnabled(tb.isEnabled(button));
 }
 
 void StatusLoop::updateStatusIcon() {
-    MainForm& f = m_ctx.form;
     Encoder* encoder = m_ctx.encoder();
     const RunState state = encoder ? encoder->runState() : RunState::Stopped;
-    const bool armed = f.Timer1->isActive();
+    const bool armed = m_ctx.schedulerTick.isActive();
     int icon = 0;
     QString tip;
     if (m_ctx.state.nextStartWarning || m_ctx.state.recordingFailed) {
@@ -98,16 +101,13 @@ void StatusLoop::updateStatusIcon() {
     } else {
         return;
     }
-    QLabel* panel = f.panel(MainForm::stImage);
-    if (icon != m_icon) {
-        panel->setPixmap(Pictures::statusIcon(icon).pixmap(16, 16));
-        m_icon = icon;
-    }
-    panel->setToolTip(tip);
+    m_icon = icon;
+    m_ctx.state.statusText = tip;
+    m_parts.statusBar.showStatus(icon, tip);
     // Only while the window is in the tray: hiding it there has already set
     // the window back to normal, so its minimised state says nothing.
     if (m_ctx.tray.isAdded()) {
-        panel->window()->setWindowIcon(Pictures::statusIcon(icon));
+        if (m_parts.setWindowIcon) m_parts.setWindowIcon(icon);
         m_ctx.tray.update(
             icon, (m_ctx.caption() + QStringLiteral(" - ") + tip).leftJustified(64, u' ', true));
     }

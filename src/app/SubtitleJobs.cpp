@@ -2,7 +2,6 @@
 
 #include "StallWatch.h"
 
-#include "MainForm.h"
 #include "encoder/Encoder.h"
 #include "post/ProcessPorts.h"
 #include "post/TimecodeJob.h"
@@ -26,7 +25,14 @@ const QString kFinished = QStringLiteral("Timecode generálása befejeződött."
 
 SubtitleJobs::SubtitleJobs(RecorderContext& context, ProgramLauncher& launcher,
                            std::function<void()> previewDone)
-    : m_ctx(context), m_launcher(launcher), m_previewDone(std::move(previewDone)) {}
+    : m_ctx(context), m_launcher(launcher), m_previewDone(std::move(previewDone)) {
+    m_liveLaunch.setInterval(3000);
+    m_liveWatch.setInterval(300);
+    m_previewWatch.setInterval(300);
+    QObject::connect(&m_liveLaunch, &QTimer::timeout, [this] { launchLive(); });
+    QObject::connect(&m_liveWatch, &QTimer::timeout, [this] { watchLive(); });
+    QObject::connect(&m_previewWatch, &QTimer::timeout, [this] { watchPreview(); });
+}
 
 QString SubtitleJobs::tiplonPath() const {
     return QDir(m_ctx.state.programDir).filePath(QStringLiteral("tiplon"));
@@ -53,6 +59,7 @@ void SubtitleJobs::recordingFileStarted(const RecordingFile& file) {
     // The length the file's name carries, to the nearest second.
     job.lengthSeconds = (file.plannedMs + 500) / 1000;
     m_live.push_back(job);
+    m_liveLaunch.start();  // three seconds from this file's start
 }
 
 void SubtitleJobs::recordingFileClosed(const RecordingFile& file, qint64 recordedMs) {
@@ -100,12 +107,12 @@ bool SubtitleJobs::launchJob(LiveJob& job) {
     job.running = launch(arguments);
     job.unstartable = !job.running;
     // Without tiplon there is nothing to watch.
-    if (job.running) m_ctx.form.startSub->start();
+    if (job.running) m_liveWatch.start();
     return job.running;
 }
 
 void SubtitleJobs::launchLive() {
-    m_ctx.form.preStartSub->stop();
+    m_liveLaunch.stop();
     for (LiveJob& job : m_live) {
         if (!job.launched) launchJob(job);
     }
@@ -134,13 +141,12 @@ void SubtitleJobs::watchLive() {
         if (report) m_ctx.log.logEvent(kFinished);
     }
     dropOverJobs();
-    if (!anyLiveRunning()) m_ctx.form.startSub->stop();
+    if (!anyLiveRunning()) m_liveWatch.stop();
 }
 
 void SubtitleJobs::finishLiveBeforeExit(int limitMs) {
     const BusyScope busy("subtitles before the program ends");
-    MainForm& f = m_ctx.form;
-    if (f.preStartSub->isActive() ||
+    if (m_liveLaunch.isActive() ||
         std::any_of(m_live.begin(), m_live.end(), [](const LiveJob& j) { return !j.launched; }))
         launchLive();
     // The one wait on the GUI thread in KELM, bounded: the process ends next
@@ -164,7 +170,7 @@ bool SubtitleJobs::startPreviewJob(const QString& indexedCopyPath) {
     const QStringList arguments = TimecodeJob::previewArguments(
         m_previewIndexPath, s.startStamp, encodingMs, s.todayStamp, s.settings.channelShortName);
     if (!launch(arguments)) return false;
-    m_ctx.form.startPreviewSub->start();
+    m_previewWatch.start();
     return true;
 }
 
@@ -172,17 +178,15 @@ void SubtitleJobs::watchPreview() {
     if (QFileInfo::exists(TimecodeJob::startMarker(m_previewIndexPath))) logStartedOnce();
     if (QFileInfo::exists(TimecodeJob::stopMarker(m_previewIndexPath))) {
         m_ctx.log.logEvent(kFinished);
-        m_ctx.form.startPreviewSub->stop();
+        m_previewWatch.stop();
         removeMarkers(m_previewIndexPath);
         if (m_previewDone) m_previewDone();
     }
 }
 
 void SubtitleJobs::logStartedOnce() {
-    // Once while the job runs: the rule looks only at the end of the log box,
-    // so another message in between brings the line again.
-    if (!m_ctx.log.boxText().right(kStarted.size() + 2).contains(kStarted))
-        m_ctx.log.logEvent(kStarted);
+    // Once while the job runs: another message in between brings the line again.
+    if (!m_ctx.log.endsWith(kStarted)) m_ctx.log.logEvent(kStarted);
 }
 
 void SubtitleJobs::removeMarkers(const QString& recordingPath) {

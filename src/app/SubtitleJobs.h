@@ -3,6 +3,7 @@
 #include "RecorderContext.h"
 #include "recorder/RecordingFile.h"
 
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -24,8 +25,9 @@ class ProgramLauncher;
 // length (stopped, or broken off) has its subtitles made again for the
 // length it really holds.
 //
-// Timers (the window's): preStartSub runs launchLive, startSub runs
-// watchLive, startPreviewSub runs watchPreview. GUI thread only.
+// Timers, its own: three seconds after a file starts launchLive runs, and
+// every 300 ms watchLive while a live job runs and watchPreview while the
+// preview job runs. GUI thread only.
 class SubtitleJobs final : public RecordingFileObserver {
 public:
     // `previewDone` runs when the preview job has finished: playback.
@@ -37,10 +39,10 @@ public:
     void recordingFileStarted(const RecordingFile& file) override;
     void recordingFileClosed(const RecordingFile& file, qint64 recordedMs) override;
 
-    // One preStartSub tick: starts tiplon on every recording file that has
+    // The launch three seconds after a file starts: starts tiplon on every recording file that has
     // started and has no job yet.
     void launchLive();
-    // One startSub tick.
+    // One tick of the live jobs' watch.
     void watchLive();
     // Before KELM ends after a command-line recording: live jobs not yet
     // launched (a recording shorter than three seconds) are launched now, and
@@ -48,14 +50,20 @@ public:
     // gets its subtitle file and no marker is left behind.
     void finishLiveBeforeExit(int limitMs);
 
-    // Starts tiplon on a preview's indexed copy and arms startPreviewSub.
+    // Starts tiplon on a preview's indexed copy and starts its watch.
     // False, with the reason logged, when tiplon could not be started: the
     // chain has to end without playback.
     bool startPreviewJob(const QString& indexedCopyPath);
-    // One startPreviewSub tick.
+    // One tick of the preview job's watch.
     void watchPreview();
 
     QString previewIndexPath() const { return m_previewIndexPath; }
+
+    // The timers, for tests and the preview chain: the live jobs' launch
+    // (3 s after a file starts) and the two watches.
+    const QTimer& liveLaunch() const { return m_liveLaunch; }
+    const QTimer& liveWatch() const { return m_liveWatch; }
+    const QTimer& previewWatch() const { return m_previewWatch; }
 
 private:
     // The live job of one recording file.
@@ -87,6 +95,9 @@ private:
     std::function<void()> m_previewDone;
     std::vector<LiveJob> m_live;  // jobs not yet launched or still watched, oldest first
     QString m_previewIndexPath;   // previewIndexPath
+    QTimer m_liveLaunch;
+    QTimer m_liveWatch;
+    QTimer m_previewWatch;
 };
 
 }  // namespace kelm

@@ -21,8 +21,54 @@ TimeFields::TimeFields(QLineEdit* start, QLineEdit* end, QLineEdit* duration, co
     for (QLineEdit* f : {m_start, m_end, m_duration}) f->installEventFilter(this);
     // Clearing the start field shows the reset value at once.
     connect(m_start, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (text.isEmpty()) m_start->setText(TimeText::zero());
+        if (text.isEmpty()) {
+            m_start->setText(TimeText::zero());
+            return;
+        }
+        m_startSecond = TimeText::secondsOfDay(text);
     });
+    m_startSecond = TimeText::secondsOfDay(m_start->text());
+}
+
+std::optional<int> TimeFields::durationSeconds() const {
+    return TimeText::secondsOfDay(m_duration->text());
+}
+
+bool TimeFields::startHasFocus() const {
+    return m_start->window()->focusWidget() == m_start;
+}
+
+TimeFields::Texts TimeFields::texts() const {
+    return {m_start->text(), m_end->text(), m_duration->text()};
+}
+
+void TimeFields::setTexts(const std::optional<QString>& start, const std::optional<QString>& end,
+                          const std::optional<QString>& duration) {
+    if (start) m_start->setText(*start);
+    if (end) m_end->setText(*end);
+    if (duration) m_duration->setText(*duration);
+}
+
+void TimeFields::startAt(const QTime& now) {
+    const QString start = TimeText::format(now);
+    m_start->setText(start);
+    if (const auto end = TimeText::addTimes(start, m_duration->text())) m_end->setText(*end);
+}
+
+int TimeFields::normaliseDuration() {
+    const QString duration = TimeText::normalise(m_duration->text());
+    m_duration->setText(duration);
+    return TimeText::secondsOfDay(duration).value_or(0);
+}
+
+void TimeFields::setEditable(bool editable, bool start) {
+    m_start->setEnabled(start);
+    m_end->setEnabled(editable);
+    m_duration->setEnabled(editable);
+}
+
+void TimeFields::setStartEditable(bool editable) {
+    m_start->setEnabled(editable);
 }
 
 int TimeFields::nowSecond() const {

@@ -4,7 +4,9 @@
 
 #include <QColor>
 #include <QObject>
+#include <QTime>
 #include <functional>
+#include <optional>
 
 class QLineEdit;
 class QWidget;
@@ -31,6 +33,36 @@ public:
     void endLeave();
     void durationLeave();
 
+    // The fields as times of day and lengths, in seconds; nullopt while a
+    // field does not read as one. The start is read once per edit, not on
+    // every tick that asks for it.
+    std::optional<int> startSecond() const { return m_startSecond; }
+    std::optional<int> durationSeconds() const;
+    // Whether the start field has the focus (the operator may be typing in it).
+    bool startHasFocus() const;
+
+    // The texts as the operator sees them, for the log and the state file.
+    struct Texts {
+        QString start;
+        QString end;
+        QString duration;
+    };
+    Texts texts() const;
+    // Sets the texts that are given, as they stand: no leave action runs.
+    void setTexts(const std::optional<QString>& start, const std::optional<QString>& end,
+                  const std::optional<QString>& duration);
+
+    // An immediate recording starts now: the start shows `now`, and the end
+    // the start plus the duration.
+    void startAt(const QTime& now);
+    // Writes the duration in its normal form ("HH:mm:ss") and returns it in
+    // seconds (0 when it does not read as a length).
+    int normaliseDuration();
+
+    // The operator may edit the fields (`start`: the start field as well).
+    void setEditable(bool editable, bool start);
+    void setStartEditable(bool editable);
+
     // A command (the start button, a mode button) takes what the operator has
     // typed into the focused field as if they had left it: its leave action
     // runs when its text was edited since it was last set.
@@ -54,6 +86,7 @@ private:
     const Clock& m_clock;
     std::function<bool()> m_immediateMode;
     QWidget* m_afterDuration;
+    std::optional<int> m_startSecond;  // the start field's time, renewed on every change
 };
 
 }  // namespace kelm

@@ -1,6 +1,5 @@
 #include "TrayControl.h"
 
-#include "MainForm.h"
 #include "Pictures.h"
 #include "Toolbar.h"
 #include "TrayIcon.h"
@@ -13,13 +12,13 @@
 
 namespace kelm {
 
-TrayControl::TrayControl(QMainWindow& main, MainForm& form)
+TrayControl::TrayControl(QMainWindow& main, Toolbar& toolbar, std::function<QString()> statusText)
     : m_main(main),
-      m_form(form),
-      m_icon(std::make_unique<TrayIcon>(form.toolbar->menu(Menu::mnuFRM))),
+      m_statusText(std::move(statusText)),
+      m_icon(std::make_unique<TrayIcon>(toolbar.menu(Menu::mnuFRM))),
       m_trayAvailable(&QSystemTrayIcon::isSystemTrayAvailable) {
-    QMenu* menu = form.toolbar->menu(Menu::mnuFRM);
-    menu->setDefaultAction(form.toolbar->menuItem(MenuItem::mnuFRMRestore));  // shown bold
+    QMenu* menu = toolbar.menu(Menu::mnuFRM);
+    menu->setDefaultAction(toolbar.menuItem(MenuItem::mnuFRMRestore));  // shown bold
     connect(m_icon.get(), &TrayIcon::restoreRequested, this, [this] { restoreFromTray(); });
 }
 
@@ -50,8 +49,8 @@ void TrayControl::windowStateChanged() {
     if (!m_main.isVisible()) return;  // our own change while the window is in the tray
     const bool minimised = m_main.windowState().testFlag(Qt::WindowMinimized);
     if (!minimised && m_icon->isAdded())
-        m_icon->modify(m_main.windowIcon(), m_main.windowTitle() + QStringLiteral(" - ") +
-                                                m_form.panel(MainForm::stImage)->toolTip());
+        m_icon->modify(m_main.windowIcon(),
+                       m_main.windowTitle() + QStringLiteral(" - ") + m_statusText());
     // The window system is still inside its state change; hide it afterwards.
     QTimer::singleShot(0, this, [this, minimised] { minimizeToTray(minimised); });
 }

@@ -10,8 +10,8 @@ class QMainWindow;
 
 namespace kelm {
 
+class Toolbar;
 class TrayIcon;
-struct MainForm;
 
 // Minimising the main window moves it into the notification area; a click on
 // the icon, or "&Visszállítás" in its menu, brings it back at normal size.
@@ -20,7 +20,8 @@ struct MainForm;
 class TrayControl final : public QObject, public TrayPort {
     Q_OBJECT
 public:
-    TrayControl(QMainWindow& main, MainForm& form);
+    // `statusText` is what the status icon says, for the tray icon's tip.
+    TrayControl(QMainWindow& main, Toolbar& toolbar, std::function<QString()> statusText);
     ~TrayControl() override;
 
     // TrayPort
@@ -43,7 +44,7 @@ public:
 
 private:
     QMainWindow& m_main;
-    MainForm& m_form;
+    std::function<QString()> m_statusText;
     std::unique_ptr<TrayIcon> m_icon;
     std::function<bool()> m_trayAvailable;
 };

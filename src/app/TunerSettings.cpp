@@ -1,7 +1,7 @@
 #include "TunerSettings.h"
 
 #include "EncoderRequests.h"
-#include "MainForm.h"
+#include "FormParts.h"
 #include "ShellPorts.h"
 #include "StateBinding.h"
 #include "capture/CaptureDevices.h"
@@ -9,6 +9,8 @@
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
 #include "recorder/LastState.h"
+
+#include <QComboBox>
 
 namespace kelm {
 
@@ -27,34 +29,33 @@ TunerSettings::PrepareBatch::~PrepareBatch() {
 }
 
 void TunerSettings::wire() {
-    const MainForm& f = m_ctx.form;
-    QObject::connect(f.cboChannel, &QComboBox::activated, f.cboChannel,
-                     [this] { channelSelected(); });
-    QObject::connect(f.cboPixelFormat, &QComboBox::activated, f.cboPixelFormat,
+    const SourceLists& f = m_sources;
+    QObject::connect(f.channel, &QComboBox::activated, f.channel, [this] { channelSelected(); });
+    QObject::connect(f.pixelFormat, &QComboBox::activated, f.pixelFormat,
                      [this] { pixelFormatSelected(); });
-    QObject::connect(f.cboTVType, &QComboBox::activated, f.cboTVType, [this] { tvTypeSelected(); });
-    QObject::connect(f.cboTVFormat, &QComboBox::activated, f.cboTVFormat,
+    QObject::connect(f.tunerType, &QComboBox::activated, f.tunerType, [this] { tvTypeSelected(); });
+    QObject::connect(f.tvStandard, &QComboBox::activated, f.tvStandard,
                      [this] { tvFormatSelected(); });
 }
 
 QString TunerSettings::device() const {
-    return m_ctx.form.cboVideoSource->currentText();
+    return m_sources.videoSource->currentText();
 }
 
-void TunerSettings::FillTunerLists() {
-    MainForm& f = m_ctx.form;
-    refill(f.cboTVFormat, TunerTables::names(TunerTables::standards()));
-    refill(f.cboPixelFormat, TunerTables::names(TunerTables::pixelFormats()));
-    refill(f.cboTVType, TunerTables::tunerInputTypes());
+void TunerSettings::fillTunerLists() {
+    SourceLists& f = m_sources;
+    refill(f.tvStandard, TunerTables::names(TunerTables::standards()));
+    refill(f.pixelFormat, TunerTables::names(TunerTables::pixelFormats()));
+    refill(f.tunerType, TunerTables::tunerInputTypes());
 }
 
 void TunerSettings::setInput(int input) {
     m_settings.input = input;
-    settingsChanged(m_ctx.form.cboVideoInput->currentText());
+    settingsChanged(m_sources.videoInput->currentText());
 }
 
 void TunerSettings::fillChannels() {
-    QComboBox* list = m_ctx.form.cboChannel;
+    QComboBox* list = m_sources.channel;
     const QString shown = list->currentText();
     const QSignalBlocker quiet(list);
     list->clear();
@@ -77,17 +78,17 @@ void TunerSettings::settingsChanged(const QString& what) {
     m_waitingForRecordingEnd = true;
     if (!m_watchingRecordingEnd) {
         m_watchingRecordingEnd = true;
-        QObject::connect(encoder, &Encoder::runStateChanged, m_ctx.form.cboTVFormat,
+        QObject::connect(encoder, &Encoder::runStateChanged, m_sources.tvStandard,
                          [this](RunState state) {
                              if (state != RunState::Stopped || !m_waitingForRecordingEnd) return;
                              m_waitingForRecordingEnd = false;
-                             ReapplyPreparedState();
+                             reapplyPreparedState();
                          });
     }
 }
 
 void TunerSettings::channelSelected() {
-    QComboBox* list = m_ctx.form.cboChannel;
+    QComboBox* list = m_sources.channel;
     bool isNumber = false;
     const int wanted = list->currentText().toInt(&isNumber);
     if (isNumber) {
@@ -98,11 +99,11 @@ void TunerSettings::channelSelected() {
         if (!current || *current != wanted) m_devices.tune(device(), m_settings);
         settingsChanged(list->currentText());
     }
-    m_state.SaveStateLine(LastState::TvChannel, list);
+    m_state.saveStateLine(LastState::TvChannel, list);
 }
 
 void TunerSettings::pixelFormatSelected() {
-    QComboBox* list = m_ctx.form.cboPixelFormat;
+    QComboBox* list = m_sources.pixelFormat;
     if (const auto value = TunerTables::valueOf(TunerTables::pixelFormats(), list->currentText())) {
         // A format the device does not offer leaves the format to the device
         // and the pipeline, as "AUTO" does.
@@ -111,33 +112,33 @@ void TunerSettings::pixelFormatSelected() {
                                      : TunerTables::kAutoPixelFormat;
         settingsChanged(list->currentText());
     }
-    ReapplyPreparedState();
-    m_state.SaveStateLine(LastState::PixelFormat, list);
+    reapplyPreparedState();
+    m_state.saveStateLine(LastState::PixelFormat, list);
 }
 
 void TunerSettings::tvTypeSelected() {
-    MainForm& f = m_ctx.form;
-    QComboBox* list = f.cboTVType;
+    SourceLists& f = m_sources;
+    QComboBox* list = f.tunerType;
     const int type = list->currentIndex();
     if ((type == 0 || type == 1) && type != m_settings.tunerInput) {
         // Each input type has its own channel table: the list gets its
         // channels, and the tuner goes to the channel shown on the new table.
         m_settings.tunerInput = type;
-        if (f.cboChannel->isEnabled()) {
+        if (f.channel->isEnabled()) {
             fillChannels();
             bool isNumber = false;
-            const int shown = f.cboChannel->currentText().toInt(&isNumber);
+            const int shown = f.channel->currentText().toInt(&isNumber);
             m_settings.channel = isNumber ? shown : 0;
             if (isNumber) m_devices.tune(device(), m_settings);
         }
         settingsChanged(list->currentText());
     }
-    ReapplyPreparedState();
-    m_state.SaveStateLine(LastState::TvType, list);
+    reapplyPreparedState();
+    m_state.saveStateLine(LastState::TvType, list);
 }
 
 void TunerSettings::tvFormatSelected() {
-    QComboBox* list = m_ctx.form.cboTVFormat;
+    QComboBox* list = m_sources.tvStandard;
     if (const auto value = TunerTables::valueOf(TunerTables::standards(), list->currentText())) {
         // Asked, not set: the device is asked whether its input takes the
         // standard, which it answers while it streams. A standard it refuses
@@ -148,11 +149,11 @@ void TunerSettings::tvFormatSelected() {
         m_settings.analogStandard = taken == DeviceResult::Done ? *value : 0;
         settingsChanged(list->currentText());
     }
-    ReapplyPreparedState();
-    m_state.SaveStateLine(LastState::TvStandard, list);
+    reapplyPreparedState();
+    m_state.saveStateLine(LastState::TvStandard, list);
 }
 
-void TunerSettings::ReapplyPreparedState() {
+void TunerSettings::reapplyPreparedState() {
     if (m_batchDepth > 0) {
         m_prepareWanted = true;
         return;
@@ -168,11 +169,11 @@ void TunerSettings::prepareNow() {
     if (m_ctx.state.previewWanted) m_ctx.monitor.attachSourceView();
 }
 
-void TunerSettings::RestoreTunerSettings() {
+void TunerSettings::restoreTunerSettings() {
     const auto state = m_state.loadState();
     if (!state) return;
     const PrepareBatch once(*this);
-    MainForm& f = m_ctx.form;
+    SourceLists& f = m_sources;
     const auto restore = [&](int line, QComboBox* list, const QString& fallback,
                              void (TunerSettings::*handler)()) {
         if (!state->has(line)) return;
@@ -181,23 +182,23 @@ void TunerSettings::RestoreTunerSettings() {
         if (list->currentIndex() < 0) setListText(list, fallback, onSelected);
     };
     // The input type decides the channel table, so it comes before the channel.
-    restore(LastState::TvType, f.cboTVType, TunerTables::kDefaultTunerInput,
+    restore(LastState::TvType, f.tunerType, TunerTables::kDefaultTunerInput,
             &TunerSettings::tvTypeSelected);
-    restore(LastState::TvChannel, f.cboChannel, QString::number(TunerTables::kDefaultChannel),
+    restore(LastState::TvChannel, f.channel, QString::number(TunerTables::kDefaultChannel),
             &TunerSettings::channelSelected);
     if (state->has(LastState::TvChannel)) {
         bool isNumber = false;
-        const int shown = f.cboChannel->currentText().toInt(&isNumber);
+        const int shown = f.channel->currentText().toInt(&isNumber);
         if (isNumber) {
             m_settings.channel = shown;
             m_devices.tune(device(), m_settings);
         }
     }
-    restore(LastState::PixelFormat, f.cboPixelFormat, TunerTables::kDefaultPixelFormat,
+    restore(LastState::PixelFormat, f.pixelFormat, TunerTables::kDefaultPixelFormat,
             &TunerSettings::pixelFormatSelected);
-    restore(LastState::TvStandard, f.cboTVFormat, TunerTables::kDefaultStandard,
+    restore(LastState::TvStandard, f.tvStandard, TunerTables::kDefaultStandard,
             &TunerSettings::tvFormatSelected);
-    ReapplyPreparedState();
+    reapplyPreparedState();
 }
 
 }  // namespace kelm

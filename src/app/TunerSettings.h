@@ -7,6 +7,7 @@ namespace kelm {
 
 class StateBinding;
 class VideoDeviceList;
+struct SourceLists;
 
 // The four tuner lists of the video frame (standard, pixel format, channel,
 // cable or antenna): filled from the tables, each choice checked against the
@@ -19,23 +20,23 @@ class VideoDeviceList;
 // many lists the restore selects (PrepareBatch).
 class TunerSettings final {
 public:
-    TunerSettings(RecorderContext& context, StateBinding& stateBinding,
+    TunerSettings(RecorderContext& context, SourceLists& sources, StateBinding& stateBinding,
                   VideoDeviceList& videoDevices)
-        : m_ctx(context), m_state(stateBinding), m_devices(videoDevices) {}
+        : m_ctx(context), m_sources(sources), m_state(stateBinding), m_devices(videoDevices) {}
 
     // Connects the four lists' selection handlers.
     void wire();
 
     // Fills standards, pixel formats and tuner input types (channels stay).
-    void FillTunerLists();
+    void fillTunerLists();
     // Selects the saved lines 10, 8, 9 and 11 (or each list's default): the
     // tuner input type first, so the channel is found on its own table.
     // Each is applied and saved; then the encoder is prepared again.
-    void RestoreTunerSettings();
+    void restoreTunerSettings();
     // While the encoder is stopped: prepares it again and, when the live
     // picture is wanted, shows the source's picture on the monitor. Inside a
     // PrepareBatch, only once when the outermost batch ends.
-    void ReapplyPreparedState();
+    void reapplyPreparedState();
 
     void channelSelected();
     void pixelFormatSelected();
@@ -73,6 +74,7 @@ private:
     void prepareNow();
 
     RecorderContext& m_ctx;
+    SourceLists& m_sources;
     StateBinding& m_state;
     VideoDeviceList& m_devices;
     VideoCaptureSettings m_settings;

@@ -107,10 +107,10 @@ AboutWindow::AboutWindow(const QString& version, const QString& channelCaption, 
     setMinimumWidth(420);
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutWindow::StartSysInfo);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutWindow::startSystemInfo);
 }
 
-void AboutWindow::StartSysInfo() {
+void AboutWindow::startSystemInfo() {
     const QString viewer = findSystemInfoViewer(m_sysInfo.findOnPath);
     // A viewer that is found but does not start is as unavailable as none.
     if (viewer.isEmpty() || !m_sysInfo.start(viewer))

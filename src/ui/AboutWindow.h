@@ -33,7 +33,7 @@ public:
 
     void setSystemInfo(SystemInfo info) { m_sysInfo = std::move(info); }
     // Starts the viewer, or reports that none is available.
-    void StartSysInfo();
+    void startSystemInfo();
 
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <tuple>
 
 namespace kelm {
 
@@ -175,16 +176,23 @@ QString Toolbar::startToolTip() const {
     return button(Button::btnEncStart)->toolTip();
 }
 
-Toolbar::Mode Toolbar::mode() const {
-    if (isPressed(Button::btnMost)) return Mode::Most;
-    if (isPressed(Button::btn1x)) return Mode::Once;
-    return Mode::Daily;
+namespace {
+// Each mode's button and menu item.
+constexpr std::array<std::tuple<RecordingMode, Button, MenuItem>, 3> kModeViews{
+    {{RecordingMode::Most, Button::btnMost, MenuItem::mnuMost},
+     {RecordingMode::Once, Button::btn1x, MenuItem::mnu1X},
+     {RecordingMode::Daily, Button::btnNapi, MenuItem::mnuNapi}}};
+}  // namespace
+
+void Toolbar::enableModes(RecordingMode current, bool others) {
+    for (const auto& [mode, key, item] : kModeViews) setEnabled(key, mode == current || others);
 }
 
-void Toolbar::pressMode(Mode mode) {
-    setPressed(Button::btnMost, mode == Mode::Most);
-    setPressed(Button::btn1x, mode == Mode::Once);
-    setPressed(Button::btnNapi, mode == Mode::Daily);
+void Toolbar::showMode(RecordingMode mode) {
+    for (const auto& [shown, key, item] : kModeViews) {
+        setPressed(key, mode == shown);
+        menuItem(item)->setChecked(mode == shown);
+    }
 }
 
 }  // namespace kelm

@@ -41,10 +41,12 @@ public:
     void setStartToolTip(const QString& tip);
     QString startToolTip() const;
 
-    // The three mode buttons: exactly one is pressed.
-    enum class Mode { Most, Once, Daily };
-    Mode mode() const;
-    void pressMode(Mode mode);
+    // Shows the recording mode on the three mode buttons and their menu
+    // items: exactly one is pressed. The mode itself lives in
+    // RecordingModeState.
+    void showMode(RecordingMode mode);
+    // Enables the button of `current`, and the other two mode buttons as `others` says.
+    void enableModes(RecordingMode current, bool others);
 
 Q_SIGNALS:
     // A toolbar button was clicked, after Qt toggled its check state.

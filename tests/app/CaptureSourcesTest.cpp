@@ -45,14 +45,14 @@ TEST(TunerSettings, ChoicesReachTheEncoderAsTheListedValues) {
     startOnTheTunerCard(h);
     MainForm& f = h.form();
     const auto settings = [&] { return h.encoder().videoCaptureSettings(); };
-    EXPECT_EQ(f.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
-    EXPECT_EQ(f.cboChannel->count(), 101) << "the cable table";
-    EXPECT_TRUE(f.cboChannel->isEnabled());
+    EXPECT_EQ(f.sources.videoInput->currentText(), QStringLiteral("Video Tuner"));
+    EXPECT_EQ(f.sources.channel->count(), 101) << "the cable table";
+    EXPECT_TRUE(f.sources.channel->isEnabled());
     // Empty saved lines select the defaults, which are applied at once.
-    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("80"));
-    EXPECT_EQ(f.cboTVFormat->currentText(), QStringLiteral("PAL_I"));
-    EXPECT_EQ(f.cboPixelFormat->currentText(), QStringLiteral("RGB24"));
-    EXPECT_EQ(f.cboTVType->currentText(), QStringLiteral("Kábel"));
+    EXPECT_EQ(f.sources.channel->currentText(), QStringLiteral("80"));
+    EXPECT_EQ(f.sources.tvStandard->currentText(), QStringLiteral("PAL_I"));
+    EXPECT_EQ(f.sources.pixelFormat->currentText(), QStringLiteral("RGB24"));
+    EXPECT_EQ(f.sources.tunerType->currentText(), QStringLiteral("Kábel"));
     EXPECT_EQ(settings(), (VideoCaptureSettings{.input = 0,
                                                 .analogStandard = 0x00000100,
                                                 .pixelFormat = 0xE436EB7D,
@@ -60,23 +60,23 @@ TEST(TunerSettings, ChoicesReachTheEncoderAsTheListedValues) {
                                                 .channel = 80}));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 80) << "tuned at once";
 
-    choose(f.cboTVFormat, QStringLiteral("SECAM_L1"));
+    choose(f.sources.tvStandard, QStringLiteral("SECAM_L1"));
     EXPECT_EQ(settings().analogStandard, 0x00080000u);
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("standard")).back(), 0x00080000)
         << "the device was asked whether its input takes it";
-    choose(f.cboTVFormat, QStringLiteral("None"));
+    choose(f.sources.tvStandard, QStringLiteral("None"));
     EXPECT_EQ(settings().analogStandard, 0u);
-    choose(f.cboPixelFormat, QStringLiteral("YUY2"));
+    choose(f.sources.pixelFormat, QStringLiteral("YUY2"));
     EXPECT_EQ(settings().pixelFormat, 0x32595559u);
-    choose(f.cboTVType, QStringLiteral("Antenna"));
+    choose(f.sources.tunerType, QStringLiteral("Antenna"));
     EXPECT_EQ(settings().tunerInput, 1);
     EXPECT_EQ(stateLines(h).at(9), QStringLiteral("Antenna"));
-    choose(f.cboChannel, QStringLiteral("21"));
+    choose(f.sources.channel, QStringLiteral("21"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 21);
     EXPECT_EQ(h.videoDevices.tunedTables.back(), 1) << "on the antenna table";
     EXPECT_EQ(settings().channel, 21);
     const size_t channels = h.videoDevices.sent(QStringLiteral("channel")).size();
-    choose(f.cboChannel, QStringLiteral("21"));
+    choose(f.sources.channel, QStringLiteral("21"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).size(), channels)
         << "already on that channel";
 }
@@ -85,13 +85,13 @@ TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
     Harness first;
     startOnTheTunerCard(first);
     MainForm& f = first.form();
-    choose(f.cboTVType, QStringLiteral("Antenna"));
-    choose(f.cboChannel, QStringLiteral("33"));
-    choose(f.cboPixelFormat, QStringLiteral("UYVY"));
-    choose(f.cboTVFormat, QStringLiteral("SECAM_K1"));
-    choose(f.cboAudioSource, QStringLiteral("Másik kártya"));
-    choose(f.cboInput, QStringLiteral("Line"));
-    f.txtDuration->setText(QStringLiteral("01:30:00"));
+    choose(f.sources.tunerType, QStringLiteral("Antenna"));
+    choose(f.sources.channel, QStringLiteral("33"));
+    choose(f.sources.pixelFormat, QStringLiteral("UYVY"));
+    choose(f.sources.tvStandard, QStringLiteral("SECAM_K1"));
+    choose(f.sources.audioSource, QStringLiteral("Másik kártya"));
+    choose(f.sources.audioInput, QStringLiteral("Line"));
+    f.times.duration->setText(QStringLiteral("01:30:00"));
     first.window->startup().terminate();
     ASSERT_TRUE(first.process.ended());
 
@@ -100,16 +100,16 @@ TEST(TunerSettings, EveryChoiceIsRestoredAndAppliedAtTheNextStart) {
     second.videoDevices.names = {kCard};
     second.start();
     MainForm& g = second.form();
-    EXPECT_EQ(g.cboVideoSource->currentText(), kCard);
-    EXPECT_EQ(g.cboVideoInput->currentText(), QStringLiteral("Video Tuner"));
-    EXPECT_EQ(g.cboChannel->currentText(), QStringLiteral("33"));
-    EXPECT_EQ(g.cboChannel->count(), 60) << "the antenna table";
-    EXPECT_EQ(g.cboPixelFormat->currentText(), QStringLiteral("UYVY"));
-    EXPECT_EQ(g.cboTVType->currentText(), QStringLiteral("Antenna"));
-    EXPECT_EQ(g.cboTVFormat->currentText(), QStringLiteral("SECAM_K1"));
-    EXPECT_EQ(g.cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
-    EXPECT_EQ(g.cboInput->currentText(), QStringLiteral("Line"));
-    EXPECT_EQ(g.txtDuration->text(), QStringLiteral("01:30:00"));
+    EXPECT_EQ(g.sources.videoSource->currentText(), kCard);
+    EXPECT_EQ(g.sources.videoInput->currentText(), QStringLiteral("Video Tuner"));
+    EXPECT_EQ(g.sources.channel->currentText(), QStringLiteral("33"));
+    EXPECT_EQ(g.sources.channel->count(), 60) << "the antenna table";
+    EXPECT_EQ(g.sources.pixelFormat->currentText(), QStringLiteral("UYVY"));
+    EXPECT_EQ(g.sources.tunerType->currentText(), QStringLiteral("Antenna"));
+    EXPECT_EQ(g.sources.tvStandard->currentText(), QStringLiteral("SECAM_K1"));
+    EXPECT_EQ(g.sources.audioSource->currentText(), QStringLiteral("Másik kártya"));
+    EXPECT_EQ(g.sources.audioInput->currentText(), QStringLiteral("Line"));
+    EXPECT_EQ(g.times.duration->text(), QStringLiteral("01:30:00"));
     // Restored means applied: the encoder has the choices, and the tuner
     // was tuned on the antenna table.
     EXPECT_EQ(second.encoder().videoCaptureSettings(),
@@ -131,9 +131,9 @@ TEST(TunerSettings, TheSavedInputTypeComesBeforeTheChannelOnlyItsTableHas) {
     Harness h;
     startOnTheTunerCard(h, QStringLiteral("55\r\nRGB24\r\nAntenna\r\nPAL_I\r\n"));
     MainForm& f = h.form();
-    EXPECT_EQ(f.cboTVType->currentText(), QStringLiteral("Antenna"));
-    EXPECT_EQ(f.cboChannel->count(), 60);
-    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("55"));
+    EXPECT_EQ(f.sources.tunerType->currentText(), QStringLiteral("Antenna"));
+    EXPECT_EQ(f.sources.channel->count(), 60);
+    EXPECT_EQ(f.sources.channel->currentText(), QStringLiteral("55"));
     ASSERT_FALSE(h.videoDevices.tunedTables.isEmpty());
     EXPECT_EQ(h.videoDevices.tunedTables.count(0), 0) << "never tuned on the cable table";
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 55);
@@ -143,23 +143,23 @@ TEST(TunerSettings, CableAndAntennaEachHaveTheirOwnChannelsAndTheTunerFollows) {
     Harness h;
     startOnTheTunerCard(h);
     MainForm& f = h.form();
-    choose(f.cboChannel, QStringLiteral("33"));
-    choose(f.cboTVType, QStringLiteral("Antenna"));
-    EXPECT_EQ(f.cboChannel->count(), 60);
-    EXPECT_EQ(f.cboChannel->itemText(59), QStringLiteral("60"));
-    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("33")) << "the channel shown stays";
+    choose(f.sources.channel, QStringLiteral("33"));
+    choose(f.sources.tunerType, QStringLiteral("Antenna"));
+    EXPECT_EQ(f.sources.channel->count(), 60);
+    EXPECT_EQ(f.sources.channel->itemText(59), QStringLiteral("60"));
+    EXPECT_EQ(f.sources.channel->currentText(), QStringLiteral("33")) << "the channel shown stays";
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 33);
     EXPECT_EQ(h.videoDevices.tunedTables.back(), 1) << "retuned on the antenna table";
-    choose(f.cboChannel, QStringLiteral("60"));
+    choose(f.sources.channel, QStringLiteral("60"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 60) << "an antenna channel";
 
-    choose(f.cboTVType, QStringLiteral("Kábel"));
-    EXPECT_EQ(f.cboChannel->count(), 101);
-    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("60"));
+    choose(f.sources.tunerType, QStringLiteral("Kábel"));
+    EXPECT_EQ(f.sources.channel->count(), 101);
+    EXPECT_EQ(f.sources.channel->currentText(), QStringLiteral("60"));
     EXPECT_EQ(h.videoDevices.tunedTables.back(), 0);
-    choose(f.cboChannel, QStringLiteral("90"));
-    choose(f.cboTVType, QStringLiteral("Antenna"));
-    EXPECT_EQ(f.cboChannel->currentIndex(), -1) << "the antenna table has no channel 90";
+    choose(f.sources.channel, QStringLiteral("90"));
+    choose(f.sources.tunerType, QStringLiteral("Antenna"));
+    EXPECT_EQ(f.sources.channel->currentIndex(), -1) << "the antenna table has no channel 90";
     EXPECT_EQ(h.encoder().videoCaptureSettings().channel, 0);
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 90) << "no tuning to nowhere";
 }
@@ -170,17 +170,17 @@ TEST(TunerSettings, AnAntennaChosenOnAnotherInputGivesTheTunerTheAntennaChannels
     Harness h;
     startOnTheTunerCard(h);
     MainForm& f = h.form();
-    choose(f.cboVideoInput, QStringLiteral("Composite"));
-    EXPECT_EQ(f.cboChannel->count(), 101);
+    choose(f.sources.videoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.sources.channel->count(), 101);
     h.write(QStringLiteral("teszttv.ini"),
             (QStringLiteral("Teszt hangkártya\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\n") +
              kCard + QStringLiteral("\r\nVideo Tuner\r\n7\r\nRGB24\r\nAntenna\r\nPAL_I\r\n"))
                 .toUtf8());
-    choose(f.cboVideoInput, QStringLiteral("Composite"));
-    EXPECT_EQ(f.cboChannel->count(), 101) << "a composite input keeps the list as it is";
-    choose(f.cboVideoInput, QStringLiteral("Video Tuner"));
-    EXPECT_EQ(f.cboChannel->count(), 60);
-    EXPECT_EQ(f.cboChannel->currentText(), QStringLiteral("7"));
+    choose(f.sources.videoInput, QStringLiteral("Composite"));
+    EXPECT_EQ(f.sources.channel->count(), 101) << "a composite input keeps the list as it is";
+    choose(f.sources.videoInput, QStringLiteral("Video Tuner"));
+    EXPECT_EQ(f.sources.channel->count(), 60);
+    EXPECT_EQ(f.sources.channel->currentText(), QStringLiteral("7"));
     EXPECT_EQ(h.videoDevices.tunedTables.back(), 1);
 }
 
@@ -190,7 +190,7 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     ASSERT_EQ(stateLines(h).size(), 12) << "the restore wrote its lines back";
     h.write(QStringLiteral("teszttv.ini"),
             "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n");
-    choose(h.form().cboTVFormat, QStringLiteral("PAL_B"));
+    choose(h.form().sources.tvStandard, QStringLiteral("PAL_B"));
     QStringList lines = stateLines(h);
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines.at(10), QStringLiteral("PAL_B"));
@@ -200,12 +200,12 @@ TEST(TunerSettings, ElevenLinesBecomeTwelveAndThirteenStayAsTheyAre) {
     const QByteArray thirteen =
         "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n";
     h.write(QStringLiteral("teszttv.ini"), thirteen);
-    choose(h.form().cboTVFormat, QStringLiteral("PAL_D"));
+    choose(h.form().sources.tvStandard, QStringLiteral("PAL_D"));
     EXPECT_EQ(h.read(QStringLiteral("teszttv.ini")), thirteen);
     EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00000020u) << "still applied";
 
     QFile::remove(h.file(QStringLiteral("teszttv.ini")));
-    choose(h.form().cboTVFormat, QStringLiteral("PAL_H"));
+    choose(h.form().sources.tvStandard, QStringLiteral("PAL_H"));
     EXPECT_FALSE(QFileInfo::exists(h.file(QStringLiteral("teszttv.ini")))) << "no file is created";
 }
 
@@ -213,13 +213,13 @@ TEST(TunerSettings, ARefusedStandardIsStillSavedAnUnreachableDeviceSavesNothing)
     Harness h;
     startOnTheTunerCard(h);
     h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Refused;
-    choose(h.form().cboTVFormat, QStringLiteral("NTSC_M"));
+    choose(h.form().sources.tvStandard, QStringLiteral("NTSC_M"));
     EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
     EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0u)
         << "the device keeps its own standard";
     h.videoDevices.refuse[QStringLiteral("standard")] = DeviceResult::Failed;
     const int prepares = h.encoder().prepares;
-    choose(h.form().cboTVFormat, QStringLiteral("PAL_M"));
+    choose(h.form().sources.tvStandard, QStringLiteral("PAL_M"));
     EXPECT_EQ(stateLines(h).at(10), QStringLiteral("NTSC_M"));
     EXPECT_EQ(h.encoder().prepares, prepares) << "the handler ended before preparing again";
 }
@@ -227,10 +227,10 @@ TEST(TunerSettings, ARefusedStandardIsStillSavedAnUnreachableDeviceSavesNothing)
 TEST(TunerSettings, AFormatTheDeviceDoesNotOfferLeavesTheFormatToNegotiation) {
     Harness h;
     startOnTheTunerCard(h);
-    choose(h.form().cboPixelFormat, QStringLiteral("UYVY"));
+    choose(h.form().sources.pixelFormat, QStringLiteral("UYVY"));
     EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 0x59565955u);
     h.videoDevices.refuse[QStringLiteral("pixelFormat")] = DeviceResult::Refused;
-    choose(h.form().cboPixelFormat, QStringLiteral("RGB8"));
+    choose(h.form().sources.pixelFormat, QStringLiteral("RGB8"));
     EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 1u) << "as AUTO";
     EXPECT_EQ(stateLines(h).at(8), QStringLiteral("RGB8"));
 }
@@ -239,11 +239,11 @@ TEST(TunerSettings, SettingsPrepareTheEncoderAgainOnlyWhileItIsStopped) {
     Harness h;
     startOnTheTunerCard(h);
     int prepares = h.encoder().prepares;
-    choose(h.form().cboPixelFormat, QStringLiteral("I420"));
+    choose(h.form().sources.pixelFormat, QStringLiteral("I420"));
     EXPECT_EQ(h.encoder().prepares, prepares + 1);
     h.encoder().busyUntil = h.clock.now().addSecs(60);  // a recording runs
     prepares = h.encoder().prepares;
-    choose(h.form().cboPixelFormat, QStringLiteral("YV12"));
+    choose(h.form().sources.pixelFormat, QStringLiteral("YV12"));
     EXPECT_EQ(h.encoder().prepares, prepares);
     EXPECT_EQ(h.encoder().videoCaptureSettings().pixelFormat, 0x32315659u)
         << "the value is still handed over";
@@ -256,7 +256,7 @@ TEST(TunerSettings, ARestoreCostsOnePrepareHoweverManyListsItSelects) {
     // once more): each prepares as it starts, and once after its restore.
     EXPECT_EQ(h.encoder().prepares, 4);
     const int prepares = h.encoder().prepares;
-    choose(h.form().cboVideoInput, QStringLiteral("Video Tuner"));
+    choose(h.form().sources.videoInput, QStringLiteral("Video Tuner"));
     EXPECT_EQ(h.encoder().prepares, prepares + 1) << "the input and four restored lists";
     EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00010000u);
 }
@@ -268,14 +268,14 @@ TEST(TunerSettings, AChangeDuringARecordingIsKeptToldAndAppliedWhenItEnds) {
     h.settle();
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
     const int prepares = h.encoder().prepares;
-    choose(h.form().cboTVFormat, QStringLiteral("SECAM_L"));
+    choose(h.form().sources.tvStandard, QStringLiteral("SECAM_L"));
     EXPECT_EQ(h.encoder().videoCaptureSettings().analogStandard, 0x00040000u)
         << "the encoder keeps it for after the recording";
     EXPECT_EQ(stateLines(h).at(10), QStringLiteral("SECAM_L")) << "and it is saved";
     EXPECT_TRUE(h.window->log().boxText().contains(
         QStringLiteral("Felvétel közben nem állítható át, a felvétel után lép érvénybe: SECAM_L")));
     EXPECT_EQ(h.encoder().prepares, prepares);
-    choose(h.form().cboChannel, QStringLiteral("12"));
+    choose(h.form().sources.channel, QStringLiteral("12"));
     EXPECT_EQ(h.videoDevices.sent(QStringLiteral("channel")).back(), 12)
         << "a channel is tuned while the device streams";
     EXPECT_EQ(h.window->log().boxText().count(QStringLiteral("Felvétel közben")), 1)
@@ -290,14 +290,14 @@ TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
     Harness h;
     startOnTheTunerCard(h);
     MainForm& f = h.form();
-    choose(f.cboVideoInput, QStringLiteral("Composite"));
-    EXPECT_FALSE(f.cboChannel->isEnabled());
-    EXPECT_FALSE(f.cboTVType->isEnabled());
-    EXPECT_EQ(f.cboChannel->count(), 101) << "the channels stay";
+    choose(f.sources.videoInput, QStringLiteral("Composite"));
+    EXPECT_FALSE(f.sources.channel->isEnabled());
+    EXPECT_FALSE(f.sources.tunerType->isEnabled());
+    EXPECT_EQ(f.sources.channel->count(), 101) << "the channels stay";
     EXPECT_EQ(h.encoder().videoCaptureSettings().input, 1);
-    choose(f.cboVideoSource, QStringLiteral("Videó fájl"));
+    choose(f.sources.videoSource, QStringLiteral("Videó fájl"));
     for (QComboBox* list :
-         {f.cboVideoInput, f.cboPixelFormat, f.cboTVFormat, f.cboChannel, f.cboTVType}) {
+         {f.sources.videoInput, f.sources.pixelFormat, f.sources.tvStandard, f.sources.channel, f.sources.tunerType}) {
         EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
         EXPECT_FALSE(list->isEnabled());
     }
@@ -308,7 +308,7 @@ TEST(VideoInput, TwoInputsOfOneNameLeaveTheLaterSelected) {
     h.videoDevices.deviceInputs[kCard] = {QStringLiteral("S-Video"), QStringLiteral("Video Tuner"),
                                           QStringLiteral("S-Video")};
     startOnTheTunerCard(h);
-    choose(h.form().cboVideoInput, QStringLiteral("S-Video"));
+    choose(h.form().sources.videoInput, QStringLiteral("S-Video"));
     EXPECT_EQ(h.encoder().videoCaptureSettings().input, 2);
 }
 
@@ -319,15 +319,15 @@ TEST(VideoInput, AnInputThatCannotBeUsedIsToldOnceAndTheInputsStayUntouched) {
     h.encoder().prepareFailure =
         EncoderStatus::failure(EncoderErrorCode::VideoInput, QStringLiteral("busy"));
     const int queries = h.videoDevices.inputQueries;
-    h.form().cboVideoInput->clear();
+    h.form().sources.videoInput->clear();
     h.messenger.texts.clear();
-    choose(h.form().cboVideoSource, kCard);
+    choose(h.form().sources.videoSource, kCard);
     h.settle();
     EXPECT_EQ(h.messenger.texts,
               QStringList{QStringLiteral(
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")});
     EXPECT_EQ(h.videoDevices.inputQueries, queries);
-    EXPECT_EQ(h.form().cboVideoInput->count(), 0);
+    EXPECT_EQ(h.form().sources.videoInput->count(), 0);
 }
 
 TEST(VideoSource, WithoutASavedSourceTheDeviceBranchRunsWithNoDeviceNamed) {
@@ -337,22 +337,22 @@ TEST(VideoSource, WithoutASavedSourceTheDeviceBranchRunsWithNoDeviceNamed) {
                  QString());
     h.start();
     MainForm& f = h.form();
-    EXPECT_EQ(f.cboVideoSource->count(), 2);
-    EXPECT_EQ(f.cboVideoSource->currentIndex(), -1) << "\"Videó fájl\" is not chosen by itself";
+    EXPECT_EQ(f.sources.videoSource->count(), 2);
+    EXPECT_EQ(f.sources.videoSource->currentIndex(), -1) << "\"Videó fájl\" is not chosen by itself";
     EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
     EXPECT_TRUE(h.encoder().outputFileName().endsWith(QStringLiteral("-TV512.wmv")))
         << "a live source's profile";
-    EXPECT_TRUE(f.cboPixelFormat->isEnabled());
-    EXPECT_TRUE(f.cboTVFormat->isEnabled());
+    EXPECT_TRUE(f.sources.pixelFormat->isEnabled());
+    EXPECT_TRUE(f.sources.tvStandard->isEnabled());
     EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
               1);
-    EXPECT_EQ(f.cboVideoInput->count(), 0) << "the error path leaves the inputs alone";
+    EXPECT_EQ(f.sources.videoInput->count(), 0) << "the error path leaves the inputs alone";
 
-    choose(f.cboVideoSource, kCard);  // the operator chooses the card
+    choose(f.sources.videoSource, kCard);  // the operator chooses the card
     h.settle();
     EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://") + kCard);
-    EXPECT_EQ(f.cboVideoInput->count(), 2);
+    EXPECT_EQ(f.sources.videoInput->count(), 2);
 }
 
 TEST(StateFile, AShortFileKeepsTheFieldsItDoesNotHave) {
@@ -360,9 +360,9 @@ TEST(StateFile, AShortFileKeepsTheFieldsItDoesNotHave) {
     h.write(QStringLiteral("teszttv.ini"), "Másik kártya\r\n\r\n10:00:00\r\n");
     h.start();
     MainForm& f = h.form();
-    EXPECT_EQ(f.txtStartTime->text(), QStringLiteral("10:00:00"));
-    EXPECT_EQ(f.txtEnd->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(f.txtDuration->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(f.times.start->text(), QStringLiteral("10:00:00"));
+    EXPECT_EQ(f.times.end->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(f.times.duration->text(), QStringLiteral("00:00:00"));
     h.window->startup().terminate();
     const QStringList lines = stateLines(h);
     ASSERT_EQ(lines.size(), 11);
@@ -374,28 +374,28 @@ TEST(AudioLines, ACardOpensItsRecordingDestinationAndStartsTheMeters) {
     Harness h;
     h.start();
     MainForm& f = h.form();
-    EXPECT_EQ(f.cboDestLine->currentText(), QStringLiteral("Capture")) << "the second destination";
-    EXPECT_EQ(f.cboInput->count(), 3);
-    EXPECT_EQ(f.List3->currentItem()->text(), QStringLiteral("Capture Source"));
+    EXPECT_EQ(f.mixerLines.destinationLine->currentText(), QStringLiteral("Capture")) << "the second destination";
+    EXPECT_EQ(f.sources.audioInput->count(), 3);
+    EXPECT_EQ(f.mixerLines.destinationLines->currentItem()->text(), QStringLiteral("Capture Source"));
     EXPECT_TRUE(h.levelCapture.isOpen());
     EXPECT_EQ(h.levelCapture.card(), QStringLiteral("Teszt hangkártya"));
-    EXPECT_TRUE(h.window->levelMeters().meter().timer().Enabled());
+    EXPECT_TRUE(h.window->levelMeters().meter().timer().enabled());
 
     FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
-    choose(f.cboInput, QStringLiteral("Mic"));
+    choose(f.sources.audioInput, QStringLiteral("Mic"));
     EXPECT_EQ(card.controls[1].value, 2) << "the first of three lines is the selector's item 2";
-    EXPECT_EQ(f.List2->count(), 2);
-    EXPECT_EQ(f.List2->currentRow(), 0) << "a first control reading 40000 stays chosen";
-    EXPECT_EQ(f.Slider1->maximum(), 65536);
-    EXPECT_EQ(f.Slider1->value(), 40000);
-    f.Slider1->setValue(1234);
+    EXPECT_EQ(f.mixerLines.sourceLines->count(), 2);
+    EXPECT_EQ(f.mixerLines.sourceLines->currentRow(), 0) << "a first control reading 40000 stays chosen";
+    EXPECT_EQ(f.mixerLines.sourceVolume->maximum(), 65536);
+    EXPECT_EQ(f.mixerLines.sourceVolume->value(), 40000);
+    f.mixerLines.sourceVolume->setValue(1234);
     EXPECT_EQ(card.controls[size_t(card.destinations[1].sources[0].controls[0])].value, 1234);
 
     // The destination slider shows the selector and moves it, which chooses the line.
     h.statusTick();
-    EXPECT_EQ(f.Slider2->value(), 2);
-    f.Slider2->setValue(0);
-    EXPECT_EQ(f.cboInput->currentText(), QStringLiteral("CD"));
+    EXPECT_EQ(f.mixerLines.destinationVolume->value(), 2);
+    f.mixerLines.destinationVolume->setValue(0);
+    EXPECT_EQ(f.sources.audioInput->currentText(), QStringLiteral("CD"));
     EXPECT_EQ(card.controls[1].value, 0);
 }
 
@@ -405,9 +405,9 @@ TEST(AudioLines, ALineWhoseFirstControlIsASwitchEndsOnItsLastControl) {
     auto& line = card.destinations[1].sources[1].controls;
     std::swap(line[0], line[1]);  // "Line Switch" first, reading 1
     h.start();
-    choose(h.form().cboInput, QStringLiteral("Line"));
-    EXPECT_EQ(h.form().List2->currentRow(), 1);
-    EXPECT_EQ(h.form().List2->currentItem()->text(), QStringLiteral("Line Volume"));
+    choose(h.form().sources.audioInput, QStringLiteral("Line"));
+    EXPECT_EQ(h.form().mixerLines.sourceLines->currentRow(), 1);
+    EXPECT_EQ(h.form().mixerLines.sourceLines->currentItem()->text(), QStringLiteral("Line Volume"));
 }
 
 TEST(AudioLines, WithoutASelectorChoosingALineLeavesTheLevelsAlone) {
@@ -416,7 +416,7 @@ TEST(AudioLines, WithoutASelectorChoosingALineLeavesTheLevelsAlone) {
     card.destinations[1].line.controls.erase(
         card.destinations[1].line.controls.begin());  // no selector
     h.start();
-    choose(h.form().cboInput, QStringLiteral("CD"));
+    choose(h.form().sources.audioInput, QStringLiteral("CD"));
     EXPECT_EQ(card.controls[2].value, 40000) << "the capture level is not set to the line's number";
 }
 
@@ -425,21 +425,21 @@ TEST(AudioLines, ABusyCardIsToldAndItsMetersStayStill) {
     h.soundMixers.busy << QStringLiteral("Másik kártya");
     h.start();
     h.messenger.texts.clear();
-    choose(h.form().cboAudioSource, QStringLiteral("Másik kártya"));
+    choose(h.form().sources.audioSource, QStringLiteral("Másik kártya"));
     EXPECT_EQ(h.messenger.texts, QStringList{QStringLiteral("A hangkártya használatban van!")});
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
     EXPECT_FALSE(h.levelCapture.isOpen());
-    EXPECT_FALSE(h.window->levelMeters().meter().timer().Enabled());
+    EXPECT_FALSE(h.window->levelMeters().meter().timer().enabled());
 }
 
 TEST(AudioLines, SlidersFollowChangesMadeOutsideKelmOnTheNextStatusTick) {
     Harness h;
     h.start();
-    choose(h.form().cboInput, QStringLiteral("Mic"));
+    choose(h.form().sources.audioInput, QStringLiteral("Mic"));
     FakeMixerModel& card = h.soundMixers.models[QStringLiteral("Teszt hangkártya")];
     card.controls[size_t(card.destinations[1].sources[0].controls[0])].value = 5000;
     h.statusTick();
-    EXPECT_EQ(h.form().Slider1->value(), 5000);
+    EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 5000);
     EXPECT_EQ(card.controls[size_t(card.destinations[1].sources[0].controls[0])].value, 5000);
 }
 
@@ -451,12 +451,12 @@ TEST(LevelMeters, TheMeterAndPicturesShowTheCardLive) {
                                                      16339};
     };
     LevelMeters& meters = h.window->levelMeters();
-    meters.XT_Timer();
+    meters.timerTick();
     h.levelCapture.pendingFrames = CaptureBuffer::kFrames;
-    meters.XT_Timer();
-    EXPECT_EQ(h.form().LEDMeter1->level(0), 100);
-    EXPECT_EQ(h.form().LEDMeter1->level(1), 50);
-    ASSERT_EQ(h.form().Scope[0]->trace().size(), 205u);
-    EXPECT_EQ(h.form().Scope[0]->trace()[0].y(), 22 + 21);
-    EXPECT_EQ(h.form().Scope[1]->trace()[0].y(), 22 + 10);
+    meters.timerTick();
+    EXPECT_EQ(h.form().levels.meter->level(0), 100);
+    EXPECT_EQ(h.form().levels.meter->level(1), 50);
+    ASSERT_EQ(h.form().levels.waveforms[0]->trace().size(), 205u);
+    EXPECT_EQ(h.form().levels.waveforms[0]->trace()[0].y(), 22 + 21);
+    EXPECT_EQ(h.form().levels.waveforms[1]->trace()[0].y(), 22 + 10);
 }

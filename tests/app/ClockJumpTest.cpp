@@ -178,7 +178,7 @@ TEST_F(ClockJump, AutumnBackwardNeverStartsTheSameDaysRecordingTwice) {
     // Past 03:00 summer time the clock shows 02:00 again, and 02:30 a second time.
     h.run(2 * 3600 * 1000, 1000);
     EXPECT_EQ(h.encoder().starts, 1);
-    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.window->schedulerTick().isActive());
 }
 
 TEST_F(ClockJump, ResumeFromSuspendPastTheStartRecordsWhatIsLeft) {

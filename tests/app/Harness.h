@@ -7,10 +7,21 @@
 #include "Scheduler.h"
 #include "ShellPorts.h"
 #include "Startup.h"
+#include "StatusBar.h"
 #include "StatusLoop.h"
 #include "TimeFields.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStatusBar>
 #include <QElapsedTimer>
 #include <QThread>
 #include "Messenger.h"
@@ -222,7 +233,7 @@ public:
     void run(qint64 totalMs, qint64 stepMs = 200) {
         for (qint64 t = 0; t < totalMs && !process.ended(); t += stepMs) {
             clock.advanceMs(stepMs);
-            if (form().Timer1->isActive()) window->scheduler().tick();
+            if (window->schedulerTick().isActive()) window->scheduler().tick();
             settle();
             statusTick();
         }
@@ -255,10 +266,10 @@ public:
 // does: mode button, start time, duration, start button.
 inline void arm(Harness& h, Button modeKey, const QString& start, const QString& duration) {
     h.window->toolbarClick(modeKey);
-    h.form().txtStartTime->setText(start);
-    h.form().txtDuration->setText(duration);
+    h.form().times.start->setText(start);
+    h.form().times.duration->setText(duration);
     h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     h.settle();
 }
 

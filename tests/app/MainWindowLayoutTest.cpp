@@ -23,18 +23,18 @@ TEST(MainWindowLayout, EveryControlFitsInBothLogPanelHeights) {
     h.start();
     h.window->show();
     MainForm& f = h.form();
-    f.Text1->setVisible(true);
+    f.logPanel.box->setVisible(true);
     for (int shown = 0; shown < 2; ++shown) {
-        for (QWidget* w : std::initializer_list<QWidget*>{f.cboVideoSource, f.cboVideoInput, f.cboTVFormat,
-                                                          f.cboPixelFormat, f.cboChannel, f.cboTVType, f.cboAudioSource,
-                                                          f.cboInput, f.Slider1, f.Slider2, f.txtStartTime, f.txtEnd,
-                                                          f.txtDuration, f.txtZoom, f.PrgBar1, f.Command5, f.cmdPlay})
+        for (QWidget* w : std::initializer_list<QWidget*>{f.sources.videoSource, f.sources.videoInput, f.sources.tvStandard,
+                                                          f.sources.pixelFormat, f.sources.channel, f.sources.tunerType, f.sources.audioSource,
+                                                          f.sources.audioInput, f.mixerLines.sourceVolume, f.mixerLines.destinationVolume, f.times.start, f.times.end,
+                                                          f.times.duration, f.zoom.text, f.statusBar.progress, f.logPanel.toggle, f.playPreview})
             expectInside(h.window.get(), w);
         const QString png = QDir::temp().filePath(QStringLiteral("kelm-main-window-%1.png").arg(shown));
         h.window->grab().save(png);
         h.window->toggleLogPanel();
     }
-    EXPECT_EQ(f.Command5->toolTip(), QStringLiteral("Eseménynapló bezárása...")) << "two clicks restore the panel";
-    EXPECT_TRUE(f.Text1->isVisible());
+    EXPECT_EQ(f.logPanel.toggle->toolTip(), QStringLiteral("Eseménynapló bezárása...")) << "two clicks restore the panel";
+    EXPECT_TRUE(f.logPanel.box->isVisible());
     EXPECT_EQ(h.window->height(), 6255 / 15);
 }

@@ -58,7 +58,7 @@ TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne)
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
     h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
-    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
     EXPECT_FALSE(h.process.ended()) << "waits for the source while the planned length lasts";
 
     h.run(20000);
@@ -158,7 +158,7 @@ TEST_F(RecordingFailure, DailyRecordingThatBrokeOffStaysArmedForTheNextDay) {
     h.encoder().fail(lostSound());
     for (int i = 0; i < 10; ++i) h.encoder().startFailures.push_back(lostSound());
     h.run(20000);
-    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.window->schedulerTick().isActive());
     EXPECT_TRUE(box().contains(QStringLiteral("Rögzítési hiba: ")));
 
     h.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 59, 50)));
@@ -188,7 +188,7 @@ TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     ASSERT_FALSE(h.messenger.icons.empty());
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
     h.statusTick();
-    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
 }
 
 TEST_F(RecordingFailure, FullDiskGoesOnOnlyOnceRealRoomIsBack) {

@@ -36,7 +36,7 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
     arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 104);
-    EXPECT_FALSE(h.form().txtDuration->isEnabled());
+    EXPECT_FALSE(h.form().times.duration->isEnabled());
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
 
     h.run(10000 - 200);  // to 09:59:59.800
@@ -51,8 +51,8 @@ TEST_F(Recording, OnceStartsInsideItsStartSecondEndsAtItsLengthAndUnlocks) {
     h.run(6000);
     EXPECT_EQ(h.encoder().starts, 1) << "one start per start second";
     EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
-    EXPECT_FALSE(h.form().Timer1->isActive());
-    EXPECT_TRUE(h.form().txtDuration->isEnabled());
+    EXPECT_FALSE(h.window->schedulerTick().isActive());
+    EXPECT_TRUE(h.form().times.duration->isEnabled());
     EXPECT_TRUE(h.toolbar().isEnabled(Button::btnNapi));
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 101);
     EXPECT_EQ(countOf(box(), QStringLiteral("Kódolás befejezve. Fájl neve: ")), 1);
@@ -69,37 +69,37 @@ TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
     h.run(3000);
     EXPECT_TRUE(h.window->state().nextStartWarning);
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
-    EXPECT_EQ(h.form().panel(MainForm::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
 }
 
 TEST_F(Recording, ProgressPanelsFollowTheRunningRecording) {
     arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:01:40"));
     h.run(10000 + 60000);
-    EXPECT_EQ(h.form().panel(MainForm::stEncodedTime)->text(), QStringLiteral("00:01:00"));
-    EXPECT_EQ(h.form().panel(MainForm::stAudioBitrate)->text(), QStringLiteral("64 Kbps"));
-    EXPECT_EQ(h.form().panel(MainForm::stFile)->text(), QStringLiteral("4320 Kb"));
-    EXPECT_DOUBLE_EQ(h.form().progressMaximum, 10.0);
-    EXPECT_DOUBLE_EQ(h.form().progressValue(), 6.0);
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stEncodedTime)->text(), QStringLiteral("00:01:00"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stAudioBitrate)->text(), QStringLiteral("64 Kbps"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stFile)->text(), QStringLiteral("4320 Kb"));
+    EXPECT_DOUBLE_EQ(h.window->statusBar().progressMaximum(), 10.0);
+    EXPECT_DOUBLE_EQ(h.window->statusBar().progressValue(), 6.0);
 }
 
 TEST_F(Recording, DisarmingBeforeTheStartLogsThatNothingRan) {
     arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.messenger.answers = {Messenger::Answer::Ok};
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     EXPECT_TRUE(box().contains(QStringLiteral("Kódolási folyamat leállítva!")));
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("KELM"));
-    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_FALSE(h.window->schedulerTick().isActive());
 }
 
 TEST_F(Recording, CancelOnTheStopQuestionKeepsTheRecordingArmed) {
     arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.messenger.answers = {Messenger::Answer::Cancel};
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     EXPECT_EQ(h.window->state().arm.value(), Arm::Armed);
     EXPECT_EQ(h.toolbar().button(Button::btnEncStart)->property("pictureKey").toString(),
               QStringLiteral("encStop"))
         << "the start button shows the armed state";
-    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.window->schedulerTick().isActive());
 }
 
 TEST_F(Recording, ZeroDurationIsRefusedButTheStateIsSaved) {
@@ -123,7 +123,7 @@ TEST_F(Recording, DailyRecordsOnSevenConsecutiveDaysNamedAfterTheSecondTheyStart
                   h.file(QStringLiteral("Media/teszttv-") + date +
                          QStringLiteral("-100000-000005-R64.wmv")));
     }
-    EXPECT_TRUE(h.form().Timer1->isActive()) << "a daily schedule stays armed";
+    EXPECT_TRUE(h.window->schedulerTick().isActive()) << "a daily schedule stays armed";
     EXPECT_EQ(countOf(box(), QStringLiteral("Encoder indítása - NAPI")), 7);
 }
 
@@ -168,7 +168,7 @@ TEST_F(Recording, DailyStartAtTheLastSecondOfTheDayStartsOnItAndCatchesUpPastMid
 TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
     arm(h, Button::btnNapi, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 59, 57)));
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     EXPECT_EQ(h.window->state().arm.value(), Arm::Armed);
     EXPECT_TRUE(h.messenger.texts.isEmpty() || !h.messenger.texts.contains(QStringLiteral(
                                                    "Valóban le akarja allítani a kódolást?")));
@@ -176,7 +176,7 @@ TEST_F(Recording, DailyStopRequestExactlyThreeSecondsBeforeTheStartIsIgnored) {
     for (int secondsBefore : {2, 4}) {
         h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0).addSecs(-secondsBefore)));
         h.messenger.answers = {Messenger::Answer::Cancel};
-        h.window->recordingControl().ToggleRecording();
+        h.window->recordingControl().toggleRecording();
         EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Valóban le akarja allítani a kódolást?")),
                   secondsBefore == 2 ? 1 : 2);
     }
@@ -190,7 +190,7 @@ TEST_F(Recording,
     h.window->state().endHandled = false;
     h.messenger.texts.clear();
     // What the status loop runs three seconds before a daily start.
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     EXPECT_FALSE(h.window->state().nextStartWarning);
     EXPECT_TRUE(h.window->state().endHandled);
     EXPECT_EQ(h.window->state().arm.value(), Arm::Armed) << "the preparation does not disarm";
@@ -219,7 +219,7 @@ TEST_F(Recording, FileHeldByAnotherRecordingIsRecordedUnderTheWarningName) {
     EXPECT_TRUE(box().contains(QStringLiteral(
         " fájl rögzítése elindult...\r\n VIGYÁZAT! A következő rögzítés nem indul el!\r\n")));
     EXPECT_TRUE(h.window->state().nextStartWarning);
-    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_FALSE(h.window->schedulerTick().isActive());
     EXPECT_EQ(h.encoder().runState(), RunState::Running);
 }
 
@@ -255,7 +255,7 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         else
             EXPECT_TRUE(t.messenger.texts.isEmpty());
         EXPECT_TRUE(t.window->log().boxText().contains(QString::fromUtf8(row.log))) << row.log;
-        EXPECT_EQ(t.form().Timer1->isActive(), row.timerStays && t.window->state().arm.isArmed())
+        EXPECT_EQ(t.window->schedulerTick().isActive(), row.timerStays && t.window->state().arm.isArmed())
             << row.log;
     }
 }
@@ -297,20 +297,20 @@ TEST(CommandLineRecording, RecordsAtOnceLogsAndEndsTheProgram) {
 TEST(UnreadableDuration, RestoredFromTheStateFileRefusesToArmInEveryMode) {
     // Such a duration would set no length limit: the recording would never end.
     for (const char* duration : {"1:xx:00", "abc", "25:00:00"}) {
-        for (const Toolbar::Mode mode :
-             {Toolbar::Mode::Most, Toolbar::Mode::Once, Toolbar::Mode::Daily}) {
+        for (const RecordingMode mode :
+             {RecordingMode::Most, RecordingMode::Once, RecordingMode::Daily}) {
             Harness h{QDateTime(QDate(2026, 12, 7), QTime(9, 59, 50))};
             h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
                          QString::fromUtf8(duration));
             h.start();
             // Pressed as the start-up does, without the leave actions that reset the field.
-            h.toolbar().pressMode(mode);
-            ASSERT_EQ(h.form().txtDuration->text(), QString::fromUtf8(duration));
-            h.window->recordingControl().ToggleRecording();
+            h.window->state().mode.set(mode);
+            ASSERT_EQ(h.form().times.duration->text(), QString::fromUtf8(duration));
+            h.window->recordingControl().toggleRecording();
             EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Nincs megadva kódolási idő!")), 1)
                 << duration;
             EXPECT_EQ(h.window->state().arm.value(), Arm::Idle) << duration;
-            EXPECT_FALSE(h.form().Timer1->isActive()) << duration;
+            EXPECT_FALSE(h.window->schedulerTick().isActive()) << duration;
             h.run(20000);
             EXPECT_EQ(h.encoder().starts, 0) << duration;
         }
@@ -322,14 +322,14 @@ TEST(UnreadableDuration, RestoredFromTheStateFileRefusesToArmInEveryMode) {
 TEST_F(Recording, TicksWhileAStartIsOnItsWayNeitherEndNorRepeatIt) {
     h.encoder().slowStart = true;
     h.window->toolbarClick(Button::btnMost);
-    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
+    h.form().times.duration->setText(QStringLiteral("00:00:05"));
     h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     ASSERT_EQ(h.encoder().runState(), RunState::Stopped) << "the start is still on its way";
     h.window->scheduler().tick();
     h.statusTick();
     EXPECT_FALSE(box().contains(QStringLiteral("Kódolás befejezve")));
-    EXPECT_TRUE(h.form().Timer1->isActive());
+    EXPECT_TRUE(h.window->schedulerTick().isActive());
     EXPECT_TRUE(h.window->state().arm.isArmed());
 
     h.settle();
@@ -344,22 +344,56 @@ TEST_F(Recording, TicksWhileAStartIsOnItsWayNeitherEndNorRepeatIt) {
 TEST_F(Recording, StoppingWhileAStartIsOnItsWayLeavesNothingRecording) {
     h.encoder().slowStart = true;
     h.window->toolbarClick(Button::btnMost);
-    h.form().txtDuration->setText(QStringLiteral("01:00:00"));
+    h.form().times.duration->setText(QStringLiteral("01:00:00"));
     h.window->timeFields().durationLeave();
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     // The folder and the sources answer; the file's start is then on its way.
     QElapsedTimer waited;
     waited.start();
     while (h.encoder().starts == 0 && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(h.encoder().starts, 1);
-    h.window->recordingControl().ToggleRecording();  // the operator stops before it answers
+    h.window->recordingControl().toggleRecording();  // the operator stops before it answers
     EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
     h.settle();
     EXPECT_EQ(h.encoder().starts, 1);
     EXPECT_EQ(h.encoder().runState(), RunState::Stopped)
         << "the recording the late start brought up is stopped";
     EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
-    EXPECT_FALSE(h.form().Timer1->isActive());
+    EXPECT_FALSE(h.window->schedulerTick().isActive());
     EXPECT_TRUE(box().contains(QStringLiteral("Encoder leállítva!")));
+}
+
+// The mode has one owner; the mode buttons and their menu items only show it.
+TEST_F(Recording, TheModeDecidesNotAButtonThatShowsAnother) {
+    arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:00:05"));
+    // A button pressed behind the owner's back (a stray click of a view)
+    // neither starts at once nor moves the start away from its second.
+    h.toolbar().setPressed(Button::btnMost, true);
+    h.run(9800);  // to 09:59:59.800
+    EXPECT_EQ(h.encoder().starts, 0) << "\"1X\" still waits for its start second";
+    h.run(200);
+    ASSERT_EQ(h.encoder().starts, 1);
+    EXPECT_EQ(h.encoder().outputFileName(),
+              h.file(QStringLiteral("Media/teszttv-20261207-100000-000005-R64.wmv")));
+}
+
+TEST_F(Recording, EveryWayToChooseAModeShowsItOnButtonsAndMenuAlike) {
+    const std::array<std::tuple<MenuItem, Button, RecordingMode>, 3> ways{
+        {{MenuItem::mnuMost, Button::btnMost, RecordingMode::Most},
+         {MenuItem::mnu1X, Button::btn1x, RecordingMode::Once},
+         {MenuItem::mnuNapi, Button::btnNapi, RecordingMode::Daily}}};
+    for (const auto& [item, button, mode] : ways) {
+        h.window->menuCommand(item);
+        EXPECT_EQ(h.window->state().mode.value(), mode);
+        for (const auto& [otherItem, otherButton, otherMode] : ways) {
+            EXPECT_EQ(h.toolbar().isPressed(otherButton), otherMode == mode);
+            EXPECT_EQ(h.toolbar().menuItem(otherItem)->isChecked(), otherMode == mode);
+        }
+    }
+    // The start field can be typed into only where a start time counts.
+    h.window->toolbarClick(Button::btnMost);
+    EXPECT_FALSE(h.form().times.start->isEnabled());
+    h.window->toolbarClick(Button::btn1x);
+    EXPECT_TRUE(h.form().times.start->isEnabled());
 }

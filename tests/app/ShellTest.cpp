@@ -74,10 +74,10 @@ TEST_F(Shell, ModeMenuItemPressesItsButtonAndRunsTheButtonsClick) {
     EXPECT_TRUE(h.toolbar().isPressed(Button::btnMost));
     EXPECT_FALSE(h.toolbar().isPressed(Button::btn1x));
     EXPECT_FALSE(h.toolbar().isPressed(Button::btnNapi));
-    EXPECT_FALSE(h.form().txtStartTime->isEnabled()) << "as the toolbar button does";
+    EXPECT_FALSE(h.form().times.start->isEnabled()) << "as the toolbar button does";
     choose(MenuItem::mnu1X);
     EXPECT_TRUE(h.toolbar().isPressed(Button::btn1x));
-    EXPECT_TRUE(h.form().txtStartTime->isEnabled());
+    EXPECT_TRUE(h.form().times.start->isEnabled());
 }
 
 TEST_F(Shell, OnTopRunsTheSameFromButtonMenuAndPopupAndKeepsTheTwinsEqual) {
@@ -147,8 +147,8 @@ TEST_F(Shell, PreviewButtonStopsTheLivePictureOnlyWhileRecording) {
 
 TEST_F(Shell, StartMenuItemArmsTheRecordingLikeTheButton) {
     click(Button::btn1x);
-    h.form().txtStartTime->setText(QStringLiteral("10:00:00"));
-    h.form().txtDuration->setText(QStringLiteral("00:00:05"));
+    h.form().times.start->setText(QStringLiteral("10:00:00"));
+    h.form().times.duration->setText(QStringLiteral("00:00:05"));
     choose(MenuItem::mnuStart);
     EXPECT_TRUE(h.window->state().arm.isArmed());
     EXPECT_EQ(h.toolbar().button(Button::btnEncStart)->property("pictureKey").toString(),
@@ -182,8 +182,8 @@ TEST(ShellMedia, AFileBrowserThatDoesNotStartIsLogged) {
 TEST_F(Shell, PlayButtonRunsTheHookOfThePreviewChain) {
     int runs = 0;
     h.window->setPlayPreviewHandler([&] { ++runs; });
-    h.form().cmdPlay->setEnabled(true);
-    h.form().cmdPlay->click();
+    h.form().playPreview->setEnabled(true);
+    h.form().playPreview->click();
     EXPECT_EQ(runs, 1);
 }
 
@@ -214,18 +214,18 @@ TEST_F(Shell, ExitMenuItemsCloseTheWindowThroughItsConfirmation) {
 TEST_F(Shell, ZoomTwoGivesA444By333WindowAndMarksBothMenus) {
     h.toolbar().zoomItem(ZoomMenu::Main, 3)->trigger();
     EXPECT_EQ(monitorWindow().size(), QSize(444, 333));
-    EXPECT_EQ(h.form().txtZoom->text(), QStringLiteral("2 X"));
-    EXPECT_EQ(h.form().VScroll1->value(), 3);
+    EXPECT_EQ(h.form().zoom.text->text(), QStringLiteral("2 X"));
+    EXPECT_EQ(h.form().zoom.bar->value(), 3);
     for (int i = 0; i < kZoomCount; ++i) {
         EXPECT_EQ(h.toolbar().zoomItem(ZoomMenu::Main, i)->isChecked(), i == 3) << i;
         EXPECT_EQ(h.toolbar().zoomItem(ZoomMenu::Popup, i)->isChecked(), i == 3) << i;
     }
-    h.form().VScroll1->setValue(0);  // the scroll bar runs the same command
+    h.form().zoom.bar->setValue(0);  // the scroll bar runs the same command
     EXPECT_EQ(monitorWindow().size(), QSize(111, 83)) << "3332 x 2499 twips at 0.5";
     EXPECT_TRUE(h.toolbar().zoomItem(ZoomMenu::Popup, 0)->isChecked());
     h.toolbar().zoomItem(ZoomMenu::Popup, 4)->trigger();
     EXPECT_EQ(monitorWindow().size(), QSize(666, 499));
-    EXPECT_EQ(h.form().txtZoom->text(), QStringLiteral("3 X"));
+    EXPECT_EQ(h.form().zoom.text->text(), QStringLiteral("3 X"));
 }
 
 TEST_F(Shell, AutoAlignKeepsTheMonitorCentredOnTheMainWindowsTopEdgeWhileItMoves) {

@@ -78,7 +78,7 @@ TEST(Startup, FirstRunWithACommandLineTriesOnceWithoutAChosenSourceAndSaysWhy) {
     Harness h;
     h.videoDevices.names = {QStringLiteral("Tuner Card")};
     h.start({QStringLiteral("00:00:05")});
-    EXPECT_EQ(h.form().cboVideoSource->currentIndex(), -1) << "nothing was chosen for the operator";
+    EXPECT_EQ(h.form().sources.videoSource->currentIndex(), -1) << "nothing was chosen for the operator";
     EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
     EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
@@ -103,9 +103,9 @@ TEST(Startup, NoSoundCardAsksToExitAndNoKeepsTheWindowWithoutRestoring) {
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Nincs hangkártya telepítve!")));
     EXPECT_TRUE(h.messenger.texts.contains(QStringLiteral("Valóban ki akar lépni?")));
     EXPECT_FALSE(h.process.ended());
-    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00"))
+    EXPECT_EQ(h.form().times.start->text(), QStringLiteral("00:00:00"))
         << "the state is not restored";
-    EXPECT_EQ(h.form().cboVideoSource->count(), 0);
+    EXPECT_EQ(h.form().sources.videoSource->count(), 0);
 }
 
 TEST(Startup, LogFolderThatCannotBeCreatedLeavesKelmRunningAndSaysWhy) {
@@ -124,9 +124,9 @@ TEST(Startup, BrokenStateFileNeverStopsTheStart) {
     h.write(QStringLiteral("teszttv.ini"), junk);
     h.start();
     EXPECT_FALSE(h.process.ended());
-    EXPECT_EQ(h.form().txtStartTime->text(), QStringLiteral("00:00:00"))
+    EXPECT_EQ(h.form().times.start->text(), QStringLiteral("00:00:00"))
         << "25:00:00 is reset by the start field";
-    EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Teszt hangkártya"));
+    EXPECT_EQ(h.form().sources.audioSource->currentText(), QStringLiteral("Teszt hangkártya"));
 }
 
 TEST(Startup, SavedChoicesAreRestored) {
@@ -135,11 +135,11 @@ TEST(Startup, SavedChoicesAreRestored) {
             QStringLiteral("Másik kártya\r\n\r\n20:30:00\r\n22:00:00\r\n01:30:00\r\nVideó fájl\r\n")
                 .toUtf8());
     h.start();
-    EXPECT_EQ(h.form().cboAudioSource->currentText(), QStringLiteral("Másik kártya"));
-    EXPECT_EQ(h.form().txtEnd->text(), QStringLiteral("22:00:00"));
-    EXPECT_EQ(h.form().cboVideoSource->currentText(), QStringLiteral("Videó fájl"));
+    EXPECT_EQ(h.form().sources.audioSource->currentText(), QStringLiteral("Másik kártya"));
+    EXPECT_EQ(h.form().times.end->text(), QStringLiteral("22:00:00"));
+    EXPECT_EQ(h.form().sources.videoSource->currentText(), QStringLiteral("Videó fájl"));
     EXPECT_EQ(h.encoder().videoInput(), h.file(QStringLiteral("video.wmv")));
-    EXPECT_FALSE(h.form().cboVideoInput->isEnabled());
+    EXPECT_FALSE(h.form().sources.videoInput->isEnabled());
 }
 
 TEST(Exit, NoToTheQuestionKeepsKelmRunning) {

@@ -26,8 +26,8 @@ protected:
 TEST_F(StatusLoopTest, ClockPanelShowsTheTimeOfTheTick) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
     h.statusTick();
-    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:05:03"));
-    EXPECT_EQ(h.form().panel(MainForm::stDate)->text(), QStringLiteral("2026.12.07."));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:05:03"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stDate)->text(), QStringLiteral("2026.12.07."));
 }
 
 // The zoom belongs to the monitor window, which only a live capture device
@@ -40,23 +40,23 @@ TEST(StatusLoopZoom, ZoomControlsFollowTheMonitorButtonOfALiveSource) {
     h.start();
     h.toolbar().setPressed(Button::btnMonitor, true);
     h.statusTick();
-    EXPECT_TRUE(h.form().txtZoom->isEnabled());
+    EXPECT_TRUE(h.form().zoom.text->isEnabled());
     h.toolbar().setPressed(Button::btnMonitor, false);
     h.statusTick();
-    EXPECT_FALSE(h.form().txtZoom->isEnabled());
-    EXPECT_FALSE(h.form().VScroll1->isEnabled());
+    EXPECT_FALSE(h.form().zoom.text->isEnabled());
+    EXPECT_FALSE(h.form().zoom.bar->isEnabled());
     EXPECT_FALSE(h.toolbar().menu(Menu::mnuZoom)->menuAction()->isEnabled());
 }
 
 TEST_F(StatusLoopTest, PictureFileSourceKeepsTheZoomOff) {
     h.toolbar().setPressed(Button::btnMonitor, true);
     h.statusTick();
-    EXPECT_FALSE(h.form().txtZoom->isEnabled());
+    EXPECT_FALSE(h.form().zoom.text->isEnabled());
 }
 
 TEST_F(StatusLoopTest, MenuMirrorsTheToolbarModesAndTheStartCaption) {
     h.window->toolbarClick(Button::btn1x);
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     h.statusTick();
     EXPECT_EQ(h.toolbar().menuItem(MenuItem::mnuStart)->text(),
               QStringLiteral("Rögzítés leállítása"));
@@ -92,7 +92,7 @@ TEST_F(TrayRefresh, StatusTickPutsCaptionStateAndIconInTheTrayWhileTheWindowIsTh
     toTray();
     EXPECT_EQ(tip(), QStringLiteral("Teszt TV"));
     h.window->toolbarClick(Button::btn1x);
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     h.run(10200);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
     h.statusTick();
@@ -105,7 +105,7 @@ TEST_F(TrayRefresh, StatusTickPutsCaptionStateAndIconInTheTrayWhileTheWindowIsTh
 
 TEST_F(TrayRefresh, ShownWindowKeepsItsIconAndTheTrayIsLeftAlone) {
     h.window->toolbarClick(Button::btn1x);
-    h.window->recordingControl().ToggleRecording();
+    h.window->recordingControl().toggleRecording();
     h.run(10200);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
     h.statusTick();
@@ -132,7 +132,7 @@ TEST_F(StatusLoopTest, OverfullLogBoxIsClearedWithinOneTick) {
     EXPECT_TRUE(
         box.startsWith(QStringLiteral("9:59:50: Eseménynapló, 32k méret korlát miatt törlődött.")));
     EXPECT_TRUE(box.endsWith(QStringLiteral(" fájlba. 32001 byte.\r\n")));
-    EXPECT_EQ(h.form().Text1->toPlainText(), QString(box).remove(u'\r'));
+    EXPECT_EQ(h.form().logPanel.box->toPlainText(), QString(box).remove(u'\r'));
 }
 
 // The sliders follow the sound card; while either control list has no
@@ -148,22 +148,26 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     mixer.source = 12;
     mixer.destination = 7;
     h.statusTick();
-    EXPECT_EQ(h.form().Slider1->value(), 12);
-    EXPECT_EQ(h.form().Slider2->value(), 7);
-    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
+    EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 12);
+    EXPECT_EQ(h.form().mixerLines.destinationVolume->value(), 7);
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:00"));
 
     mixer.selected = false;
     mixer.source = 3;
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 0, 5)));
     h.window->toolbarClick(Button::btn1x);
+    h.toolbar().setEnabled(Button::btnMost, false);
     h.statusTick();
-    EXPECT_EQ(h.form().Slider1->value(), 12);
-    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:00"));
-    EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked()) << "menu mirror waits too";
+    EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 12);
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:00"));
+    EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnuMost)->isEnabled()) << "menu mirror waits too";
+    EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked())
+        << "the mode's own item shows the mode at once";
 
     mixer.selected = true;
     h.statusTick();
-    EXPECT_EQ(h.form().Slider1->value(), 3);
-    EXPECT_EQ(h.form().panel(MainForm::stTime)->text(), QStringLiteral("09:00:05"));
+    EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 3);
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:05"));
+    EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnuMost)->isEnabled());
     EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked());
 }

@@ -23,116 +23,143 @@ protected:
 };
 
 TEST_F(TimeFieldsTest, EndAcrossMidnightSetsTheDurationAndTurnsBlue) {
-    f().txtStartTime->setText(QStringLiteral("23:30:00"));
+    f().times.start->setText(QStringLiteral("23:30:00"));
     fields().startLeave();
-    f().txtEnd->setText(QStringLiteral("1:15"));
+    f().times.end->setText(QStringLiteral("1:15"));
     fields().endLeave();
-    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("01:45:00"));
-    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("01:15:00"));
-    EXPECT_EQ(TimeFields::colour(f().txtEnd), TimeFields::kBlue);
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("01:45:00"));
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("01:15:00"));
+    EXPECT_EQ(TimeFields::colour(f().times.end), TimeFields::kBlue);
 }
 
 TEST_F(TimeFieldsTest, StartBeforeNowIsOnTheNextDayAndBlue) {
-    f().txtStartTime->setText(QStringLiteral("06:00:00"));
+    f().times.start->setText(QStringLiteral("06:00:00"));
     fields().startLeave();
-    EXPECT_EQ(TimeFields::colour(f().txtStartTime), TimeFields::kBlue);
-    f().txtStartTime->setText(QStringLiteral("15:00:00"));
+    EXPECT_EQ(TimeFields::colour(f().times.start), TimeFields::kBlue);
+    f().times.start->setText(QStringLiteral("15:00:00"));
     fields().startLeave();
-    EXPECT_EQ(TimeFields::colour(f().txtStartTime), TimeFields::kBlack);
+    EXPECT_EQ(TimeFields::colour(f().times.start), TimeFields::kBlack);
 }
 
 TEST_F(TimeFieldsTest, NumericDurationIsNormalisedAndSetsTheEnd) {
-    f().txtStartTime->setText(QStringLiteral("22:00:00"));
-    f().txtDuration->setText(QStringLiteral("13000"));
+    f().times.start->setText(QStringLiteral("22:00:00"));
+    f().times.duration->setText(QStringLiteral("13000"));
     fields().durationLeave();
-    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("01:30:00"));
-    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("23:30:00"));
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("01:30:00"));
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("23:30:00"));
 }
 
 TEST_F(TimeFieldsTest, StartOutOfRangeIsResetAndKeepsTheFocus) {
-    f().txtStartTime->setFocus();
-    f().txtStartTime->setText(QStringLiteral("25:00:00"));
-    f().txtEnd->setFocus();  // leaving the field runs its leave action
+    f().times.start->setFocus();
+    f().times.start->setText(QStringLiteral("25:00:00"));
+    f().times.end->setFocus();  // leaving the field runs its leave action
     QCoreApplication::processEvents();
-    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "txtStartTime");
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(QApplication::focusWidget(), f().times.start);
 }
 
 TEST_F(TimeFieldsTest, UnreadableDurationIsReset) {
-    f().txtDuration->setText(QStringLiteral("abc"));
+    f().times.duration->setText(QStringLiteral("abc"));
     fields().durationLeave();
-    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(TimeFieldsTest, ImmediateModeCountsTheEndFromNowInBlack) {
     h.window->toolbarClick(Button::btnMost);
-    f().txtDuration->setText(QStringLiteral("00:30:00"));
+    f().times.duration->setText(QStringLiteral("00:30:00"));
     fields().durationLeave();
-    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
-    EXPECT_EQ(TimeFields::colour(f().txtEnd), TimeFields::kBlack);
-    EXPECT_FALSE(f().txtStartTime->isEnabled());
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("14:30:05"));
+    EXPECT_EQ(TimeFields::colour(f().times.end), TimeFields::kBlack);
+    EXPECT_FALSE(f().times.start->isEnabled());
     // The end does not change the duration in immediate mode.
-    f().txtEnd->setText(QStringLiteral("20:00:00"));
+    f().times.end->setText(QStringLiteral("20:00:00"));
     fields().endLeave();
-    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("00:30:00"));
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("00:30:00"));
 }
 
 TEST_F(TimeFieldsTest, ClearingTheStartShowsTheResetValueAtOnce) {
-    f().txtStartTime->setText(QStringLiteral("10:00:00"));
-    f().txtStartTime->clear();
-    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("00:00:00"));
+    f().times.start->setText(QStringLiteral("10:00:00"));
+    f().times.start->clear();
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(TimeFieldsTest, EnterMovesTheFocusOnAndNormalises) {
-    f().txtStartTime->setFocus();
-    f().txtStartTime->setText(QStringLiteral("93000"));
-    QTest::keyClick(f().txtStartTime, Qt::Key_Return);
-    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("09:30:00"));
-    EXPECT_EQ(QApplication::focusWidget(), f().txtEnd);
+    f().times.start->setFocus();
+    f().times.start->setText(QStringLiteral("93000"));
+    QTest::keyClick(f().times.start, Qt::Key_Return);
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("09:30:00"));
+    EXPECT_EQ(QApplication::focusWidget(), f().times.end);
 }
 
 // Only the operator leaving a field runs its leave action: the focus also goes
 // when the window is deactivated, a popup opens or the form lock disables it.
 TEST_F(TimeFieldsTest, DeactivatingTheWindowInImmediateModeLeavesTheEndAlone) {
     h.window->toolbarClick(Button::btnMost);
-    f().txtDuration->setText(QStringLiteral("00:30:00"));
+    f().times.duration->setText(QStringLiteral("00:30:00"));
     fields().durationLeave();
-    ASSERT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
-    f().txtDuration->setFocus();
+    ASSERT_EQ(f().times.end->text(), QStringLiteral("14:30:05"));
+    f().times.duration->setFocus();
     h.clock.advanceMs(60'000);
     QFocusEvent deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(f().txtDuration, &deactivated);
+    QApplication::sendEvent(f().times.duration, &deactivated);
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
-    QApplication::sendEvent(f().txtDuration, &popup);
-    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:30:05"));
+    QApplication::sendEvent(f().times.duration, &popup);
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("14:30:05"));
 
     QFocusEvent tabbed(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(f().txtDuration, &tabbed);
-    EXPECT_EQ(f().txtEnd->text(), QStringLiteral("14:31:05")) << "Tab is the operator leaving the field";
+    QApplication::sendEvent(f().times.duration, &tabbed);
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("14:31:05")) << "Tab is the operator leaving the field";
 }
 
 TEST_F(TimeFieldsTest, HalfTypedStartSurvivesAPopupAndTheFormLock) {
-    f().txtStartTime->setFocus();
-    f().txtStartTime->setText(QStringLiteral("25"));
+    f().times.start->setFocus();
+    f().times.start->setText(QStringLiteral("25"));
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
-    QApplication::sendEvent(f().txtStartTime, &popup);
-    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("25"));
-    f().txtStartTime->setEnabled(false);  // the form lock moves the focus on
+    QApplication::sendEvent(f().times.start, &popup);
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("25"));
+    f().times.start->setEnabled(false);  // the form lock moves the focus on
     QCoreApplication::processEvents();
-    EXPECT_EQ(f().txtStartTime->text(), QStringLiteral("25"));
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("25"));
 }
 
 TEST_F(TimeFieldsTest, ArmingWithATypedEndTakesTheEndBeforeTheChecks) {
     h.window->toolbarClick(Button::btn1x);
-    f().txtStartTime->setText(QStringLiteral("15:00:00"));
+    f().times.start->setText(QStringLiteral("15:00:00"));
     fields().startLeave();
-    f().txtDuration->setText(QStringLiteral("00:00:00"));
-    f().txtEnd->setFocus();
+    f().times.duration->setText(QStringLiteral("00:00:00"));
+    f().times.end->setFocus();
     QCoreApplication::processEvents();  // the field selects its text on entry
-    QTest::keyClicks(f().txtEnd, QStringLiteral("153000"));  // typed, not yet left
+    QTest::keyClicks(f().times.end, QStringLiteral("153000"));  // typed, not yet left
     h.messenger.texts.clear();
     h.window->toolbarClick(Button::btnEncStart);
-    EXPECT_EQ(f().txtDuration->text(), QStringLiteral("00:30:00"));
-    EXPECT_TRUE(f().Timer1->isActive()) << "the typed end gave a duration, so the schedule is armed";
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("00:30:00"));
+    EXPECT_TRUE(h.window->schedulerTick().isActive()) << "the typed end gave a duration, so the schedule is armed";
     EXPECT_TRUE(h.messenger.texts.isEmpty()) << h.messenger.texts.join(u'|').toStdString();
+}
+
+TEST_F(TimeFieldsTest, TheStartAsATimeFollowsEveryChangeOfItsFieldWhateverMadeIt) {
+    TimeFields& t = h.window->timeFields();
+    f().times.start->setText(QStringLiteral("10:00:05"));
+    EXPECT_EQ(t.startSecond(), 36005);
+    f().times.start->setText(QStringLiteral("no time"));
+    EXPECT_EQ(t.startSecond(), std::nullopt) << "a start that does not read starts nothing";
+    f().times.start->clear();  // shows the reset value at once, and counts as it
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(t.startSecond(), 0);
+    t.setTexts(QStringLiteral("23:59:59"), std::nullopt, QStringLiteral("1:30"));
+    EXPECT_EQ(t.startSecond(), 86399);
+    EXPECT_EQ(t.normaliseDuration(), 90 * 60);
+    EXPECT_EQ(f().times.duration->text(), QStringLiteral("01:30:00"));
+}
+
+TEST_F(TimeFieldsTest, AnImmediateStartShowsNowAndTheEndItGives) {
+    TimeFields& t = h.window->timeFields();
+    f().times.duration->setText(QStringLiteral("01:00:00"));
+    t.startAt(QTime(23, 30, 0));
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("23:30:00"));
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("00:30:00")) << "past midnight";
+    f().times.duration->setText(QStringLiteral("abc"));
+    t.startAt(QTime(8, 0, 0));
+    EXPECT_EQ(f().times.start->text(), QStringLiteral("08:00:00"));
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("00:30:00")) << "no end from no length";
 }

@@ -111,7 +111,7 @@ TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     AlsaLevelCapture capture(cards);
     MeterDisplay display;
     VuMeter meter(capture, display, timers);
-    ASSERT_TRUE(meter.StartVUMeter(card));
+    ASSERT_TRUE(meter.startVuMeter(card));
     meter.timer().setEnabled(false);  // ticks driven here
     // The card is opened in the background: the two seconds count from its first sound.
     for (int waited = 0; capture.framesDelivered() == 0 && waited < 3000; waited += 10)
@@ -120,14 +120,14 @@ TEST_F(AlsaSoundServer, AToneSixDecibelsBelowFullScaleShowsFifty) {
     // Two seconds of ticks: the first buffers may still hold the start of the tone.
     for (int i = 0; i < 50; ++i) {
         QThread::msleep(40);
-        ASSERT_EQ(meter.XT_Timer(), TickResult::Continue);
+        ASSERT_EQ(meter.timerTick(), TickResult::Continue);
     }
     EXPECT_GT(display.traces, 20);
     EXPECT_EQ(display.left, 50);
     EXPECT_EQ(display.right, 50);
     std::printf("[ figures  ] -6 dB tone: peaks %d/%d, levels %d/%d\n", meter.peaks().left,
                 meter.peaks().right, display.left, display.right);
-    meter.StopVUMeter();
+    meter.stopVuMeter();
     EXPECT_FALSE(capture.isOpen());
     player->kill();
     player->waitForFinished();

@@ -85,15 +85,15 @@ struct Meter {
 TEST(VuMeter, StartsOnlyWithAnOpenedCardAndTicksEveryFortyMilliseconds) {
     Meter m;
     m.capture.refuse << QStringLiteral("busy");
-    EXPECT_FALSE(m.meter.StartVUMeter(QStringLiteral("busy")));
+    EXPECT_FALSE(m.meter.startVuMeter(QStringLiteral("busy")));
     EXPECT_TRUE(m.service.running.empty()) << "the meters stay still";
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("card")));
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("card")));
     ASSERT_EQ(m.service.running.size(), 1u);
     EXPECT_EQ(m.service.running.begin()->second, 40);
     EXPECT_EQ(m.capture.added, 0) << "the first tick hands the buffers over";
-    m.service.tick(m.meter.timer().TimerId());
+    m.service.tick(m.meter.timer().timerId());
     EXPECT_EQ(m.capture.queued(), 30);
-    m.meter.StopVUMeter();
+    m.meter.stopVuMeter();
     EXPECT_TRUE(m.service.running.empty());
     EXPECT_FALSE(m.capture.isOpen());
 }
@@ -101,10 +101,10 @@ TEST(VuMeter, StartsOnlyWithAnOpenedCardAndTicksEveryFortyMilliseconds) {
 TEST(VuMeter, AFullScaleSquareWaveShowsOneHundredOnBothMeters) {
     Meter m;
     m.square();
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("card")));
-    m.meter.XT_Timer();
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("card")));
+    m.meter.timerTick();
     m.capture.pendingFrames = 2 * CaptureBuffer::kFrames + 100;
-    m.meter.XT_Timer();
+    m.meter.timerTick();
     EXPECT_EQ(m.display.traces, 2) << "every finished buffer is analysed";
     EXPECT_EQ(m.display.left, 100);
     EXPECT_EQ(m.display.right, 100);
@@ -115,15 +115,15 @@ TEST(VuMeter, AFullScaleSquareWaveShowsOneHundredOnBothMeters) {
 TEST(VuMeter, ATickWithNoFinishedBufferChangesNothing) {
     Meter m;
     m.square();
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("card")));
-    m.meter.XT_Timer();
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("card")));
+    m.meter.timerTick();
     m.capture.pendingFrames = CaptureBuffer::kFrames;
-    m.meter.XT_Timer();
+    m.meter.timerTick();
     ASSERT_EQ(m.display.traces, 1);
     const int added = m.capture.added;
     m.capture.sample = [](std::int64_t) { return std::pair<std::int16_t, std::int16_t>{0, 0}; };
     m.capture.pendingFrames = CaptureBuffer::kFrames - 1;  // the next buffer is not full yet
-    m.meter.XT_Timer();
+    m.meter.timerTick();
     EXPECT_EQ(m.display.traces, 1);
     EXPECT_EQ(m.display.left, 100) << "the meters keep the last peaks";
     EXPECT_EQ(m.capture.added, added) << "nothing is queued twice";
@@ -132,32 +132,32 @@ TEST(VuMeter, ATickWithNoFinishedBufferChangesNothing) {
 TEST(VuMeter, BuffersQueuedOnTheOldCardAreConsumedOnceThenQueuedOnTheNew) {
     Meter m;
     m.square();
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("old")));
-    m.meter.XT_Timer();
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("old")));
+    m.meter.timerTick();
     m.capture.deliver(100);  // the first buffer is partly filled
-    m.meter.StopVUMeter();   // every queued buffer comes back marked done
+    m.meter.stopVuMeter();   // every queued buffer comes back marked done
     m.capture.sample = [](std::int64_t) { return std::pair<std::int16_t, std::int16_t>{0, 0}; };
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("new")));
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("new")));
     const int added = m.capture.added;
-    m.meter.XT_Timer();
+    m.meter.timerTick();
     EXPECT_EQ(m.display.traces, 30) << "each stale buffer analysed once";
     EXPECT_EQ(m.display.left, 0) << "the last stale buffer held silence";
     EXPECT_EQ(m.capture.added - added, 30) << "then all of them queued on the new card";
     EXPECT_EQ(m.capture.card(), QStringLiteral("new"));
-    m.meter.XT_Timer();
+    m.meter.timerTick();
     EXPECT_EQ(m.display.traces, 30);
 }
 
 TEST(VuMeter, ALostDeviceStopsTheTimerUntilTheNextStart) {
     Meter m;
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("card")));
-    const std::uint32_t id = m.meter.timer().TimerId();
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("card")));
+    const std::uint32_t id = m.meter.timer().timerId();
     m.capture.lost = true;
     m.service.tick(id);
     EXPECT_FALSE(m.service.running.count(id));
     m.capture.lost = false;
-    m.meter.StopVUMeter();
-    ASSERT_TRUE(m.meter.StartVUMeter(QStringLiteral("card")));
+    m.meter.stopVuMeter();
+    ASSERT_TRUE(m.meter.startVuMeter(QStringLiteral("card")));
     EXPECT_EQ(m.service.running.size(), 1u);
 }
 
@@ -168,8 +168,8 @@ TEST(VuMeter, AMeterGoingAwayTakesItsBuffersBackFromTheDevice) {
     MeterDisplay display;
     {
         VuMeter meter(capture, display, table);
-        ASSERT_TRUE(meter.StartVUMeter(QStringLiteral("card")));
-        meter.XT_Timer();
+        ASSERT_TRUE(meter.startVuMeter(QStringLiteral("card")));
+        meter.timerTick();
         ASSERT_EQ(capture.queued(), 30);
     }
     EXPECT_FALSE(capture.isOpen());

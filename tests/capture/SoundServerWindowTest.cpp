@@ -5,6 +5,10 @@
 #include "LedMeter.h"
 #include "LevelMeters.h"
 #include "MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainWindow.h"
 #include "SoundServer.h"
 #include "V4l2VideoDevices.h"
@@ -65,8 +69,8 @@ protected:
         }
         ASSERT_FALSE(serverCard.isEmpty());
         MainForm& f = window->form();
-        f.cboAudioSource->setCurrentIndex(f.cboAudioSource->findText(serverCard));
-        Q_EMIT f.cboAudioSource->activated(f.cboAudioSource->currentIndex());
+        f.sources.audioSource->setCurrentIndex(f.sources.audioSource->findText(serverCard));
+        Q_EMIT f.sources.audioSource->activated(f.sources.audioSource->currentIndex());
     }
     void TearDown() override {
         window.reset();
@@ -89,19 +93,19 @@ protected:
 
 TEST_F(SoundServerWindow, TheCaptureSliderAndTheSoundServersVolumeFollowEachOther) {
     MainForm& f = window->form();
-    ASSERT_EQ(f.cboDestLine->currentText(), QStringLiteral("Capture"));
-    ASSERT_EQ(f.List3->currentItem()->text(), QStringLiteral("Capture Volume"));
-    EXPECT_EQ(f.Slider2->maximum(), 65536);
-    EXPECT_EQ(f.Slider2->value(), 65536);
+    ASSERT_EQ(f.mixerLines.destinationLine->currentText(), QStringLiteral("Capture"));
+    ASSERT_EQ(f.mixerLines.destinationLines->currentItem()->text(), QStringLiteral("Capture Volume"));
+    EXPECT_EQ(f.mixerLines.destinationVolume->maximum(), 65536);
+    EXPECT_EQ(f.mixerLines.destinationVolume->value(), 65536);
 
-    f.Slider2->setValue(30000);  // the operator moves the slider
+    f.mixerLines.destinationVolume->setValue(30000);  // the operator moves the slider
     EXPECT_EQ(SoundServer::sourceVolume(), 30000);
 
     SoundServer::setSourceVolume(45000);  // changed outside KELM
     QElapsedTimer waited;
     waited.start();
-    while (f.Slider2->value() != 45000 && waited.elapsed() < 2000) runFor(10);
-    EXPECT_EQ(f.Slider2->value(), 45000);
+    while (f.mixerLines.destinationVolume->value() != 45000 && waited.elapsed() < 2000) runFor(10);
+    EXPECT_EQ(f.mixerLines.destinationVolume->value(), 45000);
     EXPECT_LT(waited.elapsed(), 1000);
     std::printf(
         "[ figures  ] slider followed the outside change after %lld ms (status tick 300 ms)\n",
@@ -114,7 +118,7 @@ TEST_F(SoundServerWindow, ChoosingTheCardStartsTheMetersOnATone) {
     ASSERT_TRUE(window->levelMeters().isOpen());
     QElapsedTimer waited;
     waited.start();
-    LedMeter* meter = window->form().LEDMeter1;
+    LedMeter* meter = window->form().levels.meter;
     while ((meter->level(0) != 50 || meter->level(1) != 50) && waited.elapsed() < 5000) runFor(20);
     EXPECT_EQ(meter->level(0), 50);
     EXPECT_EQ(meter->level(1), 50);
@@ -169,7 +173,7 @@ TEST(SoundServerMeters, AStoppedSoundServerNeverHoldsTheWindowsThread) {
     });
     QElapsedTimer call;
     call.start();
-    const bool started = meter.StartVUMeter(QStringLiteral("pulse"));
+    const bool started = meter.startVuMeter(QStringLiteral("pulse"));
     const qint64 startMs = call.elapsed();
     sinceBeat.start();
     beat.start(10);
@@ -182,7 +186,7 @@ TEST(SoundServerMeters, AStoppedSoundServerNeverHoldsTheWindowsThread) {
     while ((display.left != 50 || display.right != 50) && waited.elapsed() < 5000) runFor(20);
     beat.stop();
     call.restart();
-    meter.StopVUMeter();
+    meter.stopVuMeter();
     const qint64 stopMs = call.elapsed();
 
     EXPECT_TRUE(started);

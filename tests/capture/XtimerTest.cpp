@@ -18,24 +18,24 @@ TEST(Xtimer, RunsOnlyWhileEnabledWithAnInterval) {
     Fixture f;
     Xtimer t(f.table);
     ASSERT_TRUE(t.setEnabled(true).ok());
-    EXPECT_EQ(t.TimerId(), 0u) << "no interval yet";
+    EXPECT_EQ(t.timerId(), 0u) << "no interval yet";
     EXPECT_TRUE(f.service.running.empty());
     t.setInterval(40);
-    ASSERT_NE(t.TimerId(), 0u);
-    EXPECT_EQ(f.service.running.at(t.TimerId()), 40);
-    const std::uint32_t first = t.TimerId();
+    ASSERT_NE(t.timerId(), 0u);
+    EXPECT_EQ(f.service.running.at(t.timerId()), 40);
+    const std::uint32_t first = t.timerId();
     t.setInterval(40);
-    EXPECT_EQ(t.TimerId(), first) << "the same interval does not restart";
+    EXPECT_EQ(t.timerId(), first) << "the same interval does not restart";
     t.setInterval(25);
-    EXPECT_NE(t.TimerId(), first);
+    EXPECT_NE(t.timerId(), first);
     EXPECT_EQ(f.service.running.size(), 1u);
     t.setInterval(0);
-    EXPECT_EQ(t.TimerId(), 0u);
+    EXPECT_EQ(t.timerId(), 0u);
     EXPECT_TRUE(f.service.running.empty());
     t.setInterval(40);
     t.setEnabled(false);
     EXPECT_TRUE(f.service.running.empty());
-    EXPECT_EQ(t.TimerId(), 0u);
+    EXPECT_EQ(t.timerId(), 0u);
 }
 
 TEST(Xtimer, TableGrowsByFiveAndReusesFreedEntries) {
@@ -48,12 +48,12 @@ TEST(Xtimer, TableGrowsByFiveAndReusesFreedEntries) {
         timers.back()->setEnabled(true);
         EXPECT_EQ(f.table.size(), i < 5 ? 5 : 10);
     }
-    EXPECT_EQ(f.table.entryOf(timers[2]->TimerId()), 3);
+    EXPECT_EQ(f.table.entryOf(timers[2]->timerId()), 3);
     timers[2]->setEnabled(false);
     Xtimer another(f.table);
     another.setInterval(40);
     another.setEnabled(true);
-    EXPECT_EQ(f.table.entryOf(another.TimerId()), 3) << "the freed entry is taken again";
+    EXPECT_EQ(f.table.entryOf(another.timerId()), 3) << "the freed entry is taken again";
     EXPECT_EQ(f.table.size(), 10);
 }
 
@@ -63,14 +63,14 @@ TEST(Xtimer, ATickIsDroppedWhileThePreviousOneRuns) {
     int ticks = 0;
     t.Timer = [&] {
         ++ticks;
-        if (ticks == 1) f.service.tick(t.TimerId());  // a handler that pumps events
+        if (ticks == 1) f.service.tick(t.timerId());  // a handler that pumps events
         return TickResult::Continue;
     };
     t.setInterval(40);
     t.setEnabled(true);
-    f.service.tick(t.TimerId());
+    f.service.tick(t.timerId());
     EXPECT_EQ(ticks, 1);
-    f.service.tick(t.TimerId());
+    f.service.tick(t.timerId());
     EXPECT_EQ(ticks, 2) << "the busy mark is cleared after the tick";
 }
 
@@ -88,17 +88,17 @@ TEST(Xtimer, AFailingHandlerStopsOnlyItsOwnTimerForGood) {
         t->setInterval(40);
         t->setEnabled(true);
     }
-    const std::uint32_t id = failing.TimerId();
+    const std::uint32_t id = failing.timerId();
     f.service.tick(id);
     EXPECT_FALSE(f.service.running.count(id));
-    EXPECT_TRUE(failing.Enabled()) << "the object keeps its values";
-    EXPECT_EQ(failing.TimerId(), id);
-    f.service.tick(healthy.TimerId());
+    EXPECT_TRUE(failing.enabled()) << "the object keeps its values";
+    EXPECT_EQ(failing.timerId(), id);
+    f.service.tick(healthy.timerId());
     EXPECT_EQ(healthyTicks, 1);
     // Only off and on again restarts it.
     failing.setEnabled(false);
     failing.setEnabled(true);
-    EXPECT_TRUE(f.service.running.count(failing.TimerId()));
+    EXPECT_TRUE(f.service.running.count(failing.timerId()));
 }
 
 TEST(Xtimer, ATickForAnUnknownTimerKillsIt) {
@@ -116,7 +116,7 @@ TEST(Xtimer, NoSystemTimerLeftIsReportedToTheWriter) {
     const XtimerStatus status = t.setEnabled(true);
     EXPECT_EQ(status.code, 0x80047925u);
     EXPECT_EQ(status.description, QStringLiteral("Keine Zeitgeber verfügbar."));
-    EXPECT_EQ(t.TimerId(), 0u);
+    EXPECT_EQ(t.timerId(), 0u);
 }
 
 TEST(Xtimer, ATimerGoingAwayFreesItsEntry) {
@@ -126,7 +126,7 @@ TEST(Xtimer, ATimerGoingAwayFreesItsEntry) {
         Xtimer t(f.table);
         t.setInterval(40);
         t.setEnabled(true);
-        id = t.TimerId();
+        id = t.timerId();
     }
     EXPECT_FALSE(f.service.running.count(id));
     EXPECT_EQ(f.table.entryOf(id), 0);

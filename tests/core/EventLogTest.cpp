@@ -110,3 +110,21 @@ TEST_F(EventLogTest, RecentlyLoggedSeesOnlyTheLastFewMessages) {
     EXPECT_FALSE(log.recentlyLogged(QStringLiteral("Rögzítési hiba: a lemez megtelt")))
         << "a failure that comes again later is a new line";
 }
+
+TEST_F(EventLogTest, EndsWithSeesOnlyTheBoxsLastLineAndAnythingElseInBetweenResetsIt) {
+    EventLog log(clock);
+    const QString waiting = QStringLiteral("Várakozás indításra.... ");
+    EXPECT_FALSE(log.endsWith(waiting));
+    EXPECT_FALSE(log.endsWith(QString()));  // an empty box ends with no message
+    log.logEvent(waiting);
+    EXPECT_TRUE(log.endsWith(waiting));
+    EXPECT_FALSE(log.endsWith(QStringLiteral("Várakozás")));  // the whole message, not a part
+    log.logJobEvent(QStringLiteral("Másolás..."));
+    EXPECT_FALSE(log.endsWith(waiting));
+    log.logEvent(waiting);
+    log.appendToBox(QStringLiteral("A kézi sor\r\n"));
+    EXPECT_FALSE(log.endsWith(waiting));
+    log.logEvent(waiting);
+    log.writeStartupHeader(1, QStringLiteral("teszttv"));
+    EXPECT_FALSE(log.endsWith(waiting));
+}

@@ -145,7 +145,7 @@ TEST(FakeSoundCard, MetersThatKeepTheCardOpenLockTheRecordingOut) {
     // their own and the recording engine is not told.
     QTemporaryDir dir;
     Meters meters;
-    ASSERT_TRUE(meters.meter.StartVUMeter(kCard));
+    ASSERT_TRUE(meters.meter.startVuMeter(kCard));
     ASSERT_TRUE(waitFor([&] { return meters.showFifty(); }, 3000));
     auto engine = makeEngine(nullptr, dir.filePath(QStringLiteral("locked-out.wmv")));
     ASSERT_TRUE(engine);
@@ -160,7 +160,7 @@ TEST(FakeSoundCard, RecordingAndMetersShareTheCardOneOpenerAtATime) {
     const QString file = dir.filePath(QStringLiteral("shared.wmv"));
     auto sharing = SoundCardSharing::create();
     Meters meters(sharing);
-    ASSERT_TRUE(meters.meter.StartVUMeter(kCard));
+    ASSERT_TRUE(meters.meter.startVuMeter(kCard));
     ASSERT_TRUE(waitFor([&] { return meters.showFifty(); }, 3000)) << meters.display.left;
     EXPECT_TRUE(busyForOthers(kCard)) << "the meters capture the card themselves";
 
@@ -219,7 +219,7 @@ TEST(FakeSoundCard, ACardThatDoesNotAnswerNeverHoldsTheGuiThread) {
     Meters meters;
     QElapsedTimer call;
     call.start();
-    ASSERT_TRUE(meters.meter.StartVUMeter(QStringLiteral("kelmfake_slow")));
+    ASSERT_TRUE(meters.meter.startVuMeter(QStringLiteral("kelmfake_slow")));
     const qint64 startMs = call.elapsed();
 
     // The event loop's longest pause while the card takes 3 s to open.
@@ -238,7 +238,7 @@ TEST(FakeSoundCard, ACardThatDoesNotAnswerNeverHoldsTheGuiThread) {
     EXPECT_EQ(CaptureLog::count(QStringLiteral("does not answer")), 1) << "logged once";
 
     call.restart();
-    meters.meter.StopVUMeter();
+    meters.meter.stopVuMeter();
     const qint64 stopMs = call.elapsed();
     EXPECT_LT(startMs, 20);
     EXPECT_LT(stopMs, 20);
@@ -253,13 +253,13 @@ TEST(FakeSoundCard, ACardThatDoesNotAnswerNeverHoldsTheGuiThread) {
 TEST(FakeSoundCard, AStalledCardIsLoggedOnceAndTheMetersStayAtZero) {
     CaptureLog log;
     Meters meters;
-    ASSERT_TRUE(meters.meter.StartVUMeter(QStringLiteral("kelmfake_stalled")));
+    ASSERT_TRUE(meters.meter.startVuMeter(QStringLiteral("kelmfake_stalled")));
     // Two rounds: 2 s of nothing, 2 s of rest, open again, 2 s of nothing.
     spin(6500);
     EXPECT_EQ(CaptureLog::count(QStringLiteral("delivers nothing")), 1);
     EXPECT_EQ(meters.display.left, 0);
     EXPECT_EQ(meters.capture.framesDelivered(), 0);
-    meters.meter.StopVUMeter();
+    meters.meter.stopVuMeter();
 }
 
 }  // namespace

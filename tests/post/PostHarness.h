@@ -107,9 +107,9 @@ public:
     // An immediate recording of `duration`, running on the test clock.
     void record(const QString& duration) {
         h.window->toolbarClick(Button::btnMost);
-        h.form().txtDuration->setText(duration);
+        h.form().times.duration->setText(duration);
         h.window->timeFields().durationLeave();
-        h.window->recordingControl().ToggleRecording();
+        h.window->recordingControl().toggleRecording();
         h.settle();
     }
 
@@ -123,8 +123,8 @@ public:
     // played or stopped (at most `ticks` rounds).
     void tickChain(int ticks = 10) {
         for (int i = 0; i < ticks && chain().busy(); ++i) {
-            if (form().TimerCopy->isActive()) chain().timerCopyTick();
-            if (form().startPreviewSub->isActive()) jobs().watchPreview();
+            if (chain().copyTimer().isActive()) chain().copyTick();
+            if (jobs().previewWatch().isActive()) jobs().watchPreview();
         }
     }
 

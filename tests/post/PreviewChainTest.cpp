@@ -55,11 +55,11 @@ protected:
 
 TEST_F(PreviewChainTest, PlayRunsCopyIndexSubtitlesAndPlayerInOrderInAHostileFolder) {
     recordFor(10400);
-    p.form().cmdPlay->click();
-    EXPECT_FALSE(p.form().cmdPlay->isEnabled()) << "busy until playback";
-    EXPECT_EQ(p.form().cmdPlay->cursor().shape(), Qt::WaitCursor);
-    EXPECT_TRUE(p.form().TimerCopy->isActive());
-    EXPECT_EQ(p.form().TimerCopy->interval(), 3000);
+    p.form().playPreview->click();
+    EXPECT_FALSE(p.form().playPreview->isEnabled()) << "busy until playback";
+    EXPECT_EQ(p.form().playPreview->cursor().shape(), Qt::WaitCursor);
+    EXPECT_TRUE(p.chain().copyTimer().isActive());
+    EXPECT_EQ(p.chain().copyTimer().interval(), 3000);
     p.tickChain();
 
     const QStringList lines = messages(p.box());
@@ -77,10 +77,10 @@ TEST_F(PreviewChainTest, PlayRunsCopyIndexSubtitlesAndPlayerInOrderInAHostileFol
     EXPECT_EQ(lines.mid(at, expected.size()), expected) << p.box().toStdString();
 
     EXPECT_EQ(playerCall(), indexed()) << "the indexed copy's path only";
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
-    EXPECT_NE(p.form().cmdPlay->cursor().shape(), Qt::WaitCursor);
-    EXPECT_FALSE(p.form().TimerCopy->isActive());
-    EXPECT_FALSE(p.form().startPreviewSub->isActive());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
+    EXPECT_NE(p.form().playPreview->cursor().shape(), Qt::WaitCursor);
+    EXPECT_FALSE(p.chain().copyTimer().isActive());
+    EXPECT_FALSE(p.jobs().previewWatch().isActive());
 
     // the preview's own files, and no script or marker left anywhere
     const QString recordingName = QFileInfo(p.recording()).fileName();
@@ -109,10 +109,10 @@ TEST_F(PreviewChainTest, PlayRunsCopyIndexSubtitlesAndPlayerInOrderInAHostileFol
 TEST_F(PreviewChainTest, WhileTheCopyMarkerIsThereTheTickWaits) {
     p.launcher.runScripts = false;  // the copy has not begun yet
     recordFor(5000);
-    p.form().cmdPlay->click();
-    for (int i = 0; i < 3; ++i) p.chain().timerCopyTick();
-    EXPECT_TRUE(p.form().TimerCopy->isActive());
-    EXPECT_FALSE(p.form().cmdPlay->isEnabled());
+    p.form().playPreview->click();
+    for (int i = 0; i < 3; ++i) p.chain().copyTick();
+    EXPECT_TRUE(p.chain().copyTimer().isActive());
+    EXPECT_FALSE(p.form().playPreview->isEnabled());
     EXPECT_FALSE(
         messages(p.box()).contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
     EXPECT_TRUE(QFile::exists(media + QStringLiteral("/teszttv-.tmp")));
@@ -138,7 +138,7 @@ protected:
         p.launcher.runScripts = false;
         recordFor(5000);
         boxesBefore = p.h.messenger.texts.size();
-        p.form().cmdPlay->click();
+        p.form().playPreview->click();
     }
     QString previewCopy() { return media + QStringLiteral("/preview-") + recordingName(); }
     QString recordingName() { return QFileInfo(p.recording()).fileName(); }
@@ -157,9 +157,9 @@ protected:
         EXPECT_TRUE(lines.contains(text)) << p.box().toStdString();
         EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
         EXPECT_FALSE(lines.contains(QStringLiteral("Fájl másolása befejeződött: ") + media));
-        EXPECT_TRUE(p.form().cmdPlay->isEnabled());
-        EXPECT_NE(p.form().cmdPlay->cursor().shape(), Qt::WaitCursor);
-        EXPECT_FALSE(p.form().TimerCopy->isActive());
+        EXPECT_TRUE(p.form().playPreview->isEnabled());
+        EXPECT_NE(p.form().playPreview->cursor().shape(), Qt::WaitCursor);
+        EXPECT_FALSE(p.chain().copyTimer().isActive());
         EXPECT_FALSE(p.chain().busy());
         EXPECT_FALSE(QFile::exists(media + QStringLiteral("/teszttv-.err")));
         EXPECT_FALSE(QFileInfo(previewCopy()).exists() || QFileInfo(previewCopy()).isSymLink())
@@ -191,7 +191,7 @@ TEST_F(PreviewChainTest, CopyThatLeftNoFileStopsTheChainWithAMessageAndFreesTheB
     p.launcher.runScripts = false;
     recordFor(5000);
     const qsizetype boxesBefore = p.h.messenger.texts.size();
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     // the script ran, but the copy failed
     QFile::remove(media + QStringLiteral("/teszttv-.tmp"));
     p.tickChain();
@@ -203,15 +203,15 @@ TEST_F(PreviewChainTest, CopyThatLeftNoFileStopsTheChainWithAMessageAndFreesTheB
     ASSERT_EQ(p.h.messenger.texts.size(), boxesBefore + 1);
     EXPECT_TRUE(lines.contains(p.h.messenger.texts.back())) << "the box says what the log says";
     EXPECT_FALSE(lines.contains(QStringLiteral("Fájl indexelése...")));
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
-    EXPECT_FALSE(p.form().TimerCopy->isActive());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
+    EXPECT_FALSE(p.chain().copyTimer().isActive());
     EXPECT_TRUE(playerCall().isEmpty());
 }
 
 TEST_F(PreviewChainTest, RunningIndexerMeansTheCopyIsRenamedAndSeekingIsSaidNotToWork) {
     p.processes.running << QStringLiteral("wmindexer");
     recordFor(5000);
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     p.tickChain();
     const QStringList lines = messages(p.box());
     EXPECT_TRUE(lines.contains(
@@ -227,58 +227,58 @@ TEST_F(PreviewChainTest, RunningIndexerMeansTheCopyIsRenamedAndSeekingIsSaidNotT
             EXPECT_FALSE(QFile(c.arguments.value(0)).exists());
         }
     }
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
 }
 
 TEST_F(PreviewChainTest, WithoutTheIndexerProgramNoChainStarts) {
     QFile::remove(p.h.file(QStringLiteral("wmindexer")));
     recordFor(5000);
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
                                            p.h.file(QStringLiteral("wmindexer")) +
                                            QStringLiteral(" program nem található!")));
     EXPECT_TRUE(p.launcher.calls.empty());
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
 }
 
 TEST_F(PreviewChainTest, WithoutARecordingTheOperatorIsToldAndTheButtonStaysUsable) {
     p.start();
     const qsizetype before = p.h.messenger.texts.size();
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     ASSERT_EQ(p.h.messenger.texts.mid(before), QStringList{QStringLiteral("Nincs rögzítés!")});
     EXPECT_EQ(p.h.messenger.icons.back(), Messenger::Icon::Warning);
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
     EXPECT_TRUE(p.launcher.calls.empty());
 }
 
 TEST_F(PreviewChainTest, MissingTiplonStopsTheChainBeforePlaybackAndFreesTheButton) {
     QFile::remove(p.h.file(QStringLiteral("tiplon")));
     recordFor(5000);
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     p.tickChain();
     EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
                                            p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem található!")));
     EXPECT_TRUE(playerCall().isEmpty());
     EXPECT_FALSE(p.chain().busy());
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
-    EXPECT_FALSE(p.form().startPreviewSub->isActive());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
+    EXPECT_FALSE(p.jobs().previewWatch().isActive());
 }
 
 TEST_F(PreviewChainTest, ShellThatCannotStartEndsTheChainWithoutLeavingItsMarker) {
     recordFor(5000);
     p.launcher.failing = true;
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) /bin/sh program nem indítható!")));
     EXPECT_FALSE(QFile::exists(media + QStringLiteral("/teszttv-.tmp")));
     EXPECT_FALSE(QFile::exists(p.h.file(QStringLiteral("teszttv-.sh"))));
-    EXPECT_TRUE(p.form().cmdPlay->isEnabled());
+    EXPECT_TRUE(p.form().playPreview->isEnabled());
 }
 
 TEST_F(PreviewChainTest, NextPreviewClosesTheOnlyPlayerAndRemovesOnlyThePreviousPreviewsFiles) {
     recordFor(5000);
     EXPECT_TRUE(p.windows->searches.isEmpty());
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     EXPECT_EQ(p.windows->searches, QStringList{QStringLiteral("preview--idx.wmv")})
         << "no previous preview";
     p.tickChain();
@@ -290,7 +290,7 @@ TEST_F(PreviewChainTest, NextPreviewClosesTheOnlyPlayerAndRemovesOnlyThePrevious
     p.windows->titles = {QStringLiteral("preview-teszttv--idx.wmv - mpv"), QStringLiteral("KELM")};
     p.launcher.runScripts = false;  // look at the folder before the new copy
     p.h.clock.advanceMs(2000);
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     EXPECT_EQ(p.windows->searches.back(), QStringLiteral("preview-teszttv--idx.wmv"));
     EXPECT_EQ(p.windows->closed, (QList<PlayerWindows::WindowId>{1}));
     EXPECT_FALSE(QFile::exists(indexed()));
@@ -305,6 +305,6 @@ TEST_F(PreviewChainTest, TwoWindowsWithThePreviewsNameCloseNeither) {
     recordFor(5000);
     p.windows->titles = {QStringLiteral("preview--idx.wmv - mpv"),
                          QStringLiteral("preview--idx.wmv (2)")};
-    p.form().cmdPlay->click();
+    p.form().playPreview->click();
     EXPECT_TRUE(p.windows->closed.isEmpty());
 }

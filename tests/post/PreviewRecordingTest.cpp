@@ -12,6 +12,8 @@
 #include "UnattendedRun.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -100,9 +102,9 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
     ASSERT_FALSE(process.ended());
 
     window.toolbarClick(Button::btnMost);
-    window.form().txtDuration->setText(QStringLiteral("00:00:30"));
+    window.form().times.duration->setText(QStringLiteral("00:00:30"));
     window.timeFields().durationLeave();
-    window.recordingControl().ToggleRecording();
+    window.recordingControl().toggleRecording();
     // The engine answers from its own thread; the window goes on meanwhile.
     ASSERT_TRUE(waitFor(
         [&] { return window.encoder() && window.encoder()->runState() == RunState::Running; },
@@ -113,7 +115,7 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
     QTest::qWait(10000);
     QElapsedTimer chain;
     chain.start();
-    window.form().cmdPlay->click();
+    window.form().playPreview->click();
     ASSERT_TRUE(waitFor([&] { return QFile::exists(argsFile); }, 30000))
         << window.log().boxText().toStdString();
     const qint64 chainMs = chain.elapsed();
@@ -125,7 +127,7 @@ TEST(PostRecording, PlayAtTenSecondsOfARunningRecordingOpensAnIndexedSeekableCop
     QFile args(argsFile);
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(args.readAll()), indexed + u'\n');
-    EXPECT_TRUE(window.form().cmdPlay->isEnabled());
+    EXPECT_TRUE(window.form().playPreview->isEnabled());
     EXPECT_LT(chainMs, 5000) << "copy, index, subtitles and player start";
 
     const Tool probe = run(QStringLiteral("ffprobe"),

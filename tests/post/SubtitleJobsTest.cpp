@@ -32,25 +32,25 @@ TEST_F(SubtitleJobsTest, LiveJobStartsThreeSecondsAfterTheStartAndLeavesOnlyTheS
     p.start();
     p.record(QStringLiteral("00:00:08"));
     ASSERT_EQ(p.h.encoder().starts, 1);
-    EXPECT_TRUE(p.form().preStartSub->isActive());
-    EXPECT_EQ(p.form().preStartSub->interval(), 3000);
+    EXPECT_TRUE(p.jobs().liveLaunch().isActive());
+    EXPECT_EQ(p.jobs().liveLaunch().interval(), 3000);
     EXPECT_TRUE(p.launcher.calls.empty()) << "nothing before the timer's tick";
 
     p.jobs().launchLive();
-    EXPECT_FALSE(p.form().preStartSub->isActive());
+    EXPECT_FALSE(p.jobs().liveLaunch().isActive());
     ASSERT_EQ(p.launcher.calls.size(), 1u);
     EXPECT_EQ(p.launcher.calls[0].program, p.h.file(QStringLiteral("tiplon")));
     EXPECT_EQ(p.launcher.calls[0].arguments,
               (QStringList{p.recording(), QStringLiteral("32400"), QStringLiteral("8"),
                            QStringLiteral("2026.12.07."), QStringLiteral("teszttv")}));
-    EXPECT_TRUE(p.form().startSub->isActive());
+    EXPECT_TRUE(p.jobs().liveWatch().isActive());
 
     p.jobs().watchLive();
     const QStringList lines = messages(p.box());
     EXPECT_EQ(countOf(lines, kStarted), 1);
     EXPECT_EQ(countOf(lines, kFinished), 1);
     EXPECT_LT(lines.indexOf(kStarted), lines.indexOf(kFinished));
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
     EXPECT_FALSE(QFile::exists(marker(".startsub")));
     EXPECT_FALSE(QFile::exists(marker(".stopsub")));
     QFile sub(marker(".sub"));
@@ -75,13 +75,13 @@ TEST_F(SubtitleJobsTest, StartMarkerAloneIsLoggedOnceUntilAnotherMessageComesBet
     p.jobs().watchLive();
     p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kStarted), 2);
-    EXPECT_TRUE(p.form().startSub->isActive()) << "the watch goes on until the stop marker";
+    EXPECT_TRUE(p.jobs().liveWatch().isActive()) << "the watch goes on until the stop marker";
 
     p.h.write(QFileInfo(marker(".stopsub")).fileName().prepend(QStringLiteral("Media/")),
               QByteArray());
     p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 1);
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
     EXPECT_FALSE(QFile::exists(marker(".startsub")));
     EXPECT_FALSE(QFile::exists(marker(".stopsub")));
 }
@@ -95,7 +95,7 @@ TEST_F(SubtitleJobsTest, WithTheTimecodeSettingOffTheJobRunsSilentlyAndStillLeav
     p.jobs().watchLive();
     EXPECT_EQ(countOf(messages(p.box()), kStarted), 0);
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 0);
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
     EXPECT_FALSE(QFile::exists(marker(".startsub")));
     EXPECT_FALSE(QFile::exists(marker(".stopsub")));
     EXPECT_TRUE(QFile::exists(marker(".sub")));
@@ -110,7 +110,7 @@ TEST_F(SubtitleJobsTest, MissingTiplonIsLoggedAndNothingIsLeftWatching) {
     EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
                                            p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem található!")));
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
 }
 
 TEST_F(SubtitleJobsTest, TiplonThatCannotBeStartedIsLogged) {
@@ -121,7 +121,7 @@ TEST_F(SubtitleJobsTest, TiplonThatCannotBeStartedIsLogged) {
     EXPECT_TRUE(messages(p.box()).contains(QStringLiteral("A(z) ") +
                                            p.h.file(QStringLiteral("tiplon")) +
                                            QStringLiteral(" program nem indítható!")));
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
 }
 
 TEST_F(SubtitleJobsTest, StaleMarkersOfAnEarlierRunDoNotEndTheNewWatch) {
@@ -133,7 +133,7 @@ TEST_F(SubtitleJobsTest, StaleMarkersOfAnEarlierRunDoNotEndTheNewWatch) {
     QFile(marker(".stopsub")).open(QIODevice::WriteOnly);
     p.jobs().launchLive();
     p.jobs().watchLive();
-    EXPECT_TRUE(p.form().startSub->isActive());
+    EXPECT_TRUE(p.jobs().liveWatch().isActive());
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 0);
 }
 
@@ -193,7 +193,7 @@ TEST_F(SubtitleJobsTest, FileStoppedWhileItsJobRunsIsRemadeOnceThatJobHasFinishe
     const QString file = p.recording();
     p.jobs().launchLive();
     p.h.run(10000);
-    p.h.window->recordingControl().ToggleRecording();  // the operator stops at 10 s
+    p.h.window->recordingControl().toggleRecording();  // the operator stops at 10 s
     ASSERT_EQ(p.h.encoder().runState(), RunState::Stopped);
     EXPECT_EQ(p.launcher.calls.size(), 1u) << "never two writers on one subtitle file";
 
@@ -205,7 +205,7 @@ TEST_F(SubtitleJobsTest, FileStoppedWhileItsJobRunsIsRemadeOnceThatJobHasFinishe
     p.jobs().watchLive();
     EXPECT_EQ(subtitleOf(file).count("-->"), 11);
     EXPECT_EQ(countOf(messages(p.box()), kFinished), 1) << "reported when the file's job is done";
-    EXPECT_FALSE(p.form().startSub->isActive());
+    EXPECT_FALSE(p.jobs().liveWatch().isActive());
 }
 
 TEST_F(SubtitleJobsTest, FileShorterThanThreeSecondsGetsItsJobAtItsEnd) {
@@ -213,7 +213,7 @@ TEST_F(SubtitleJobsTest, FileShorterThanThreeSecondsGetsItsJobAtItsEnd) {
     p.record(QStringLiteral("00:00:30"));
     const QString file = p.recording();
     p.h.run(2000);
-    p.h.window->recordingControl().ToggleRecording();
+    p.h.window->recordingControl().toggleRecording();
     p.jobs().launchLive();  // the 3-s tick comes after the stop
     ASSERT_EQ(p.launcher.calls.size(), 1u);
     EXPECT_EQ(p.launcher.calls[0].arguments.at(2), QStringLiteral("2"));

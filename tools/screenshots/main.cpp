@@ -8,6 +8,10 @@
 // a fresh program folder, so every text is the program's own.
 #include "AboutWindow.h"
 #include "MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainWindow.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"

@@ -8,14 +8,14 @@ VuMeter::VuMeter(LevelCapture& capture, LevelDisplay& display, XtimerTable& time
       m_timer(timers),
       m_buffers(std::make_unique<std::array<CaptureBuffer, kRingSize>>()) {
     m_timer.setInterval(kIntervalMs);
-    m_timer.Timer = [this] { return XT_Timer(); };
+    m_timer.Timer = [this] { return timerTick(); };
 }
 
 VuMeter::~VuMeter() {
-    StopVUMeter();
+    stopVuMeter();
 }
 
-bool VuMeter::StartVUMeter(const QString& card) {
+bool VuMeter::startVuMeter(const QString& card) {
     if (!m_capture.open(card)) return false;
     if (!m_timer.setEnabled(true).ok()) {
         m_timer.setEnabled(false);
@@ -25,22 +25,22 @@ bool VuMeter::StartVUMeter(const QString& card) {
     return true;
 }
 
-void VuMeter::StopVUMeter() {
+void VuMeter::stopVuMeter() {
     m_timer.setEnabled(false);
     if (!m_capture.isOpen()) return;
     m_capture.close();
 }
 
-TickResult VuMeter::XT_Timer() {
+TickResult VuMeter::timerTick() {
     if (!m_capture.collect()) return TickResult::Failed;
     for (;;) {
         CaptureBuffer& current = buffer(m_currentBuffer);
         if (!current.done) {
             for (int p = m_currentBuffer; p < m_currentBuffer + kRingSize; ++p)
-                QueueCaptureBuffer(buffer(p));
+                queueCaptureBuffer(buffer(p));
             break;
         }
-        ProcessCaptureBuffer(current);
+        processCaptureBuffer(current);
         m_currentBuffer = (m_currentBuffer + 1) % kRingSize;
     }
     m_display.showLevels(LevelAnalysis::levelPercent(m_peaks.left),
@@ -48,14 +48,14 @@ TickResult VuMeter::XT_Timer() {
     return TickResult::Continue;
 }
 
-void VuMeter::QueueCaptureBuffer(CaptureBuffer& buffer) {
+void VuMeter::queueCaptureBuffer(CaptureBuffer& buffer) {
     if (buffer.queued) return;
     buffer.queued = true;
     buffer.framesRecorded = 0;
     m_capture.addBuffer(buffer);
 }
 
-void VuMeter::ProcessCaptureBuffer(CaptureBuffer& buffer) {
+void VuMeter::processCaptureBuffer(CaptureBuffer& buffer) {
     buffer.done = false;
     buffer.queued = false;
     m_peaks = LevelAnalysis::analyse(buffer, m_display.scopeHeight(), m_left, m_right);

@@ -37,13 +37,13 @@ public:
 
     // Opens the card's capture and starts the timer. False (and the meters
     // stay still) when the card cannot be opened or no timer is available.
-    bool StartVUMeter(const QString& card);
+    bool startVuMeter(const QString& card);
     // Stops the timer and closes the capture. Buffers still queued keep their
     // mark and come back marked done: the next start consumes them once.
-    void StopVUMeter();
+    void stopVuMeter();
     // One tick: consume every finished buffer in ring order, hand every free
     // one to the device, show the last peaks. Failed when the device is lost.
-    TickResult XT_Timer();
+    TickResult timerTick();
 
     bool isOpen() const { return m_capture.isOpen(); }
     Peaks peaks() const { return m_peaks; }
@@ -52,8 +52,8 @@ public:
     Xtimer& timer() { return m_timer; }
 
 private:
-    void QueueCaptureBuffer(CaptureBuffer& buffer);
-    void ProcessCaptureBuffer(CaptureBuffer& buffer);
+    void queueCaptureBuffer(CaptureBuffer& buffer);
+    void processCaptureBuffer(CaptureBuffer& buffer);
 
     LevelCapture& m_capture;
     LevelDisplay& m_display;

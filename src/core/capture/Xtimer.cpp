@@ -45,7 +45,7 @@ void QtTimerService::killTimer(std::uint32_t timerId) {
 // ---- XtimerTable ----
 
 XtimerTable::XtimerTable(TimerService& service) : m_service(service) {
-    m_service.setCallback([this](std::uint32_t id) { TimerCallback(id); });
+    m_service.setCallback([this](std::uint32_t id) { timerCallback(id); });
 }
 
 XtimerTable::~XtimerTable() {
@@ -66,7 +66,7 @@ int XtimerTable::entryOf(std::uint32_t timerId) const {
     return 0;
 }
 
-XtimerStatus XtimerTable::StartSystemTimer(Xtimer& timer, int intervalMs, std::uint32_t* timerId) {
+XtimerStatus XtimerTable::startSystemTimer(Xtimer& timer, int intervalMs, std::uint32_t* timerId) {
     const std::uint32_t id = m_service.startTimer(intervalMs);
     if (id == 0) return {XtimerStatus::kNoTimers, QStringLiteral("Keine Zeitgeber verfügbar.")};
     size_t slot = m_entries.size();
@@ -82,7 +82,7 @@ XtimerStatus XtimerTable::StartSystemTimer(Xtimer& timer, int intervalMs, std::u
     return {};
 }
 
-void XtimerTable::StopSystemTimer(Xtimer& timer) {
+void XtimerTable::stopSystemTimer(Xtimer& timer) {
     const int entry = entryOf(timer.m_timerId);
     if (entry == 0) return;
     Entry& e = m_entries[size_t(entry) - 1];
@@ -101,7 +101,7 @@ void XtimerTable::forget(Xtimer& timer) {
     }
 }
 
-void XtimerTable::TimerCallback(std::uint32_t timerId) {
+void XtimerTable::timerCallback(std::uint32_t timerId) {
     const int entry = entryOf(timerId);
     if (entry == 0) {
         m_service.killTimer(timerId);
@@ -111,7 +111,7 @@ void XtimerTable::TimerCallback(std::uint32_t timerId) {
     // entry is found again by number afterwards.
     if (m_entries[size_t(entry) - 1].busy) return;
     m_entries[size_t(entry) - 1].busy = true;
-    const TickResult result = m_entries[size_t(entry) - 1].timer->RaiseTick();
+    const TickResult result = m_entries[size_t(entry) - 1].timer->raiseTick();
     Entry& e = m_entries[size_t(entry) - 1];
     if (result == TickResult::Failed && e.timerId == timerId) {
         m_service.killTimer(timerId);
@@ -131,9 +131,9 @@ XtimerStatus Xtimer::setEnabled(bool value) {
     if (value == m_enabled) return {};
     m_enabled = value;
     if (m_intervalMs == 0) return {};
-    if (value) return m_table.StartSystemTimer(*this, m_intervalMs, &m_timerId);
+    if (value) return m_table.startSystemTimer(*this, m_intervalMs, &m_timerId);
     if (m_timerId != 0) {
-        m_table.StopSystemTimer(*this);
+        m_table.stopSystemTimer(*this);
         m_timerId = 0;
     }
     return {};
@@ -143,15 +143,15 @@ XtimerStatus Xtimer::setInterval(int intervalMs) {
     if (intervalMs == m_intervalMs) return {};
     m_intervalMs = intervalMs;
     if (m_timerId != 0) {
-        m_table.StopSystemTimer(*this);
+        m_table.stopSystemTimer(*this);
         m_timerId = 0;
     }
     if (intervalMs != 0 && m_enabled)
-        return m_table.StartSystemTimer(*this, intervalMs, &m_timerId);
+        return m_table.startSystemTimer(*this, intervalMs, &m_timerId);
     return {};
 }
 
-TickResult Xtimer::RaiseTick() {
+TickResult Xtimer::raiseTick() {
     return Timer ? Timer() : TickResult::Continue;
 }
 

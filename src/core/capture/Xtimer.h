@@ -62,9 +62,9 @@ public:
     XtimerTable& operator=(const XtimerTable&) = delete;
 
     // Starts a system timer for `timer`; its identifier through `timerId`.
-    XtimerStatus StartSystemTimer(Xtimer& timer, int intervalMs, std::uint32_t* timerId);
-    void StopSystemTimer(Xtimer& timer);
-    void TimerCallback(std::uint32_t timerId);
+    XtimerStatus startSystemTimer(Xtimer& timer, int intervalMs, std::uint32_t* timerId);
+    void stopSystemTimer(Xtimer& timer);
+    void timerCallback(std::uint32_t timerId);
 
     int size() const { return int(m_entries.size()); }
     // 1-based entry of a running timer, 0 when it has none.
@@ -100,14 +100,14 @@ public:
 
     std::function<TickResult()> Timer;
 
-    bool Enabled() const { return m_enabled; }
+    bool enabled() const { return m_enabled; }
     XtimerStatus setEnabled(bool value);
-    int Interval() const { return m_intervalMs; }
+    int interval() const { return m_intervalMs; }
     XtimerStatus setInterval(int intervalMs);
     const QVariant& Tag() const { return m_tag; }
     void setTag(const QVariant& tag) { m_tag = tag; }
-    TickResult RaiseTick();
-    std::uint32_t TimerId() const { return m_timerId; }
+    TickResult raiseTick();
+    std::uint32_t timerId() const { return m_timerId; }
 
 private:
     friend class XtimerTable;

@@ -46,6 +46,7 @@ QString EventLog::timeStamp() const {
 }
 
 void EventLog::appendToBox(const QString& text) {
+    m_lastMessage.clear();  // anything else in the box comes between
     m_box += text;
     Q_EMIT boxAppended(text);
 }
@@ -63,6 +64,7 @@ bool EventLog::logEvent(const QString& message) {
     if (m_recentMessages.size() > kRecentMessages) m_recentMessages.removeFirst();
     m_textString = timeStamp() + QStringLiteral(": ") + message + kLineEnd;
     appendToBox(m_textString);
+    m_lastMessage = message;
     // Date and time are read separately, each at the moment of its step.
     const QString date = RegionalFormat::shortDate(m_clock.now().date());
     return writeToFile(date + u'-' + m_textString);

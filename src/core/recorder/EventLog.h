@@ -39,6 +39,12 @@ public:
     // in the box).
     bool logEvent(const QString& message);
 
+    // Whether the box's last line is `message`, as logEvent wrote it. A
+    // condition that lasts is logged once, and again only after another line.
+    bool endsWith(const QString& message) const {
+        return !m_lastMessage.isNull() && message == m_lastMessage;
+    }
+
     // The copy and index jobs' form: a blank, not "-", after the date in the file.
     bool logJobEvent(const QString& message);
 
@@ -70,6 +76,7 @@ private:
     const Clock& m_clock;
     std::unique_ptr<LogFile> m_file;
     QString m_box;
+    QString m_lastMessage;  // the message of the box's last line, when it was logEvent's
     QString m_textString;
     QStringList m_recentMessages;  // newest last, at most kRecentMessages
 };

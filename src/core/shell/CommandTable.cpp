@@ -18,7 +18,7 @@ constexpr std::array<std::pair<Button, Command>, kButtonCount> kButtonTable{{
     {Button::btnMost, Command::ModeMost},
     {Button::btn1x, Command::ModeOnce},
     {Button::btnNapi, Command::ModeDaily},
-    {Button::btnEncStart, Command::ToggleRecording},
+    {Button::btnEncStart, Command::toggleRecording},
     {Button::btnAbout, Command::ShowAbout},
     {Button::btnExit, Command::ConfirmedExit},
 }};
@@ -35,7 +35,7 @@ constexpr std::array<std::pair<MenuItem, Command>, 16> kItemTable{{
     {MenuItem::mnuMost, Command::MenuModeMost},
     {MenuItem::mnu1X, Command::MenuModeOnce},
     {MenuItem::mnuNapi, Command::MenuModeDaily},
-    {MenuItem::mnuStart, Command::ToggleRecording},
+    {MenuItem::mnuStart, Command::toggleRecording},
     {MenuItem::mnuFRMRestore, Command::RestoreFromTray},
     {MenuItem::mnuFRMExit, Command::CloseWindow},
     {MenuItem::mnuMonitorWindow2, Command::MonitorMenu},

@@ -25,7 +25,7 @@ enum class Command {
     MenuModeMost,          // mnuMost: press btnMost and run its click
     MenuModeOnce,          // mnu1X
     MenuModeDaily,         // mnuNapi
-    ToggleRecording,       // start or stop
+    toggleRecording,       // start or stop
     ShowAbout,             // the about window, modeless
     ConfirmedExit,         // asks, then ends
     CloseWindow,           // the window's close path (asks in the close handler)

@@ -1,38 +1,31 @@
 #pragma once
 
 #include "ShellKeys.h"
-
-#include <functional>
+#include "ShownValue.h"
 
 namespace kelm {
 
 // Whether the recording control is idle or armed (armed also while recording).
 // The one place that state lives: the start button only shows it, and the
 // scheduler, the status loop and start-up read it here.
-class RecordingArmState final {
+class RecordingArmState final : public ShownValue<Arm> {
 public:
-    using Observer = std::function<void(Arm)>;
+    RecordingArmState() : ShownValue(Arm::Idle) {}
 
-    Arm value() const { return m_arm; }
-    bool isArmed() const { return m_arm == Arm::Armed; }
-    bool isIdle() const { return m_arm == Arm::Idle; }
+    bool isArmed() const { return value() == Arm::Armed; }
+    bool isIdle() const { return value() == Arm::Idle; }
+};
 
-    // Sets the state and tells the observer (also when unchanged, so a view
-    // attached late shows the right picture after the next set).
-    void set(Arm arm) {
-        m_arm = arm;
-        if (m_observer) m_observer(arm);
-    }
+// The recording mode: "Most" records at once, "1X" once at the start time,
+// "Napi" every day at it. The one place the mode lives: the three mode
+// buttons and their menu items only show it.
+class RecordingModeState final : public ShownValue<RecordingMode> {
+public:
+    // Start-up chooses "Napi" too; until then nothing may count as "Most",
+    // which would name an immediate recording's times after the clock.
+    RecordingModeState() : ShownValue(RecordingMode::Daily) {}
 
-    // One observer, called on every set; the current value is shown at once.
-    void setObserver(Observer observer) {
-        m_observer = std::move(observer);
-        if (m_observer) m_observer(m_arm);
-    }
-
-private:
-    Arm m_arm = Arm::Idle;
-    Observer m_observer;
+    bool is(RecordingMode mode) const { return value() == mode; }
 };
 
 }  // namespace kelm

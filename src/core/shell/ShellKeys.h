@@ -62,6 +62,11 @@ inline constexpr int kZoomCount = 5;
 // (RecordingArmState) and shown by the start button's picture.
 enum class Arm { Idle, Armed };
 
+// The recording mode, held by one owner (RecordingModeState) and shown by the
+// three mode buttons: "Most" (at once), "1X" (once at the start time) and
+// "Napi" (every day at the start time).
+enum class RecordingMode { Most, Once, Daily };
+
 QString keyText(Button button);
 QString keyText(MenuItem item);
 QString keyText(Menu menu);
