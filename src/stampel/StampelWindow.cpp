@@ -53,93 +53,98 @@ StampelWindow::StampelWindow(const Clock& clock, MessageSink& messages, Recordin
     m_run = new TimecodeRun(this);
     buildControls();
     connectControls();
-    m_text4->setText(todayText());
+    m_startDate->setText(todayText());
 }
 
 StampelWindow::~StampelWindow() = default;
 
 void StampelWindow::buildControls() {
-    m_txtMedia = lineEdit(QStringLiteral("txtMedia"), this);
+    m_mediaFile = lineEdit(QStringLiteral("mediaFile"), this);
     // The path comes from the open dialog only, so the file generated for is
     // always the file chosen.
-    m_txtMedia->setReadOnly(true);
-    m_command1 = new QPushButton(QStringLiteral("Megnyítás..."), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setAutoDefault(true);
+    m_mediaFile->setReadOnly(true);
+    m_chooseButton = new QPushButton(QStringLiteral("Megnyítás..."), this);
+    m_chooseButton->setObjectName(QStringLiteral("chooseRecording"));
+    m_chooseButton->setAutoDefault(true);
 
-    m_frame1 = new QGroupBox(this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_label2 = label(QStringLiteral("Label2"), QStringLiteral("Csatorna neve:"), m_frame1);
-    m_text1 = lineEdit(QStringLiteral("Text1"), m_frame1);
-    m_label3 = label(QStringLiteral("Label3"), QStringLiteral("Kezdési idő:"), m_frame1);
-    m_text2 = lineEdit(QStringLiteral("Text2"), m_frame1);
-    m_text2->setText(StampelFields::zeroTime());
-    m_label4 = label(QStringLiteral("Label4"), QStringLiteral("Hossz:"), m_frame1);
-    m_text3 = lineEdit(QStringLiteral("Text3"), m_frame1);
-    m_text3->setText(StampelFields::zeroTime());
-    m_label5 = label(QStringLiteral("Label5"), QStringLiteral("Kezdési dátum:"), m_frame1);
-    m_text4 = lineEdit(QStringLiteral("Text4"), m_frame1);
+    m_fields = new QGroupBox(this);
+    m_fields->setObjectName(QStringLiteral("fields"));
+    m_channelLabel =
+        label(QStringLiteral("channelLabel"), QStringLiteral("Csatorna neve:"), m_fields);
+    m_channelName = lineEdit(QStringLiteral("channelName"), m_fields);
+    m_startTimeLabel =
+        label(QStringLiteral("startTimeLabel"), QStringLiteral("Kezdési idő:"), m_fields);
+    m_startTime = lineEdit(QStringLiteral("startTime"), m_fields);
+    m_startTime->setText(StampelFields::zeroTime());
+    m_durationLabel = label(QStringLiteral("durationLabel"), QStringLiteral("Hossz:"), m_fields);
+    m_duration = lineEdit(QStringLiteral("duration"), m_fields);
+    m_duration->setText(StampelFields::zeroTime());
+    m_startDateLabel =
+        label(QStringLiteral("startDateLabel"), QStringLiteral("Kezdési dátum:"), m_fields);
+    m_startDate = lineEdit(QStringLiteral("startDate"), m_fields);
 
     const int fieldWidth =
-        m_text2->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24;
-    for (QLineEdit* field : {m_text2, m_text3, m_text4}) field->setFixedWidth(fieldWidth);
-    m_label2->setBuddy(m_text1);
-    m_label3->setBuddy(m_text2);
-    m_label4->setBuddy(m_text3);
-    m_label5->setBuddy(m_text4);
+        m_startTime->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24;
+    for (QLineEdit* field : {m_startTime, m_duration, m_startDate})
+        field->setFixedWidth(fieldWidth);
+    m_channelLabel->setBuddy(m_channelName);
+    m_startTimeLabel->setBuddy(m_startTime);
+    m_durationLabel->setBuddy(m_duration);
+    m_startDateLabel->setBuddy(m_startDate);
 
-    auto* fields = new QFormLayout(m_frame1);
+    auto* fields = new QFormLayout(m_fields);
     fields->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    fields->addRow(m_label2, m_text1);
-    fields->addRow(m_label3, m_text2);
-    fields->addRow(m_label4, m_text3);
-    fields->addRow(m_label5, m_text4);
+    fields->addRow(m_channelLabel, m_channelName);
+    fields->addRow(m_startTimeLabel, m_startTime);
+    fields->addRow(m_durationLabel, m_duration);
+    fields->addRow(m_startDateLabel, m_startDate);
 
-    m_command2 = new QPushButton(QStringLiteral("Start"), this);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    m_command2->setAutoDefault(true);
-    m_prgBar1 = new QProgressBar(this);
-    m_prgBar1->setObjectName(QStringLiteral("PrgBar1"));
-    m_prgBar1->setRange(0, 1);
-    m_prgBar1->setValue(0);
-    m_prgBar1->setTextVisible(false);
+    m_startButton = new QPushButton(QStringLiteral("Start"), this);
+    m_startButton->setObjectName(QStringLiteral("startButton"));
+    m_startButton->setAutoDefault(true);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
 
-    m_label1 =
-        label(QStringLiteral("Label1"), QStringLiteral("Készítette: a KELM fejlesztői"), this);
-    QFont small = m_label1->font();
+    m_credit =
+        label(QStringLiteral("credit"), QStringLiteral("Készítette: a KELM fejlesztői"), this);
+    QFont small = m_credit->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
-    m_label1->setFont(small);
-    m_label1->setEnabled(false);
+    m_credit->setFont(small);
+    m_credit->setEnabled(false);
 
     auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(m_txtMedia, 1);
-    fileRow->addWidget(m_command1);
+    fileRow->addWidget(m_mediaFile, 1);
+    fileRow->addWidget(m_chooseButton);
     auto* startRow = new QHBoxLayout;
-    startRow->addWidget(m_prgBar1, 1);
-    startRow->addWidget(m_command2);
+    startRow->addWidget(m_progress, 1);
+    startRow->addWidget(m_startButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fileRow);
-    layout->addWidget(m_frame1);
+    layout->addWidget(m_fields);
     layout->addLayout(startRow);
-    layout->addWidget(m_label1);
+    layout->addWidget(m_credit);
 
-    setTabOrder(m_txtMedia, m_command1);
-    setTabOrder(m_command1, m_text1);
-    setTabOrder(m_text1, m_text2);
-    setTabOrder(m_text2, m_text3);
-    setTabOrder(m_text3, m_text4);
-    setTabOrder(m_text4, m_command2);
+    setTabOrder(m_mediaFile, m_chooseButton);
+    setTabOrder(m_chooseButton, m_channelName);
+    setTabOrder(m_channelName, m_startTime);
+    setTabOrder(m_startTime, m_duration);
+    setTabOrder(m_duration, m_startDate);
+    setTabOrder(m_startDate, m_startButton);
     setMinimumWidth(420);
 }
 
 void StampelWindow::connectControls() {
-    connect(m_command1, &QPushButton::clicked, this, &StampelWindow::chooseRecording);
-    connect(m_command2, &QPushButton::clicked, this, &StampelWindow::startGeneration);
+    connect(m_chooseButton, &QPushButton::clicked, this, &StampelWindow::chooseRecording);
+    connect(m_startButton, &QPushButton::clicked, this, &StampelWindow::startGeneration);
     connect(m_run, &TimecodeRun::progressed, this, &StampelWindow::showProgress);
     connect(m_run, &TimecodeRun::finished, this, &StampelWindow::finishGeneration);
-    for (QLineEdit* field : {m_text1, m_text2, m_text3, m_text4}) field->installEventFilter(this);
-    for (QLineEdit* field : {m_text2, m_text3, m_text4}) {
+    for (QLineEdit* field : {m_channelName, m_startTime, m_duration, m_startDate})
+        field->installEventFilter(this);
+    for (QLineEdit* field : {m_startTime, m_duration, m_startDate}) {
         connect(field, &QLineEdit::textChanged, this,
                 [this, field](const QString& text) { refillWhenEmptied(field, text); });
     }
@@ -161,21 +166,21 @@ void StampelWindow::chooseRecording() {
 
 void StampelWindow::openRecording(const QString& path) {
     m_dialogFileName = path;
-    m_txtMedia->setText(path);
-    m_txtMedia->setToolTip(path);
+    m_mediaFile->setText(path);
+    m_mediaFile->setToolTip(path);
     m_mediaFileName = StampelFields::fileNameOf(path);
 
     const StampelFields fields = StampelFields::fromRecordingPath(path, m_clock.now().date());
-    m_text1->setText(fields.channelName);
-    m_text2->setText(fields.startTime);
-    m_text3->setText(fields.duration);
-    m_text4->setText(fields.startDate);
-    m_prgBar1->setValue(0);
+    m_channelName->setText(fields.channelName);
+    m_startTime->setText(fields.startTime);
+    m_duration->setText(fields.duration);
+    m_startDate->setText(fields.startDate);
+    m_progress->setValue(0);
 }
 
 void StampelWindow::refillWhenEmptied(QLineEdit* field, const QString& text) {
     if (!text.isEmpty()) return;
-    field->setText(field == m_text4 ? todayText() : StampelFields::zeroTime());
+    field->setText(field == m_startDate ? todayText() : StampelFields::zeroTime());
     // Selected, so that what the operator types next replaces it.
     field->selectAll();
 }
@@ -186,15 +191,16 @@ void StampelWindow::leaveTimeField(QLineEdit* field) {
 }
 
 void StampelWindow::leaveDateField() {
-    const QString normalized = StampelFields::normalizeDate(m_text4->text(), m_clock.now().date());
-    if (normalized != m_text4->text()) m_text4->setText(normalized);
+    const QString normalized =
+        StampelFields::normalizeDate(m_startDate->text(), m_clock.now().date());
+    if (normalized != m_startDate->text()) m_startDate->setText(normalized);
 }
 
 bool StampelWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* field = qobject_cast<QLineEdit*>(watched);
-    if (field == nullptr || field == m_text1) {
-        if (field == m_text1 && isEnterKey(event)) {
-            m_text2->setFocus(Qt::TabFocusReason);
+    if (field == nullptr || field == m_channelName) {
+        if (field == m_channelName && isEnterKey(event)) {
+            m_startTime->setFocus(Qt::TabFocusReason);
             return true;
         }
         return QWidget::eventFilter(watched, event);
@@ -206,20 +212,20 @@ bool StampelWindow::eventFilter(QObject* watched, QEvent* event) {
             QTimer::singleShot(0, field, &QLineEdit::selectAll);
             break;
         case QEvent::FocusOut:
-            if (field == m_text4)
+            if (field == m_startDate)
                 leaveDateField();
             else
                 leaveTimeField(field);
             break;
         case QEvent::KeyPress:
             if (isEnterKey(event)) {
-                if (field == m_text4)
+                if (field == m_startDate)
                     leaveDateField();
                 else
                     leaveTimeField(field);
-                QWidget* next = field == m_text2   ? static_cast<QWidget*>(m_text3)
-                                : field == m_text3 ? static_cast<QWidget*>(m_text4)
-                                                   : static_cast<QWidget*>(m_command2);
+                QWidget* next = field == m_startTime  ? static_cast<QWidget*>(m_duration)
+                                : field == m_duration ? static_cast<QWidget*>(m_startDate)
+                                                      : static_cast<QWidget*>(m_startButton);
                 next->setFocus(Qt::TabFocusReason);
                 return true;
             }
@@ -234,11 +240,11 @@ void StampelWindow::startGeneration() {
     if (m_run->isRunning()) return;
     // A click on Start has already moved the focus and so run the leaving
     // checks; Start reached from the keyboard may not have.
-    leaveTimeField(m_text2);
-    leaveTimeField(m_text3);
+    leaveTimeField(m_startTime);
+    leaveTimeField(m_duration);
     leaveDateField();
 
-    const qint32 durationSeconds = timeToSeconds(m_text3->text());
+    const qint32 durationSeconds = timeToSeconds(m_duration->text());
     if (durationSeconds == 0) {
         m_messages.showMessage(this, QMessageBox::Warning, windowTitle(),
                                QStringLiteral("A Hossz mező nem lehet 00:00:00 !"));
@@ -251,32 +257,33 @@ void StampelWindow::startGeneration() {
     }
 
     TimecodeRequest request;
-    request.recordingPath = m_txtMedia->text();
-    request.startSeconds = timeToSeconds(m_text2->text());
+    request.recordingPath = m_mediaFile->text();
+    request.startSeconds = timeToSeconds(m_startTime->text());
     request.durationSeconds = durationSeconds;
-    request.startDate = StampelFields::parseDate(m_text4->text()).value_or(m_clock.now().date());
-    request.channelName = m_text1->text();
+    request.startDate =
+        StampelFields::parseDate(m_startDate->text()).value_or(m_clock.now().date());
+    request.channelName = m_channelName->text();
 
-    m_prgBar1->setRange(0, durationSeconds);
-    m_prgBar1->setValue(0);
-    m_command2->setEnabled(false);
+    m_progress->setRange(0, durationSeconds);
+    m_progress->setValue(0);
+    m_startButton->setEnabled(false);
     m_run->start(request);
 }
 
 void StampelWindow::showProgress(qint32 entriesWritten, qint32 /*entriesTotal*/) {
     // D + 1 entries against a maximum of D: the last step stays at the end.
-    m_prgBar1->setValue(qMin(entriesWritten, m_prgBar1->maximum()));
+    m_progress->setValue(qMin(entriesWritten, m_progress->maximum()));
 }
 
 void StampelWindow::finishGeneration(const TimecodeOutcome& outcome) {
-    m_command2->setEnabled(true);
+    m_startButton->setEnabled(true);
     if (!outcome.succeeded()) {
         m_messages.showMessage(
             this, QMessageBox::Warning, windowTitle(),
             QString::number(outcome.errorNumber) + u' ' + outcome.errorDescription);
         return;
     }
-    m_prgBar1->setValue(m_prgBar1->maximum());
+    m_progress->setValue(m_progress->maximum());
     m_messages.showMessage(
         this, QMessageBox::NoIcon, windowTitle(),
         QStringLiteral("A timecode elkészült: ") + QFileInfo(outcome.subtitlePath).fileName());

@@ -21,9 +21,10 @@ struct TimecodeOutcome;
 // name, start time, duration and start date, and presses Start to write the
 // recording's timecode subtitle file beside it.
 //
-// The controls keep their names as object names (txtMedia, Command1, Frame1,
-// Text1..Text4 with Label2..Label5, Command2, PrgBar1, Label1). The clock, the
-// message sink and the chooser are borrowed and must outlive the window.
+// The controls carry their purpose as object names (mediaFile,
+// chooseRecording, fields, channelName, startTime, duration, startDate with
+// their labels, startButton, progress, credit). The clock, the message sink
+// and the chooser are borrowed and must outlive the window.
 class StampelWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -31,7 +32,7 @@ public:
                   QWidget* parent = nullptr);
     ~StampelWindow() override;
 
-    // What Command1 does with a chosen file: shows its path, keeps its name for
+    // What choosing a file does: shows its path, keeps its name for
     // the final message and fills the fields from the name when it is one of
     // KELM's recording names (otherwise resets them), and clears the progress.
     void openRecording(const QString& path);
@@ -45,12 +46,12 @@ private:
     void buildControls();
     void connectControls();
 
-    void chooseRecording();  // Command1
-    void startGeneration();  // Command2
+    void chooseRecording();  // the choose button
+    void startGeneration();  // the start button
     void showProgress(qint32 entriesWritten, qint32 entriesTotal);
     void finishGeneration(const TimecodeOutcome& outcome);
 
-    // The leaving checks of the time fields (Text2, Text3) and the date field.
+    // The leaving checks of the time fields (start time, duration) and the date field.
     void leaveTimeField(QLineEdit* field);
     void leaveDateField();
     void refillWhenEmptied(QLineEdit* field, const QString& text);
@@ -66,20 +67,20 @@ private:
     QString m_dialogFileName;
     QString m_mediaFileName;
 
-    QLineEdit* m_txtMedia = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QGroupBox* m_frame1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLineEdit* m_text1 = nullptr;  // channel name
-    QLabel* m_label3 = nullptr;
-    QLineEdit* m_text2 = nullptr;  // start time of day
-    QLabel* m_label4 = nullptr;
-    QLineEdit* m_text3 = nullptr;  // duration
-    QLabel* m_label5 = nullptr;
-    QLineEdit* m_text4 = nullptr;  // start date
-    QPushButton* m_command2 = nullptr;
-    QProgressBar* m_prgBar1 = nullptr;
-    QLabel* m_label1 = nullptr;
+    QLineEdit* m_mediaFile = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    QGroupBox* m_fields = nullptr;
+    QLabel* m_channelLabel = nullptr;
+    QLineEdit* m_channelName = nullptr;  // channel name
+    QLabel* m_startTimeLabel = nullptr;
+    QLineEdit* m_startTime = nullptr;  // start time of day
+    QLabel* m_durationLabel = nullptr;
+    QLineEdit* m_duration = nullptr;  // duration
+    QLabel* m_startDateLabel = nullptr;
+    QLineEdit* m_startDate = nullptr;  // start date
+    QPushButton* m_startButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_credit = nullptr;
 };
 
 }  // namespace kelm

@@ -16,7 +16,7 @@ QSize MonitorWindow::sizeForZoom(double zoom) {
 
 MonitorWindow::MonitorWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
-    setObjectName(QStringLiteral("Form4"));
+    setObjectName(QStringLiteral("monitorWindow"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(sizeForZoom(1));

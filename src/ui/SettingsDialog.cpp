@@ -56,7 +56,7 @@ QPushButton* addBrowse(QGridLayout* grid, int row, const QString& name) {
 
 SettingsDialog::SettingsDialog(QWidget* parent)
     : QDialog(parent), m_chooseFile(defaultFileChooser), m_chooseFolder(defaultFolderChooser) {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(QStringLiteral("KELM.ini - Beállítások"));
     setModal(false);
 
@@ -83,22 +83,22 @@ SettingsDialog::SettingsDialog(QWidget* parent)
     grid->addWidget(chkTimecode, 5, 1);
     grid->setColumnMinimumWidth(1, 320);
 
-    Label1 = new QLabel(QStringLiteral("Figyelem: "));
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
+    notice = new QLabel(QStringLiteral("Figyelem: "));
+    notice->setObjectName(QStringLiteral("notice"));
+    notice->setWordWrap(true);
 
     auto* frame = new QGroupBox;
-    frame->setObjectName(QStringLiteral("Frame1"));
-    Text1 = new QPlainTextEdit;
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
-    Text1->setPlainText(
+    frame->setObjectName(QStringLiteral("settingsFrame"));
+    help = new QPlainTextEdit;
+    help->setObjectName(QStringLiteral("help"));
+    help->setReadOnly(true);
+    help->setPlainText(
         QStringLiteral("KELM - műsorrögzítő egy műsorszolgáltató TV- vagy rádiócsatornájához\n"
                        "Készítette: a KELM fejlesztői, 2026\n"
                        "Kapcsolat: kelm@example.org"));
-    Text1->setFixedHeight(Text1->fontMetrics().lineSpacing() * 4 + 8);
+    help->setFixedHeight(help->fontMetrics().lineSpacing() * 4 + 8);
     auto* frameLayout = new QVBoxLayout(frame);
-    frameLayout->addWidget(Text1);
+    frameLayout->addWidget(help);
 
     cmdSave = new QPushButton(QStringLiteral("&OK"));
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
@@ -109,7 +109,7 @@ SettingsDialog::SettingsDialog(QWidget* parent)
     cmdExit->setToolTip(QStringLiteral("Mentés nélküli kilépés"));
     cmdExit->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Label1, 1);
+    buttons->addWidget(notice, 1);
     buttons->addWidget(cmdSave);
     buttons->addWidget(cmdExit);
 
@@ -140,7 +140,7 @@ void SettingsDialog::load(const Settings& settings) {
     txtMPlayer->setText(settings.fileMPlayer);
     chkTimecode->setChecked(settings.makeTimecode != 0);
     txtMedia->setText(settings.mediaDir);
-    Label1->setText(QStringLiteral("A beállítások, az összes futó KELM alkalmazásra érvényesek!"));
+    notice->setText(QStringLiteral("A beállítások, az összes futó KELM alkalmazásra érvényesek!"));
 }
 
 Settings SettingsDialog::edited() const {

@@ -47,8 +47,8 @@ public:
     QCheckBox* chkTimecode = nullptr;
     QLineEdit* txtMedia = nullptr;
     QPushButton* cmdMedia = nullptr;
-    QLabel* Label1 = nullptr;
-    QPlainTextEdit* Text1 = nullptr;
+    QLabel* notice = nullptr;
+    QPlainTextEdit* help = nullptr;
     QPushButton* cmdSave = nullptr;
     QPushButton* cmdExit = nullptr;
 

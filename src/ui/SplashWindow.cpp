@@ -13,9 +13,9 @@ namespace kelm {
 SplashWindow::SplashWindow(const QString& version, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmSplash"));
-    Frame1 = new QFrame;
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameShape(QFrame::Box);
+    frame = new QFrame;
+    frame->setObjectName(QStringLiteral("splashFrame"));
+    frame->setFrameShape(QFrame::Box);
 
     auto* imgLogo = new QLabel;
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
@@ -41,12 +41,12 @@ SplashWindow::SplashWindow(const QString& version, QWidget* parent)
     texts->addWidget(lblVersion);
     texts->addWidget(lblPlatform);
     texts->addWidget(lblLoading);
-    auto* inner = new QHBoxLayout(Frame1);
+    auto* inner = new QHBoxLayout(frame);
     inner->addWidget(imgLogo, 0, Qt::AlignTop);
     inner->addLayout(texts, 1);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(Frame1);
-    Frame1->installEventFilter(this);
+    outer->addWidget(frame);
+    frame->installEventFilter(this);
     resize(440, 200);
 }
 
@@ -55,7 +55,7 @@ void SplashWindow::keyPressEvent(QKeyEvent*) {
 }
 
 bool SplashWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Frame1 && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == frame && event->type() == QEvent::MouseButtonRelease) {
         close();
         return true;
     }

@@ -14,7 +14,7 @@ class SplashWindow final : public QWidget {
 public:
     explicit SplashWindow(const QString& version, QWidget* parent = nullptr);
 
-    QFrame* Frame1 = nullptr;
+    QFrame* frame = nullptr;
     QLabel* lblProductName = nullptr;
     QLabel* lblCompanyProduct = nullptr;
     QLabel* lblVersion = nullptr;

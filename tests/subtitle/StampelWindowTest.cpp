@@ -64,7 +64,7 @@ protected:
     }
     QLineEdit* field(const char* name) const { return control<QLineEdit>(name); }
     QPushButton* button(const char* name) const { return control<QPushButton>(name); }
-    QProgressBar* progress() const { return control<QProgressBar>("PrgBar1"); }
+    QProgressBar* progress() const { return control<QProgressBar>("progress"); }
 
     QString recording(const QString& name) {
         const QString path = m_dir.filePath(name);
@@ -76,7 +76,7 @@ protected:
 
     void choose(const QString& path) {
         m_chooser.answer = path;
-        button("Command1")->click();
+        button("chooseRecording")->click();
     }
 
     // Focuses a field and replaces its text as typing over its selection
@@ -106,18 +106,18 @@ const QString kToday = QStringLiteral("2024-03-09");
 TEST_F(SubtitleStampelWindow, OpensWithItsControlsAndTheirStartingValues) {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Stampel"));
     EXPECT_FALSE(m_window->windowIcon().isNull());
-    EXPECT_EQ(button("Command1")->text(), QStringLiteral("Megnyítás..."));
-    EXPECT_EQ(button("Command2")->text(), QStringLiteral("Start"));
-    EXPECT_EQ(control<QLabel>("Label2")->text(), QStringLiteral("Csatorna neve:"));
-    EXPECT_EQ(control<QLabel>("Label3")->text(), QStringLiteral("Kezdési idő:"));
-    EXPECT_EQ(control<QLabel>("Label4")->text(), QStringLiteral("Hossz:"));
-    EXPECT_EQ(control<QLabel>("Label5")->text(), QStringLiteral("Kezdési dátum:"));
-    EXPECT_LT(control<QLabel>("Label1")->font().pointSizeF(), m_window->font().pointSizeF());
-    EXPECT_TRUE(field("txtMedia")->text().isEmpty());
-    EXPECT_TRUE(field("Text1")->text().isEmpty());
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text4")->text(), kToday);
+    EXPECT_EQ(button("chooseRecording")->text(), QStringLiteral("Megnyítás..."));
+    EXPECT_EQ(button("startButton")->text(), QStringLiteral("Start"));
+    EXPECT_EQ(control<QLabel>("channelLabel")->text(), QStringLiteral("Csatorna neve:"));
+    EXPECT_EQ(control<QLabel>("startTimeLabel")->text(), QStringLiteral("Kezdési idő:"));
+    EXPECT_EQ(control<QLabel>("durationLabel")->text(), QStringLiteral("Hossz:"));
+    EXPECT_EQ(control<QLabel>("startDateLabel")->text(), QStringLiteral("Kezdési dátum:"));
+    EXPECT_LT(control<QLabel>("credit")->font().pointSizeF(), m_window->font().pointSizeF());
+    EXPECT_TRUE(field("mediaFile")->text().isEmpty());
+    EXPECT_TRUE(field("channelName")->text().isEmpty());
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("startDate")->text(), kToday);
     EXPECT_EQ(progress()->value(), 0);
 }
 
@@ -126,33 +126,33 @@ TEST_F(SubtitleStampelWindow, OpensWithItsControlsAndTheirStartingValues) {
 TEST_F(SubtitleStampelWindow, ChoosingARecordingShowsItAndFillsOrResetsTheFields) {
     const QString kelmName = recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv"));
     choose(kelmName);
-    EXPECT_EQ(field("txtMedia")->text(), kelmName);
-    EXPECT_EQ(field("txtMedia")->toolTip(), kelmName);
-    EXPECT_EQ(field("Text1")->text(), QStringLiteral("teszttv"));
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("20:30:00"));
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("01:30:00"));
-    EXPECT_EQ(field("Text4")->text(), QStringLiteral("2006-12-31"));
+    EXPECT_EQ(field("mediaFile")->text(), kelmName);
+    EXPECT_EQ(field("mediaFile")->toolTip(), kelmName);
+    EXPECT_EQ(field("channelName")->text(), QStringLiteral("teszttv"));
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("20:30:00"));
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("01:30:00"));
+    EXPECT_EQ(field("startDate")->text(), QStringLiteral("2006-12-31"));
 
     // a cancelled dialog changes nothing, not even what was typed
-    typeInto("Text1", QStringLiteral("kézi"));
+    typeInto("channelName", QStringLiteral("kézi"));
     choose(QString());
     EXPECT_EQ(m_chooser.offeredPaths.last(), kelmName);
-    EXPECT_EQ(field("txtMedia")->text(), kelmName);
-    EXPECT_EQ(field("Text1")->text(), QStringLiteral("kézi"));
+    EXPECT_EQ(field("mediaFile")->text(), kelmName);
+    EXPECT_EQ(field("channelName")->text(), QStringLiteral("kézi"));
 
     choose(recording(QStringLiteral("clip.wmv")));
-    EXPECT_TRUE(field("Text1")->text().isEmpty());
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text4")->text(), kToday);
+    EXPECT_TRUE(field("channelName")->text().isEmpty());
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("startDate")->text(), kToday);
 }
 
 // --- refusals -------------------------------------------------------------------
 
 TEST_F(SubtitleStampelWindow, ZeroDurationIsRefusedFirstWithItsMessage) {
-    button("Command2")->click();  // nothing chosen either
+    button("startButton")->click();  // nothing chosen either
     choose(recording(QStringLiteral("clip.wmv")));
-    button("Command2")->click();
+    button("startButton")->click();
     ASSERT_EQ(m_messages.shown.size(), 2);
     for (const ShownMessage& message : m_messages.shown) {
         EXPECT_EQ(message.icon, QMessageBox::Warning);
@@ -164,8 +164,8 @@ TEST_F(SubtitleStampelWindow, ZeroDurationIsRefusedFirstWithItsMessage) {
 }
 
 TEST_F(SubtitleStampelWindow, MissingChoiceIsRefusedWithItsMessage) {
-    typeInto("Text3", QStringLiteral("00:00:10"));
-    button("Command2")->click();
+    typeInto("duration", QStringLiteral("00:00:10"));
+    button("startButton")->click();
     ASSERT_EQ(m_messages.shown.size(), 1);
     EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::Warning);
     EXPECT_EQ(m_messages.shown[0].text, QStringLiteral("Nincs kijelölve a felvétel!"));
@@ -175,21 +175,21 @@ TEST_F(SubtitleStampelWindow, RecordingRemovedAfterChoosingIsReportedWithItsErro
     const QString path = recording(QStringLiteral("teszttv-20061231-203000-013000-TV512.wmv"));
     choose(path);
     QFile::remove(path);
-    button("Command2")->click();
+    button("startButton")->click();
     ASSERT_TRUE(waitForMessages(1));
     EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(m_messages.shown[0].text.startsWith(QString::number(ENOENT) + u' '))
         << m_messages.shown[0].text.toStdString();
     EXPECT_GT(m_messages.shown[0].text.size(), 2);
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("teszttv-20061231-203000-013000-TV512.sub"))));
-    EXPECT_TRUE(button("Command2")->isEnabled());
+    EXPECT_TRUE(button("startButton")->isEnabled());
 }
 
 // --- generating -------------------------------------------------------------------
 
 TEST_F(SubtitleStampelWindow, WritesTheSubtitleFileAndNamesItWhenDone) {
     choose(recording(QStringLiteral("M1-20061231-235959-000001-TV512.wmv")));
-    button("Command2")->click();
+    button("startButton")->click();
     ASSERT_TRUE(waitForMessages(1));
     EXPECT_EQ(m_messages.shown[0].icon, QMessageBox::NoIcon);
     EXPECT_EQ(m_messages.shown[0].caption, QStringLiteral("Stampel"));
@@ -205,7 +205,7 @@ TEST_F(SubtitleStampelWindow, WritesTheSubtitleFileAndNamesItWhenDone) {
 TEST_F(SubtitleStampelWindow, RunsOffTheWindowsThreadAndStartCannotBeginASecondRun) {
     const QString path = recording(QStringLiteral("day-20061231-235959-235959-TV512.wmv"));
     choose(path);
-    QPushButton* start = button("Command2");
+    QPushButton* start = button("startButton");
     start->click();
     // The click has returned before the run could end: the window is free.
     EXPECT_TRUE(m_window->isGenerating());
@@ -227,11 +227,11 @@ TEST_F(SubtitleStampelWindow, RunsOffTheWindowsThreadAndStartCannotBeginASecondR
 TEST_F(SubtitleStampelWindow, StartChecksFieldsThatWereNeverLeft) {
     choose(recording(QStringLiteral("clip.wmv")));
     // set without the focus ever leaving the field
-    field("Text3")->setText(QStringLiteral("130"));
-    field("Text2")->setText(QStringLiteral("1:2:3"));
-    button("Command2")->click();
+    field("duration")->setText(QStringLiteral("130"));
+    field("startTime")->setText(QStringLiteral("1:2:3"));
+    button("startButton")->click();
     ASSERT_TRUE(waitForMessages(1));
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:01:30"));
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:01:30"));
     const SubtitleFileContents file = readSubtitleFile(m_dir.filePath(QStringLiteral("clip.sub")));
     ASSERT_EQ(file.entries.size(), 91);
     EXPECT_EQ(file.entries[0].timeOfDaySeconds, 3723);
@@ -239,7 +239,7 @@ TEST_F(SubtitleStampelWindow, StartChecksFieldsThatWereNeverLeft) {
 
 TEST_F(SubtitleStampelWindow, ClosingDuringARunLetsItFinishTheFile) {
     choose(recording(QStringLiteral("day-20061231-000000-235959-TV512.wmv")));
-    button("Command2")->click();
+    button("startButton")->click();
     ASSERT_TRUE(m_window->isGenerating());
     m_window.reset();
     EXPECT_EQ(readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-000000-235959-TV512.sub")))
@@ -250,50 +250,50 @@ TEST_F(SubtitleStampelWindow, ClosingDuringARunLetsItFinishTheFile) {
 // --- field behaviour ---------------------------------------------------------------
 
 TEST_F(SubtitleStampelWindow, EnterLaysOutEachFieldAndMovesOnToStart) {
-    typeInto("Text1", QStringLiteral("M1"));
-    QTest::keyClick(field("Text1"), Qt::Key_Return);
-    EXPECT_TRUE(field("Text2")->hasFocus());
-    QTest::keyClicks(field("Text2"), QStringLiteral("1:2:3"));
-    QTest::keyClick(field("Text2"), Qt::Key_Return);
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("01:02:03"));
-    EXPECT_TRUE(field("Text3")->hasFocus());
-    QTest::keyClicks(field("Text3"), QStringLiteral("5"));
-    QTest::keyClick(field("Text3"), Qt::Key_Enter);
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:05"));
-    EXPECT_TRUE(field("Text4")->hasFocus());
-    QTest::keyClicks(field("Text4"), QStringLiteral("2006.12.31."));
-    QTest::keyClick(field("Text4"), Qt::Key_Return);
-    EXPECT_EQ(field("Text4")->text(), QStringLiteral("2006-12-31"));
-    EXPECT_TRUE(button("Command2")->hasFocus());
+    typeInto("channelName", QStringLiteral("M1"));
+    QTest::keyClick(field("channelName"), Qt::Key_Return);
+    EXPECT_TRUE(field("startTime")->hasFocus());
+    QTest::keyClicks(field("startTime"), QStringLiteral("1:2:3"));
+    QTest::keyClick(field("startTime"), Qt::Key_Return);
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("01:02:03"));
+    EXPECT_TRUE(field("duration")->hasFocus());
+    QTest::keyClicks(field("duration"), QStringLiteral("5"));
+    QTest::keyClick(field("duration"), Qt::Key_Enter);
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:05"));
+    EXPECT_TRUE(field("startDate")->hasFocus());
+    QTest::keyClicks(field("startDate"), QStringLiteral("2006.12.31."));
+    QTest::keyClick(field("startDate"), Qt::Key_Return);
+    EXPECT_EQ(field("startDate")->text(), QStringLiteral("2006-12-31"));
+    EXPECT_TRUE(button("startButton")->hasFocus());
 }
 
 TEST_F(SubtitleStampelWindow, LeavingAFieldWithSomethingInvalidResetsIt) {
-    typeInto("Text2", QStringLiteral("25:00:00"));
-    typeInto("Text3", QStringLiteral("12:3x"));  // leaves Text2
-    typeInto("Text4", QStringLiteral("2007-02-29"));  // leaves Text3
-    field("Text1")->setFocus();  // leaves Text4
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text4")->text(), kToday);
+    typeInto("startTime", QStringLiteral("25:00:00"));
+    typeInto("duration", QStringLiteral("12:3x"));  // leaves the start time
+    typeInto("startDate", QStringLiteral("2007-02-29"));  // leaves the duration
+    field("channelName")->setFocus();  // leaves the start date
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("startDate")->text(), kToday);
 }
 
 TEST_F(SubtitleStampelWindow, EmptiedFieldsRefillSelectedSoTypingReplacesThem) {
-    field("Text2")->setFocus();
-    field("Text2")->clear();
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(field("Text2")->selectedText(), QStringLiteral("00:00:00"));
-    QTest::keyClicks(field("Text2"), QStringLiteral("7:30"));
-    EXPECT_EQ(field("Text2")->text(), QStringLiteral("7:30"));
-    field("Text4")->setText(QStringLiteral("2006-12-31"));
-    field("Text4")->clear();
-    EXPECT_EQ(field("Text4")->text(), kToday);
-    field("Text3")->clear();
-    EXPECT_EQ(field("Text3")->text(), QStringLiteral("00:00:00"));
+    field("startTime")->setFocus();
+    field("startTime")->clear();
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(field("startTime")->selectedText(), QStringLiteral("00:00:00"));
+    QTest::keyClicks(field("startTime"), QStringLiteral("7:30"));
+    EXPECT_EQ(field("startTime")->text(), QStringLiteral("7:30"));
+    field("startDate")->setText(QStringLiteral("2006-12-31"));
+    field("startDate")->clear();
+    EXPECT_EQ(field("startDate")->text(), kToday);
+    field("duration")->clear();
+    EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(SubtitleStampelWindow, FocusSelectsTheWholeField) {
-    for (const char* name : {"Text2", "Text3", "Text4"}) {
-        field("Text1")->setFocus();
+    for (const char* name : {"startTime", "duration", "startDate"}) {
+        field("channelName")->setFocus();
         field(name)->setFocus(Qt::MouseFocusReason);
         EXPECT_TRUE(QTest::qWaitFor([&] { return field(name)->hasSelectedText(); }, 2000)) << name;
         EXPECT_EQ(field(name)->selectedText(), field(name)->text()) << name;
