@@ -32,8 +32,6 @@
 #include "TrayControl.h"
 #include "capture/Xtimer.h"
 #include "encoder/Encoder.h"
-#include "post/DetachedLauncher.h"
-#include "post/ProcProcessTable.h"
 #include "recorder/MediaFolderProbe.h"
 #include "recorder/MediaStorage.h"
 
@@ -43,14 +41,40 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 
 namespace kelm {
 
+namespace {
+// Every back end is the caller's to choose (RealBackEnds, or a test's fakes);
+// a missing one is a fault of the program that builds the window, told by
+// name before anything runs on it.
+void requireBackEnds(const MainWindowDeps& deps) {
+    const std::pair<const char*, bool> parts[] = {
+        {"clock", deps.clock != nullptr},
+        {"encoderFactory", deps.encoderFactory != nullptr},
+        {"videoDevices", deps.videoDevices != nullptr},
+        {"soundCards", deps.soundCards != nullptr},
+        {"soundMixers", deps.soundMixers != nullptr},
+        {"levelCapture", deps.levelCapture != nullptr},
+        {"timers", deps.timers != nullptr},
+        {"process", deps.process != nullptr},
+        {"storage", deps.storage != nullptr},
+        {"startProgram", bool(deps.startProgram)},
+        {"launcher", deps.launcher != nullptr},
+        {"processes", deps.processes != nullptr},
+        {"playerWindows", deps.playerWindows != nullptr},
+    };
+    for (const auto& [name, given] : parts) {
+        if (!given) qFatal("MainWindowDeps: no %s was given", name);
+    }
+}
+}  // namespace
+
 MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     : QMainWindow(parent), m_deps(std::move(deps)) {
+    requireBackEnds(m_deps);
     setObjectName(QStringLiteral("mainWindow"));
     m_state.programDir = m_deps.programDir;
     m_state.commandLine = CommandLine::parse(m_deps.arguments);
@@ -66,10 +90,6 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         });
         m_deps.messenger = m_ownMessenger.get();
     }
-    if (!m_deps.storage) {
-        m_ownStorage = std::make_unique<SystemMediaStorage>();
-        m_deps.storage = m_ownStorage.get();
-    }
     m_form = std::make_unique<MainForm>(this);
     m_statusBar = std::make_unique<StatusBar>(m_form->statusBar);
     m_logPanel = std::make_unique<LogPanel>(m_form->logPanel,
@@ -78,10 +98,6 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     setWindowIcon(Pictures::statusIcon(101));
     createShell();
 
-    if (!m_deps.timers) {
-        m_ownTimers = std::make_unique<QtTimerService>();
-        m_deps.timers = m_ownTimers.get();
-    }
     m_timers = std::make_unique<XtimerTable>(*m_deps.timers);
     m_levelMeters = std::make_unique<LevelMeters>(m_form->levels, *m_deps.levelCapture, *m_timers);
     m_audioLines =
@@ -138,11 +154,6 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         *m_ctx,
         StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar, tb, f.mixerLines,
                           f.zoom, [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
-    if (!m_deps.launcher)
-        m_deps.launcher = (m_ownLauncher = std::make_unique<DetachedLauncher>()).get();
-    if (!m_deps.processes)
-        m_deps.processes = (m_ownProcesses = std::make_unique<ProcProcessTable>()).get();
-    if (!m_deps.playerWindows) m_deps.playerWindows = createPlayerWindows();
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
         f.playPreview);
@@ -326,8 +337,7 @@ void MainWindow::openMediaFolder() {
     // in its path need no quoting and can run nothing.
     const QString program = QStringLiteral("xdg-open");
     const QStringList arguments{m_state.settings.mediaDir};
-    const bool started = m_deps.startProgram ? m_deps.startProgram(program, arguments)
-                                             : QProcess::startDetached(program, arguments);
+    const bool started = m_deps.startProgram(program, arguments);
     if (!started)
         m_log->logEvent(QStringLiteral("A program nem indítható: ") + program + u' ' +
                         m_state.settings.mediaDir);

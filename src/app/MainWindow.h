@@ -57,8 +57,11 @@ class XtimerTable;
 struct MainForm;
 
 // What the main window is built from: the clock, the encoder factory, the
-// device lists, the message boxes, the way the process ends, and the shell
-// windows. Tests hand in fakes; a shell port left empty gets the real window.
+// device lists, the machine's parts (RealBackEnds and SystemParts fill
+// these), the way the process ends, and the shell windows. Every back end is
+// required; tests hand in fakes. A shell port left empty gets the window's
+// own: its monitor, tray, splash, menu pictures, message boxes, mixer lines
+// and level meters.
 struct MainWindowDeps {
     QString programDir;
     QStringList arguments;  // after the program name
@@ -68,11 +71,11 @@ struct MainWindowDeps {
     SoundCardList* soundCards = nullptr;
     SoundMixerDevices* soundMixers = nullptr;  // the cards' mixers
     LevelCapture* levelCapture = nullptr;      // the level meters' capture
-    TimerService* timers = nullptr;            // null: QTimer
+    TimerService* timers = nullptr;            // the level meters' 40 ms timer
     Messenger* messenger = nullptr;            // null: QtMessenger on this window
     ProcessControl* process = nullptr;
-    MediaStorage* storage = nullptr;  // null: the machine's own file systems
-    // Starts an outside program detached (the file browser); null: QProcess::startDetached.
+    MediaStorage* storage = nullptr;  // the media folder's file system
+    // Starts an outside program detached (the file browser).
     std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
     std::unique_ptr<MonitorPort> monitor;
     std::unique_ptr<TrayPort> tray;
@@ -81,7 +84,7 @@ struct MainWindowDeps {
     std::unique_ptr<LevelMeterPort> levelMeter;
     std::unique_ptr<SplashPort> splash;
     std::unique_ptr<MenuStylingPort> menuStyling;
-    // Post-processing's outside programs; null: the real ones.
+    // Post-processing's outside programs and the previous player's window.
     ProgramLauncher* launcher = nullptr;
     ProcessTable* processes = nullptr;
     std::unique_ptr<PlayerWindows> playerWindows;
@@ -153,13 +156,11 @@ private:
     MainWindowDeps m_deps;
     RecorderState m_state;
     std::unique_ptr<Messenger> m_ownMessenger;
-    std::unique_ptr<MediaStorage> m_ownStorage;
     std::unique_ptr<EventLog> m_log;
     std::unique_ptr<MainForm> m_form;
     std::unique_ptr<StatusBar> m_statusBar;
     std::unique_ptr<LogPanel> m_logPanel;
     QTimer m_schedulerTick;  // runs while a recording is armed
-    std::unique_ptr<TimerService> m_ownTimers;
     std::unique_ptr<XtimerTable> m_timers;
     std::unique_ptr<LevelMeters> m_levelMeters;
     std::unique_ptr<AudioLines> m_audioLines;
@@ -177,8 +178,6 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
-    std::unique_ptr<ProgramLauncher> m_ownLauncher;
-    std::unique_ptr<ProcessTable> m_ownProcesses;
     std::unique_ptr<PostProcessing> m_postProcessing;
     MonitorControl* m_monitorControl = nullptr;  // owned by m_deps.monitor
     TrayControl* m_trayControl = nullptr;        // owned by m_deps.tray

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../support/FakeEncoder.h"
+#include "../support/TestWindowDeps.h"
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "RecordingControl.h"
@@ -169,26 +170,19 @@ public:
     }
 
     MainWindow& start(const QStringList& arguments = {}) {
-        MainWindowDeps deps;
-        deps.programDir = programDir();
+        MainWindowDeps deps = testWindowDeps(
+            programDir(),
+            {&clock, &factory, &videoDevices, &soundCards, &soundMixers, &levelCapture, &messenger,
+             &process},
+            system);
         deps.arguments = arguments;
-        deps.clock = &clock;
-        deps.encoderFactory = &factory;
-        deps.videoDevices = &videoDevices;
-        deps.soundCards = &soundCards;
-        deps.soundMixers = &soundMixers;
-        deps.levelCapture = &levelCapture;
-        deps.messenger = &messenger;
-        deps.process = &process;
         deps.storage = &storage;
-        deps.startProgram = startProgram;
-        if (!realTray) {
-            deps.tray = std::make_unique<NoTray>();
-        }
+        if (startProgram) deps.startProgram = startProgram;
+        if (!realTray) deps.tray = std::make_unique<NoTray>();
         deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
-        deps.launcher = launcher;
-        deps.processes = processes;
-        deps.playerWindows = std::move(playerWindows);
+        if (launcher) deps.launcher = launcher;
+        if (processes) deps.processes = processes;
+        if (playerWindows) deps.playerWindows = std::move(playerWindows);
         window = std::make_unique<MainWindow>(std::move(deps));
         window->start();
         settle();
@@ -255,6 +249,7 @@ public:
     ProgramLauncher* launcher = nullptr;
     ProcessTable* processes = nullptr;
     std::unique_ptr<PlayerWindows> playerWindows;
+    SystemParts system;  // the machine's own parts, where a test sets no fake
     // Set before start(): the main window's own tray instead of one that shows nothing.
     bool realTray = false;
     // Set before start(): how outside programs start; null: the real start.

@@ -52,17 +52,10 @@ protected:
     void SetUp() override {
         if (!SoundServer::running()) GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
         SoundServer::setSourceVolume(65536);
-        MainWindowDeps deps;
-        deps.programDir = dir.path();
-        deps.clock = &clock;
-        deps.encoderFactory = &factory;
-        deps.videoDevices = &videoDevices;
-        deps.soundCards = &cards;
-        deps.soundMixers = &mixers;
-        deps.levelCapture = &capture;
-        deps.messenger = &messenger;
-        deps.process = &process;
-        window = std::make_unique<MainWindow>(std::move(deps));
+        window = std::make_unique<MainWindow>(testWindowDeps(
+            dir.path(),
+            {&clock, &factory, &videoDevices, &cards, &mixers, &capture, &messenger, &process},
+            system));
         window->start();
         for (const QString& card : cards.captureDevices()) {
             if (cards.pcmName(card) == u"pulse") serverCard = card;
@@ -87,6 +80,7 @@ protected:
     AlsaLevelCapture capture{cards};
     ScriptedMessenger messenger;
     FakeProcess process;
+    SystemParts system;
     std::unique_ptr<MainWindow> window;
     QString serverCard;
 };

@@ -5,6 +5,7 @@
 #include "AlsaSoundCards.h"
 #include "EngineFactory.h"
 #include "MainWindow.h"
+#include "SystemParts.h"
 #include "V4l2Io.h"
 #include "V4l2VideoDevices.h"
 #include "capture/SoundCardSharing.h"
@@ -16,7 +17,8 @@ namespace kelm {
 // cards, mixers and level capture: what KELM records with, gathered once for
 // the program and for the tools and benchmarks that run its main window for
 // real. Must outlive the main window it is handed to. The engine and the
-// level meters share the sound cards: one opener per card.
+// level meters share the sound cards: one opener per card. The machine's
+// other parts (file systems, timers, processes, windows) come with them.
 struct RealBackEnds {
     SystemClock clock;
     std::shared_ptr<SoundCardSharing> soundCardSharing = SoundCardSharing::create();
@@ -34,9 +36,12 @@ struct RealBackEnds {
     AlsaSoundCards soundCards;
     AlsaMixerDevices soundMixers{soundCards};
     AlsaLevelCapture levelCapture{soundCards, soundCardSharing};
+    SystemParts system;
 
-    // Hands these to the main window; the rest of `deps` is the caller's.
+    // Hands these to the main window; the rest of `deps` (the process
+    // control, and the shell windows a caller replaces) is the caller's.
     void fill(MainWindowDeps& deps) {
+        system.fill(deps);
         deps.clock = &clock;
         deps.encoderFactory = engine.get();
         deps.videoDevices = &videoDevices;
