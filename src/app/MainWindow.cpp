@@ -79,6 +79,24 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_state.programDir = m_deps.programDir;
     m_state.commandLine = CommandLine::parse(m_deps.arguments);
     m_log = std::make_unique<EventLog>(*m_deps.clock);
+    createOwnParts();
+    createContext();
+    createRecorder();
+    m_postProcessing = std::make_unique<PostProcessing>(
+        *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
+        m_form->playPreview);
+    m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
+    m_playPreview = [this] { m_postProcessing->playClicked(); };
+    m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
+    buildCommands();
+    Toolbar& tb = *m_form->toolbar;
+    m_state.arm.setObserver([&tb](Arm arm) { tb.showStartState(arm); });
+    m_state.mode.setObserver([&tb](RecordingMode mode) { tb.showMode(mode); });
+    wire();
+    resize(760, LogPanel::kHeightShown);
+}
+
+void MainWindow::createOwnParts() {
     if (!m_deps.messenger) {
         m_ownMessenger = std::make_unique<QtMessenger>(this, [this](const QString& text) {
             // Without a display a message box only reaches the log, once: a
@@ -97,7 +115,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_schedulerTick.setInterval(200);
     setWindowIcon(Pictures::statusIcon(101));
     createShell();
+}
 
+void MainWindow::createContext() {
     m_timers = std::make_unique<XtimerTable>(*m_deps.timers);
     m_levelMeters = std::make_unique<LevelMeters>(m_form->levels, *m_deps.levelCapture, *m_timers);
     m_audioLines =
@@ -115,7 +135,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
                                     [this] { return m_encoder.get(); }, *m_encoderRequests,
                                     *m_folderProbe, [this] { return windowTitle(); },
                                     [this](const QString& caption) { setWindowTitle(caption); }});
+}
 
+void MainWindow::createRecorder() {
     MainForm& f = *m_form;
     Toolbar& tb = *f.toolbar;
     m_timeFields = std::make_unique<TimeFields>(
@@ -154,17 +176,6 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
         *m_ctx,
         StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar, tb, f.mixerLines,
                           f.zoom, [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
-    m_postProcessing = std::make_unique<PostProcessing>(
-        *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
-        f.playPreview);
-    m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
-    m_playPreview = [this] { m_postProcessing->playClicked(); };
-    m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
-    buildCommands();
-    m_state.arm.setObserver([&tb](Arm arm) { tb.showStartState(arm); });
-    m_state.mode.setObserver([&tb](RecordingMode mode) { tb.showMode(mode); });
-    wire();
-    resize(760, LogPanel::kHeightShown);
 }
 
 MainWindow::~MainWindow() = default;

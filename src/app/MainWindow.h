@@ -147,6 +147,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The window's own parts: message boxes, form, status bar, log panel, shell.
+    void createOwnParts();
+    // The level meters, the mixer lines and the context the collaborators share.
+    void createContext();
+    // The recorder's collaborators, from the time fields to the status loop.
+    void createRecorder();
     void createShell();
     void buildCommands();
     void wire();
