@@ -63,6 +63,20 @@ MainForm::MainForm(QMainWindow* window) {
     auto* frames = new QHBoxLayout;
     outer->addLayout(frames);
 
+    layoutVideoFrame(central, frames);
+    layoutAudioFrame(central, frames);
+    layoutTimeFrame(central, frames);
+    logPanel.box = new QPlainTextEdit(central);
+    logPanel.box->setObjectName(QStringLiteral("logBox"));
+    logPanel.box->setReadOnly(true);
+    logPanel.box->setMaximumBlockCount(0);
+    outer->addWidget(logPanel.box, 1);
+    outer->addStretch(0);
+
+    layoutStatusBar(window);
+}
+
+void MainForm::layoutVideoFrame(QWidget* central, QHBoxLayout* frames) {
     // Video frame
     auto* video = new QGroupBox(central);
     auto* vg = new QGridLayout(video);
@@ -84,7 +98,9 @@ MainForm::MainForm(QMainWindow* window) {
     addLabelled(vg, 1, 3, QStringLiteral("Jelforrás:"), sources.tunerType);
     frames->addWidget(video, 3);
     video->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+}
 
+void MainForm::layoutAudioFrame(QWidget* central, QHBoxLayout* frames) {
     // Audio frame
     auto* audio = new QGroupBox(central);
     auto* ag = new QGridLayout(audio);
@@ -127,7 +143,9 @@ MainForm::MainForm(QMainWindow* window) {
     frames->addWidget(audio, 2);
     audio->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     levels.meter->setMaximumHeight(24);
+}
 
+void MainForm::layoutTimeFrame(QWidget* central, QHBoxLayout* frames) {
     // Time fields and monitor zoom
     auto* timeFrame = new QGroupBox(central);
     auto* tg = new QGridLayout(timeFrame);
@@ -154,14 +172,9 @@ MainForm::MainForm(QMainWindow* window) {
     tg->addLayout(zoomRow, 2, 0, 1, 3);
     frames->addWidget(timeFrame, 0);
     timeFrame->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+}
 
-    logPanel.box = new QPlainTextEdit(central);
-    logPanel.box->setObjectName(QStringLiteral("logBox"));
-    logPanel.box->setReadOnly(true);
-    logPanel.box->setMaximumBlockCount(0);
-    outer->addWidget(logPanel.box, 1);
-    outer->addStretch(0);
-
+void MainForm::layoutStatusBar(QMainWindow* window) {
     // Status bar with its eight panels, the progress bar and two small buttons
     statusBar.bar = window->statusBar();
     statusBar.bar->setObjectName(QStringLiteral("statusBar"));

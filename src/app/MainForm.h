@@ -2,7 +2,9 @@
 
 #include "FormParts.h"
 
+class QHBoxLayout;
 class QMainWindow;
+class QWidget;
 
 namespace kelm {
 
@@ -23,6 +25,12 @@ struct MainForm {
     LogPanelWidgets logPanel;
     QPushButton* playPreview = nullptr;  // plays the preview copy of a recording
     StatusBarWidgets statusBar;
+
+private:
+    void layoutVideoFrame(QWidget* central, QHBoxLayout* frames);
+    void layoutAudioFrame(QWidget* central, QHBoxLayout* frames);
+    void layoutTimeFrame(QWidget* central, QHBoxLayout* frames);
+    void layoutStatusBar(QMainWindow* window);
 };
 
 }  // namespace kelm
