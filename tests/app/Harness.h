@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,7 +24,6 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
-#include <QElapsedTimer>
 #include <QThread>
 #include "Messenger.h"
 #include "Toolbar.h"
@@ -129,6 +129,22 @@ private:
     bool m_hung = false;
 };
 
+// A splash window that counts how often start-up showed and unloaded it.
+class CountingSplash final : public SplashPort {
+public:
+    void showSplash() override {
+        ++shown;
+        up = true;
+    }
+    void unloadSplash() override {
+        ++unloaded;
+        up = false;
+    }
+    bool up = false;
+    int shown = 0;
+    int unloaded = 0;
+};
+
 class FakeProcess final : public ProcessControl {
 public:
     void endProcess(int code) override {
@@ -170,16 +186,20 @@ public:
     }
 
     MainWindow& start(const QStringList& arguments = {}) {
-        MainWindowDeps deps = testWindowDeps(
-            programDir(),
-            {&clock, &factory, &videoDevices, &soundCards, &soundMixers, &levelCapture, &messenger,
-             &process},
-            system);
+        MainWindowDeps deps = testWindowDeps(programDir(),
+                                             {&clock, &factory, &videoDevices, &soundCards,
+                                              &soundMixers, &levelCapture, &messenger, &process},
+                                             system);
         deps.arguments = arguments;
         deps.storage = &storage;
         if (startProgram) deps.startProgram = startProgram;
         if (!realTray) deps.tray = std::make_unique<NoTray>();
         deps.mixer = std::move(mixer);  // none: the window's own mixer lines on soundMixers
+        if (countSplash) {
+            auto counting = std::make_unique<CountingSplash>();
+            splash = counting.get();
+            deps.splash = std::move(counting);
+        }
         if (launcher) deps.launcher = launcher;
         if (processes) deps.processes = processes;
         if (playerWindows) deps.playerWindows = std::move(playerWindows);
@@ -245,6 +265,10 @@ public:
     FakeProcess process;
     FakeStorage storage;
     std::unique_ptr<MixerPort> mixer;  // set before start() to replace the window's own
+    // Set before start(): a counting splash instead of the real one, owned by
+    // the window and seen through `splash` once started.
+    bool countSplash = false;
+    CountingSplash* splash = nullptr;
     // Post-processing's outside programs, set before start(); null: the real ones.
     ProgramLauncher* launcher = nullptr;
     ProcessTable* processes = nullptr;

@@ -1,4 +1,5 @@
 #include "Harness.h"
+#include "Pictures.h"
 #include "Startup.h"
 #include "recorder/TextFile.h"
 
@@ -29,6 +30,46 @@ TEST(Startup, FirstRunCreatesSettingsStateAndLogWithTheDoublePass) {
     EXPECT_TRUE(QFileInfo::exists(h.file(QStringLiteral("kelm.exe.manifest"))));
     EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi));
     EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Teszt TV"));
+}
+
+TEST(Startup, FirstRunRestoresOnceWritesOneHeaderAndUnloadsTheSplash) {
+    Harness h;
+    h.countSplash = true;
+    h.start();
+    const QString log = QString::fromUtf8(h.read(h.logFileName()));
+    EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("Utolsó állapot beolvasása: teszttv.ini")), 1);
+    EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Nincs telepítve TV tunerkártya!")), 1)
+        << "the device lists are filled and restored once";
+    EXPECT_EQ(h.form().sources.videoSource->count(), 1);
+    EXPECT_EQ(h.form().sources.audioSource->currentText(), QStringLiteral("Teszt hangkártya"));
+    EXPECT_EQ(h.form().zoom.text->text(), QStringLiteral("1 X"));
+    EXPECT_FALSE(h.splash->up) << "the splash is gone once the window is ready";
+    EXPECT_FALSE(h.process.ended());
+}
+
+TEST(Startup, FirstRunWithACommandLineLogsAndTogglesTheRecordingOnce) {
+    Harness h;
+    h.countSplash = true;
+    h.start({QStringLiteral("00:00:05")});
+    const QString log = h.window->log().boxText();
+    EXPECT_EQ(log.count(QStringLiteral("Paraméteres indítás: 00:00:05")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
+    EXPECT_TRUE(h.toolbar().isPressed(Button::btnMost));
+    EXPECT_FALSE(h.splash->up);
+}
+
+TEST(Startup, UnattendedFirstRunWithABadDurationEndsOnceWithAFailureStatus) {
+    Harness h;
+    h.messenger.attended = false;
+    h.start({QStringLiteral("24:00:00")});
+    EXPECT_TRUE(h.process.ended());
+    EXPECT_EQ(h.process.exitCode, 1);
+    const QString log = QString::fromUtf8(h.read(h.logFileName()));
+    EXPECT_EQ(log.count(QStringLiteral("Hibás felvételi idő a parancssorban: 24:00:00")), 1)
+        << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("Program befejezése.")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
 }
 
 TEST(Startup, MissingConfiguredFilesAreReportedInOneBoxAndStartupGoesOn) {
@@ -78,7 +119,8 @@ TEST(Startup, FirstRunWithACommandLineTriesOnceWithoutAChosenSourceAndSaysWhy) {
     Harness h;
     h.videoDevices.names = {QStringLiteral("Tuner Card")};
     h.start({QStringLiteral("00:00:05")});
-    EXPECT_EQ(h.form().sources.videoSource->currentIndex(), -1) << "nothing was chosen for the operator";
+    EXPECT_EQ(h.form().sources.videoSource->currentIndex(), -1)
+        << "nothing was chosen for the operator";
     EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
     EXPECT_EQ(h.messenger.texts.count(QStringLiteral(
                   "A bemeneti forrás nem megfelelően működik, vagy már használatban van.")),
@@ -106,6 +148,43 @@ TEST(Startup, NoSoundCardAsksToExitAndNoKeepsTheWindowWithoutRestoring) {
     EXPECT_EQ(h.form().times.start->text(), QStringLiteral("00:00:00"))
         << "the state is not restored";
     EXPECT_EQ(h.form().sources.videoSource->count(), 0);
+}
+
+TEST(Startup, NoSoundCardOnALaterStartLeavesTheWindowAsFarAsItCame) {
+    Harness h;
+    h.countSplash = true;
+    h.soundCards.cards.clear();
+    h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                 QStringLiteral("01:00:00"));
+    h.messenger.answers = {Messenger::Answer::Ok, Messenger::Answer::Ok, Messenger::Answer::No};
+    h.start();
+    ASSERT_FALSE(h.process.ended());
+    EXPECT_TRUE(h.splash->up) << "the splash stays, as after a bad command line";
+    EXPECT_EQ(h.form().zoom.text->text(), QString());
+}
+
+TEST(Startup, NoSoundCardOnAFirstRunWhereTheOperatorStaysStillReadiesTheWindow) {
+    // A first run goes on to the last steps after its restore stopped: the
+    // window is left ready, though nothing was restored.
+    Harness h;
+    h.countSplash = true;
+    h.soundCards.cards.clear();
+    h.write(QStringLiteral("video.wmv"), "not looked into");
+    const QString present = h.file(QStringLiteral("video.wmv"));
+    h.write(
+        QStringLiteral("kelm.ini"),
+        (QStringLiteral("Teszt TV\r\nteszttv\r\n") + present + QStringLiteral("\r\n") + present +
+         QStringLiteral("\r\n1\r\n") + h.file(QStringLiteral("Media")) + QStringLiteral("\r\n"))
+            .toUtf8());
+    h.messenger.answers = {Messenger::Answer::Ok, Messenger::Answer::No};
+    h.start();
+    EXPECT_EQ(h.messenger.texts, QStringList({QStringLiteral("Nincs hangkártya telepítve!"),
+                                              QStringLiteral("Valóban ki akar lépni?")}));
+    ASSERT_FALSE(h.process.ended());
+    EXPECT_EQ(h.form().sources.videoSource->count(), 0) << "nothing is restored";
+    EXPECT_EQ(h.form().zoom.text->text(), QStringLiteral("1 X"));
+    EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi));
+    EXPECT_FALSE(h.splash->up);
 }
 
 TEST(Startup, LogFolderThatCannotBeCreatedLeavesKelmRunningAndSaysWhy) {
@@ -140,6 +219,35 @@ TEST(Startup, SavedChoicesAreRestored) {
     EXPECT_EQ(h.form().sources.videoSource->currentText(), QStringLiteral("Videó fájl"));
     EXPECT_EQ(h.encoder().videoInput(), h.file(QStringLiteral("video.wmv")));
     EXPECT_FALSE(h.form().sources.videoInput->isEnabled());
+}
+
+namespace {
+QImage pictureOf(const QIcon& icon) {
+    return icon.pixmap(QSize(16, 16)).toImage();
+}
+}  // namespace
+
+TEST(Startup, LogPanelButtonOffersToCloseTheOpenPanelAndEachClickFlipsIt) {
+    const QImage closePicture = pictureOf(Pictures::icon(QStringLiteral("bitmap103")));
+    const QImage openPicture = pictureOf(Pictures::icon(QStringLiteral("bitmap102")));
+    ASSERT_NE(closePicture, openPicture);
+    Harness h;
+    h.start();
+    QPushButton* button = h.form().logPanel.toggle;
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Eseménynapló bezárása..."));
+    EXPECT_EQ(pictureOf(button->icon()), closePicture);
+    EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(h.form().logPanel.box->isVisibleTo(h.window.get()));
+
+    button->click();
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Eseménynapló lenyítása..."));
+    EXPECT_EQ(pictureOf(button->icon()), openPicture);
+    EXPECT_FALSE(h.form().logPanel.box->isVisibleTo(h.window.get()));
+
+    button->click();
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Eseménynapló bezárása..."));
+    EXPECT_EQ(pictureOf(button->icon()), closePicture);
+    EXPECT_TRUE(h.form().logPanel.box->isVisibleTo(h.window.get()));
 }
 
 TEST(Exit, NoToTheQuestionKeepsKelmRunning) {
