@@ -50,6 +50,10 @@ public:
         wait();
         return m_real.prepareFolder(folder);
     }
+    bool createFolder(const QString& folder) override {
+        wait();
+        return m_real.createFolder(folder);
+    }
     void setHung(bool hung) {
         {
             std::lock_guard guard(m_lock);

@@ -15,6 +15,7 @@
 #include "encoder/Encoder.h"
 #include "recorder/EventLog.h"
 #include "recorder/LastState.h"
+#include "recorder/MediaStorage.h"
 #include "recorder/RegionalFormat.h"
 
 #include <QAction>
@@ -127,7 +128,7 @@ bool Startup::pass(int depth) {
     if (!missing.isEmpty())
         m_ctx.messenger.show(QStringLiteral("Hiányzó fájl(ok):") + u'\r' + missing);
 
-    if (!QFileInfo(s.settings.mediaDir).isDir() && !QDir().mkdir(s.settings.mediaDir))
+    if (!m_ctx.storage.createFolder(s.settings.mediaDir))
         deferred << QStringLiteral("A media mappa nem hozható létre: ") + s.settings.mediaDir;
     m_ctx.setCaption(s.settings.channelName);
 

@@ -82,7 +82,8 @@ public:
 };
 
 // The machine's file systems, except that a test may say how full the disk is,
-// or make every call hang as on a network mount that stopped answering.
+// refuse new folders, or make every call hang as on a network mount that
+// stopped answering.
 // Called from the probe's threads.
 class FakeStorage final : public MediaStorage {
 public:
@@ -98,6 +99,12 @@ public:
     QString prepareFolder(const QString& folder) override {
         waitWhileHung();
         return real.prepareFolder(folder);
+    }
+    bool createFolder(const QString& folder) override {
+        waitWhileHung();
+        std::lock_guard guard(m_lock);
+        foldersAsked << folder;
+        return !refuseNewFolders && real.createFolder(folder);
     }
     void hang() {
         std::lock_guard guard(m_lock);
@@ -117,6 +124,10 @@ public:
     ~FakeStorage() override { answerAgain(); }
 
     std::optional<qint64> free;
+    // Set before start(): createFolder makes nothing and says no, as a disk that
+    // refuses new folders does.
+    bool refuseNewFolders = false;
+    QStringList foldersAsked;  // every folder createFolder was asked for
     SystemMediaStorage real;
 
 private:

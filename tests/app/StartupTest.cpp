@@ -196,6 +196,27 @@ TEST(Startup, LogFolderThatCannotBeCreatedLeavesKelmRunningAndSaysWhy) {
         h.window->log().boxText().contains(QStringLiteral("A napló fájl nem nyitható meg")));
 }
 
+TEST(Startup, MediaFolderIsMadeThroughTheStorageAndARefusalIsLoggedOnceAfterTheHeader) {
+    for (const bool firstRun : {true, false}) {
+        Harness h;
+        h.storage.refuseNewFolders = true;
+        if (!firstRun)
+            h.writeState(QStringLiteral("10:00:00"), QStringLiteral("11:00:00"),
+                         QStringLiteral("01:00:00"));
+        h.start();
+        EXPECT_FALSE(h.process.ended()) << firstRun;
+        const QString media = h.file(QStringLiteral("Media"));
+        EXPECT_TRUE(h.storage.foldersAsked.contains(media)) << firstRun;
+        EXPECT_FALSE(QFileInfo::exists(media)) << "nothing else makes it; first run: " << firstRun;
+        const QString log = QString::fromUtf8(h.read(h.logFileName()));
+        const QString refusal = QStringLiteral("A media mappa nem hozható létre: ") + media;
+        EXPECT_EQ(log.count(refusal), 1) << log.toStdString();
+        EXPECT_GT(log.indexOf(refusal), log.indexOf(QStringLiteral("Utolsó állapot beolvasása: ")))
+            << log.toStdString();
+        EXPECT_EQ(log.count(QStringLiteral("Program ID: ")), 1);
+    }
+}
+
 TEST(Startup, BrokenStateFileNeverStopsTheStart) {
     Harness h;
     QByteArray junk(100000, '\xff');

@@ -49,6 +49,15 @@ QString SystemMediaStorage::prepareFolder(const QString& folder) {
     return {};
 }
 
+bool SystemMediaStorage::createFolder(const QString& folder) {
+    const QByteArray native = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (::mkdir(native.constData(), 0777) == 0) return true;
+    // Another KELM starting from the same folder may have made it meanwhile.
+    return errno == EEXIST && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 namespace RecordingBudget {
 
 qint64 plannedBytes(qint64 videoBitrate, qint64 audioBitrate, qint64 durationMs) {

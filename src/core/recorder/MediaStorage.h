@@ -30,6 +30,10 @@ public:
     // created when its parent exists (as start-up does). Returns why not, in
     // Hungarian plain words naming the folder, or an empty text when it can.
     virtual QString prepareFolder(const QString& folder) = 0;
+    // Creates `folder` when it does not exist yet, one level only: its parent
+    // must exist. True when `folder` is a folder afterwards, whether or not it
+    // can be written. Start-up makes the media folder with it.
+    virtual bool createFolder(const QString& folder) = 0;
 };
 
 // The machine's own file systems.
@@ -38,6 +42,7 @@ public:
     std::optional<qint64> freeBytes(const QString& folder) const override;
     FileIdentity identify(const QString& path) const override;
     QString prepareFolder(const QString& folder) override;
+    bool createFolder(const QString& folder) override;
 };
 
 // How much room a recording needs.
