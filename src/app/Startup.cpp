@@ -76,145 +76,247 @@ QString Startup::missingfile() const {
 
 void Startup::run() {
     const BusyScope busy("start-up");
-    pass(0);
+    if (openingSteps() == Step::Stop) return;
+    // A first run has just written the state file from the window's defaults.
+    // It opens once more, as KELM's first start always has: the second opening
+    // reads back the settings file the first one wrote, makes the encoder
+    // afresh and shows its boxes again. The restore and the finishing steps
+    // run once.
+    const bool firstRun = m_stateFileWritten;
+    if (firstRun && openingSteps() == Step::Stop) return;
+    // Without a sound card the operator may stay: a later start then leaves
+    // the window as far as it came, a first run still makes it ready.
+    if (restoringSteps() == Step::Stop && (!firstRun || m_ctx.process.ended())) return;
+    finishingSteps();
 }
 
-bool Startup::pass(int depth) {
-    RecorderState& s = m_ctx.state;
-    Toolbar& tb = m_parts.toolbar;
-    SourceLists& sources = m_parts.sources;
-    QStringList deferred;  // problems met before the log file is open
+Startup::Step Startup::runSteps(std::initializer_list<StepFunction> steps) {
+    for (const StepFunction step : steps)
+        if ((this->*step)() == Step::Stop) return Step::Stop;
+    return Step::Next;
+}
 
+Startup::Step Startup::openingSteps() {
+    m_deferred.clear();  // a second opening meets every problem again
+    return runSteps({&Startup::showSplash, &Startup::styleMenus, &Startup::createEncoder,
+                     &Startup::setStartValues, &Startup::limitCommandLineRun,
+                     &Startup::readSettings, &Startup::prepareMediaFolder,
+                     &Startup::showChannelName, &Startup::openLog,
+                     &Startup::writeMissingStateFile});
+}
+
+// Without a state file (a folder that cannot be written) KELM still comes up:
+// nothing is restored, and the log says why.
+Startup::Step Startup::restoringSteps() {
+    return runSteps({&Startup::writeLogHeader, &Startup::fillTunerLists, &Startup::listSoundCards,
+                     &Startup::restoreAudioAndTimes, &Startup::listVideoDevices,
+                     &Startup::restoreVideoSource});
+}
+
+Startup::Step Startup::finishingSteps() {
+    return runSteps({&Startup::checkStartTime, &Startup::showMonitor, &Startup::resetZoom,
+                     &Startup::selectDailyMode, &Startup::showLogPanelButton,
+                     &Startup::startCommandLineRecording, &Startup::unloadSplash});
+}
+
+Startup::Step Startup::showSplash() {
     m_parts.splash.showSplash();
-    m_parts.menuStyling.install();
+    return Step::Next;
+}
 
+Startup::Step Startup::styleMenus() {
+    m_parts.menuStyling.install();
+    return Step::Next;
+}
+
+Startup::Step Startup::createEncoder() {
     EncoderStatus created;
     m_parts.encoder = m_parts.encoderFactory.create(&created);
     if (!m_parts.encoder) {
         m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
         m_ctx.log.appendToBox(QStringLiteral("A ") + kComponentMissing + QStringLiteral("\r\n"));
         m_ctx.process.endProcess(1);
-        return false;
+        return Step::Stop;
     }
     m_parts.encoder->resetSourceGroup();
     m_parts.encoder->setOutputFileName(QString());
+    return Step::Next;
+}
 
+Startup::Step Startup::setStartValues() {
+    RecorderState& s = m_ctx.state;
     s.iniFile = QStringLiteral("kelm.ini");
     m_parts.playPreview->setIcon(Pictures::icon(QStringLiteral("bitmap101")));
     s.nextStartWarning = false;
     s.previewWanted = true;
+    return Step::Next;
+}
 
-    if (!s.commandLine.isEmpty() && !s.commandLine.text.contains(QStringLiteral("/p"))) {
-        s.previewWanted = false;
-        for (const Button key : {Button::btnMonitor, Button::btnEncAutoMove, Button::btnEncMonOntop,
-                                 Button::btnEncPreview})
-            tb.setEnabled(key, false);
-        for (const MenuItem key : {MenuItem::mnuMonitorWindow, MenuItem::mnuAutoGo,
-                                   MenuItem::mnuOnTop, MenuItem::mnuOut})
-            tb.menuItem(key)->setEnabled(false);
-        tb.menu(Menu::mnuZoom)->menuAction()->setEnabled(false);
-        m_ctx.monitor.stopFollowTimer();
-    }
+Startup::Step Startup::limitCommandLineRun() {
+    RecorderState& s = m_ctx.state;
+    if (s.commandLine.isEmpty() || s.commandLine.text.contains(QStringLiteral("/p")))
+        return Step::Next;
+    Toolbar& tb = m_parts.toolbar;
+    s.previewWanted = false;
+    for (const Button key : {Button::btnMonitor, Button::btnEncAutoMove, Button::btnEncMonOntop,
+                             Button::btnEncPreview})
+        tb.setEnabled(key, false);
+    for (const MenuItem key :
+         {MenuItem::mnuMonitorWindow, MenuItem::mnuAutoGo, MenuItem::mnuOnTop, MenuItem::mnuOut})
+        tb.menuItem(key)->setEnabled(false);
+    tb.menu(Menu::mnuZoom)->menuAction()->setEnabled(false);
+    m_ctx.monitor.stopFollowTimer();
+    return Step::Next;
+}
 
+Startup::Step Startup::readSettings() {
+    RecorderState& s = m_ctx.state;
     const SettingsLoad settings = SettingsFile::readOrCreate(s.programDir);
     s.settings = settings.settings;
-    deferred << settings.warnings;
+    m_deferred << settings.warnings;
     if (settings.outcome == SettingsLoad::Outcome::Unreadable)
-        deferred << QStringLiteral("A beállítások nem olvashatók, az alapértékek érvényesek: ") +
-                        s.iniFile;
+        m_deferred << QStringLiteral("A beállítások nem olvashatók, az alapértékek érvényesek: ") +
+                          s.iniFile;
     if (settings.outcome == SettingsLoad::Outcome::NotWritable)
-        deferred << QStringLiteral("A beállítások nem menthetők: ") + s.iniFile;
+        m_deferred << QStringLiteral("A beállítások nem menthetők: ") + s.iniFile;
     const QString missing = missingfile();
     if (!missing.isEmpty())
         m_ctx.messenger.show(QStringLiteral("Hiányzó fájl(ok):") + u'\r' + missing);
+    return Step::Next;
+}
 
-    if (!m_ctx.storage.createFolder(s.settings.mediaDir))
-        deferred << QStringLiteral("A media mappa nem hozható létre: ") + s.settings.mediaDir;
-    m_ctx.setCaption(s.settings.channelName);
+Startup::Step Startup::prepareMediaFolder() {
+    const QString& folder = m_ctx.state.settings.mediaDir;
+    if (!m_ctx.storage.createFolder(folder))
+        m_deferred << QStringLiteral("A media mappa nem hozható létre: ") + folder;
+    return Step::Next;
+}
 
-    const QDateTime now = m_ctx.clock.now();
-    s.todayStamp = RegionalFormat::todayStamp(now.date());
+Startup::Step Startup::showChannelName() {
+    m_ctx.setCaption(m_ctx.state.settings.channelName);
+    return Step::Next;
+}
+
+Startup::Step Startup::openLog() {
+    RecorderState& s = m_ctx.state;
+    s.todayStamp = RegionalFormat::todayStamp(m_ctx.clock.now().date());
     const QString logDir = QDir(s.programDir).filePath(QStringLiteral("Log"));
     if (!QFileInfo(logDir).isDir() && !QDir().mkdir(logDir))
-        deferred << QStringLiteral("A napló mappa nem hozható létre: ") + logDir;
-    const qint64 pid = QCoreApplication::applicationPid();
-    if (!m_ctx.log.open(logDir, s.settings.channelShortName, s.todayStamp, pid))
-        deferred << QStringLiteral("A napló fájl nem nyitható meg, a sorok csak itt látszanak: ") +
-                        logDir;
+        m_deferred << QStringLiteral("A napló mappa nem hozható létre: ") + logDir;
+    if (!m_ctx.log.open(logDir, s.settings.channelShortName, s.todayStamp,
+                        QCoreApplication::applicationPid()))
+        m_deferred << QStringLiteral(
+                          "A napló fájl nem nyitható meg, a sorok csak itt látszanak: ") +
+                          logDir;
+    return Step::Next;
+}
 
+Startup::Step Startup::writeMissingStateFile() {
+    RecorderState& s = m_ctx.state;
     s.statePath = LastState::path(s.programDir, s.settings.channelShortName);
+    if (QFileInfo::exists(s.statePath)) return Step::Next;
+    m_parts.stateBinding.saveState();
+    if (QFileInfo::exists(s.statePath)) m_stateFileWritten = true;
+    return Step::Next;
+}
 
-    bool recursed = false;
-    if (!QFileInfo::exists(s.statePath)) {
-        m_parts.stateBinding.saveState();
-        if (depth == 0 && QFileInfo::exists(s.statePath)) {
-            // The second pass finds the state file and does the whole sequence.
-            pass(depth + 1);
-            if (m_ctx.process.ended()) return false;
-            recursed = true;
-        }
+Startup::Step Startup::writeLogHeader() {
+    m_ctx.log.writeStartupHeader(QCoreApplication::applicationPid(),
+                                 m_ctx.state.settings.channelShortName);
+    for (const QString& line : std::as_const(m_deferred)) m_ctx.log.logEvent(line);
+    return Step::Next;
+}
+
+Startup::Step Startup::fillTunerLists() {
+    m_parts.capture.fillTunerLists();
+    return Step::Next;
+}
+
+Startup::Step Startup::listSoundCards() {
+    if (m_parts.capture.listSoundCards() || m_parts.sources.audioSource->count() > 0)
+        return Step::Next;
+    m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"), Messenger::Icon::Critical);
+    m_exitCode = 1;
+    m_parts.closeWindow();  // asks whether to exit
+    return Step::Stop;
+}
+
+Startup::Step Startup::restoreAudioAndTimes() {
+    m_parts.stateBinding.restoreAudioAndTimes([this] { m_parts.capture.audioSourceSelected(); },
+                                              [this] { m_parts.capture.audioInputSelected(); });
+    return Step::Next;
+}
+
+Startup::Step Startup::listVideoDevices() {
+    if (!m_parts.capture.listVideoDevices()) {
+        m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"),
+                             Messenger::Icon::Warning);
+        setListText(m_parts.sources.videoSource, QString(), nullptr);
     }
+    return Step::Next;
+}
 
-    // Without a state file (a folder that cannot be written) KELM still comes
-    // up: nothing is restored, and the log says why.
-    if (!recursed) {
-        m_ctx.log.writeStartupHeader(pid, s.settings.channelShortName);
-        for (const QString& line : deferred) m_ctx.log.logEvent(line);
+Startup::Step Startup::restoreVideoSource() {
+    m_parts.stateBinding.restoreStateLine(LastState::VideoSource, m_parts.sources.videoSource,
+                                          [this] { m_parts.capture.videoSourceSelected(); });
+    m_parts.capture.videoSourceSelected();
+    return Step::Next;
+}
 
-        m_parts.capture.fillTunerLists();
-        if (!m_parts.capture.listSoundCards() && sources.audioSource->count() == 0) {
-            m_ctx.messenger.show(QStringLiteral("Nincs hangkártya telepítve!"),
-                                 Messenger::Icon::Critical);
-            m_exitCode = 1;
-            m_parts.closeWindow();
-            return false;
-        }
-        m_parts.stateBinding.restoreAudioAndTimes([this] { m_parts.capture.audioSourceSelected(); },
-                                                  [this] { m_parts.capture.audioInputSelected(); });
-        if (!m_parts.capture.listVideoDevices()) {
-            m_ctx.messenger.show(QStringLiteral("Nincs telepítve TV tunerkártya!"),
-                                 Messenger::Icon::Warning);
-            setListText(sources.videoSource, QString(), nullptr);
-        }
-        m_parts.stateBinding.restoreStateLine(LastState::VideoSource, sources.videoSource,
-                                              [this] { m_parts.capture.videoSourceSelected(); });
-        m_parts.capture.videoSourceSelected();
+Startup::Step Startup::checkStartTime() {
+    m_parts.timeFields.startLeave();
+    return Step::Next;
+}
+
+Startup::Step Startup::showMonitor() {
+    const bool pressed = m_parts.toolbar.isPressed(Button::btnMonitor);
+    m_ctx.monitor.applyMonitorButton(pressed && m_ctx.state.previewWanted);
+    return Step::Next;
+}
+
+Startup::Step Startup::resetZoom() {
+    m_parts.zoom.text->setText(QStringLiteral("1 X"));
+    m_parts.zoom.bar->setRange(0, 4);
+    m_parts.zoom.bar->setInvertedAppearance(true);
+    m_parts.zoom.bar->setValue(1);
+    return Step::Next;
+}
+
+Startup::Step Startup::selectDailyMode() {
+    m_parts.toolbarClick(Button::btnNapi);
+    return Step::Next;
+}
+
+Startup::Step Startup::showLogPanelButton() {
+    m_parts.logPanel.showButton();
+    return Step::Next;
+}
+
+// Runs once per start, whatever happened before it: a second start or stop
+// control would stop the recording it has just started.
+Startup::Step Startup::startCommandLineRecording() {
+    RecorderState& s = m_ctx.state;
+    if (s.commandLine.isEmpty()) return Step::Next;
+    const auto duration = s.commandLine.duration();
+    if (!duration) {
+        m_ctx.log.logEvent(QStringLiteral("Hibás felvételi idő a parancssorban: ") +
+                           s.commandLine.rawDuration);
+        endUnattendedRun();
+        return Step::Stop;  // nothing is recorded; the splash stays
     }
+    m_parts.timeFields.setTexts(std::nullopt, std::nullopt, *duration);
+    m_parts.timeFields.setStartEditable(false);
+    m_parts.timeFields.durationLeave();
+    s.mode.set(RecordingMode::Most);
+    m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
+    m_parts.recordingControl.toggleRecording();
+    if (s.arm.isIdle()) endUnattendedRun();  // refused: nothing is armed
+    return Step::Next;
+}
 
-    // After the second pass has started a command-line recording, this pass
-    // must neither switch the mode nor run the start/stop control again: that
-    // would stop the recording it has just started.
-    const bool alreadyRecording = recursed && s.arm.isArmed();
-    if (!alreadyRecording) {
-        m_parts.timeFields.startLeave();
-
-        m_ctx.monitor.applyMonitorButton(tb.isPressed(Button::btnMonitor) && s.previewWanted);
-        m_parts.zoom.text->setText(QStringLiteral("1 X"));
-        m_parts.zoom.bar->setRange(0, 4);
-        m_parts.zoom.bar->setInvertedAppearance(true);
-        m_parts.zoom.bar->setValue(1);
-        m_parts.toolbarClick(Button::btnNapi);
-        m_parts.logPanel.showButton();
-
-        if (!s.commandLine.isEmpty()) {
-            const auto duration = s.commandLine.duration();
-            if (!duration) {
-                m_ctx.log.logEvent(QStringLiteral("Hibás felvételi idő a parancssorban: ") +
-                                   s.commandLine.rawDuration);
-                endUnattendedRun();
-                return false;  // nothing is recorded; the splash stays
-            }
-            m_parts.timeFields.setTexts(std::nullopt, std::nullopt, *duration);
-            m_parts.timeFields.setStartEditable(false);
-            m_parts.timeFields.durationLeave();
-            s.mode.set(RecordingMode::Most);
-            m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);
-            m_parts.recordingControl.toggleRecording();
-            if (s.arm.isIdle()) endUnattendedRun();  // refused: nothing is armed
-        }
-    }
+Startup::Step Startup::unloadSplash() {
     m_parts.splash.unloadSplash();
-    return true;
+    return Step::Next;
 }
 
 void Startup::exitForm() {

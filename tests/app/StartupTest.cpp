@@ -59,6 +59,28 @@ TEST(Startup, FirstRunWithACommandLineLogsAndTogglesTheRecordingOnce) {
     EXPECT_FALSE(h.splash->up);
 }
 
+TEST(Startup, FirstRunWithACommandLineThatIsNotATimeIsRefusedOnce) {
+    Harness h;
+    h.start({QStringLiteral("abc")});
+    EXPECT_EQ(h.messenger.texts.count(QStringLiteral("Nincs megadva kódolási idő!")), 1);
+    EXPECT_EQ(h.window->log().boxText().count(QStringLiteral("Paraméteres indítás: ")), 1);
+    EXPECT_EQ(h.encoder().starts, 0);
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
+}
+
+TEST(Startup, FirstRunWithAnOutOfRangeDurationLogsItOnceAndKeepsTheSplash) {
+    Harness h;
+    h.countSplash = true;
+    h.start({QStringLiteral("24:00:00")});
+    EXPECT_EQ(h.window->log().boxText().count(
+                  QStringLiteral("Hibás felvételi idő a parancssorban: 24:00:00")),
+              1);
+    EXPECT_TRUE(h.splash->up) << "nothing is recorded; the splash stays";
+    EXPECT_TRUE(h.toolbar().isPressed(Button::btnNapi));
+    EXPECT_EQ(h.window->state().arm.value(), Arm::Idle);
+    EXPECT_FALSE(h.process.ended());
+}
+
 TEST(Startup, UnattendedFirstRunWithABadDurationEndsOnceWithAFailureStatus) {
     Harness h;
     h.messenger.attended = false;
