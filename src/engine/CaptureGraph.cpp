@@ -1,7 +1,7 @@
 #include "CaptureGraph.h"
 
 #include "EngineError.h"
-#include "PictureScaler.h"
+#include "GstChain.h"
 #include "TestSignals.h"
 
 #include <gst/app/gstappsink.h>
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,23 +33,9 @@ struct CaptureGraph::Shared {
     QSize videoSize;
     EncoderStatus firstFailure;
 
-    // The recording: the gate on the picture branch, samples held back until
-    // the owner hands them on, and the scaler.
-    bool gateOpen = false;
-    quint64 gateFromNs = 0;
-    quint64 firstPictureNs = 0;
-    bool delivering = false;
-    struct Held {
-        bool video;
-        gst::SamplePtr sample;
-        quint64 runningTimeNs;
-    };
-    std::vector<Held> held;
-    SampleSink videoSink;
-    SampleSink audioSink;
-    PictureScaler scaler;
-    bool loggedVideo = false;
-    bool loggedAudio = false;
+    // The running time of the recording's first picture, once it has passed
+    // the gate of the branches being attached.
+    std::optional<quint64> firstPictureNs;
 
     // The test sources "flash" and "beep": when the first flash was shown.
     std::atomic<qint64> flashPhaseNs{-1};
@@ -57,89 +44,11 @@ struct CaptureGraph::Shared {
     SourceActivity activity;
 };
 
-// One recording branch: its elements (owned by the pipeline while it lives)
-// and, while linked, the tee's request pad it hangs on.
-struct CaptureGraph::Branch {
-    GstBin* bin = nullptr;
-    std::vector<GstElement*> elements;  // upstream first
-    gst::RequestPad teePad;
-    gulong gateProbe = 0;
-    gulong dropProbe = 0;
-
-    ~Branch() {
-        if (teePad.get()) {
-            GstPad* sink = gst_element_get_static_pad(elements.front(), "sink");
-            gst_pad_unlink(teePad.get(), sink);
-            gst_object_unref(sink);
-            teePad.reset();
-        }
-        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            gst_element_set_state(*it, GST_STATE_NULL);
-            gst_bin_remove(bin, *it);
-        }
-    }
-};
-
 namespace {
 
 constexpr int kStartTimeoutMs = 5000;
 // How long closing the sources may take before the graph lets them go.
 constexpr std::chrono::milliseconds kCloseLimit{5000};
-
-GstElement* make(const char* factory, const char* name = nullptr) {
-    return gst_element_factory_make(factory, name);
-}
-
-EncoderStatus missing(const char* factory) {
-    return engineStatus(
-        EngineFailure::ElementMissing,
-        QStringLiteral("GStreamer element %1 is not installed").arg(QLatin1StringView(factory)));
-}
-
-// Makes the elements, adds them to the bin and links them in order. Any
-// missing element fails the whole chain (and leaves nothing added).
-EncoderStatus makeChain(GstBin* bin,
-                        std::initializer_list<std::pair<const char*, const char*>> elements,
-                        std::vector<GstElement*>* out) {
-    std::vector<GstElement*> made;
-    for (const auto& [factory, name] : elements) {
-        GstElement* e = make(factory, name);
-        if (!e) {
-            for (GstElement* m : made) gst_object_unref(gst_object_ref_sink(m));
-            return missing(factory);
-        }
-        made.push_back(e);
-    }
-    for (GstElement* e : made) gst_bin_add(bin, e);
-    for (std::size_t i = 1; i < made.size(); ++i) {
-        if (!gst_element_link(made[i - 1], made[i]))
-            return engineStatus(EngineFailure::Negotiation,
-                                QStringLiteral("cannot link %1 to %2")
-                                    .arg(QString::fromUtf8(GST_ELEMENT_NAME(made[i - 1])),
-                                         QString::fromUtf8(GST_ELEMENT_NAME(made[i]))));
-    }
-    *out = std::move(made);
-    return EncoderStatus::success();
-}
-
-void setCaps(GstElement* capsfilter, const char* text) {
-    gst::CapsPtr caps(gst_caps_from_string(text));
-    g_object_set(capsfilter, "caps", caps.get(), nullptr);
-}
-
-QString capsText(GstCaps* caps) {
-    gst::CharPtr text(caps ? gst_caps_to_string(caps) : nullptr);
-    return text ? QString::fromUtf8(text.get()) : QStringLiteral("(none)");
-}
-
-quint64 runningTimeOf(GstSample* sample) {
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !segment) return 0;
-    const guint64 rt =
-        gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-    return rt == GST_CLOCK_TIME_NONE ? 0 : rt;
-}
 
 }  // namespace
 
@@ -166,15 +75,12 @@ void CaptureGraph::detachShared() {
     const std::shared_ptr<Shared> old = std::exchange(m_shared, std::move(fresh));
     std::lock_guard lock(old->mutex);
     old->graph = nullptr;
-    old->videoSink = nullptr;
-    old->audioSink = nullptr;
 }
 
 void CaptureGraph::stop() {
     // The pacer first: it pushes into the graph.
     if (m_loop) m_loop->stop();
-    m_videoBranch.reset();
-    m_audioBranch.reset();
+    m_recording.remove();
     if (!m_pipeline.closeWithin(kCloseLimit, m_shared)) {
         // Its streaming threads may still call back into the old state;
         // the next graph gets state of its own.
@@ -191,10 +97,6 @@ void CaptureGraph::stop() {
     std::lock_guard lock(m_shared->mutex);
     m_shared->videoFlowing = m_shared->audioFlowing = false;
     m_shared->videoSize = {};
-    m_shared->videoSink = nullptr;
-    m_shared->audioSink = nullptr;
-    m_shared->held.clear();
-    m_shared->delivering = false;
     m_shared->firstFailure = EncoderStatus::success();
 }
 
@@ -236,7 +138,7 @@ EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video, const Resolve
                                   QStringLiteral("%1: cannot link it").arg(m_audioSource));
     }
     if (status.ok() && m_soundCard) status = buildMeterFeed();
-    if (status.ok()) status = buildBranches();
+    if (status.ok()) status = m_recording.build(m_pipeline.bin(), m_videoTee, m_audioTee);
     if (!status.ok()) {
         qCWarning(lcEngine).noquote() << "the sources cannot be built:" << status.description;
         stop();
@@ -658,45 +560,6 @@ quint64 CaptureGraph::runningTimeNs() const {
     return now > base ? now - base : 0;
 }
 
-EncoderStatus CaptureGraph::buildBranches() {
-    GstBin* bin = m_pipeline.bin();
-    auto videoBranch = std::make_unique<Branch>();
-    auto audioBranch = std::make_unique<Branch>();
-    videoBranch->bin = audioBranch->bin = bin;
-    // The pictures keep the source's size here; the scaler on the sink's
-    // callback makes them the profile's (one pass, bicubic, no extra copy).
-    EncoderStatus status =
-        makeChain(bin, {{"videorate", nullptr}, {"capsfilter", nullptr}, {"appsink", nullptr}},
-                  &videoBranch->elements);
-    if (status.ok())
-        status = makeChain(bin,
-                           {{"audioconvert", nullptr},
-                            {"audioresample", nullptr},
-                            {"capsfilter", nullptr},
-                            {"appsink", nullptr}},
-                           &audioBranch->elements);
-    // Elements already added go with the pipeline; the branches own no pad yet.
-    if (!status.ok()) return status;
-    // The first picture that passes the gate is the first recorded, not one
-    // from the start of the graph's time.
-    g_object_set(videoBranch->elements[0], "skip-to-first", TRUE, nullptr);
-    auto connectSink = [this](GstElement* sink, bool isVideo) {
-        g_object_set(sink, "sync", FALSE, "max-buffers", 0u, "async", FALSE, nullptr);
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = isVideo ? &CaptureGraph::onRecordedSample<true>
-                                       : &CaptureGraph::onRecordedSample<false>;
-        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, m_shared.get(), nullptr);
-    };
-    connectSink(videoBranch->elements.back(), true);
-    connectSink(audioBranch->elements.back(), false);
-    for (Branch* branch : {videoBranch.get(), audioBranch.get()})
-        for (auto it = branch->elements.rbegin(); it != branch->elements.rend(); ++it)
-            gst_element_sync_state_with_parent(*it);
-    m_videoBranch = std::move(videoBranch);
-    m_audioBranch = std::move(audioBranch);
-    return status;
-}
-
 EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize size,
                                             quint64 fromRunningTimeNs, int timeoutMs,
                                             quint64* firstPictureNs) {
@@ -704,193 +567,106 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
         return engineStatus(EngineFailure::Negotiation, QStringLiteral("the sources do not run"));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     const quint64 soundBefore = m_shared->activity.deliveries(SourceActivity::Source::Sound);
-    if (!m_videoBranch || m_videoBranch->teePad.get()) {
-        detachRecording();
-        if (!m_videoBranch) {
-            const EncoderStatus built = buildBranches();
-            if (!built.ok()) return built;
-        }
-    }
+    EncoderStatus status = readyRecordingBranches();
+    if (status.ok()) status = linkRecordingBranches(profile, size, fromRunningTimeNs, timeoutMs);
+    if (status.ok() && m_loop) status = rewindVideoFile(timeoutMs);
+    if (status.ok()) status = waitForFirstSamples(deadline, soundBefore, firstPictureNs);
+    if (!status.ok()) detachRecording();
+    return status;
+}
+
+// Branches a recording left linked go, and fresh ones take their place.
+EncoderStatus CaptureGraph::readyRecordingBranches() {
+    if (m_recording.built() && !m_recording.attached()) return EncoderStatus::success();
+    detachRecording();
+    if (m_recording.built()) return EncoderStatus::success();
+    return m_recording.build(m_pipeline.bin(), m_videoTee, m_audioTee);
+}
+
+EncoderStatus CaptureGraph::linkRecordingBranches(const EncoderProfile& profile, QSize size,
+                                                  quint64 fromRunningTimeNs, int timeoutMs) {
     const QSize source = waitForVideoSize(timeoutMs);
     if (source.isEmpty())
         return engineStatus(EngineFailure::VideoDevice,
                             QStringLiteral("%1 has no picture").arg(m_videoSource));
     const QSize target = size.isEmpty() ? source : QSize(size.width() & ~1, size.height() & ~1);
-    auto& v = m_videoBranch->elements;
-    auto& a = m_audioBranch->elements;
-    const QByteArray videoCaps = QByteArrayLiteral("video/x-raw,format=I420,framerate=") +
-                                 QByteArray::number(profile.frameRateNum) + '/' +
-                                 QByteArray::number(profile.frameRateDen);
-    setCaps(v[1], videoCaps.constData());
-    const QByteArray audioCaps = "audio/x-raw,format=S16LE,layout=interleaved,rate=" +
-                                 QByteArray::number(profile.sampleRate) +
-                                 ",channels=" + QByteArray::number(profile.channels);
-    setCaps(a[2], audioCaps.constData());
     {
         std::lock_guard lock(m_shared->mutex);
-        Shared& s = *m_shared;
-        s.gateOpen = false;
-        // With a video file the gate waits for the file's first picture.
-        s.gateFromNs = m_loop ? G_MAXUINT64 : fromRunningTimeNs;
-        s.firstPictureNs = 0;
-        s.delivering = false;
-        s.held.clear();
-        s.videoSink = nullptr;
-        s.audioSink = nullptr;
-        s.loggedVideo = s.loggedAudio = false;
-        s.scaler.configure(source, target, profile.frameRateNum, profile.frameRateDen);
+        m_shared->firstPictureNs.reset();
     }
-    // The gate on the picture branch: nothing passes before the first picture
-    // of the recording, whose time it notes.
-    auto gate = [](GstPad*, GstPadProbeInfo* info, gpointer user) -> GstPadProbeReturn {
-        auto* shared = static_cast<Shared*>(user);
-        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    // With a video file the gate waits for the file's first picture.
+    const quint64 gateFromNs = m_loop ? G_MAXUINT64 : fromRunningTimeNs;
+    std::weak_ptr<Shared> weak = m_shared;
+    return m_recording.attach(profile, source, target, gateFromNs, [weak](quint64 runningTimeNs) {
+        const std::shared_ptr<Shared> shared = weak.lock();
+        if (!shared) return;
         std::lock_guard lock(shared->mutex);
-        if (shared->gateOpen) return GST_PAD_PROBE_OK;
-        if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) ||
-            GST_BUFFER_PTS(buffer) < shared->gateFromNs)
-            return GST_PAD_PROBE_DROP;
-        shared->gateOpen = true;
-        shared->firstPictureNs = GST_BUFFER_PTS(buffer);
+        shared->firstPictureNs = runningTimeNs;
         shared->changed.notify_all();
-        return GST_PAD_PROBE_OK;
-    };
+    });
+}
+
+// The recording starts at the video file's first picture: the file starts
+// again, and the gate opens for the time that picture is pushed at.
+EncoderStatus CaptureGraph::rewindVideoFile(int timeoutMs) {
+    quint64 first = 0;
     EncoderStatus status;
-    for (auto [branch, tee] :
-         {std::pair{m_videoBranch.get(), m_videoTee}, std::pair{m_audioBranch.get(), m_audioTee}}) {
-        GstPad* pad = gst_element_request_pad_simple(tee, "src_%u");
-        branch->teePad.reset(tee, pad);
-        if (branch == m_videoBranch.get())
-            branch->gateProbe =
-                gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, gate, m_shared.get(), nullptr);
-        gst::PadPtr sink(gst_element_get_static_pad(branch->elements.front(), "sink"));
-        if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
-            status = engineStatus(EngineFailure::Negotiation,
-                                  QStringLiteral("cannot link a recording branch"));
-    }
-    if (status.ok() && m_loop) {
-        quint64 first = 0;
-        if (!m_loop->rewind(timeoutMs, &first))
-            status = engineStatus(EngineFailure::VideoDevice,
-                                  QStringLiteral("%1 cannot start again").arg(m_videoSource));
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->gateFromNs = first;
-    }
-    if (status.ok()) {
-        std::unique_lock lock(m_shared->mutex);
-        Shared& s = *m_shared;
-        s.changed.wait_until(lock, deadline, [&] { return s.gateOpen || !s.firstFailure.ok(); });
-        // Sound that has stopped coming would give a file of pictures alone,
-        // or a trail of files a few seconds long while the recorder tries
-        // again: the recording starts only once the sound flows.
-        const auto sound = SourceActivity::Source::Sound;
-        const bool soundCame = s.changed.wait_until(lock, deadline, [&] {
-            return !s.firstFailure.ok() || s.activity.deliveries(sound) > soundBefore;
-        });
-        if (!s.firstFailure.ok())
-            status = s.firstFailure;
-        else if (!s.gateOpen)
-            status = engineStatus(
-                EngineFailure::VideoDevice,
-                SourceActivity::silenceCause(
-                    m_videoSource, s.activity.silentForMs(SourceActivity::Source::Picture)));
-        else if (!soundCame)
-            status = engineStatus(
-                EngineFailure::AudioDevice,
-                SourceActivity::silenceCause(m_audioSource, s.activity.silentForMs(sound)));
-        else
-            *firstPictureNs = s.firstPictureNs;
-    }
-    if (!status.ok()) detachRecording();
+    if (!m_loop->rewind(timeoutMs, &first))
+        status = engineStatus(EngineFailure::VideoDevice,
+                              QStringLiteral("%1 cannot start again").arg(m_videoSource));
+    m_recording.openGateFrom(first);
     return status;
 }
 
-void CaptureGraph::deliverRecording(SampleSink video, SampleSink audio) {
-    std::vector<Shared::Held> held;
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->videoSink = std::move(video);
-        m_shared->audioSink = std::move(audio);
-        // In order, under the lock: later samples wait until these are handed on.
-        for (auto& h : m_shared->held) {
-            SampleSink& target = h.video ? m_shared->videoSink : m_shared->audioSink;
-            if (target) target(std::move(h.sample), h.runningTimeNs);
-        }
-        m_shared->held.clear();
-        m_shared->delivering = true;
-    }
+EncoderStatus CaptureGraph::waitForFirstSamples(std::chrono::steady_clock::time_point deadline,
+                                                quint64 soundBefore, quint64* firstPictureNs) {
+    std::unique_lock lock(m_shared->mutex);
+    Shared& s = *m_shared;
+    s.changed.wait_until(lock, deadline, [&] { return s.firstPictureNs || !s.firstFailure.ok(); });
+    // Sound that has stopped coming would give a file of pictures alone, or a
+    // trail of files a few seconds long while the recorder tries again: the
+    // recording starts only once the sound flows.
+    const auto sound = SourceActivity::Source::Sound;
+    const bool soundCame = s.changed.wait_until(lock, deadline, [&] {
+        return !s.firstFailure.ok() || s.activity.deliveries(sound) > soundBefore;
+    });
+    if (!s.firstFailure.ok()) return s.firstFailure;
+    if (!s.firstPictureNs)
+        return engineStatus(
+            EngineFailure::VideoDevice,
+            SourceActivity::silenceCause(m_videoSource,
+                                         s.activity.silentForMs(SourceActivity::Source::Picture)));
+    if (!soundCame)
+        return engineStatus(
+            EngineFailure::AudioDevice,
+            SourceActivity::silenceCause(m_audioSource, s.activity.silentForMs(sound)));
+    *firstPictureNs = *s.firstPictureNs;
+    return EncoderStatus::success();
 }
 
-template <bool IsVideo>
-GstFlowReturn CaptureGraph::onRecordedSample(GstAppSink* sink, gpointer user) {
-    auto* shared = static_cast<Shared*>(user);
-    gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
-    if (!sample) return GST_FLOW_OK;
-    const quint64 rt = runningTimeOf(sample.get());
-    // The scaler is used by this thread only while a recording is linked;
-    // the owner replaces it only before linking the next.
-    PictureScaler* scaler = nullptr;
-    {
-        std::lock_guard lock(shared->mutex);
-        bool& logged = IsVideo ? shared->loggedVideo : shared->loggedAudio;
-        if (!logged) {
-            logged = true;
-            qCInfo(lcEngine).noquote()
-                << (IsVideo ? "recording pictures as" : "recording sound as")
-                << capsText(gst_sample_get_caps(sample.get()))
-                << (IsVideo && shared->scaler.active()
-                        ? QStringLiteral("scaled to ") + capsText(shared->scaler.caps())
-                        : QString());
-        }
-        if (IsVideo && shared->scaler.active()) scaler = &shared->scaler;
-    }
-    if (scaler) {
-        sample = scaler->scale(sample.get());
-        if (!sample) return GST_FLOW_OK;
-    }
-    std::lock_guard lock(shared->mutex);
-    if (!shared->delivering) {
-        shared->held.push_back({IsVideo, std::move(sample), rt});
-        return GST_FLOW_OK;
-    }
-    SampleSink& target = IsVideo ? shared->videoSink : shared->audioSink;
-    if (target) target(std::move(sample), rt);
-    return GST_FLOW_OK;
+void CaptureGraph::deliverRecording(SampleSink video, SampleSink audio) {
+    m_recording.deliver(std::move(video), std::move(audio));
 }
 
 void CaptureGraph::blockRecording() {
-    for (Branch* branch : {m_videoBranch.get(), m_audioBranch.get()}) {
-        if (!branch || !branch->teePad.get() || branch->dropProbe) continue;
-        branch->dropProbe = gst_pad_add_probe(
-            branch->teePad.get(),
-            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                         GST_PAD_PROBE_TYPE_BUFFER_LIST),
-            [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr,
-            nullptr);
-    }
-    std::lock_guard lock(m_shared->mutex);
-    m_shared->videoSink = nullptr;
-    m_shared->audioSink = nullptr;
-    m_shared->delivering = false;
-    m_shared->held.clear();
+    m_recording.block();
 }
 
 void CaptureGraph::detachRecording() {
-    if (!recordingAttached()) return;
-    blockRecording();
-    m_videoBranch.reset();
-    m_audioBranch.reset();
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->held.clear();
-    }
+    if (!m_recording.attached()) return;
+    m_recording.block();
+    m_recording.remove();
     // Fresh branches for the next recording, so its start only links them.
     if (m_pipeline) {
-        const EncoderStatus built = buildBranches();
+        const EncoderStatus built = m_recording.build(m_pipeline.bin(), m_videoTee, m_audioTee);
         if (!built.ok())
             qCWarning(lcEngine).noquote()
                 << "no recording branch for the next recording:" << built.description;
     }
+}
+
+bool CaptureGraph::recordingAttached() const {
+    return m_recording.attached();
 }
 
 EncoderStatus CaptureGraph::quietSource(qint64 limitMs) const {
@@ -905,11 +681,6 @@ EncoderStatus CaptureGraph::quietSource(qint64 limitMs) const {
         return engineStatus(EngineFailure::AudioDevice,
                             SourceActivity::silenceCause(m_audioSource, sound));
     return EncoderStatus::success();
-}
-
-bool CaptureGraph::recordingAttached() const {
-    return (m_videoBranch && m_videoBranch->teePad.get()) ||
-           (m_audioBranch && m_audioBranch->teePad.get());
 }
 
 void CaptureGraph::previewDelivered() {

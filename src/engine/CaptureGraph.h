@@ -1,8 +1,7 @@
 #pragma once
 
 #include "GstHandles.h"
-
-#include <gst/app/gstappsink.h>
+#include "RecordingBranches.h"
 #include "SourceActivity.h"
 #include "SourceResolver.h"
 #include "VideoFileLoop.h"
@@ -13,6 +12,7 @@
 #include <QSize>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -21,8 +21,9 @@ namespace kelm {
 // The live GStreamer graph of the source group: the video and audio sources,
 // converted to I420 pictures and raw sound, each into a tee. The preview
 // branch (RGB, behind a valve) hangs on the video tee for as long as the graph
-// lives; a recording links one branch to each tee that ends in an appsink and
-// takes it away again while the sources and the preview keep running.
+// lives; a recording links one branch to each tee that ends in an appsink
+// (RecordingBranches) and takes them away again while the sources and the
+// preview keep running.
 //
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
 //   (preview)                               └ [gate] videorate ! WxH@fps ! appsink ─ scaler
@@ -48,7 +49,7 @@ namespace kelm {
 class CaptureGraph final {
 public:
     using Post = std::function<void(std::function<void()>)>;
-    using SampleSink = std::function<void(gst::SamplePtr sample, quint64 runningTimeNs)>;
+    using SampleSink = RecordingBranches::SampleSink;
     using PreviewSink = std::function<void(PreviewFrame frame)>;
     // The failure's description is its cause in plain words.
     using FailureSink = std::function<void(EncoderStatus status)>;
@@ -121,22 +122,26 @@ public:
     void stop();
 
 private:
-    struct Branch;
     struct Shared;
 
     EncoderStatus buildVideoSource(const ResolvedVideoInput& video, GstElement** tail);
     EncoderStatus buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail);
     EncoderStatus buildPreview(GstElement* videoTail);
     EncoderStatus buildMeterFeed();
-    EncoderStatus buildBranches();
     EncoderStatus waitForSources();
     void installBusHandler(GstElement* pipeline);
     static void noteError(Shared* shared, GstMessage* message);
-    template <bool IsVideo>
-    static GstFlowReturn onRecordedSample(GstAppSink* sink, gpointer user);
     void handleMessage(GstMessage* message);
     void detachShared();
     EncoderStatus statusForMessage(GstMessage* message) const;
+
+    // The steps of attachRecording().
+    EncoderStatus readyRecordingBranches();
+    EncoderStatus linkRecordingBranches(const EncoderProfile& profile, QSize size,
+                                        quint64 fromRunningTimeNs, int timeoutMs);
+    EncoderStatus rewindVideoFile(int timeoutMs);
+    EncoderStatus waitForFirstSamples(std::chrono::steady_clock::time_point deadline,
+                                      quint64 soundBefore, quint64* firstPictureNs);
 
     Post m_post;
     FailureSink m_onFailure;
@@ -149,8 +154,7 @@ private:
     GstElement* m_previewValve = nullptr;
     QString m_videoSource;  // "video device /dev/video0": what failures name
     QString m_audioSource;
-    std::unique_ptr<Branch> m_videoBranch;
-    std::unique_ptr<Branch> m_audioBranch;
+    RecordingBranches m_recording;
     // The sound card the audio source holds; its meter feed keeps a copy.
     std::shared_ptr<SoundCardClaim> m_soundCard;
     // What the streaming threads' callbacks reach; kept alive by them.
