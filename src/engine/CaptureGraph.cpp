@@ -2,13 +2,11 @@
 
 #include "EngineError.h"
 #include "GstChain.h"
-#include "TestSignals.h"
+#include "MeterFeed.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -32,7 +30,6 @@ struct CaptureGraph::Shared {
     bool audioFlowing = false;
     QSize videoSize;
     EncoderStatus firstFailure;
-
     // The running time of the recording's first picture, once it has passed
     // the gate of the branches being attached.
     std::optional<quint64> firstPictureNs;
@@ -79,7 +76,7 @@ void CaptureGraph::detachShared() {
 
 void CaptureGraph::stop() {
     // The pacer first: it pushes into the graph.
-    if (m_loop) m_loop->stop();
+    m_sources.stopVideoFile();
     m_recording.remove();
     if (!m_pipeline.closeWithin(kCloseLimit, m_shared)) {
         // Its streaming threads may still call back into the old state;
@@ -88,11 +85,11 @@ void CaptureGraph::stop() {
                                       << "ms; they are left to close on their own";
         detachShared();
     }
-    m_loop.reset();
+    m_sources.reset();
     // The card is closed (or left to a pipeline that closes on its own, which
     // keeps the meter feed's copy of the claim until it does).
     m_soundCard.reset();
-    m_videoBin = m_audioBin = m_videoTee = m_audioTee = m_previewValve = nullptr;
+    m_videoTee = m_audioTee = m_previewValve = nullptr;
     m_shared->previewInFlight = false;
     std::lock_guard lock(m_shared->mutex);
     m_shared->videoFlowing = m_shared->audioFlowing = false;
@@ -117,27 +114,17 @@ EncoderStatus CaptureGraph::build(const ResolvedVideoInput& video, const Resolve
     stop();
     m_soundCard = std::move(soundCard);
     m_pipeline = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-sg1")));
-    GstBin* bin = m_pipeline.bin();
-    m_videoBin = gst_bin_new("video-source");
-    m_audioBin = gst_bin_new("audio-source");
-    gst_bin_add_many(bin, m_videoBin, m_audioBin, nullptr);
-
-    GstElement* videoTail = nullptr;
-    GstElement* audioTail = nullptr;
-    EncoderStatus status = buildVideoSource(video, &videoTail);
-    if (status.ok()) status = buildAudioSource(audio, &audioTail);
-    if (status.ok()) status = buildPreview(videoTail);
-    std::vector<GstElement*> chain;
-    if (status.ok()) status = makeChain(bin, {{"tee", "audio-tee"}}, &chain);
-    if (status.ok()) {
-        // Between recordings the sound goes nowhere: the tee drops it.
-        m_audioTee = chain[0];
-        g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
-        if (!gst_element_link(audioTail, m_audioTee))
-            status = engineStatus(EngineFailure::Negotiation,
-                                  QStringLiteral("%1: cannot link it").arg(m_audioSource));
-    }
-    if (status.ok() && m_soundCard) status = buildMeterFeed();
+    // A video file's own pipeline reports its failures as the graph's bus does.
+    std::weak_ptr<Shared> weak = m_shared;
+    auto onLoopError = [weak](GstMessage* error) {
+        if (auto shared = weak.lock()) noteError(shared.get(), error);
+    };
+    EncoderStatus status = m_sources.build(m_pipeline.bin(), video, audio, &m_shared->flashPhaseNs,
+                                           std::move(onLoopError));
+    if (status.ok()) status = buildPreview();
+    if (status.ok()) status = buildAudioTee();
+    if (status.ok() && m_soundCard)
+        status = buildMeterFeed(m_pipeline.bin(), m_audioTee, m_soundCard, m_sources.audioName());
     if (status.ok()) status = m_recording.build(m_pipeline.bin(), m_videoTee, m_audioTee);
     if (!status.ok()) {
         qCWarning(lcEngine).noquote() << "the sources cannot be built:" << status.description;
@@ -150,10 +137,33 @@ EncoderStatus CaptureGraph::play() {
     if (!m_pipeline)
         return engineStatus(EngineFailure::Negotiation,
                             QStringLiteral("the sources are not built"));
-    EncoderStatus status;
+    watchSourceFlow();
+    installBusHandler(m_pipeline.get());
+    // The system's monotonic clock, not the sound card's: a recording's time
+    // then keeps to the wall clock from its first second on (the sound
+    // server's clock starts late and catches up), and the sound is fitted
+    // to it.
+    GstClock* system = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), system);
+    gst_object_unref(system);
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->firstFailure.ok())
+            m_shared->firstFailure = engineStatus(EngineFailure::Negotiation,
+                                                  QStringLiteral("the sources cannot be started"));
+    }
+    m_sources.startVideoFile(m_pipeline.get());
+    const EncoderStatus status = waitForSources();
+    if (!status.ok()) {
+        qCWarning(lcEngine).noquote() << "the sources do not start:" << status.description;
+        stop();
+    }
+    return status;
+}
 
-    // Mark when each source's first buffer has reached its tee, and what
-    // format the video source has settled on.
+// Marks when each source's first buffer has reached its tee, and what format
+// the video source has settled on.
+void CaptureGraph::watchSourceFlow() {
     auto flowProbe = [](GstPad* pad, GstPadProbeInfo* info, gpointer user) -> GstPadProbeReturn {
         auto* shared = static_cast<Shared*>(user);
         gst::ElementPtr tee(gst_pad_get_parent_element(pad));
@@ -188,31 +198,6 @@ EncoderStatus CaptureGraph::play() {
                                                        GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                           flowProbe, m_shared.get(), nullptr);
     }
-
-    installBusHandler(m_pipeline.get());
-    // The system's monotonic clock, not the sound card's: a recording's time
-    // then keeps to the wall clock from its first second on (the sound
-    // server's clock starts late and catches up), and the sound is fitted
-    // to it.
-    GstClock* system = gst_system_clock_obtain();
-    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), system);
-    gst_object_unref(system);
-    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        std::lock_guard lock(m_shared->mutex);
-        if (m_shared->firstFailure.ok())
-            m_shared->firstFailure = engineStatus(EngineFailure::Negotiation,
-                                                  QStringLiteral("the sources cannot be started"));
-    }
-    if (m_loop) {
-        gst::ElementPtr appsrc(gst_bin_get_by_name(GST_BIN(m_videoBin), "video-file"));
-        m_loop->start(m_pipeline.get(), appsrc.get());
-    }
-    status = waitForSources();
-    if (!status.ok()) {
-        qCWarning(lcEngine).noquote() << "the sources do not start:" << status.description;
-        stop();
-    }
-    return status;
 }
 
 EncoderStatus CaptureGraph::waitForSources() {
@@ -225,12 +210,12 @@ EncoderStatus CaptureGraph::waitForSources() {
     if (settled) return EncoderStatus::success();
     if (!s.audioFlowing)
         return engineStatus(EngineFailure::AudioDevice,
-                            QStringLiteral("%1 delivers no sound").arg(m_audioSource));
+                            QStringLiteral("%1 delivers no sound").arg(m_sources.audioName()));
     return engineStatus(EngineFailure::VideoDevice,
-                        QStringLiteral("%1 delivers no picture").arg(m_videoSource));
+                        QStringLiteral("%1 delivers no picture").arg(m_sources.videoName()));
 }
 
-EncoderStatus CaptureGraph::buildPreview(GstElement* videoTail) {
+EncoderStatus CaptureGraph::buildPreview() {
     std::vector<GstElement*> chain;
     EncoderStatus status = makeChain(m_pipeline.bin(),
                                      {{"tee", "video-tee"},
@@ -274,210 +259,22 @@ EncoderStatus CaptureGraph::buildPreview(GstElement* videoTail) {
         return GST_FLOW_OK;
     };
     gst_app_sink_set_callbacks(GST_APP_SINK(chain[5]), &callbacks, m_shared.get(), nullptr);
-    if (!gst_element_link(videoTail, m_videoTee))
+    if (!gst_element_link(m_sources.videoBin(), m_videoTee))
         return engineStatus(EngineFailure::Negotiation,
-                            QStringLiteral("%1: cannot link it").arg(m_videoSource));
+                            QStringLiteral("%1: cannot link it").arg(m_sources.videoName()));
     return status;
 }
 
-// The level meters' share of the sound: 16-bit stereo at 44100 Hz, handed
-// over on the streaming thread. A leaky queue keeps a slow meter from ever
-// holding up the source or the recording.
-EncoderStatus CaptureGraph::buildMeterFeed() {
+EncoderStatus CaptureGraph::buildAudioTee() {
     std::vector<GstElement*> chain;
-    EncoderStatus status = makeChain(m_pipeline.bin(),
-                                     {{"queue", "meter-queue"},
-                                      {"audioconvert", nullptr},
-                                      {"audioresample", nullptr},
-                                      {"capsfilter", nullptr},
-                                      {"appsink", "meter-sink"}},
-                                     &chain);
+    EncoderStatus status = makeChain(m_pipeline.bin(), {{"tee", "audio-tee"}}, &chain);
     if (!status.ok()) return status;
-    g_object_set(chain[0], "leaky", 2, "max-size-buffers", 0u, "max-size-bytes", 0u,
-                 "max-size-time", guint64{200} * GST_MSECOND, nullptr);
-    setCaps(chain[3], "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=2");
-    g_object_set(chain[4], "sync", FALSE, "async", FALSE, "max-buffers", 8u, "drop", TRUE, nullptr);
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = [](GstAppSink* sink, gpointer user) -> GstFlowReturn {
-        const auto& claim = *static_cast<std::shared_ptr<SoundCardClaim>*>(user);
-        gst::SamplePtr sample(gst_app_sink_pull_sample(sink));
-        GstBuffer* buffer = sample ? gst_sample_get_buffer(sample.get()) : nullptr;
-        GstMapInfo map;
-        if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_FLOW_OK;
-        claim->deliver(reinterpret_cast<const std::int16_t*>(map.data), int(map.size / 4));
-        gst_buffer_unmap(buffer, &map);
-        return GST_FLOW_OK;
-    };
-    gst_app_sink_set_callbacks(
-        GST_APP_SINK(chain[4]), &callbacks, new std::shared_ptr<SoundCardClaim>(m_soundCard),
-        [](gpointer user) { delete static_cast<std::shared_ptr<SoundCardClaim>*>(user); });
-    if (!gst_element_link(m_audioTee, chain[0]))
+    // Between recordings the sound goes nowhere: the tee drops it.
+    m_audioTee = chain[0];
+    g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
+    if (!gst_element_link(m_sources.audioBin(), m_audioTee))
         return engineStatus(EngineFailure::Negotiation,
-                            QStringLiteral("%1: cannot feed the level meters").arg(m_audioSource));
-    return status;
-}
-
-EncoderStatus CaptureGraph::buildVideoSource(const ResolvedVideoInput& video, GstElement** tail) {
-    GstBin* bin = GST_BIN(m_videoBin);
-    std::vector<GstElement*> chain;
-    EncoderStatus status;
-    using Kind = ResolvedVideoInput::Kind;
-    const QByteArray location = video.location.toUtf8();
-    switch (video.kind) {
-        case Kind::TestPattern: {
-            m_videoSource = QStringLiteral("test picture");
-            status =
-                makeChain(bin, {{"videotestsrc", "video-test"}, {"capsfilter", nullptr}}, &chain);
-            if (!status.ok()) break;
-            const bool flash = location == "flash";
-            g_object_set(chain[0], "is-live", TRUE, nullptr);
-            if (flash) {
-                gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", "black");
-                addFlash(chain[0], &m_shared->flashPhaseNs);
-            } else if (!location.isEmpty()) {
-                gst_util_set_object_arg(G_OBJECT(chain[0]), "pattern", location.constData());
-            }
-            setCaps(chain[1], flash ? "video/x-raw,format=I420,width=720,height=576,framerate=25/1,"
-                                      "pixel-aspect-ratio=1/1"
-                                    : "video/x-raw,width=720,height=576,framerate=25/1,"
-                                      "pixel-aspect-ratio=1/1");
-            break;
-        }
-        case Kind::CaptureDevice:
-            m_videoSource = QStringLiteral("video device ") + video.location;
-            status = makeChain(
-                bin, {{"v4l2src", "video-device"}, {"capsfilter", "video-device-caps"}}, &chain);
-            if (status.ok()) {
-                g_object_set(chain[0], "device", location.constData(), nullptr);
-                // The source sets its standard on the device when it opens
-                // it, and only a known one.
-                if (video.norm != 0) {
-                    GParamSpec* normProperty =
-                        g_object_class_find_property(G_OBJECT_GET_CLASS(chain[0]), "norm");
-                    GEnumClass* norms =
-                        normProperty ? G_PARAM_SPEC_ENUM(normProperty)->enum_class : nullptr;
-                    if (norms && g_enum_get_value(norms, gint(video.norm)))
-                        g_object_set(chain[0], "norm", gint(video.norm), nullptr);
-                    else
-                        qCWarning(lcEngine).noquote()
-                            << m_videoSource << "has no standard" << Qt::hex << video.norm;
-                }
-                // Capture cards offer raw pictures; a camera that also offers
-                // JPEG must not pick it, nothing here decodes it. The chosen
-                // picture format is the only one the source may deliver.
-                const QByteArray caps =
-                    video.pictureFormat.isEmpty()
-                        ? QByteArray("video/x-raw")
-                        : "video/x-raw,format=" + video.pictureFormat.toLatin1();
-                setCaps(chain[1], caps.constData());
-            }
-            break;
-        case Kind::Picture: {
-            m_videoSource = QStringLiteral("picture ") + video.location;
-            status = makeChain(bin, {{"filesrc", nullptr}, {"decodebin", nullptr}}, &chain);
-            std::vector<GstElement*> frozen;
-            if (status.ok())
-                status = makeChain(
-                    bin,
-                    {{"videoconvert", nullptr}, {"capsfilter", nullptr}, {"imagefreeze", nullptr}},
-                    &frozen);
-            if (status.ok()) {
-                g_object_set(chain[0], "location", location.constData(), nullptr);
-                // Converted once, before it is repeated 25 times a second.
-                setCaps(frozen[1], "video/x-raw,format=I420");
-                g_object_set(frozen[2], "is-live", TRUE, nullptr);
-                g_signal_connect(chain[1], "pad-added", G_CALLBACK(linkDecodedVideoPad), frozen[0]);
-                chain = frozen;
-            }
-            break;
-        }
-        case Kind::VideoFile: {
-            m_videoSource = QStringLiteral("video file ") + video.location;
-            std::weak_ptr<Shared> weak = m_shared;
-            m_loop = std::make_unique<VideoFileLoop>([weak](GstMessage* error) {
-                if (auto shared = weak.lock()) noteError(shared.get(), error);
-            });
-            gst::CapsPtr caps;
-            status = m_loop->open(video.location, kStartTimeoutMs, &caps);
-            if (status.ok()) status = makeChain(bin, {{"appsrc", "video-file"}}, &chain);
-            if (status.ok()) {
-                // Live, so the graph runs on the clock; the pacer never waits
-                // for room, a picture it cannot hand over is dropped.
-                g_object_set(chain[0], "is-live", TRUE, "format", GST_FORMAT_TIME, "caps",
-                             caps.get(), "block", FALSE, "max-bytes", guint64{64} << 20, nullptr);
-            }
-            break;
-        }
-        case Kind::None:
-            return engineStatus(EngineFailure::VideoDevice, QStringLiteral("no video input"));
-    }
-    if (!status.ok()) return status;
-    std::vector<GstElement*> convert;
-    status = makeChain(bin, {{"videoconvert", nullptr}, {"capsfilter", nullptr}}, &convert);
-    if (!status.ok()) return status;
-    setCaps(convert[1], "video/x-raw,format=I420");
-    if (!gst_element_link(chain.back(), convert[0]))
-        return engineStatus(EngineFailure::Negotiation,
-                            QStringLiteral("%1: cannot convert its pictures").arg(m_videoSource));
-    gst::PadPtr out(gst_element_get_static_pad(convert[1], "src"));
-    gst_element_add_pad(m_videoBin, gst_ghost_pad_new("src", out.get()));
-    *tail = m_videoBin;
-    return status;
-}
-
-EncoderStatus CaptureGraph::buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail) {
-    GstBin* bin = GST_BIN(m_audioBin);
-    std::vector<GstElement*> chain;
-    EncoderStatus status;
-    const QByteArray location = audio.location.toUtf8();
-    switch (audio.kind) {
-        case ResolvedAudioInput::Kind::TestTone:
-            m_audioSource = QStringLiteral("test tone");
-            status = makeChain(bin, {{"audiotestsrc", "audio-test"}}, &chain);
-            if (status.ok() && location == "beep") {
-                g_object_set(chain[0], "is-live", TRUE, nullptr);
-                gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", "silence");
-                addBeep(chain[0], &m_shared->flashPhaseNs);
-            } else if (status.ok()) {
-                g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
-                if (!location.isEmpty())
-                    gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", location.constData());
-            }
-            break;
-        case ResolvedAudioInput::Kind::SoundServer:
-            m_audioSource = QStringLiteral("sound card ") + audio.location +
-                            QStringLiteral(" (through the sound server)");
-            if (GstElementFactory* pulse = gst_element_factory_find("pulsesrc")) {
-                gst_object_unref(pulse);
-                status = makeChain(bin, {{"pulsesrc", "audio-device"}}, &chain);
-                if (status.ok()) g_object_set(chain[0], "client-name", "KELM", nullptr);
-                break;
-            }
-            [[fallthrough]];  // without GStreamer's PulseAudio plugin: through ALSA
-        case ResolvedAudioInput::Kind::CaptureDevice:
-            m_audioSource = QStringLiteral("sound card ") + audio.location;
-            status = makeChain(bin, {{"alsasrc", "audio-device"}}, &chain);
-            if (status.ok()) g_object_set(chain[0], "device", location.constData(), nullptr);
-            break;
-        case ResolvedAudioInput::Kind::None:
-            return engineStatus(EngineFailure::AudioDevice, QStringLiteral("no sound card chosen"));
-    }
-    if (!status.ok()) return status;
-    // 48 kHz stereo when the source offers it: the TV profile records that,
-    // so the usual recording needs no resampling.
-    std::vector<GstElement*> convert;
-    status = makeChain(
-        bin, {{"capsfilter", nullptr}, {"audioconvert", nullptr}, {"audioresample", nullptr}},
-        &convert);
-    if (!status.ok()) return status;
-    setCaps(convert[0],
-            "audio/x-raw,format=S16LE,rate=48000,channels=2; audio/x-raw,rate=48000; audio/x-raw");
-    if (!gst_element_link(chain.back(), convert[0]))
-        return engineStatus(EngineFailure::Negotiation,
-                            QStringLiteral("%1: cannot convert its sound").arg(m_audioSource));
-    gst::PadPtr out(gst_element_get_static_pad(convert[2], "src"));
-    gst_element_add_pad(m_audioBin, gst_ghost_pad_new("src", out.get()));
-    *tail = m_audioBin;
+                            QStringLiteral("%1: cannot link it").arg(m_sources.audioName()));
     return status;
 }
 
@@ -517,20 +314,7 @@ void CaptureGraph::installBusHandler(GstElement* pipeline) {
 }
 
 EncoderStatus CaptureGraph::statusForMessage(GstMessage* message) const {
-    const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
-    const QString text = error ? gstErrorText(message) : QStringLiteral("the stream ended");
-    GstObject* source = GST_MESSAGE_SRC(message);
-    if (source && m_audioBin && gst_object_has_as_ancestor(source, GST_OBJECT(m_audioBin)))
-        return engineStatus(EngineFailure::AudioDevice,
-                            m_audioSource + QStringLiteral(": ") + text);
-    // The video file's own pipeline is not part of the graph.
-    const bool fromLoop = source && m_pipeline && source != GST_OBJECT(m_pipeline.get()) &&
-                          !gst_object_has_as_ancestor(source, GST_OBJECT(m_pipeline.get()));
-    if (fromLoop ||
-        (source && m_videoBin && gst_object_has_as_ancestor(source, GST_OBJECT(m_videoBin))))
-        return engineStatus(EngineFailure::VideoDevice,
-                            m_videoSource + QStringLiteral(": ") + text);
-    return engineStatus(EngineFailure::Negotiation, text);
+    return m_sources.failureFor(message, m_pipeline.get());
 }
 
 void CaptureGraph::handleMessage(GstMessage* message) {
@@ -569,7 +353,7 @@ EncoderStatus CaptureGraph::attachRecording(const EncoderProfile& profile, QSize
     const quint64 soundBefore = m_shared->activity.deliveries(SourceActivity::Source::Sound);
     EncoderStatus status = readyRecordingBranches();
     if (status.ok()) status = linkRecordingBranches(profile, size, fromRunningTimeNs, timeoutMs);
-    if (status.ok() && m_loop) status = rewindVideoFile(timeoutMs);
+    if (status.ok() && m_sources.videoFile()) status = rewindVideoFile(timeoutMs);
     if (status.ok()) status = waitForFirstSamples(deadline, soundBefore, firstPictureNs);
     if (!status.ok()) detachRecording();
     return status;
@@ -588,14 +372,14 @@ EncoderStatus CaptureGraph::linkRecordingBranches(const EncoderProfile& profile,
     const QSize source = waitForVideoSize(timeoutMs);
     if (source.isEmpty())
         return engineStatus(EngineFailure::VideoDevice,
-                            QStringLiteral("%1 has no picture").arg(m_videoSource));
+                            QStringLiteral("%1 has no picture").arg(m_sources.videoName()));
     const QSize target = size.isEmpty() ? source : QSize(size.width() & ~1, size.height() & ~1);
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->firstPictureNs.reset();
     }
     // With a video file the gate waits for the file's first picture.
-    const quint64 gateFromNs = m_loop ? G_MAXUINT64 : fromRunningTimeNs;
+    const quint64 gateFromNs = m_sources.videoFile() ? G_MAXUINT64 : fromRunningTimeNs;
     std::weak_ptr<Shared> weak = m_shared;
     return m_recording.attach(profile, source, target, gateFromNs, [weak](quint64 runningTimeNs) {
         const std::shared_ptr<Shared> shared = weak.lock();
@@ -611,9 +395,9 @@ EncoderStatus CaptureGraph::linkRecordingBranches(const EncoderProfile& profile,
 EncoderStatus CaptureGraph::rewindVideoFile(int timeoutMs) {
     quint64 first = 0;
     EncoderStatus status;
-    if (!m_loop->rewind(timeoutMs, &first))
+    if (!m_sources.videoFile()->rewind(timeoutMs, &first))
         status = engineStatus(EngineFailure::VideoDevice,
-                              QStringLiteral("%1 cannot start again").arg(m_videoSource));
+                              QStringLiteral("%1 cannot start again").arg(m_sources.videoName()));
     m_recording.openGateFrom(first);
     return status;
 }
@@ -634,12 +418,12 @@ EncoderStatus CaptureGraph::waitForFirstSamples(std::chrono::steady_clock::time_
     if (!s.firstPictureNs)
         return engineStatus(
             EngineFailure::VideoDevice,
-            SourceActivity::silenceCause(m_videoSource,
+            SourceActivity::silenceCause(m_sources.videoName(),
                                          s.activity.silentForMs(SourceActivity::Source::Picture)));
     if (!soundCame)
         return engineStatus(
             EngineFailure::AudioDevice,
-            SourceActivity::silenceCause(m_audioSource, s.activity.silentForMs(sound)));
+            SourceActivity::silenceCause(m_sources.audioName(), s.activity.silentForMs(sound)));
     *firstPictureNs = *s.firstPictureNs;
     return EncoderStatus::success();
 }
@@ -675,11 +459,11 @@ EncoderStatus CaptureGraph::quietSource(qint64 limitMs) const {
     const qint64 picture = activity.silentForMs(SourceActivity::Source::Picture);
     if (picture > limitMs)
         return engineStatus(EngineFailure::VideoDevice,
-                            SourceActivity::silenceCause(m_videoSource, picture));
+                            SourceActivity::silenceCause(m_sources.videoName(), picture));
     const qint64 sound = activity.silentForMs(SourceActivity::Source::Sound);
     if (sound > limitMs)
         return engineStatus(EngineFailure::AudioDevice,
-                            SourceActivity::silenceCause(m_audioSource, sound));
+                            SourceActivity::silenceCause(m_sources.audioName(), sound));
     return EncoderStatus::success();
 }
 
