@@ -190,93 +190,110 @@ private:
             line.controls.push_back(addControl(elem, Kind::CaptureSwitch));
     }
 
-    void build() {
-        std::vector<snd_mixer_elem_t*> playing;
+    // The mixer's simple elements as the lines are made of them.
+    struct Elements {
+        snd_mixer_elem_t* master = nullptr;      // the playback destination's own controls
+        std::vector<snd_mixer_elem_t*> playing;  // the other playback elements
         std::vector<snd_mixer_elem_t*> capturing;
-        snd_mixer_elem_t* master = nullptr;
-        snd_mixer_elem_t* captureElem = nullptr;
-        snd_mixer_elem_t* selector = nullptr;
+        snd_mixer_elem_t* capture = nullptr;   // the capture destination's own controls
+        snd_mixer_elem_t* selector = nullptr;  // the capture-source selector
+    };
+
+    void build() {
+        const Elements found = findElements();
+        std::uint32_t nextLineId = 1;
+        if (found.master || !found.playing.empty()) addPlaybackDestination(found, &nextLineId);
+        if (found.selector || !found.capturing.empty()) addCaptureDestination(found, &nextLineId);
+        for (Destination& d : m_destinations) {
+            d.line.info.connections = int(d.sources.size());
+            d.line.info.controlCount = int(d.line.controls.size());
+            for (Line& s : d.sources) s.info.controlCount = int(s.controls.size());
+        }
+    }
+
+    Elements findElements() const {
+        Elements found;
         for (snd_mixer_elem_t* e = snd_mixer_first_elem(m_mixer.get()); e;
              e = snd_mixer_elem_next(e)) {
             if (!snd_mixer_selem_is_active(e)) continue;
             const QString name = QString::fromUtf8(snd_mixer_selem_get_name(e));
             if (snd_mixer_selem_is_enum_capture(e)) {
-                if (!selector) selector = e;
+                if (!found.selector) found.selector = e;
                 continue;
             }
             if (snd_mixer_selem_has_playback_volume(e) || snd_mixer_selem_has_playback_switch(e)) {
-                if (name == u"Master" && !master)
-                    master = e;
+                if (name == u"Master" && !found.master)
+                    found.master = e;
                 else
-                    playing.push_back(e);
+                    found.playing.push_back(e);
             }
             if (snd_mixer_selem_has_capture_volume(e) || snd_mixer_selem_has_capture_switch(e)) {
-                capturing.push_back(e);
-                if (name == u"Capture" && !captureElem) captureElem = e;
+                found.capturing.push_back(e);
+                if (name == u"Capture" && !found.capture) found.capture = e;
             }
         }
-        if (!captureElem && !capturing.empty()) captureElem = capturing.front();
+        if (!found.capture && !found.capturing.empty()) found.capture = found.capturing.front();
+        return found;
+    }
 
-        std::uint32_t nextLineId = 1;
-        if (master || !playing.empty()) {
-            Destination d;
-            d.line.info.name = QStringLiteral("Playback");
-            d.line.info.lineId = nextLineId++;
-            if (master) {
-                if (snd_mixer_selem_has_playback_volume(master))
-                    d.line.controls.push_back(addControl(master, Kind::PlaybackVolume));
-                if (snd_mixer_selem_has_playback_switch(master))
-                    d.line.controls.push_back(addControl(master, Kind::PlaybackSwitch));
-            }
-            for (snd_mixer_elem_t* e : playing) {
+    void addPlaybackControls(Line& line, snd_mixer_elem_t* elem) {
+        if (snd_mixer_selem_has_playback_volume(elem))
+            line.controls.push_back(addControl(elem, Kind::PlaybackVolume));
+        if (snd_mixer_selem_has_playback_switch(elem))
+            line.controls.push_back(addControl(elem, Kind::PlaybackSwitch));
+    }
+
+    void addPlaybackDestination(const Elements& found, std::uint32_t* nextLineId) {
+        Destination d;
+        d.line.info.name = QStringLiteral("Playback");
+        d.line.info.lineId = (*nextLineId)++;
+        if (found.master) addPlaybackControls(d.line, found.master);
+        for (snd_mixer_elem_t* e : found.playing) {
+            Line s;
+            s.info.name = QString::fromUtf8(snd_mixer_selem_get_name(e));
+            s.info.lineId = (*nextLineId)++;
+            addPlaybackControls(s, e);
+            d.sources.push_back(std::move(s));
+        }
+        m_destinations.push_back(std::move(d));
+    }
+
+    void addCaptureDestination(const Elements& found, std::uint32_t* nextLineId) {
+        Destination d;
+        d.line.info.name = QStringLiteral("Capture");
+        d.line.info.lineId = (*nextLineId)++;
+        if (found.selector)
+            d.line.controls.push_back(addControl(found.selector, Kind::CaptureSelector));
+        if (found.capture) addCaptureControls(d.line, found.capture);
+        if (found.selector) {
+            addSelectorSources(d, found, nextLineId);
+        } else {
+            for (snd_mixer_elem_t* e : found.capturing) {
                 Line s;
                 s.info.name = QString::fromUtf8(snd_mixer_selem_get_name(e));
-                s.info.lineId = nextLineId++;
-                if (snd_mixer_selem_has_playback_volume(e))
-                    s.controls.push_back(addControl(e, Kind::PlaybackVolume));
-                if (snd_mixer_selem_has_playback_switch(e))
-                    s.controls.push_back(addControl(e, Kind::PlaybackSwitch));
+                s.info.lineId = (*nextLineId)++;
+                addCaptureControls(s, e);
                 d.sources.push_back(std::move(s));
             }
-            m_destinations.push_back(std::move(d));
         }
-        if (selector || !capturing.empty()) {
-            Destination d;
-            d.line.info.name = QStringLiteral("Capture");
-            d.line.info.lineId = nextLineId++;
-            if (selector) d.line.controls.push_back(addControl(selector, Kind::CaptureSelector));
-            if (captureElem) addCaptureControls(d.line, captureElem);
-            if (selector) {
-                // Source line k is the selector's item (count - k - 1).
-                const int items = snd_mixer_selem_get_enum_items(selector);
-                for (int k = 0; k < items; ++k) {
-                    char name[64] = {};
-                    snd_mixer_selem_get_enum_item_name(selector, unsigned(items - k - 1),
-                                                       sizeof name - 1, name);
-                    Line s;
-                    s.info.name = QString::fromUtf8(name);
-                    s.info.lineId = nextLineId++;
-                    for (snd_mixer_elem_t* e : capturing) {
-                        if (s.info.name == QString::fromUtf8(snd_mixer_selem_get_name(e)))
-                            addCaptureControls(s, e);
-                    }
-                    d.sources.push_back(std::move(s));
-                }
-            } else {
-                for (snd_mixer_elem_t* e : capturing) {
-                    Line s;
-                    s.info.name = QString::fromUtf8(snd_mixer_selem_get_name(e));
-                    s.info.lineId = nextLineId++;
+        m_destinations.push_back(std::move(d));
+    }
+
+    // Source line k is the selector's item (count - k - 1).
+    void addSelectorSources(Destination& d, const Elements& found, std::uint32_t* nextLineId) {
+        const int items = snd_mixer_selem_get_enum_items(found.selector);
+        for (int k = 0; k < items; ++k) {
+            char name[64] = {};
+            snd_mixer_selem_get_enum_item_name(found.selector, unsigned(items - k - 1),
+                                               sizeof name - 1, name);
+            Line s;
+            s.info.name = QString::fromUtf8(name);
+            s.info.lineId = (*nextLineId)++;
+            for (snd_mixer_elem_t* e : found.capturing) {
+                if (s.info.name == QString::fromUtf8(snd_mixer_selem_get_name(e)))
                     addCaptureControls(s, e);
-                    d.sources.push_back(std::move(s));
-                }
             }
-            m_destinations.push_back(std::move(d));
-        }
-        for (Destination& d : m_destinations) {
-            d.line.info.connections = int(d.sources.size());
-            d.line.info.controlCount = int(d.line.controls.size());
-            for (Line& s : d.sources) s.info.controlCount = int(s.controls.size());
+            d.sources.push_back(std::move(s));
         }
     }
 

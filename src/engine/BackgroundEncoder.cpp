@@ -31,7 +31,6 @@ struct BackgroundEncoder::Link {
         copy.statistics = engine.statistics();
         copy.firstSampleUtc = engine.firstSampleUtc();
         copy.lastFailure = engine.lastFailure();
-        copy.lastErrorText = engine.lastErrorText();
         std::lock_guard guard(snapshotLock);
         snapshot = std::move(copy);
     }
@@ -128,10 +127,9 @@ void BackgroundEncoder::onEngineThread(std::function<void(RecordingEngine&)> wor
         engine, [engine, work = std::move(work)] { work(*engine); }, Qt::QueuedConnection);
 }
 
-EncoderStatus BackgroundEncoder::refusedHere(const EncoderStatus& status) {
+void BackgroundEncoder::failedHere(const EncoderStatus& status) {
     std::lock_guard guard(m_link->snapshotLock);
-    m_link->snapshot.lastErrorText = status.description;
-    return status;
+    m_link->snapshot.lastFailure = status;
 }
 
 EncoderStatus BackgroundEncoder::resetSourceGroup() {
@@ -143,9 +141,8 @@ EncoderStatus BackgroundEncoder::resetSourceGroup() {
 
 EncoderStatus BackgroundEncoder::setVideoInput(const QString& input) {
     if (!SourceResolver::videoInputWellFormed(input))
-        return refusedHere(
-            engineStatus(EngineFailure::VideoDevice,
-                         QStringLiteral("video input \"%1\" has no name").arg(input)));
+        return engineStatus(EngineFailure::VideoDevice,
+                            QStringLiteral("video input \"%1\" has no name").arg(input));
     m_videoInput = input;
     onEngineThread([input](RecordingEngine& engine) { engine.setVideoInput(input); });
     return EncoderStatus::success();
@@ -153,9 +150,8 @@ EncoderStatus BackgroundEncoder::setVideoInput(const QString& input) {
 
 EncoderStatus BackgroundEncoder::setAudioInput(const QString& input) {
     if (!SourceResolver::audioInputWellFormed(input))
-        return refusedHere(
-            engineStatus(EngineFailure::AudioDevice,
-                         QStringLiteral("audio input \"%1\" has no name").arg(input)));
+        return engineStatus(EngineFailure::AudioDevice,
+                            QStringLiteral("audio input \"%1\" has no name").arg(input));
     m_audioInput = input;
     onEngineThread([input](RecordingEngine& engine) { engine.setAudioInput(input); });
     return EncoderStatus::success();
@@ -220,7 +216,7 @@ void BackgroundEncoder::request(Call kind) {
                 .arg(deadlineMs / 1000));
         qCWarning(lcEngine).noquote()
             << (kind == Call::Start ? "start:" : "prepare:") << late.description;
-        refusedHere(late);
+        failedHere(late);
         answer(kind, number, late);
     });
 }
@@ -270,10 +266,6 @@ QDateTime BackgroundEncoder::firstSampleUtc() const {
 
 EncoderStatus BackgroundEncoder::lastFailure() const {
     return m_link->read().lastFailure;
-}
-
-QString BackgroundEncoder::lastErrorText() const {
-    return m_link->read().lastErrorText;
 }
 
 }  // namespace kelm

@@ -61,7 +61,6 @@ public:
     EncoderStatistics statistics() const override;
     QDateTime firstSampleUtc() const override;
     EncoderStatus lastFailure() const override;
-    QString lastErrorText() const override;
     void setPreviewEnabled(bool enabled) override;
     bool previewEnabled() const override { return m_previewEnabled; }
 
@@ -72,14 +71,14 @@ private:
         EncoderStatistics statistics;
         QDateTime firstSampleUtc;
         EncoderStatus lastFailure;
-        QString lastErrorText;
     };
     enum class Call { Prepare, Start };
 
     // Runs `work` on the engine's thread, after everything asked for before.
     void onEngineThread(std::function<void(RecordingEngine&)> work);
-    // A call refused here, before the engine saw it: its cause is the last error.
-    EncoderStatus refusedHere(const EncoderStatus& status);
+    // A prepare or start that failed here, before the engine answered: it is
+    // the last failure until the engine's copy is renewed.
+    void failedHere(const EncoderStatus& status);
     // Asks the engine's thread for a prepare or a start, with its deadline.
     void request(Call kind);
     // GUI thread: the outcome of request `number` arrived, or its deadline passed.

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "CaptureSources.h"
 #include "GstHandles.h"
-
-#include <gst/app/gstappsink.h>
+#include "RecordingBranches.h"
 #include "SourceActivity.h"
 #include "SourceResolver.h"
-#include "VideoFileLoop.h"
 #include "capture/SoundCardSharing.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
@@ -13,16 +12,18 @@
 #include <QSize>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 namespace kelm {
 
-// The live GStreamer graph of the source group: the video and audio sources,
-// converted to I420 pictures and raw sound, each into a tee. The preview
-// branch (RGB, behind a valve) hangs on the video tee for as long as the graph
-// lives; a recording links one branch to each tee that ends in an appsink and
-// takes it away again while the sources and the preview keep running.
+// The live GStreamer graph of the source group: the video and audio sources
+// (CaptureSources), converted to I420 pictures and raw sound, each into a
+// tee. The preview branch (RGB, behind a valve) hangs on the video tee for as
+// long as the graph lives; a recording links one branch to each tee that
+// ends in an appsink (RecordingBranches) and takes them away again while the
+// sources and the preview keep running.
 //
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
 //   (preview)                               └ [gate] videorate ! WxH@fps ! appsink ─ scaler
@@ -48,7 +49,7 @@ namespace kelm {
 class CaptureGraph final {
 public:
     using Post = std::function<void(std::function<void()>)>;
-    using SampleSink = std::function<void(gst::SamplePtr sample, quint64 runningTimeNs)>;
+    using SampleSink = RecordingBranches::SampleSink;
     using PreviewSink = std::function<void(PreviewFrame frame)>;
     // The failure's description is its cause in plain words.
     using FailureSink = std::function<void(EncoderStatus status)>;
@@ -121,36 +122,34 @@ public:
     void stop();
 
 private:
-    struct Branch;
     struct Shared;
 
-    EncoderStatus buildVideoSource(const ResolvedVideoInput& video, GstElement** tail);
-    EncoderStatus buildAudioSource(const ResolvedAudioInput& audio, GstElement** tail);
-    EncoderStatus buildPreview(GstElement* videoTail);
-    EncoderStatus buildMeterFeed();
-    EncoderStatus buildBranches();
+    EncoderStatus buildPreview();
+    EncoderStatus buildAudioTee();
+    void watchSourceFlow();
     EncoderStatus waitForSources();
     void installBusHandler(GstElement* pipeline);
     static void noteError(Shared* shared, GstMessage* message);
-    template <bool IsVideo>
-    static GstFlowReturn onRecordedSample(GstAppSink* sink, gpointer user);
     void handleMessage(GstMessage* message);
     void detachShared();
     EncoderStatus statusForMessage(GstMessage* message) const;
 
+    // The steps of attachRecording().
+    EncoderStatus readyRecordingBranches();
+    EncoderStatus linkRecordingBranches(const EncoderProfile& profile, QSize size,
+                                        quint64 fromRunningTimeNs, int timeoutMs);
+    EncoderStatus rewindVideoFile(int timeoutMs);
+    EncoderStatus waitForFirstSamples(std::chrono::steady_clock::time_point deadline,
+                                      quint64 soundBefore, quint64* firstPictureNs);
+
     Post m_post;
     FailureSink m_onFailure;
-    std::unique_ptr<VideoFileLoop> m_loop;  // decodes a video file, if the source is one
-    gst::Pipeline m_pipeline;               // the live graph
-    GstElement* m_videoBin = nullptr;       // borrowed from m_pipeline
-    GstElement* m_audioBin = nullptr;
-    GstElement* m_videoTee = nullptr;
+    gst::Pipeline m_pipeline;  // the live graph
+    CaptureSources m_sources;
+    GstElement* m_videoTee = nullptr;  // borrowed from m_pipeline
     GstElement* m_audioTee = nullptr;
     GstElement* m_previewValve = nullptr;
-    QString m_videoSource;  // "video device /dev/video0": what failures name
-    QString m_audioSource;
-    std::unique_ptr<Branch> m_videoBranch;
-    std::unique_ptr<Branch> m_audioBranch;
+    RecordingBranches m_recording;
     // The sound card the audio source holds; its meter feed keeps a copy.
     std::shared_ptr<SoundCardClaim> m_soundCard;
     // What the streaming threads' callbacks reach; kept alive by them.

@@ -23,6 +23,12 @@ constexpr int kSourceWatchIntervalMs = 250;
 // sources are about to open: it looks every 50 ms.
 constexpr int kMeterLetGoTimeoutMs = 1000;
 
+// A failure's cause for the log and for lastFailure(): one line.
+QString oneLine(QString text) {
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
 qint64 clockNs(clockid_t id) {
     timespec ts{};
     clock_gettime(id, &ts);
@@ -77,19 +83,25 @@ EncoderStatus RecordingEngine::withCause(EncoderStatus status, const QString& ca
     return status;
 }
 
+EncoderStatus RecordingEngine::refused(const EncoderStatus& status) {
+    qCWarning(lcEngine).noquote() << "failure" << status.signedCode()
+                                  << oneLine(status.description);
+    return status;
+}
+
 EncoderStatus RecordingEngine::failed(const EncoderStatus& status) {
     if (!status.ok()) {
-        m_lastErrorText = status.description;
-        m_lastErrorText.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        qCWarning(lcEngine).noquote() << "failure" << status.signedCode() << m_lastErrorText;
+        m_lastFailure = EncoderStatus::failure(status.code, oneLine(status.description));
+        qCWarning(lcEngine).noquote()
+            << "failure" << status.signedCode() << m_lastFailure.description;
     }
     return status;
 }
 
 EncoderStatus RecordingEngine::setVideoInput(const QString& input) {
     if (!SourceResolver::videoInputWellFormed(input))
-        return failed(engineStatus(EngineFailure::VideoDevice,
-                                   QStringLiteral("video input \"%1\" has no name").arg(input)));
+        return refused(engineStatus(EngineFailure::VideoDevice,
+                                    QStringLiteral("video input \"%1\" has no name").arg(input)));
     m_videoInput = input;
     // A new source replaces the live one when it is next prepared; a running
     // recording keeps its source to the end.
@@ -119,8 +131,8 @@ bool RecordingEngine::graphCurrent() const {
 
 EncoderStatus RecordingEngine::setAudioInput(const QString& input) {
     if (!SourceResolver::audioInputWellFormed(input))
-        return failed(engineStatus(EngineFailure::AudioDevice,
-                                   QStringLiteral("audio input \"%1\" has no name").arg(input)));
+        return refused(engineStatus(EngineFailure::AudioDevice,
+                                    QStringLiteral("audio input \"%1\" has no name").arg(input)));
     m_audioInput = input;
     if (m_graph && m_runState != RunState::Running && m_graphAudioInput != input) m_graph.reset();
     return EncoderStatus::success();
@@ -231,7 +243,6 @@ EncoderStatus RecordingEngine::start() {
         if (!sourcesWereRunning) m_graph.reset();
         return failed(status);
     }
-    m_lastErrorText.clear();
     m_sourceWatch.start();
     m_encodingClock.start();
     m_lastStatistics = {};
@@ -320,8 +331,9 @@ void RecordingEngine::endRecording(const EncoderStatus& failure) {
     // A file that could not be finished is a failure even when the recording
     // was stopped on purpose. The failure and its cause are readable before
     // the run state changes and before the signal arrives.
-    m_lastFailure = status;
-    if (!status.ok()) {
+    if (status.ok()) {
+        m_lastFailure = status;
+    } else {
         failed(status);
         post([this, status] { Q_EMIT errorOccurred(status); });
     }

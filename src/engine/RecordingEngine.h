@@ -75,7 +75,6 @@ public:
     QDateTime firstSampleUtc() const { return m_firstSampleUtc; }
     void setPreviewEnabled(bool enabled);
     bool previewEnabled() const { return m_previewEnabled; }
-    QString lastErrorText() const { return m_lastErrorText; }
 
 Q_SIGNALS:
     void runStateChanged(kelm::RunState state);
@@ -88,8 +87,11 @@ private:
     // capture device, for its current settings.
     bool graphCurrent() const;
     EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
-    // Notes a failure's cause for lastErrorText() and the log; returns it.
     static EncoderStatus withCause(EncoderStatus status, const QString& cause);
+    // A setter's refusal: logged and returned, nothing more.
+    static EncoderStatus refused(const EncoderStatus& status);
+    // The failure of a prepare, a start or a recording: logged and kept as
+    // lastFailure(), its cause on one line; returned as it came.
     EncoderStatus failed(const EncoderStatus& status);
     // Ends the recording; `failure` is success for a stop that was asked for.
     void endRecording(const EncoderStatus& failure);
@@ -113,7 +115,6 @@ private:
     bool m_previewEnabled = false;
     RunState m_runState = RunState::Stopped;
     EncoderStatus m_lastFailure;
-    QString m_lastErrorText;
 
     std::unique_ptr<CaptureGraph> m_graph;
     QString m_graphVideoInput;  // the inputs the running graph was built for

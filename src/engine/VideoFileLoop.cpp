@@ -28,6 +28,19 @@ void linkDecodedVideoPad(GstElement*, GstPad* pad, gpointer target) {
 
 EncoderStatus VideoFileLoop::open(const QString& path, int timeoutMs, gst::CapsPtr* caps) {
     m_path = path;
+    EncoderStatus status = buildDecoder();
+    if (!status.ok()) return status;
+    installBusHandler();
+    status = startDecoding(timeoutMs);
+    if (status.ok()) status = takeFirstPicture(timeoutMs, caps);
+    if (!status.ok()) return status;
+    gst::CharPtr capsText(gst_caps_to_string(caps->get()));
+    qCInfo(lcEngine).noquote() << "video file" << path << "plays in a loop as" << capsText.get();
+    return status;
+}
+
+//   filesrc ! decodebin ! videoconvert ! I420 ! appsink
+EncoderStatus VideoFileLoop::buildDecoder() {
     m_pipeline = gst::Pipeline(gst::adoptElement(gst_pipeline_new("kelm-video-loop")));
     GstElement* src = gst_element_factory_make("filesrc", nullptr);
     GstElement* decode = gst_element_factory_make("decodebin", nullptr);
@@ -46,80 +59,79 @@ EncoderStatus VideoFileLoop::open(const QString& path, int timeoutMs, gst::CapsP
     gst_bin_add_many(m_pipeline.bin(), src, decode, convert, filter, m_sink, nullptr);
     gst_element_link(src, decode);
     gst_element_link_many(convert, filter, m_sink, nullptr);
-    g_object_set(src, "location", path.toUtf8().constData(), nullptr);
+    g_object_set(src, "location", m_path.toUtf8().constData(), nullptr);
     gst::CapsPtr i420(gst_caps_from_string("video/x-raw,format=I420"));
     g_object_set(filter, "caps", i420.get(), nullptr);
     // The sink only queues: the pacer takes the pictures, and decoding waits
     // while the queue is full.
     g_object_set(m_sink, "sync", FALSE, "max-buffers", kDecodedAhead, "drop", FALSE, nullptr);
     g_signal_connect(decode, "pad-added", G_CALLBACK(linkDecodedVideoPad), convert);
+    return EncoderStatus::success();
+}
 
+void VideoFileLoop::installBusHandler() {
     gst::BusPtr bus(gst_element_get_bus(m_pipeline.get()));
-    gst_bus_set_sync_handler(
-        bus.get(),
-        [](GstBus*, GstMessage* message, gpointer user) -> GstBusSyncReply {
-            auto* self = static_cast<VideoFileLoop*>(user);
-            gst::MessagePtr owned(message);
-            switch (GST_MESSAGE_TYPE(message)) {
-                case GST_MESSAGE_SEGMENT_DONE:
-                case GST_MESSAGE_EOS:
-                    // The next pass, seeking from GStreamer's own thread: not
-                    // from a streaming thread, and not from the pacer, which
-                    // must go on draining the pictures still queued.
-                    gst_element_call_async(
-                        self->m_pipeline.get(),
-                        [](GstElement* pipeline, gpointer eos) {
-                            // Without a flush, so the pictures still queued go
-                            // first; a file that ended without a segment (no
-                            // seeking) starts again flushed.
-                            if (eos || !seekToStart(pipeline, GST_SEEK_FLAG_NONE))
-                                seekToStart(pipeline, GST_SEEK_FLAG_FLUSH);
-                        },
-                        GINT_TO_POINTER(GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS), nullptr);
-                    break;
-                case GST_MESSAGE_ERROR: {
-                    {
-                        std::lock_guard lock(self->m_mutex);
-                        if (self->m_error.isEmpty()) self->m_error = gstErrorText(message);
-                    }
-                    self->m_changed.notify_all();
-                    if (self->m_onError) self->m_onError(message);
-                    break;
-                }
-                default:
-                    break;
-            }
-            return GST_BUS_DROP;
-        },
-        this, nullptr);
+    gst_bus_set_sync_handler(bus.get(), &VideoFileLoop::onBusMessage, this, nullptr);
+}
 
-    auto failure = [&](const QString& what) {
-        QString cause;
-        {
-            std::lock_guard lock(m_mutex);
-            cause = m_error;
+GstBusSyncReply VideoFileLoop::onBusMessage(GstBus*, GstMessage* message, gpointer user) {
+    auto* self = static_cast<VideoFileLoop*>(user);
+    gst::MessagePtr owned(message);
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_SEGMENT_DONE:
+        case GST_MESSAGE_EOS:
+            // The next pass, seeking from GStreamer's own thread: not from a
+            // streaming thread, and not from the pacer, which must go on
+            // draining the pictures still queued.
+            gst_element_call_async(
+                self->m_pipeline.get(),
+                [](GstElement* pipeline, gpointer eos) {
+                    // Without a flush, so the pictures still queued go first;
+                    // a file that ended without a segment (no seeking) starts
+                    // again flushed.
+                    if (eos || !seekToStart(pipeline, GST_SEEK_FLAG_NONE))
+                        seekToStart(pipeline, GST_SEEK_FLAG_FLUSH);
+                },
+                GINT_TO_POINTER(GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS), nullptr);
+            break;
+        case GST_MESSAGE_ERROR: {
+            {
+                std::lock_guard lock(self->m_mutex);
+                if (self->m_error.isEmpty()) self->m_error = gstErrorText(message);
+            }
+            self->m_changed.notify_all();
+            if (self->m_onError) self->m_onError(message);
+            break;
         }
-        m_pipeline.reset();
-        m_sink = nullptr;
-        return engineStatus(
-            EngineFailure::VideoDevice,
-            QStringLiteral("video file %1: %2").arg(path, cause.isEmpty() ? what : cause));
-    };
-    // Prerolled first, so the seek that starts looping mode finds the
-    // demuxer ready; the seek then replaces the preroll picture.
+        default:
+            break;
+    }
+    return GST_BUS_DROP;
+}
+
+// Prerolled first, so the seek that starts looping mode finds the demuxer
+// ready; the seek then replaces the preroll picture.
+EncoderStatus VideoFileLoop::startDecoding(int timeoutMs) {
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
         gst_element_get_state(m_pipeline.get(), nullptr, nullptr,
                               static_cast<GstClockTime>(timeoutMs) * GST_MSECOND) !=
             GST_STATE_CHANGE_SUCCESS)
-        return failure(QStringLiteral("cannot be played"));
+        return failed(QStringLiteral("cannot be played"));
     if (!seekToStart(m_pipeline.get(), GST_SEEK_FLAG_FLUSH))
-        qCWarning(lcEngine) << "video file" << path << "cannot be looped without a gap";
+        qCWarning(lcEngine) << "video file" << m_path << "cannot be looped without a gap";
     gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
+    return EncoderStatus::success();
+}
+
+// Waits for the first picture, which is the first the pacer sends; its caps,
+// with the file's frame rate (25/1 when the file gives none), are the
+// pictures' caps.
+EncoderStatus VideoFileLoop::takeFirstPicture(int timeoutMs, gst::CapsPtr* caps) {
     gst::SamplePtr firstSample(gst_app_sink_try_pull_sample(
         GST_APP_SINK(m_sink), static_cast<GstClockTime>(timeoutMs) * GST_MSECOND));
     GstVideoInfo info;
     if (!firstSample || !gst_video_info_from_caps(&info, gst_sample_get_caps(firstSample.get())))
-        return failure(QStringLiteral("has no pictures"));
+        return failed(QStringLiteral("has no pictures"));
     BufferPtr first(gst_buffer_ref(gst_sample_get_buffer(firstSample.get())));
     firstSample.reset();
     m_rateNum = GST_VIDEO_INFO_FPS_N(&info);
@@ -128,13 +140,22 @@ EncoderStatus VideoFileLoop::open(const QString& path, int timeoutMs, gst::CapsP
     GST_VIDEO_INFO_FPS_N(&info) = m_rateNum;
     GST_VIDEO_INFO_FPS_D(&info) = m_rateDen;
     caps->reset(gst_video_info_to_caps(&info));
+    std::lock_guard lock(m_mutex);
+    m_pending = std::move(first);
+    return EncoderStatus::success();
+}
+
+EncoderStatus VideoFileLoop::failed(const QString& what) {
+    QString cause;
     {
         std::lock_guard lock(m_mutex);
-        m_pending = std::move(first);
+        cause = m_error;
     }
-    gst::CharPtr capsText(gst_caps_to_string(caps->get()));
-    qCInfo(lcEngine).noquote() << "video file" << path << "plays in a loop as" << capsText.get();
-    return EncoderStatus::success();
+    m_pipeline.reset();
+    m_sink = nullptr;
+    return engineStatus(
+        EngineFailure::VideoDevice,
+        QStringLiteral("video file %1: %2").arg(m_path, cause.isEmpty() ? what : cause));
 }
 
 bool VideoFileLoop::seekToStart(GstElement* pipeline, GstSeekFlags extraFlags) {

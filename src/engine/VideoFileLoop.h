@@ -58,6 +58,16 @@ public:
     qint64 repeatedPictures() const { return m_repeated.load(); }
 
 private:
+    // The steps of open().
+    EncoderStatus buildDecoder();
+    void installBusHandler();
+    EncoderStatus startDecoding(int timeoutMs);
+    EncoderStatus takeFirstPicture(int timeoutMs, gst::CapsPtr* caps);
+    // The failure of open(), with the decoder's own words when it has given
+    // any; the decoding pipeline goes.
+    EncoderStatus failed(const QString& what);
+    // The decoding pipeline's bus, on whichever thread posts.
+    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer user);
     void run();
     GstClockTime slotTime(quint64 slot) const;
     static bool seekToStart(GstElement* pipeline, GstSeekFlags extraFlags);

@@ -91,7 +91,7 @@ TEST_F(BackgroundEncoderTest, AFailedStartIsAnsweredWithItsCauseAndNothingRuns) 
     ASSERT_TRUE(waitFor([&] { return !m_started.empty(); }, 15000));
     EXPECT_FALSE(m_started.front().ok());
     EXPECT_EQ(m_stateWhenStarted.front(), RunState::Stopped);
-    EXPECT_FALSE(encoder->lastErrorText().isEmpty());
+    EXPECT_FALSE(encoder->lastFailure().description.isEmpty());
     EXPECT_TRUE(m_states.empty());
 }
 
@@ -104,7 +104,7 @@ TEST_F(BackgroundEncoderTest, AStartPastItsDeadlineIsNoAnswerAndIsStoppedWhenItC
     encoder->start();
     ASSERT_TRUE(waitFor([&] { return !m_started.empty(); }, 15000));
     EXPECT_EQ(m_started.front().code, EncoderErrorCode::NoAnswer);
-    EXPECT_TRUE(encoder->lastErrorText().contains(QStringLiteral("no answer")));
+    EXPECT_TRUE(encoder->lastFailure().description.contains(QStringLiteral("no answer")));
 
     // The engine's own success comes later: the recording it began is ended,
     // and never reported as a start.

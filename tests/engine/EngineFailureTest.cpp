@@ -253,7 +253,7 @@ TEST_F(EngineFailure, ExistingRecordingIsNeitherTruncatedNorWrittenInto) {
     EXPECT_EQ(status.code, EncoderErrorCode::FileExists);
     const QString path = m_dir.filePath(QStringLiteral("1X.wmv"));
     EXPECT_EQ(status.description, path + QStringLiteral(" already exists"));
-    EXPECT_EQ(second->lastErrorText(), status.description);
+    EXPECT_EQ(second->lastFailure().description, status.description);
     EXPECT_EQ(fileBytes(QStringLiteral("1X.wmv")), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("1X.wmv")})
         << "a refused start leaves nothing beside it";
@@ -276,31 +276,33 @@ TEST_F(EngineFailure, EmptyFileOfTheSameNameTakesTheNameAsWell) {
 // successful start clears it.
 TEST_F(EngineFailure, CauseOfAFailureNamesTheDeviceAndGoesWithTheNextSuccessfulStart) {
     auto encoder = tvEncoder(QStringLiteral("a.wmv"));
-    EXPECT_EQ(encoder->lastErrorText(), QString()) << "no failure yet";
+    EXPECT_EQ(encoder->lastFailure().description, QString()) << "no failure yet";
     encoder->setAudioInput(QStringLiteral("Device://KELM no such card"));
     const EncoderStatus prepared = encoder->prepareToEncode();
     ASSERT_FALSE(prepared.ok());
-    EXPECT_EQ(encoder->lastErrorText(), prepared.description);
-    EXPECT_TRUE(encoder->lastErrorText().contains(QStringLiteral("KELM no such card")))
-        << encoder->lastErrorText().toStdString();
-    EXPECT_FALSE(encoder->lastErrorText().contains(QLatin1Char('\n')));
+    EXPECT_EQ(encoder->lastFailure().description, prepared.description);
+    EXPECT_TRUE(encoder->lastFailure().description.contains(QStringLiteral("KELM no such card")))
+        << encoder->lastFailure().description.toStdString();
+    EXPECT_FALSE(encoder->lastFailure().description.contains(QLatin1Char('\n')));
 
     encoder->setAudioInput(QStringLiteral("TEST://"));
     ASSERT_TRUE(encoder->start().ok());
-    EXPECT_EQ(encoder->lastErrorText(), QString()) << "a recording that runs has no cause";
+    EXPECT_EQ(encoder->lastFailure().description, QString())
+        << "a recording that runs has no cause";
     encoder->stop();
-    EXPECT_EQ(encoder->lastErrorText(), QString()) << "a stop asked for is no failure";
+    EXPECT_EQ(encoder->lastFailure().description, QString()) << "a stop asked for is no failure";
 }
 
 TEST_F(EngineFailure, CauseOfAnUnwritableOutputNamesThePathAndTheSystemsReason) {
     auto encoder = tvEncoder(QStringLiteral("no/such/folder/a.wmv"));
     const EncoderStatus status = encoder->start();
     ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(encoder->lastFailure().description.contains(
+        m_dir.filePath(QStringLiteral("no/such/folder/a.wmv"))))
+        << encoder->lastFailure().description.toStdString();
     EXPECT_TRUE(
-        encoder->lastErrorText().contains(m_dir.filePath(QStringLiteral("no/such/folder/a.wmv"))))
-        << encoder->lastErrorText().toStdString();
-    EXPECT_TRUE(encoder->lastErrorText().contains(QStringLiteral("No such file or directory")))
-        << encoder->lastErrorText().toStdString();
+        encoder->lastFailure().description.contains(QStringLiteral("No such file or directory")))
+        << encoder->lastFailure().description.toStdString();
     expectNothingLeft(*encoder);
 }
 
@@ -314,7 +316,7 @@ TEST_F(EngineFailure, CauseOfAnUnplayableVideoFileCarriesGStreamersWordsAndThePa
     encoder->setVideoInput(junk.fileName());
     const EncoderStatus status = encoder->start();
     EXPECT_EQ(status.code, EncoderErrorCode::VideoInput);
-    const QString cause = encoder->lastErrorText();
+    const QString cause = encoder->lastFailure().description;
     EXPECT_TRUE(cause.startsWith(QStringLiteral("video file ") + junk.fileName() + u':'))
         << cause.toStdString();
     EXPECT_GT(cause.size(), junk.fileName().size() + 20) << "GStreamer's reason follows the path";

@@ -120,7 +120,7 @@ TEST_F(EngineSoundServer, HungServerEndsTheRecordingAndHoldsBackTheNextUntilItIs
     EXPECT_TRUE(failure.description.contains(QStringLiteral("has delivered nothing for 2.")))
         << failure.description.toStdString();
     EXPECT_EQ(m_encoder->lastFailure().code, EncoderErrorCode::SoundCard);
-    EXPECT_EQ(m_encoder->lastErrorText(), failure.description);
+    EXPECT_EQ(m_encoder->lastFailure().description, failure.description);
     EXPECT_EQ(m_states, (std::vector<RunState>{RunState::Running, RunState::Stopped}));
 
     // The file is finished up to where the sound stopped, and plays.
@@ -155,9 +155,10 @@ TEST_F(EngineSoundServer, HungServerEndsTheRecordingAndHoldsBackTheNextUntilItIs
     // The server may take a moment to catch up; the recorder tries once a second.
     for (int attempt = 0; attempt < 5 && !started; ++attempt)
         started = m_encoder->start().ok() || (test::spin(1000), false);
-    ASSERT_TRUE(started) << m_encoder->lastErrorText().toStdString();
+    ASSERT_TRUE(started) << m_encoder->lastFailure().description.toStdString();
     test::spin(3000);
-    EXPECT_EQ(m_encoder->runState(), RunState::Running) << m_encoder->lastErrorText().toStdString();
+    EXPECT_EQ(m_encoder->runState(), RunState::Running)
+        << m_encoder->lastFailure().description.toStdString();
     m_encoder->stop();
     EXPECT_TRUE(m_encoder->lastFailure().ok());
     const QJsonObject audio =

@@ -107,7 +107,6 @@ public:
             if (f.open(QIODevice::WriteOnly)) f.write("ASF");
         }
         heldFiles().insert(m_file);
-        m_lastError.clear();
         m_lastStatistics = {};
         m_startedAt = m_clock.now();
         m_firstSampleUtc = m_startedAt.toUTC();
@@ -154,7 +153,6 @@ public:
     void fail(const EncoderStatus& failure) {
         if (!m_running) return;
         m_lastFailure = failure;
-        m_lastError = failure.description;
         finish();
         Q_EMIT errorOccurred(failure);
         Q_EMIT runStateChanged(RunState::Stopped);
@@ -162,7 +160,6 @@ public:
 
     void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
     bool previewEnabled() const override { return m_preview; }
-    QString lastErrorText() const override { return m_lastError; }
 
     QString profile;
     RecordingTags tags;  // as last set; the recording started next is written with them
@@ -183,7 +180,7 @@ private:
         QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
     }
     EncoderStatus failed(const EncoderStatus& status) {
-        if (!status.ok()) m_lastError = status.description;
+        if (!status.ok()) m_lastFailure = status;
         return status;
     }
     void finish() {
@@ -204,7 +201,6 @@ private:
     bool m_running = false;
     bool m_preview = false;
     EncoderStatus m_lastFailure;
-    QString m_lastError;
     EncoderStatistics m_lastStatistics;
 };
 

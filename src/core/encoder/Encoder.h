@@ -138,21 +138,19 @@ public:
     // ends until the next successful start.
     virtual QDateTime firstSampleUtc() const = 0;
 
-    // The failure that ended the last recording (a source lost, the disk
-    // full, the file unwritable), with its cause in `description`. Readable
-    // as soon as runState() says Stopped, before the signals below arrive.
-    // Success when the recording reached its limit or stop() ended it; start()
-    // clears it.
+    // The last failure of a prepare or a start, or the failure that ended
+    // the last recording (a source lost, the disk full, the file
+    // unwritable). Its description is the cause in plain words for the
+    // operator's log: the system's reason with the file or device it
+    // concerns, e.g. "cannot create /media/TV.wmv: No space left on device"
+    // or "video device /dev/video0: Device or resource busy"; the same text
+    // as the status the call or the signal carries, on one line.
+    // A failed prepare or start sets it before its outcome is signalled; the
+    // failure that ends a recording is readable as soon as runState() says
+    // Stopped, before the signals below arrive. start() clears it: success
+    // while a recording runs, and after one that reached its limit or that
+    // stop() ended. A setter's refusal is only returned.
     virtual EncoderStatus lastFailure() const = 0;
-    // The cause of the most recent failure, in plain words for the operator's
-    // log: the system's reason with the file or device it concerns, e.g.
-    // "cannot create /media/TV.wmv: No space left on device" or "video device
-    // /dev/video0: Device or resource busy". Set before a failing call returns
-    // and before errorOccurred() is emitted, so a handler of either reads the
-    // cause of that very failure; it is then the same text as the failure's
-    // EncoderStatus::description. A successful start() clears it (empty: no
-    // failure since the recording began). Never contains line breaks.
-    virtual QString lastErrorText() const = 0;
 
     // Preview frames are delivered through previewFrame() only while enabled.
     virtual void setPreviewEnabled(bool enabled) = 0;

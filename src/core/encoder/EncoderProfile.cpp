@@ -214,10 +214,207 @@ std::pair<int, int> closestFraction(qint64 num, qint64 den, qint64 limit) {
     return {static_cast<int>(p1), static_cast<int>(q1)};
 }
 
-struct StreamSeen {
-    bool audio = false;
-    bool video = false;
+// Reads a profile text element by element. Each element's reader checks
+// what the element asks for and refuses what cannot be encoded; the profile
+// is handed out only when the whole text has been read and is complete.
+class ProfileReader final {
+public:
+    explicit ProfileReader(const QString& xml) : m_reader(xml) {
+        m_profile.videoCodec = QStringLiteral("wmv2");
+        m_profile.audioCodec = QStringLiteral("wmav2");
+    }
+
+    EncoderStatus read(EncoderProfile* out);
+
+private:
+    // Which streamconfig the reader is inside.
+    enum class Stream { None, Audio, Video };
+
+    EncoderStatus readElement(QStringView name, const QXmlStreamAttributes& a);
+    EncoderStatus readProfile(const QXmlStreamAttributes& a);
+    EncoderStatus readStreamConfig(const QXmlStreamAttributes& a);
+    EncoderStatus readWaveFormat(const QXmlStreamAttributes& a);
+    EncoderStatus readVideoMediaProps(const QXmlStreamAttributes& a);
+    EncoderStatus readMediaType(const QXmlStreamAttributes& a) const;
+    EncoderStatus readVideoInfoHeader(const QXmlStreamAttributes& a);
+    EncoderStatus readBitmapInfoHeader(const QXmlStreamAttributes& a);
+    EncoderStatus checkComplete() const;
+
+    QXmlStreamReader m_reader;
+    EncoderProfile m_profile;
+    bool m_profileSeen = false;
+    bool m_audioSeen = false;
+    bool m_videoSeen = false;
+    Stream m_current = Stream::None;
 };
+
+EncoderStatus ProfileReader::read(EncoderProfile* out) {
+    while (!m_reader.atEnd()) {
+        const auto token = m_reader.readNext();
+        if (token == QXmlStreamReader::EndElement &&
+            m_reader.name() == QLatin1StringView("streamconfig")) {
+            m_current = Stream::None;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement) continue;
+        const EncoderStatus status = readElement(m_reader.name(), m_reader.attributes());
+        if (!status.ok()) return status;
+    }
+    const EncoderStatus status = checkComplete();
+    if (status.ok()) *out = m_profile;
+    return status;
+}
+
+EncoderStatus ProfileReader::readElement(QStringView name, const QXmlStreamAttributes& a) {
+    if (name == QLatin1StringView("profile")) return readProfile(a);
+    if (!m_profileSeen) return refused(QStringLiteral("the root element is not a profile"));
+    if (name == QLatin1StringView("streamconfig")) return readStreamConfig(a);
+    if (name == QLatin1StringView("waveformatex")) return readWaveFormat(a);
+    if (name == QLatin1StringView("videomediaprops")) return readVideoMediaProps(a);
+    if (name == QLatin1StringView("wmmediatype")) return readMediaType(a);
+    if (name == QLatin1StringView("videoinfoheader")) return readVideoInfoHeader(a);
+    if (name == QLatin1StringView("bitmapinfoheader")) return readBitmapInfoHeader(a);
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readProfile(const QXmlStreamAttributes& a) {
+    if (m_profileSeen) return refused(QStringLiteral("more than one profile element"));
+    m_profileSeen = true;
+    m_profile.name = a.value(QLatin1StringView("name")).toString();
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readStreamConfig(const QXmlStreamAttributes& a) {
+    if (m_current != Stream::None) return refused(QStringLiteral("nested streamconfig"));
+    const QStringView major = a.value(QLatin1StringView("majortype"));
+    QString error;
+    qint64 streamBitrate = 0;
+    if (!readInt(a, "bitrate", &streamBitrate, &error)) return refused(error);
+    if (major.compare(kAudioMajorType, Qt::CaseInsensitive) == 0) {
+        if (m_audioSeen) return refused(QStringLiteral("more than one audio stream"));
+        m_audioSeen = true;
+        m_current = Stream::Audio;
+        m_profile.audioBitrate = streamBitrate;
+    } else if (major.compare(kVideoMajorType, Qt::CaseInsensitive) == 0) {
+        if (m_videoSeen) return refused(QStringLiteral("more than one video stream"));
+        m_videoSeen = true;
+        m_current = Stream::Video;
+        m_profile.videoBitrate = streamBitrate;
+    } else {
+        return refused(QStringLiteral("unknown stream type ") + major.toString());
+    }
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readWaveFormat(const QXmlStreamAttributes& a) {
+    if (m_current != Stream::Audio)
+        return refused(QStringLiteral("waveformatex outside the audio stream"));
+    QString error;
+    qint64 tag = 0, channels = 0, rate = 0, bits = 0;
+    if (!readInt(a, "wFormatTag", &tag, &error) || !readInt(a, "nChannels", &channels, &error) ||
+        !readInt(a, "nSamplesPerSec", &rate, &error) ||
+        !readInt(a, "wBitsPerSample", &bits, &error))
+        return refused(error);
+    if (tag != kWmaFormatTag)
+        return refused(QStringLiteral("audio format tag %1 cannot be encoded").arg(tag));
+    if (channels < 1 || channels > 2)
+        return refused(QStringLiteral("%1 audio channels cannot be encoded").arg(channels));
+    if (rate < 8000 || rate > 48000)
+        return refused(QStringLiteral("sample rate %1 Hz cannot be encoded").arg(rate));
+    if (bits != 16) return refused(QStringLiteral("%1-bit audio cannot be encoded").arg(bits));
+    m_profile.channels = static_cast<int>(channels);
+    m_profile.sampleRate = static_cast<int>(rate);
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readVideoMediaProps(const QXmlStreamAttributes& a) {
+    if (m_current != Stream::Video)
+        return refused(QStringLiteral("videomediaprops outside the video stream"));
+    QString error;
+    qint64 spacing = 0;
+    if (!readInt(a, "maxkeyframespacing", &spacing, &error)) return refused(error);
+    if (spacing <= 0) return refused(QStringLiteral("key-frame spacing must be positive"));
+    m_profile.keyFrameSpacingMs = spacing / 10000;  // 100 ns units
+    qint64 quality = 0;
+    if (readInt(a, "quality", &quality, &error)) m_profile.quality = static_cast<int>(quality);
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readMediaType(const QXmlStreamAttributes& a) const {
+    if (m_current == Stream::Video &&
+        !isWindowsMediaVideo(a.value(QLatin1StringView("subtype")).toString(), QString()))
+        return refused(QStringLiteral("video subtype ") +
+                       a.value(QLatin1StringView("subtype")).toString() +
+                       QStringLiteral(" cannot be encoded"));
+    if (m_current == Stream::Audio &&
+        a.value(QLatin1StringView("subtype"))
+                .compare(QLatin1StringView("{00000161-0000-0010-8000-00AA00389B71}"),
+                         Qt::CaseInsensitive) != 0)
+        return refused(QStringLiteral("audio subtype ") +
+                       a.value(QLatin1StringView("subtype")).toString() +
+                       QStringLiteral(" cannot be encoded"));
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readVideoInfoHeader(const QXmlStreamAttributes& a) {
+    if (m_current != Stream::Video)
+        return refused(QStringLiteral("videoinfoheader outside the video stream"));
+    QString error;
+    qint64 perFrame = 0;
+    if (!readInt(a, "avgtimeperframe", &perFrame, &error)) return refused(error);
+    // One frame per second at most ten minutes, at most 60 frames per second.
+    if (perFrame < 166666 || perFrame > 6000000000LL)
+        return refused(QStringLiteral("frame time %1 (100 ns) cannot be encoded").arg(perFrame));
+    // frames per second = 10^7 / perFrame, kept as a reduced fraction.
+    const auto [num, den] = closestFraction(10000000, perFrame, 65535);
+    m_profile.frameRateNum = num;
+    m_profile.frameRateDen = den;
+    qint64 dw = 0;
+    if (readInt(a, "dwbitrate", &dw, &error) && dw > 0 && m_profile.videoBitrate <= 0)
+        m_profile.videoBitrate = dw;
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::readBitmapInfoHeader(const QXmlStreamAttributes& a) {
+    if (m_current != Stream::Video)
+        return refused(QStringLiteral("bitmapinfoheader outside the video stream"));
+    QString error;
+    qint64 w = 0, h = 0;
+    if (!readInt(a, "biwidth", &w, &error) || !readInt(a, "biheight", &h, &error))
+        return refused(error);
+    const QString compression = a.value(QLatin1StringView("bicompression")).toString();
+    if (!isWindowsMediaVideo(QStringLiteral("{33564D57-0000-0010-8000-00AA00389B71}"), compression))
+        return refused(QStringLiteral("video compression ") + compression +
+                       QStringLiteral(" cannot be encoded"));
+    if (h < 0) h = -h;  // a top-down bitmap; the size is what counts
+    const bool source = (w == 0 && h == 0);
+    if (!source && (w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 || h % 2))
+        return refused(QStringLiteral("picture size %1x%2 cannot be encoded").arg(w).arg(h));
+    m_profile.width = static_cast<int>(w);
+    m_profile.height = static_cast<int>(h);
+    return EncoderStatus::success();
+}
+
+EncoderStatus ProfileReader::checkComplete() const {
+    const EncoderProfile& p = m_profile;
+    if (m_reader.hasError())
+        return refused(QStringLiteral("XML error at line %1: %2")
+                           .arg(m_reader.lineNumber())
+                           .arg(m_reader.errorString()));
+    if (!m_profileSeen) return refused(QStringLiteral("no profile element"));
+    if (!m_audioSeen || !m_videoSeen)
+        return refused(QStringLiteral("a profile needs one audio and one video stream"));
+    if (p.sampleRate == 0) return refused(QStringLiteral("the audio stream has no waveformatex"));
+    if (p.frameRateNum == 0)
+        return refused(QStringLiteral("the video stream has no videoinfoheader"));
+    if (p.keyFrameSpacingMs == 0)
+        return refused(QStringLiteral("the video stream has no videomediaprops"));
+    if (p.audioBitrate < 8000 || p.audioBitrate > 320000)
+        return refused(QStringLiteral("audio bit rate %1 cannot be encoded").arg(p.audioBitrate));
+    if (p.videoBitrate < 1000 || p.videoBitrate > 20000000)
+        return refused(QStringLiteral("video bit rate %1 cannot be encoded").arg(p.videoBitrate));
+    return EncoderStatus::success();
+}
 
 }  // namespace
 
@@ -237,147 +434,7 @@ QString EncoderProfile::textForVideoSource(const QString& videoSourceText) {
 }
 
 EncoderStatus EncoderProfile::parse(const QString& xml, EncoderProfile* out) {
-    EncoderProfile p;
-    p.videoCodec = QStringLiteral("wmv2");
-    p.audioCodec = QStringLiteral("wmav2");
-    StreamSeen seen;
-    QString error;
-    QXmlStreamReader reader(xml);
-
-    // Which streamconfig we are inside, and its own bit rate.
-    enum class Stream { None, Audio, Video } current = Stream::None;
-    qint64 streamBitrate = 0;
-    bool profileSeen = false;
-
-    while (!reader.atEnd()) {
-        const auto token = reader.readNext();
-        if (token == QXmlStreamReader::EndElement &&
-            reader.name() == QLatin1StringView("streamconfig")) {
-            current = Stream::None;
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement) continue;
-        const QStringView name = reader.name();
-        const QXmlStreamAttributes a = reader.attributes();
-        qint64 v = 0;
-
-        if (name == QLatin1StringView("profile")) {
-            if (profileSeen) return refused(QStringLiteral("more than one profile element"));
-            profileSeen = true;
-            p.name = a.value(QLatin1StringView("name")).toString();
-        } else if (!profileSeen) {
-            return refused(QStringLiteral("the root element is not a profile"));
-        } else if (name == QLatin1StringView("streamconfig")) {
-            if (current != Stream::None) return refused(QStringLiteral("nested streamconfig"));
-            const QStringView major = a.value(QLatin1StringView("majortype"));
-            if (!readInt(a, "bitrate", &streamBitrate, &error)) return refused(error);
-            if (major.compare(kAudioMajorType, Qt::CaseInsensitive) == 0) {
-                if (seen.audio) return refused(QStringLiteral("more than one audio stream"));
-                seen.audio = true;
-                current = Stream::Audio;
-                p.audioBitrate = streamBitrate;
-            } else if (major.compare(kVideoMajorType, Qt::CaseInsensitive) == 0) {
-                if (seen.video) return refused(QStringLiteral("more than one video stream"));
-                seen.video = true;
-                current = Stream::Video;
-                p.videoBitrate = streamBitrate;
-            } else {
-                return refused(QStringLiteral("unknown stream type ") + major.toString());
-            }
-        } else if (name == QLatin1StringView("waveformatex")) {
-            if (current != Stream::Audio)
-                return refused(QStringLiteral("waveformatex outside the audio stream"));
-            qint64 tag = 0, channels = 0, rate = 0, bits = 0;
-            if (!readInt(a, "wFormatTag", &tag, &error) ||
-                !readInt(a, "nChannels", &channels, &error) ||
-                !readInt(a, "nSamplesPerSec", &rate, &error) ||
-                !readInt(a, "wBitsPerSample", &bits, &error))
-                return refused(error);
-            if (tag != kWmaFormatTag)
-                return refused(QStringLiteral("audio format tag %1 cannot be encoded").arg(tag));
-            if (channels < 1 || channels > 2)
-                return refused(QStringLiteral("%1 audio channels cannot be encoded").arg(channels));
-            if (rate < 8000 || rate > 48000)
-                return refused(QStringLiteral("sample rate %1 Hz cannot be encoded").arg(rate));
-            if (bits != 16)
-                return refused(QStringLiteral("%1-bit audio cannot be encoded").arg(bits));
-            p.channels = static_cast<int>(channels);
-            p.sampleRate = static_cast<int>(rate);
-        } else if (name == QLatin1StringView("videomediaprops")) {
-            if (current != Stream::Video)
-                return refused(QStringLiteral("videomediaprops outside the video stream"));
-            if (!readInt(a, "maxkeyframespacing", &v, &error)) return refused(error);
-            if (v <= 0) return refused(QStringLiteral("key-frame spacing must be positive"));
-            p.keyFrameSpacingMs = v / 10000;  // 100 ns units
-            qint64 quality = 0;
-            if (readInt(a, "quality", &quality, &error)) p.quality = static_cast<int>(quality);
-        } else if (name == QLatin1StringView("wmmediatype")) {
-            if (current == Stream::Video &&
-                !isWindowsMediaVideo(a.value(QLatin1StringView("subtype")).toString(), QString()))
-                return refused(QStringLiteral("video subtype ") +
-                               a.value(QLatin1StringView("subtype")).toString() +
-                               QStringLiteral(" cannot be encoded"));
-            if (current == Stream::Audio &&
-                a.value(QLatin1StringView("subtype"))
-                        .compare(QLatin1StringView("{00000161-0000-0010-8000-00AA00389B71}"),
-                                 Qt::CaseInsensitive) != 0)
-                return refused(QStringLiteral("audio subtype ") +
-                               a.value(QLatin1StringView("subtype")).toString() +
-                               QStringLiteral(" cannot be encoded"));
-        } else if (name == QLatin1StringView("videoinfoheader")) {
-            if (current != Stream::Video)
-                return refused(QStringLiteral("videoinfoheader outside the video stream"));
-            qint64 perFrame = 0;
-            if (!readInt(a, "avgtimeperframe", &perFrame, &error)) return refused(error);
-            // One frame per second at most ten minutes, at most 60 frames per second.
-            if (perFrame < 166666 || perFrame > 6000000000LL)
-                return refused(
-                    QStringLiteral("frame time %1 (100 ns) cannot be encoded").arg(perFrame));
-            // frames per second = 10^7 / perFrame, kept as a reduced fraction.
-            const auto [num, den] = closestFraction(10000000, perFrame, 65535);
-            p.frameRateNum = num;
-            p.frameRateDen = den;
-            qint64 dw = 0;
-            if (readInt(a, "dwbitrate", &dw, &error) && dw > 0 && p.videoBitrate <= 0)
-                p.videoBitrate = dw;
-        } else if (name == QLatin1StringView("bitmapinfoheader")) {
-            if (current != Stream::Video)
-                return refused(QStringLiteral("bitmapinfoheader outside the video stream"));
-            qint64 w = 0, h = 0;
-            if (!readInt(a, "biwidth", &w, &error) || !readInt(a, "biheight", &h, &error))
-                return refused(error);
-            const QString compression = a.value(QLatin1StringView("bicompression")).toString();
-            if (!isWindowsMediaVideo(QStringLiteral("{33564D57-0000-0010-8000-00AA00389B71}"),
-                                     compression))
-                return refused(QStringLiteral("video compression ") + compression +
-                               QStringLiteral(" cannot be encoded"));
-            if (h < 0) h = -h;  // a top-down bitmap; the size is what counts
-            const bool source = (w == 0 && h == 0);
-            if (!source && (w < 16 || h < 16 || w > 4096 || h > 4096 || w % 2 || h % 2))
-                return refused(
-                    QStringLiteral("picture size %1x%2 cannot be encoded").arg(w).arg(h));
-            p.width = static_cast<int>(w);
-            p.height = static_cast<int>(h);
-        }
-    }
-    if (reader.hasError())
-        return refused(QStringLiteral("XML error at line %1: %2")
-                           .arg(reader.lineNumber())
-                           .arg(reader.errorString()));
-    if (!profileSeen) return refused(QStringLiteral("no profile element"));
-    if (!seen.audio || !seen.video)
-        return refused(QStringLiteral("a profile needs one audio and one video stream"));
-    if (p.sampleRate == 0) return refused(QStringLiteral("the audio stream has no waveformatex"));
-    if (p.frameRateNum == 0)
-        return refused(QStringLiteral("the video stream has no videoinfoheader"));
-    if (p.keyFrameSpacingMs == 0)
-        return refused(QStringLiteral("the video stream has no videomediaprops"));
-    if (p.audioBitrate < 8000 || p.audioBitrate > 320000)
-        return refused(QStringLiteral("audio bit rate %1 cannot be encoded").arg(p.audioBitrate));
-    if (p.videoBitrate < 1000 || p.videoBitrate > 20000000)
-        return refused(QStringLiteral("video bit rate %1 cannot be encoded").arg(p.videoBitrate));
-    *out = p;
-    return EncoderStatus::success();
+    return ProfileReader(xml).read(out);
 }
 
 }  // namespace kelm

@@ -112,19 +112,25 @@ bool failWith(std::string* error, const std::string& what, int rc = 0) {
     return false;
 }
 
-}  // namespace
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
 
-bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
-                    std::string* error) {
+// The input file's demuxer and, for a file whose end may be torn, the reader
+// that stops before the torn packet. The demuxer is closed before the reader
+// it may use.
+struct Input {
+    std::unique_ptr<LimitedInput> limited;
+    std::unique_ptr<AVFormatContext, InputClose> context;
+};
+
+bool openInput(const std::string& inputPath, Input* input, std::string* error) {
     // A copy taken while the recording grew may end in the middle of a
     // packet; reading stops before that packet, so it is left out whole.
-    std::unique_ptr<LimitedInput> limited;
     AVFormatContext* rawIn = avformat_alloc_context();
     if (!rawIn) return failWith(error, "out of memory");
     if (const std::int64_t readable = asfReadableBytes(inputPath); readable >= 0) {
-        limited = std::make_unique<LimitedInput>(::open(inputPath.c_str(), O_RDONLY | O_CLOEXEC),
-                                                 readable);
-        rawIn->pb = limited->open();
+        input->limited = std::make_unique<LimitedInput>(
+            ::open(inputPath.c_str(), O_RDONLY | O_CLOEXEC), readable);
+        rawIn->pb = input->limited->open();
         if (!rawIn->pb) {
             avformat_free_context(rawIn);
             return failWith(error, "cannot read " + inputPath);
@@ -133,45 +139,41 @@ bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
     }
     int rc = avformat_open_input(&rawIn, inputPath.c_str(), nullptr, nullptr);
     if (rc < 0) return failWith(error, "cannot open " + inputPath, rc);
-    // Closed before the custom reader it may use.
-    std::unique_ptr<AVFormatContext, InputClose> in(rawIn);
-    if ((rc = avformat_find_stream_info(in.get(), nullptr)) < 0)
+    input->context.reset(rawIn);
+    if ((rc = avformat_find_stream_info(rawIn, nullptr)) < 0)
         return failWith(error, "cannot read the streams of " + inputPath, rc);
+    return true;
+}
 
-    const std::string partPath = outputPath + ".part";
-    AVFormatContext* rawOut = nullptr;
-    if ((rc = avformat_alloc_output_context2(&rawOut, nullptr, "asf", partPath.c_str())) < 0)
-        return failWith(error, "no ASF muxer", rc);
-    std::unique_ptr<AVFormatContext, OutputFree> out(rawOut);
-
-    // Input stream index -> output stream index; -1 for streams left out.
-    std::vector<int> map(in->nb_streams, -1);
+// An output stream for each audio and video stream of the input, copied as
+// it is. `map` gets the output stream index of each input stream, -1 for the
+// streams left out.
+bool addStreams(const AVFormatContext* in, AVFormatContext* out, std::vector<int>* map,
+                std::string* error) {
+    map->assign(in->nb_streams, -1);
     for (unsigned i = 0; i < in->nb_streams; ++i) {
         const AVCodecParameters* par = in->streams[i]->codecpar;
         if (par->codec_type != AVMEDIA_TYPE_AUDIO && par->codec_type != AVMEDIA_TYPE_VIDEO)
             continue;
-        AVStream* stream = avformat_new_stream(out.get(), nullptr);
+        AVStream* stream = avformat_new_stream(out, nullptr);
         if (!stream || avcodec_parameters_copy(stream->codecpar, par) < 0)
             return failWith(error, "cannot copy a stream");
         stream->codecpar->codec_tag = 0;
         stream->time_base = in->streams[i]->time_base;
         stream->avg_frame_rate = in->streams[i]->avg_frame_rate;
-        map[i] = stream->index;
+        (*map)[i] = stream->index;
     }
-    if (out->nb_streams == 0) return failWith(error, inputPath + " has no audio or video");
+    return true;
+}
 
-    if ((rc = avio_open2(&out->pb, partPath.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr)) < 0)
-        return failWith(error, "cannot create " + partPath, rc);
-    if ((rc = avformat_write_header(out.get(), nullptr)) < 0) {
-        std::remove(partPath.c_str());
-        return failWith(error, "cannot write the header", rc);
-    }
-
+// Copies every whole packet of the mapped streams; `copied` counts them.
+// Returns libavformat's code of a failed write, 0 at the end of the input.
+int copyPackets(AVFormatContext* in, AVFormatContext* out, const std::vector<int>& map,
+                long long* copied) {
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    long long copied = 0;
     for (;;) {
-        rc = av_read_frame(in.get(), packet.get());
-        if (rc < 0) break;  // the end, or the torn end of a killed recording
+        // A read that fails is the end, or the torn end of a killed recording.
+        if (av_read_frame(in, packet.get()) < 0) return 0;
         const int target = map[static_cast<unsigned>(packet->stream_index)];
         // A torn last packet of a killed recording is left out.
         if (target < 0 || packet->pts == AV_NOPTS_VALUE || (packet->flags & AV_PKT_FLAG_CORRUPT)) {
@@ -182,15 +184,18 @@ bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
                              out->streams[target]->time_base);
         packet->stream_index = target;
         packet->pos = -1;
-        if ((rc = av_interleaved_write_frame(out.get(), packet.get())) < 0) {
+        if (const int rc = av_interleaved_write_frame(out, packet.get()); rc < 0) {
             av_packet_unref(packet.get());
-            out.reset();
-            std::remove(partPath.c_str());
-            return failWith(error, "cannot write " + partPath, rc);
+            return rc;
         }
-        ++copied;
+        ++*copied;
     }
-    if ((rc = av_write_trailer(out.get())) < 0) {
+}
+
+// Writes the trailer and the index, and gives the finished file its name.
+bool finishOutput(OutputPtr out, const std::string& partPath, const std::string& outputPath,
+                  const std::string& inputPath, long long copied, std::string* error) {
+    if (const int rc = av_write_trailer(out.get()); rc < 0) {
         out.reset();
         std::remove(partPath.c_str());
         return failWith(error, "cannot finish " + partPath, rc);
@@ -205,6 +210,38 @@ bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
         return failWith(error, "cannot rename " + partPath + " to " + outputPath);
     }
     return true;
+}
+
+}  // namespace
+
+bool remuxWithIndex(const std::string& inputPath, const std::string& outputPath,
+                    std::string* error) {
+    Input input;
+    if (!openInput(inputPath, &input, error)) return false;
+    AVFormatContext* in = input.context.get();
+
+    const std::string partPath = outputPath + ".part";
+    AVFormatContext* rawOut = nullptr;
+    int rc = avformat_alloc_output_context2(&rawOut, nullptr, "asf", partPath.c_str());
+    if (rc < 0) return failWith(error, "no ASF muxer", rc);
+    OutputPtr out(rawOut);
+    std::vector<int> map;
+    if (!addStreams(in, out.get(), &map, error)) return false;
+    if (out->nb_streams == 0) return failWith(error, inputPath + " has no audio or video");
+
+    if ((rc = avio_open2(&out->pb, partPath.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr)) < 0)
+        return failWith(error, "cannot create " + partPath, rc);
+    if ((rc = avformat_write_header(out.get(), nullptr)) < 0) {
+        std::remove(partPath.c_str());
+        return failWith(error, "cannot write the header", rc);
+    }
+    long long copied = 0;
+    if ((rc = copyPackets(in, out.get(), map, &copied)) < 0) {
+        out.reset();
+        std::remove(partPath.c_str());
+        return failWith(error, "cannot write " + partPath, rc);
+    }
+    return finishOutput(std::move(out), partPath, outputPath, inputPath, copied, error);
 }
 
 }  // namespace kelm
