@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a layer above its own, or
-# when anything but the main window and its layout includes MainForm.h.
+# when anything but the main window and its layout includes MainForm.h, or
+# when two headers outside the core share a name.
 # Layers, lowest first: src/core; the back ends and widgets (src/engine,
 # src/capture, src/ui); the Qt layer's folders (src/app/recorder, capture,
 # post, shell) and Stampel; the main window and its wiring (src/app); the
@@ -19,13 +20,20 @@ rank_of() {
   esac
 }
 
-# The folder of every header outside the core, by its file name.
+# The folder of every header outside the core, by its file name. Headers are
+# included by name alone there, so two of one name would be taken for each
+# other (and two classes of one name break the program that links both).
+bad=0
 declare -A home
 while IFS= read -r header; do
-  home[$(basename "$header")]=$(dirname "$header")
+  name=$(basename "$header")
+  if [[ -n "${home[$name]:-}" ]]; then
+    echo "layer-check: $header and ${home[$name]}/$name share a name" >&2
+    bad=1
+  fi
+  home[$name]=$(dirname "$header")
 done < <(find src/engine src/capture src/ui src/app src/stampel src/programs -name '*.h' | sort)
 
-bad=0
 while IFS= read -r file; do
   folder=$(dirname "$file")
   own=$(rank_of "$folder")

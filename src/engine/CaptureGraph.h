@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CaptureSources.h"
 #include "GstHandles.h"
 #include "RecordingBranches.h"
 #include "SourceActivity.h"
+#include "SourceBins.h"
 #include "SourceResolver.h"
 #include "capture/SoundCardSharing.h"
 #include "encoder/Encoder.h"
@@ -19,7 +19,7 @@
 namespace kelm {
 
 // The live GStreamer graph of the source group: the video and audio sources
-// (CaptureSources), converted to I420 pictures and raw sound, each into a
+// (SourceBins), converted to I420 pictures and raw sound, each into a
 // tee. The preview branch (RGB, behind a valve) hangs on the video tee for as
 // long as the graph lives; a recording links one branch to each tee that
 // ends in an appsink (RecordingBranches) and takes them away again while the
@@ -145,7 +145,7 @@ private:
     Post m_post;
     FailureSink m_onFailure;
     gst::Pipeline m_pipeline;  // the live graph
-    CaptureSources m_sources;
+    SourceBins m_sources;
     GstElement* m_videoTee = nullptr;  // borrowed from m_pipeline
     GstElement* m_audioTee = nullptr;
     GstElement* m_previewValve = nullptr;

@@ -1,4 +1,4 @@
-#include "CaptureSources.h"
+#include "SourceBins.h"
 
 #include "EngineError.h"
 #include "GstChain.h"
@@ -14,10 +14,9 @@ constexpr int kVideoFileOpenTimeoutMs = 5000;
 
 }  // namespace
 
-EncoderStatus CaptureSources::build(GstBin* pipeline, const ResolvedVideoInput& video,
-                                    const ResolvedAudioInput& audio,
-                                    std::atomic<qint64>* flashPhaseNs,
-                                    VideoFileLoop::ErrorSink onLoopError) {
+EncoderStatus SourceBins::build(GstBin* pipeline, const ResolvedVideoInput& video,
+                                const ResolvedAudioInput& audio, std::atomic<qint64>* flashPhaseNs,
+                                VideoFileLoop::ErrorSink onLoopError) {
     m_videoBin = gst_bin_new("video-source");
     m_audioBin = gst_bin_new("audio-source");
     gst_bin_add_many(pipeline, m_videoBin, m_audioBin, nullptr);
@@ -26,7 +25,7 @@ EncoderStatus CaptureSources::build(GstBin* pipeline, const ResolvedVideoInput& 
     return status;
 }
 
-EncoderStatus CaptureSources::failureFor(GstMessage* message, GstElement* pipeline) const {
+EncoderStatus SourceBins::failureFor(GstMessage* message, GstElement* pipeline) const {
     const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
     const QString text = error ? gstErrorText(message) : QStringLiteral("the stream ended");
     GstObject* source = GST_MESSAGE_SRC(message);
@@ -41,24 +40,24 @@ EncoderStatus CaptureSources::failureFor(GstMessage* message, GstElement* pipeli
     return engineStatus(EngineFailure::Negotiation, text);
 }
 
-void CaptureSources::startVideoFile(GstElement* pipeline) {
+void SourceBins::startVideoFile(GstElement* pipeline) {
     if (!m_loop) return;
     gst::ElementPtr appsrc(gst_bin_get_by_name(GST_BIN(m_videoBin), "video-file"));
     m_loop->start(pipeline, appsrc.get());
 }
 
-void CaptureSources::stopVideoFile() {
+void SourceBins::stopVideoFile() {
     if (m_loop) m_loop->stop();
 }
 
-void CaptureSources::reset() {
+void SourceBins::reset() {
     m_loop.reset();
     m_videoBin = m_audioBin = nullptr;
 }
 
-EncoderStatus CaptureSources::buildVideo(const ResolvedVideoInput& video,
-                                         std::atomic<qint64>* flashPhaseNs,
-                                         VideoFileLoop::ErrorSink onLoopError) {
+EncoderStatus SourceBins::buildVideo(const ResolvedVideoInput& video,
+                                     std::atomic<qint64>* flashPhaseNs,
+                                     VideoFileLoop::ErrorSink onLoopError) {
     std::vector<GstElement*> chain;
     EncoderStatus status;
     using Kind = ResolvedVideoInput::Kind;
@@ -82,9 +81,9 @@ EncoderStatus CaptureSources::buildVideo(const ResolvedVideoInput& video,
     return convertPictures(chain.back());
 }
 
-EncoderStatus CaptureSources::testPatternSource(const ResolvedVideoInput& video,
-                                                std::atomic<qint64>* flashPhaseNs,
-                                                std::vector<GstElement*>* chain) {
+EncoderStatus SourceBins::testPatternSource(const ResolvedVideoInput& video,
+                                            std::atomic<qint64>* flashPhaseNs,
+                                            std::vector<GstElement*>* chain) {
     m_videoName = QStringLiteral("test picture");
     const QByteArray location = video.location.toUtf8();
     EncoderStatus status = makeChain(
@@ -106,8 +105,8 @@ EncoderStatus CaptureSources::testPatternSource(const ResolvedVideoInput& video,
     return status;
 }
 
-EncoderStatus CaptureSources::captureDeviceSource(const ResolvedVideoInput& video,
-                                                  std::vector<GstElement*>* chain) {
+EncoderStatus SourceBins::captureDeviceSource(const ResolvedVideoInput& video,
+                                              std::vector<GstElement*>* chain) {
     m_videoName = QStringLiteral("video device ") + video.location;
     EncoderStatus status =
         makeChain(GST_BIN(m_videoBin),
@@ -136,8 +135,8 @@ EncoderStatus CaptureSources::captureDeviceSource(const ResolvedVideoInput& vide
     return status;
 }
 
-EncoderStatus CaptureSources::pictureSource(const ResolvedVideoInput& video,
-                                            std::vector<GstElement*>* chain) {
+EncoderStatus SourceBins::pictureSource(const ResolvedVideoInput& video,
+                                        std::vector<GstElement*>* chain) {
     m_videoName = QStringLiteral("picture ") + video.location;
     GstBin* bin = GST_BIN(m_videoBin);
     std::vector<GstElement*> file;
@@ -157,9 +156,9 @@ EncoderStatus CaptureSources::pictureSource(const ResolvedVideoInput& video,
     return status;
 }
 
-EncoderStatus CaptureSources::videoFileSource(const ResolvedVideoInput& video,
-                                              VideoFileLoop::ErrorSink onLoopError,
-                                              std::vector<GstElement*>* chain) {
+EncoderStatus SourceBins::videoFileSource(const ResolvedVideoInput& video,
+                                          VideoFileLoop::ErrorSink onLoopError,
+                                          std::vector<GstElement*>* chain) {
     m_videoName = QStringLiteral("video file ") + video.location;
     m_loop = std::make_unique<VideoFileLoop>(std::move(onLoopError));
     gst::CapsPtr caps;
@@ -173,7 +172,7 @@ EncoderStatus CaptureSources::videoFileSource(const ResolvedVideoInput& video,
     return status;
 }
 
-EncoderStatus CaptureSources::convertPictures(GstElement* tail) {
+EncoderStatus SourceBins::convertPictures(GstElement* tail) {
     std::vector<GstElement*> convert;
     EncoderStatus status = makeChain(
         GST_BIN(m_videoBin), {{"videoconvert", nullptr}, {"capsfilter", nullptr}}, &convert);
@@ -187,8 +186,8 @@ EncoderStatus CaptureSources::convertPictures(GstElement* tail) {
     return status;
 }
 
-EncoderStatus CaptureSources::buildAudio(const ResolvedAudioInput& audio,
-                                         std::atomic<qint64>* flashPhaseNs) {
+EncoderStatus SourceBins::buildAudio(const ResolvedAudioInput& audio,
+                                     std::atomic<qint64>* flashPhaseNs) {
     GstBin* bin = GST_BIN(m_audioBin);
     std::vector<GstElement*> chain;
     EncoderStatus status;
@@ -231,7 +230,7 @@ EncoderStatus CaptureSources::buildAudio(const ResolvedAudioInput& audio,
 
 // 48 kHz stereo when the source offers it: the TV profile records that, so
 // the usual recording needs no resampling.
-EncoderStatus CaptureSources::convertSound(GstElement* tail) {
+EncoderStatus SourceBins::convertSound(GstElement* tail) {
     std::vector<GstElement*> convert;
     EncoderStatus status = makeChain(
         GST_BIN(m_audioBin),

@@ -32,7 +32,7 @@ namespace kelm {
 //
 // Threads: every method is called on the graph owner's thread; the test
 // signals and decodebin's pads are handled on streaming threads.
-class CaptureSources final {
+class SourceBins final {
 public:
     // Builds both sources into `pipeline`. The test signals "flash" and "beep"
     // share `flashPhaseNs`; a video file is decoded in a pipeline of its own,
