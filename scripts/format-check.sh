@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang-format >/dev/null || { echo "format-check: clang-format is not installed" >&2; exit 1; }
-mapfile -d '' files < <(find src bench \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+mapfile -d '' files < <(find src tests bench tools \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 | sort -z)
 bad=0
 for f in "${files[@]}"; do
   if ! clang-format --dry-run --Werror "$f" >/dev/null 2>&1; then

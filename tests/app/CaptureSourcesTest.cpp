@@ -296,8 +296,8 @@ TEST(VideoInput, AnInputWithoutTunerDisablesChannelAndSignalType) {
     EXPECT_EQ(f.sources.channel->count(), 101) << "the channels stay";
     EXPECT_EQ(h.encoder().videoCaptureSettings().input, 1);
     choose(f.sources.videoSource, QStringLiteral("Videó fájl"));
-    for (QComboBox* list :
-         {f.sources.videoInput, f.sources.pixelFormat, f.sources.tvStandard, f.sources.channel, f.sources.tunerType}) {
+    for (QComboBox* list : {f.sources.videoInput, f.sources.pixelFormat, f.sources.tvStandard,
+                            f.sources.channel, f.sources.tunerType}) {
         EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
         EXPECT_FALSE(list->isEnabled());
     }
@@ -338,7 +338,8 @@ TEST(VideoSource, WithoutASavedSourceTheDeviceBranchRunsWithNoDeviceNamed) {
     h.start();
     MainForm& f = h.form();
     EXPECT_EQ(f.sources.videoSource->count(), 2);
-    EXPECT_EQ(f.sources.videoSource->currentIndex(), -1) << "\"Videó fájl\" is not chosen by itself";
+    EXPECT_EQ(f.sources.videoSource->currentIndex(), -1)
+        << "\"Videó fájl\" is not chosen by itself";
     EXPECT_EQ(h.encoder().videoInput(), QStringLiteral("DEVICE://"));
     EXPECT_TRUE(h.encoder().outputFileName().endsWith(QStringLiteral("-TV512.wmv")))
         << "a live source's profile";
@@ -374,9 +375,11 @@ TEST(AudioLines, ACardOpensItsRecordingDestinationAndStartsTheMeters) {
     Harness h;
     h.start();
     MainForm& f = h.form();
-    EXPECT_EQ(f.mixerLines.destinationLine->currentText(), QStringLiteral("Capture")) << "the second destination";
+    EXPECT_EQ(f.mixerLines.destinationLine->currentText(), QStringLiteral("Capture"))
+        << "the second destination";
     EXPECT_EQ(f.sources.audioInput->count(), 3);
-    EXPECT_EQ(f.mixerLines.destinationLines->currentItem()->text(), QStringLiteral("Capture Source"));
+    EXPECT_EQ(f.mixerLines.destinationLines->currentItem()->text(),
+              QStringLiteral("Capture Source"));
     EXPECT_TRUE(h.levelCapture.isOpen());
     EXPECT_EQ(h.levelCapture.card(), QStringLiteral("Teszt hangkártya"));
     EXPECT_TRUE(h.window->levelMeters().meter().timer().enabled());
@@ -385,7 +388,8 @@ TEST(AudioLines, ACardOpensItsRecordingDestinationAndStartsTheMeters) {
     choose(f.sources.audioInput, QStringLiteral("Mic"));
     EXPECT_EQ(card.controls[1].value, 2) << "the first of three lines is the selector's item 2";
     EXPECT_EQ(f.mixerLines.sourceLines->count(), 2);
-    EXPECT_EQ(f.mixerLines.sourceLines->currentRow(), 0) << "a first control reading 40000 stays chosen";
+    EXPECT_EQ(f.mixerLines.sourceLines->currentRow(), 0)
+        << "a first control reading 40000 stays chosen";
     EXPECT_EQ(f.mixerLines.sourceVolume->maximum(), 65536);
     EXPECT_EQ(f.mixerLines.sourceVolume->value(), 40000);
     f.mixerLines.sourceVolume->setValue(1234);
@@ -407,7 +411,8 @@ TEST(AudioLines, ALineWhoseFirstControlIsASwitchEndsOnItsLastControl) {
     h.start();
     choose(h.form().sources.audioInput, QStringLiteral("Line"));
     EXPECT_EQ(h.form().mixerLines.sourceLines->currentRow(), 1);
-    EXPECT_EQ(h.form().mixerLines.sourceLines->currentItem()->text(), QStringLiteral("Line Volume"));
+    EXPECT_EQ(h.form().mixerLines.sourceLines->currentItem()->text(),
+              QStringLiteral("Line Volume"));
 }
 
 TEST(AudioLines, WithoutASelectorChoosingALineLeavesTheLevelsAlone) {

@@ -1,8 +1,8 @@
 #include "Harness.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QPixmap>
-#include <gtest/gtest.h>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -19,22 +19,27 @@ void expectInside(QWidget* window, QWidget* w) {
 
 TEST(MainWindowLayout, EveryControlFitsInBothLogPanelHeights) {
     Harness h;
-    h.writeState(QStringLiteral("20:00:00"), QStringLiteral("21:30:00"), QStringLiteral("01:30:00"));
+    h.writeState(QStringLiteral("20:00:00"), QStringLiteral("21:30:00"),
+                 QStringLiteral("01:30:00"));
     h.start();
     h.window->show();
     MainForm& f = h.form();
     f.logPanel.box->setVisible(true);
     for (int shown = 0; shown < 2; ++shown) {
-        for (QWidget* w : std::initializer_list<QWidget*>{f.sources.videoSource, f.sources.videoInput, f.sources.tvStandard,
-                                                          f.sources.pixelFormat, f.sources.channel, f.sources.tunerType, f.sources.audioSource,
-                                                          f.sources.audioInput, f.mixerLines.sourceVolume, f.mixerLines.destinationVolume, f.times.start, f.times.end,
-                                                          f.times.duration, f.zoom.text, f.statusBar.progress, f.logPanel.toggle, f.playPreview})
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 f.sources.videoSource, f.sources.videoInput, f.sources.tvStandard,
+                 f.sources.pixelFormat, f.sources.channel, f.sources.tunerType,
+                 f.sources.audioSource, f.sources.audioInput, f.mixerLines.sourceVolume,
+                 f.mixerLines.destinationVolume, f.times.start, f.times.end, f.times.duration,
+                 f.zoom.text, f.statusBar.progress, f.logPanel.toggle, f.playPreview})
             expectInside(h.window.get(), w);
-        const QString png = QDir::temp().filePath(QStringLiteral("kelm-main-window-%1.png").arg(shown));
+        const QString png =
+            QDir::temp().filePath(QStringLiteral("kelm-main-window-%1.png").arg(shown));
         h.window->grab().save(png);
         h.window->toggleLogPanel();
     }
-    EXPECT_EQ(f.logPanel.toggle->toolTip(), QStringLiteral("Eseménynapló bezárása...")) << "two clicks restore the panel";
+    EXPECT_EQ(f.logPanel.toggle->toolTip(), QStringLiteral("Eseménynapló bezárása..."))
+        << "two clicks restore the panel";
     EXPECT_TRUE(f.logPanel.box->isVisible());
     EXPECT_EQ(h.window->height(), 6255 / 15);
 }

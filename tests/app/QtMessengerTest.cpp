@@ -1,7 +1,7 @@
 #include "QtMessenger.h"
 
-#include <QWidget>
 #include <gtest/gtest.h>
+#include <QWidget>
 
 using namespace kelm;
 
@@ -14,8 +14,9 @@ TEST(QtMessenger, WithoutADisplayEveryBoxIsLoggedAndTakesItsDefaultAtOnce) {
     EXPECT_EQ(messenger.ask(QStringLiteral("Valóban ki akar lépni?"), Messenger::Buttons::YesNo,
                             Messenger::Icon::Question, Messenger::Answer::Yes),
               Messenger::Answer::Yes);
-    EXPECT_EQ(messenger.ask(QStringLiteral("Valóban le akarja allítani a kódolást?"), Messenger::Buttons::OkCancel,
-                            Messenger::Icon::Warning, Messenger::Answer::Cancel),
+    EXPECT_EQ(messenger.ask(QStringLiteral("Valóban le akarja allítani a kódolást?"),
+                            Messenger::Buttons::OkCancel, Messenger::Icon::Warning,
+                            Messenger::Answer::Cancel),
               Messenger::Answer::Cancel);
     messenger.show(QStringLiteral("Nincs megadva kódolási idő!"));
     EXPECT_EQ(logged, (QStringList{QStringLiteral("Valóban ki akar lépni?"),

@@ -58,7 +58,8 @@ TEST_F(RecordingFailure, LostSourceIsReportedAndTheCommandLineEndsWithStatusOne)
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
     h.statusTick();
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(),
+              QStringLiteral("Encoder hiba!"));
     EXPECT_FALSE(h.process.ended()) << "waits for the source while the planned length lasts";
 
     h.run(20000);
@@ -188,7 +189,8 @@ TEST_F(RecordingFailure, FileTheEngineCannotCreateIsNoCodecError) {
     ASSERT_FALSE(h.messenger.icons.empty());
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
     h.statusTick();
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(),
+              QStringLiteral("Encoder hiba!"));
 }
 
 TEST_F(RecordingFailure, FullDiskGoesOnOnlyOnceRealRoomIsBack) {

@@ -1,8 +1,8 @@
 #include "Harness.h"
 #include "Scheduler.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
+#include <QDir>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -14,13 +14,15 @@ using namespace kelm::test;
 class RecordingFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
     }
     QString box() { return h.window->log().boxText(); }
     QString media(const QString& name) const { return h.file(QStringLiteral("Media/") + name); }
     EncoderStatus lostSound() const {
-        return EncoderStatus::failure(EncoderErrorCode::SoundCard,
-                                      QStringLiteral("sound card default: Disconnected: Connection terminated"));
+        return EncoderStatus::failure(
+            EncoderErrorCode::SoundCard,
+            QStringLiteral("sound card default: Disconnected: Connection terminated"));
     }
     // The next preparation of the sources takes `ms` of real time.
     void sourcesAnswerAfter(qint64 ms) {
@@ -37,11 +39,13 @@ TEST_F(RecordingFiles, SourcesThatAnswerLateNameTheFileAtItsFirstSampleAndKeepTh
     sourcesAnswerAfter(12000);
     arm(h, Button::btnMost, QStringLiteral("20:30:00"), QStringLiteral("00:00:20"));
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
-    EXPECT_EQ(h.encoder().outputFileName(), media(QStringLiteral("teszttv-20261207-203012-000008-R64.wmv")));
+    EXPECT_EQ(h.encoder().outputFileName(),
+              media(QStringLiteral("teszttv-20261207-203012-000008-R64.wmv")));
     EXPECT_EQ(h.encoder().durationLimitMs(), 8000);
     const QString text = box();
-    EXPECT_TRUE(text.contains(QStringLiteral(
-        "20:30:12: A források csak 12 mp múlva adtak jelet: a felvétel 20:30:12-kor indul, a tervezett végéig tart.")))
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("20:30:12: A források csak 12 mp múlva adtak jelet: a "
+                                     "felvétel 20:30:12-kor indul, a tervezett végéig tart.")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("20:30:00: Encoder indítása - MOST")))
         << "the start as asked for, then when it really happened";
@@ -59,14 +63,18 @@ TEST_F(RecordingFiles, ResumedFileIsNamedAfterItsFirstSampleAndEndsAtThePlannedE
     h.start({QStringLiteral("00:00:20")});  // 20:30:00 to 20:30:20
     h.run(5000);
     h.encoder().fail(lostSound());
-    h.run(1000);                 // broken off at 20:30:05.2, next try at 20:30:06.2
-    sourcesAnswerAfter(2000);    // the sound server is back two seconds later
+    h.run(1000);               // broken off at 20:30:05.2, next try at 20:30:06.2
+    sourcesAnswerAfter(2000);  // the sound server is back two seconds later
     h.run(200);
     ASSERT_EQ(h.encoder().starts, 2);
-    EXPECT_EQ(h.encoder().outputFileName(), media(QStringLiteral("teszttv-20261207-203008-000012-R64.wmv")));
-    EXPECT_EQ(h.encoder().durationLimitMs(), 20000 - 8200) << "the rest of the plan, counted after the wait";
+    EXPECT_EQ(h.encoder().outputFileName(),
+              media(QStringLiteral("teszttv-20261207-203008-000012-R64.wmv")));
+    EXPECT_EQ(h.encoder().durationLimitMs(), 20000 - 8200)
+        << "the rest of the plan, counted after the wait";
     const QString text = box();
-    EXPECT_TRUE(text.contains(QStringLiteral("A felvételből 3,2 mp hiányzik (20:30:05 és 20:30:08 között)."))) << text.toStdString();
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("A felvételből 3,2 mp hiányzik (20:30:05 és 20:30:08 között).")))
+        << text.toStdString();
 
     const RecordingTags& tags = h.encoder().tags;
     EXPECT_EQ(tags.author, QStringLiteral("teszttv"));
@@ -96,14 +104,16 @@ TEST_F(RecordingFiles, EachFailureIsOneHungarianLineWithTheSystemsWordsInParenth
 
 TEST_F(RecordingFiles, PictureSourceThatCannotBeReadIsNamedNotUnknown) {
     h.start();
-    h.encoder().startFailures.push_back(EncoderStatus::failure(
-        EncoderErrorCode::VideoInput, QStringLiteral("video input file \"/m/fifo.wmv\" cannot be read")));
+    h.encoder().startFailures.push_back(
+        EncoderStatus::failure(EncoderErrorCode::VideoInput,
+                               QStringLiteral("video input file \"/m/fifo.wmv\" cannot be read")));
     arm(h, Button::btnMost, QStringLiteral("20:30:00"), QStringLiteral("00:00:05"));
     QCoreApplication::processEvents();
     const QString text = box();
     EXPECT_FALSE(text.contains(QStringLiteral("Ismeretlen hiba")));
-    EXPECT_TRUE(text.contains(QStringLiteral("videóforrás nem használható (video input file \"/m/fifo.wmv\" cannot be read). "
-                                             "A rögzítés nem indult el.")))
+    EXPECT_TRUE(text.contains(QStringLiteral(
+        "videóforrás nem használható (video input file \"/m/fifo.wmv\" cannot be read). "
+        "A rögzítés nem indult el.")))
         << text.toStdString();
     ASSERT_FALSE(h.messenger.icons.empty());
     EXPECT_EQ(h.messenger.icons.back(), Messenger::Icon::Critical);
@@ -117,11 +127,13 @@ TEST_F(RecordingFiles, TakenNameKeepsTheEarlierRecordingAndBothNamesAreLogged) {
     arm(h, Button::btn1x, QStringLiteral("20:30:05"), QStringLiteral("00:00:05"));
     h.run(6000);
     ASSERT_EQ(h.encoder().runState(), RunState::Running);
-    EXPECT_EQ(h.read(QStringLiteral("Media/teszttv-20261207-203005-000005-R64.wmv")), "an earlier recording");
+    EXPECT_EQ(h.read(QStringLiteral("Media/teszttv-20261207-203005-000005-R64.wmv")),
+              "an earlier recording");
     EXPECT_EQ(h.encoder().outputFileName(), taken + QStringLiteral(".FIGYELEM.wmv"));
     const QString text = box();
-    EXPECT_TRUE(text.contains(QStringLiteral("A(z) ") + taken +
-                              QStringLiteral(" fájl már létezik, a korábbi felvétel nem írható felül!")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("A(z) ") + taken +
+                      QStringLiteral(" fájl már létezik, a korábbi felvétel nem írható felül!")));
     EXPECT_TRUE(text.contains(QStringLiteral("Fájlnév kiegészítés - .FIGYELEM.wmv ") + taken +
                               QStringLiteral(".FIGYELEM.wmv")));
 }

@@ -69,15 +69,19 @@ TEST_F(Recording, OnceWhoseFileIsMissingShowsTheEncoderError) {
     h.run(3000);
     EXPECT_TRUE(h.window->state().nextStartWarning);
     EXPECT_EQ(h.window->statusLoop().statusIcon(), 103);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(), QStringLiteral("Encoder hiba!"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(),
+              QStringLiteral("Encoder hiba!"));
 }
 
 TEST_F(Recording, ProgressPanelsFollowTheRunningRecording) {
     arm(h, Button::btn1x, QStringLiteral("10:00:00"), QStringLiteral("00:01:40"));
     h.run(10000 + 60000);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stEncodedTime)->text(), QStringLiteral("00:01:00"));
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stAudioBitrate)->text(), QStringLiteral("64 Kbps"));
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stFile)->text(), QStringLiteral("4320 Kb"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stEncodedTime)->text(),
+              QStringLiteral("00:01:00"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stAudioBitrate)->text(),
+              QStringLiteral("64 Kbps"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stFile)->text(),
+              QStringLiteral("4320 Kb"));
     EXPECT_DOUBLE_EQ(h.window->statusBar().progressMaximum(), 10.0);
     EXPECT_DOUBLE_EQ(h.window->statusBar().progressValue(), 6.0);
 }
@@ -255,7 +259,8 @@ TEST_F(Recording, StartErrorsAreShownLoggedAndTheTimerHandledByTheirRow) {
         else
             EXPECT_TRUE(t.messenger.texts.isEmpty());
         EXPECT_TRUE(t.window->log().boxText().contains(QString::fromUtf8(row.log))) << row.log;
-        EXPECT_EQ(t.window->schedulerTick().isActive(), row.timerStays && t.window->state().arm.isArmed())
+        EXPECT_EQ(t.window->schedulerTick().isActive(),
+                  row.timerStays && t.window->state().arm.isArmed())
             << row.log;
     }
 }

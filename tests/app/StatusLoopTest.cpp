@@ -26,8 +26,10 @@ protected:
 TEST_F(StatusLoopTest, ClockPanelShowsTheTimeOfTheTick) {
     h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
     h.statusTick();
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:05:03"));
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stDate)->text(), QStringLiteral("2026.12.07."));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(),
+              QStringLiteral("09:05:03"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stDate)->text(),
+              QStringLiteral("2026.12.07."));
 }
 
 // The zoom belongs to the monitor window, which only a live capture device
@@ -150,7 +152,8 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     h.statusTick();
     EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 12);
     EXPECT_EQ(h.form().mixerLines.destinationVolume->value(), 7);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:00"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(),
+              QStringLiteral("09:00:00"));
 
     mixer.selected = false;
     mixer.source = 3;
@@ -159,7 +162,8 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     h.toolbar().setEnabled(Button::btnMost, false);
     h.statusTick();
     EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 12);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:00"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(),
+              QStringLiteral("09:00:00"));
     EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnuMost)->isEnabled()) << "menu mirror waits too";
     EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked())
         << "the mode's own item shows the mode at once";
@@ -167,7 +171,8 @@ TEST(StatusLoopMixer, SlidersFollowTheMixerAndAMissingChoiceHoldsTheRestOfTheTic
     mixer.selected = true;
     h.statusTick();
     EXPECT_EQ(h.form().mixerLines.sourceVolume->value(), 3);
-    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(), QStringLiteral("09:00:05"));
+    EXPECT_EQ(h.form().statusBar.panel(StatusBarWidgets::stTime)->text(),
+              QStringLiteral("09:00:05"));
     EXPECT_FALSE(h.toolbar().menuItem(MenuItem::mnuMost)->isEnabled());
     EXPECT_TRUE(h.toolbar().menuItem(MenuItem::mnu1X)->isChecked());
 }

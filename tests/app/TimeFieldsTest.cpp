@@ -1,9 +1,9 @@
 #include "Harness.h"
 #include "TimeFields.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace kelm;
 using namespace kelm::test;
@@ -11,7 +11,8 @@ using namespace kelm::test;
 class TimeFieldsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"), QStringLiteral("00:00:00"));
+        h.writeState(QStringLiteral("00:00:00"), QStringLiteral("00:00:00"),
+                     QStringLiteral("00:00:00"));
         h.clock.set(QDateTime(QDate(2026, 12, 7), QTime(14, 0, 5)));
         h.start();
         h.window->show();
@@ -108,7 +109,8 @@ TEST_F(TimeFieldsTest, DeactivatingTheWindowInImmediateModeLeavesTheEndAlone) {
 
     QFocusEvent tabbed(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(f().times.duration, &tabbed);
-    EXPECT_EQ(f().times.end->text(), QStringLiteral("14:31:05")) << "Tab is the operator leaving the field";
+    EXPECT_EQ(f().times.end->text(), QStringLiteral("14:31:05"))
+        << "Tab is the operator leaving the field";
 }
 
 TEST_F(TimeFieldsTest, HalfTypedStartSurvivesAPopupAndTheFormLock) {
@@ -133,7 +135,8 @@ TEST_F(TimeFieldsTest, ArmingWithATypedEndTakesTheEndBeforeTheChecks) {
     h.messenger.texts.clear();
     h.window->toolbarClick(Button::btnEncStart);
     EXPECT_EQ(f().times.duration->text(), QStringLiteral("00:30:00"));
-    EXPECT_TRUE(h.window->schedulerTick().isActive()) << "the typed end gave a duration, so the schedule is armed";
+    EXPECT_TRUE(h.window->schedulerTick().isActive())
+        << "the typed end gave a duration, so the schedule is armed";
     EXPECT_TRUE(h.messenger.texts.isEmpty()) << h.messenger.texts.join(u'|').toStdString();
 }
 

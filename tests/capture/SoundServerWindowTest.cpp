@@ -88,7 +88,8 @@ protected:
 TEST_F(SoundServerWindow, TheCaptureSliderAndTheSoundServersVolumeFollowEachOther) {
     MainForm& f = window->form();
     ASSERT_EQ(f.mixerLines.destinationLine->currentText(), QStringLiteral("Capture"));
-    ASSERT_EQ(f.mixerLines.destinationLines->currentItem()->text(), QStringLiteral("Capture Volume"));
+    ASSERT_EQ(f.mixerLines.destinationLines->currentItem()->text(),
+              QStringLiteral("Capture Volume"));
     EXPECT_EQ(f.mixerLines.destinationVolume->maximum(), 65536);
     EXPECT_EQ(f.mixerLines.destinationVolume->value(), 65536);
 

@@ -7,8 +7,7 @@ using namespace kelm;
 namespace {
 CommandLine parse(std::initializer_list<const char*> args) {
     QStringList list;
-    for (const char* a : args)
-        list << QString::fromUtf8(a);
+    for (const char* a : args) list << QString::fromUtf8(a);
     return CommandLine::parse(list);
 }
 }  // namespace

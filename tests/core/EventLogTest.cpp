@@ -1,9 +1,9 @@
 #include "recorder/EventLog.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kelm;
 
@@ -18,7 +18,9 @@ class EventLogTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     ManualClock clock{QDateTime(QDate(2006, 5, 12), QTime(9, 5, 3))};
-    QString normalPath() const { return QDir(dir.path()).filePath(QStringLiteral("teszttv-20060512.log")); }
+    QString normalPath() const {
+        return QDir(dir.path()).filePath(QStringLiteral("teszttv-20060512.log"));
+    }
 };
 
 TEST_F(EventLogTest, LinesCarryDateInTheFileAndOnlyTimeInTheBox) {
@@ -26,24 +28,28 @@ TEST_F(EventLogTest, LinesCarryDateInTheFileAndOnlyTimeInTheBox) {
     ASSERT_TRUE(log.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 77));
     ASSERT_TRUE(log.logEvent(QStringLiteral("Kódolás befejezve. Fájl neve: x.wmv")));
     EXPECT_EQ(log.boxText(), QStringLiteral("9:05:03: Kódolás befejezve. Fájl neve: x.wmv\r\n"));
-    EXPECT_EQ(readAll(normalPath()), QStringLiteral("2006.05.12.-9:05:03: Kódolás befejezve. Fájl neve: x.wmv\r\n"));
+    EXPECT_EQ(readAll(normalPath()),
+              QStringLiteral("2006.05.12.-9:05:03: Kódolás befejezve. Fájl neve: x.wmv\r\n"));
 }
 
 TEST_F(EventLogTest, StartupHeaderHasItsThreeExactForms) {
     EventLog log(clock);
     ASSERT_TRUE(log.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 4242));
     log.writeStartupHeader(4242, QStringLiteral("teszttv"));
-    EXPECT_EQ(readAll(normalPath()), QStringLiteral("2006.05.12.-9:05:03: \r\n"
-                                                    "9:05:03: Program ID: 4242\r\n"
-                                                    "2006.05.12.-9:05:03: Utolsó állapot beolvasása: teszttv.ini\r\n"));
+    EXPECT_EQ(readAll(normalPath()),
+              QStringLiteral("2006.05.12.-9:05:03: \r\n"
+                             "9:05:03: Program ID: 4242\r\n"
+                             "2006.05.12.-9:05:03: Utolsó állapot beolvasása: teszttv.ini\r\n"));
 }
 
 TEST_F(EventLogTest, SecondInstanceTakesTheFallbackFileAndBothKeepEveryLine) {
     EventLog first(clock);
     EventLog second(clock);
     ASSERT_TRUE(first.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 100));
-    ASSERT_TRUE(second.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 200));
-    EXPECT_EQ(second.filePath(), QDir(dir.path()).filePath(QStringLiteral("teszttv-20060512-200.log")));
+    ASSERT_TRUE(
+        second.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 200));
+    EXPECT_EQ(second.filePath(),
+              QDir(dir.path()).filePath(QStringLiteral("teszttv-20060512-200.log")));
     for (int i = 0; i < 50; ++i) {
         first.logEvent(QStringLiteral("a%1").arg(i));
         second.logEvent(QStringLiteral("b%1").arg(i));
@@ -69,7 +75,8 @@ TEST_F(EventLogTest, ExistingFileIsAppendedTo) {
     EventLog log(clock);
     ASSERT_TRUE(log.open(dir.path(), QStringLiteral("teszttv"), QStringLiteral("20060512"), 1));
     log.logEvent(QStringLiteral("new"));
-    EXPECT_TRUE(readAll(normalPath()).startsWith(QStringLiteral("old line\r\n2006.05.12.-9:05:03: new")));
+    EXPECT_TRUE(
+        readAll(normalPath()).startsWith(QStringLiteral("old line\r\n2006.05.12.-9:05:03: new")));
 }
 
 TEST_F(EventLogTest, RunPastMidnightKeepsTheStartDaysFileButShowsTheRealDate) {
@@ -82,8 +89,8 @@ TEST_F(EventLogTest, RunPastMidnightKeepsTheStartDaysFileButShowsTheRealDate) {
 
 TEST_F(EventLogTest, UnopenableFolderLeavesLinesInTheBoxAndReportsTheFailure) {
     EventLog log(clock);
-    EXPECT_FALSE(log.open(QDir(dir.path()).filePath(QStringLiteral("no/such")), QStringLiteral("teszttv"),
-                          QStringLiteral("20060512"), 1));
+    EXPECT_FALSE(log.open(QDir(dir.path()).filePath(QStringLiteral("no/such")),
+                          QStringLiteral("teszttv"), QStringLiteral("20060512"), 1));
     EXPECT_FALSE(log.logEvent(QStringLiteral("x")));
     EXPECT_TRUE(log.boxText().endsWith(QStringLiteral("x\r\n")));
 }
@@ -95,9 +102,9 @@ TEST_F(EventLogTest, BoxOverTheLimitIsClearedToTheOneSizeLimitLine) {
     EXPECT_FALSE(log.enforceBoxLimit());
     log.appendToBox(QStringLiteral("y"));
     EXPECT_TRUE(log.enforceBoxLimit());
-    EXPECT_EQ(log.boxText(),
-              QStringLiteral("9:05:03: Eseménynapló, 32k méret korlát miatt törlődött. A tartlama mentve lett a(z)  ") +
-                  normalPath() + QStringLiteral(" fájlba. 32001 byte.\r\n"));
+    EXPECT_EQ(log.boxText(), QStringLiteral("9:05:03: Eseménynapló, 32k méret korlát miatt "
+                                            "törlődött. A tartlama mentve lett a(z)  ") +
+                                 normalPath() + QStringLiteral(" fájlba. 32001 byte.\r\n"));
 }
 
 TEST_F(EventLogTest, RecentlyLoggedSeesOnlyTheLastFewMessages) {

@@ -5,8 +5,9 @@
 using namespace kelm;
 
 TEST(OutputFileName, NameTellsChannelDayStartDurationAndKind) {
-    EXPECT_EQ(OutputFileName::build(QStringLiteral("/srv/Media"), QStringLiteral("teszttv"), QStringLiteral("20060512"),
-                                    QStringLiteral("200000"), QStringLiteral("013000"), QStringLiteral("TV512")),
+    EXPECT_EQ(OutputFileName::build(QStringLiteral("/srv/Media"), QStringLiteral("teszttv"),
+                                    QStringLiteral("20060512"), QStringLiteral("200000"),
+                                    QStringLiteral("013000"), QStringLiteral("TV512")),
               QStringLiteral("/srv/Media/teszttv-20060512-200000-013000-TV512.wmv"));
 }
 
@@ -17,5 +18,6 @@ TEST(OutputFileName, OnlyTheExactFileSourceTextIsARadioRecording) {
 }
 
 TEST(OutputFileName, ExtendedNameAppendsTheWarningSuffix) {
-    EXPECT_EQ(OutputFileName::extended(QStringLiteral("/m/a.wmv")), QStringLiteral("/m/a.wmv.FIGYELEM.wmv"));
+    EXPECT_EQ(OutputFileName::extended(QStringLiteral("/m/a.wmv")),
+              QStringLiteral("/m/a.wmv.FIGYELEM.wmv"));
 }

@@ -2,10 +2,10 @@
 #include "recorder/Settings.h"
 #include "recorder/TextFile.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kelm;
 
@@ -31,8 +31,9 @@ TEST_F(SettingsFileTest, FirstRunWritesTheSixDefaultLinesWithCrLf) {
     const auto load = SettingsFile::readOrCreate(dir.path());
     EXPECT_EQ(load.outcome, SettingsLoad::Outcome::CreatedDefaults);
     const QString p = dir.path();
-    const QByteArray expected = "Teszt TV\r\nteszttv\r\n" + (p + QStringLiteral("/video.wmv")).toUtf8() +
-                                "\r\n/usr/bin/mpv\r\n1\r\n" + (p + QStringLiteral("/Media")).toUtf8() + "\r\n";
+    const QByteArray expected =
+        "Teszt TV\r\nteszttv\r\n" + (p + QStringLiteral("/video.wmv")).toUtf8() +
+        "\r\n/usr/bin/mpv\r\n1\r\n" + (p + QStringLiteral("/Media")).toUtf8() + "\r\n";
     EXPECT_EQ(readAll(ini()), expected);
     EXPECT_EQ(load.settings.channelShortName, QStringLiteral("teszttv"));
     EXPECT_EQ(load.settings.makeTimecode, 1);
@@ -59,7 +60,8 @@ TEST_F(SettingsFileTest, SeventhLineIsIgnoredAndKept) {
 TEST_F(SettingsFileTest, Windows1250FileKeepsItsAccents) {
     // "Győr TV" in Windows-1250: ő is 0xF5.
     writeBytes(ini(), "Gy\xF5r TV\r\ngyor\r\n/v\r\n/p\r\n1\r\n/m\r\n");
-    EXPECT_EQ(SettingsFile::readOrCreate(dir.path()).settings.channelName, QStringLiteral("Győr TV"));
+    EXPECT_EQ(SettingsFile::readOrCreate(dir.path()).settings.channelName,
+              QStringLiteral("Győr TV"));
 }
 
 TEST_F(SettingsFileTest, ShortNameThatIsNoFileNameIsReplacedInMemoryOnly) {
@@ -92,14 +94,14 @@ TEST_F(SettingsFileTest, RelativeFoldersAreTakenFromTheProgramFolderNotTheWorkin
     const auto load = SettingsFile::readOrCreate(dir.path());
     QDir::setCurrent(before);
     const QDir program(dir.path());
-    EXPECT_EQ(load.settings.mediaDir, QDir::cleanPath(program.absoluteFilePath(QStringLiteral("../archivum/Media"))));
+    EXPECT_EQ(load.settings.mediaDir,
+              QDir::cleanPath(program.absoluteFilePath(QStringLiteral("../archivum/Media"))));
     EXPECT_EQ(load.settings.encVideo, program.absoluteFilePath(QStringLiteral("clips/kep.png")));
     EXPECT_EQ(readAll(ini()), content) << "reading never rewrites the operator's file";
 }
 
 TEST_F(SettingsFileTest, UnreadableFileIsLeftAloneAndDefaultsServe) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     writeBytes(ini(), "A\r\nb\r\nc\r\nd\r\n1\r\ne\r\n");
     QFile::setPermissions(ini(), QFileDevice::WriteOwner);
     const auto load = SettingsFile::readOrCreate(dir.path());
@@ -120,8 +122,7 @@ TEST(LastStateFile, RoundTripsElevenLinesAndToleratesShortFiles) {
     QTemporaryDir dir;
     const QString path = LastState::path(dir.path(), QStringLiteral("teszttv"));
     LastState s;
-    for (int i = 1; i <= LastState::LineCount; ++i)
-        s.setLine(i, QStringLiteral("érték %1").arg(i));
+    for (int i = 1; i <= LastState::LineCount; ++i) s.setLine(i, QStringLiteral("érték %1").arg(i));
     ASSERT_TRUE(s.save(path));
     EXPECT_EQ(TextFile::readLines(path)->size(), 11);
     EXPECT_EQ(LastState::load(path)->lines, s.lines);

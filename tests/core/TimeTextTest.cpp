@@ -12,19 +12,19 @@ struct NormaliseRow {
 class Normalise : public ::testing::TestWithParam<NormaliseRow> {};
 
 TEST_P(Normalise, ProducesTwoDigitFieldsOrLeavesUnreadableTextAlone) {
-    EXPECT_EQ(TimeText::normalise(QString::fromUtf8(GetParam().input)).toStdString(), GetParam().expected);
+    EXPECT_EQ(TimeText::normalise(QString::fromUtf8(GetParam().input)).toStdString(),
+              GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Normalise,
-                         ::testing::Values(NormaliseRow{"9:5", "09:05:00"}, NormaliseRow{"93000", "09:30:00"},
-                                           NormaliseRow{"5", "00:00:05"}, NormaliseRow{"13000", "01:30:00"},
-                                           NormaliseRow{"013000", "01:30:00"}, NormaliseRow{"130", "00:01:30"},
-                                           NormaliseRow{"1:30:00", "01:30:00"},
-                                           NormaliseRow{"23:59:59", "23:59:59"},
-                                           // out of range with colons: not a time, left for the checks
-                                           NormaliseRow{"25:00:00", "25:00:00"},
-                                           NormaliseRow{"abc", "abc"}, NormaliseRow{"-5", "-5"},
-                                           NormaliseRow{"", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Normalise,
+    ::testing::Values(NormaliseRow{"9:5", "09:05:00"}, NormaliseRow{"93000", "09:30:00"},
+                      NormaliseRow{"5", "00:00:05"}, NormaliseRow{"13000", "01:30:00"},
+                      NormaliseRow{"013000", "01:30:00"}, NormaliseRow{"130", "00:01:30"},
+                      NormaliseRow{"1:30:00", "01:30:00"}, NormaliseRow{"23:59:59", "23:59:59"},
+                      // out of range with colons: not a time, left for the checks
+                      NormaliseRow{"25:00:00", "25:00:00"}, NormaliseRow{"abc", "abc"},
+                      NormaliseRow{"-5", "-5"}, NormaliseRow{"", ""}));
 
 TEST(TimeTextArithmetic, EndAcrossMidnightGivesTheDurationModuloOneDay) {
     EXPECT_EQ(TimeText::durationBetween(QStringLiteral("23:30:00"), QStringLiteral("01:15:00")),
@@ -41,9 +41,12 @@ TEST(TimeTextArithmetic, SameHourEndGoesThroughTheNextDayBranchAndWrapsBack) {
 }
 
 TEST(TimeTextArithmetic, StartPlusDurationWrapsAtMidnight) {
-    EXPECT_EQ(TimeText::addTimes(QStringLiteral("22:00:00"), QStringLiteral("03:00:00")), QStringLiteral("01:00:00"));
-    EXPECT_EQ(TimeText::addTimes(QStringLiteral("23:50:10"), QStringLiteral("00:20:00")), QStringLiteral("00:10:10"));
-    EXPECT_EQ(TimeText::addTimes(QStringLiteral("23:59:59"), QStringLiteral("23:59:59")), QStringLiteral("23:59:58"));
+    EXPECT_EQ(TimeText::addTimes(QStringLiteral("22:00:00"), QStringLiteral("03:00:00")),
+              QStringLiteral("01:00:00"));
+    EXPECT_EQ(TimeText::addTimes(QStringLiteral("23:50:10"), QStringLiteral("00:20:00")),
+              QStringLiteral("00:10:10"));
+    EXPECT_EQ(TimeText::addTimes(QStringLiteral("23:59:59"), QStringLiteral("23:59:59")),
+              QStringLiteral("23:59:58"));
 }
 
 TEST(TimeTextArithmetic, UnreadableOperandsGiveNoResult) {

@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,13 +8,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 // The real kelm program, headless, with the real engine and the sound server:
 // what a broadcaster's timer does on a server.
 namespace {
 
-QString programDir() { return QStringLiteral(KELM_PROGRAM_DIR); }
+QString programDir() {
+    return QStringLiteral(KELM_PROGRAM_DIR);
+}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -28,9 +30,10 @@ void writeText(const QString& path, const QString& text) {
 
 double probeDuration(const QString& file) {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                            QStringLiteral("format=duration"), QStringLiteral("-of"),
-                                            QStringLiteral("default=nw=1:nk=1"), file});
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=duration"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1:nk=1"), file});
     probe.waitForFinished(30000);
     return probe.readAllStandardOutput().trimmed().toDouble();
 }
@@ -38,18 +41,23 @@ double probeDuration(const QString& file) {
 class KelmProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(QFile::copy(QDir(programDir()).filePath(QStringLiteral("kelm")), dir.filePath(QStringLiteral("kelm"))));
-        QFile::setPermissions(dir.filePath(QStringLiteral("kelm")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ASSERT_TRUE(QFile::copy(QDir(programDir()).filePath(QStringLiteral("kelm")),
+                                dir.filePath(QStringLiteral("kelm"))));
+        QFile::setPermissions(dir.filePath(QStringLiteral("kelm")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QImage card(320, 240, QImage::Format_RGB32);
         card.fill(Qt::darkBlue);
         QPainter(&card).fillRect(40, 40, 120, 80, Qt::yellow);
         ASSERT_TRUE(card.save(dir.filePath(QStringLiteral("card.png"))));
         writeText(dir.filePath(QStringLiteral("kelm.ini")),
-                  QStringLiteral("Teszt TV\r\nteszttv\r\n") + dir.filePath(QStringLiteral("card.png")) +
-                      QStringLiteral("\r\n/usr/bin/mpv\r\n1\r\n") + dir.filePath(QStringLiteral("Media")) +
-                      QStringLiteral("\r\n"));
-        writeText(dir.filePath(QStringLiteral("teszttv.ini")),
-                  QStringLiteral("\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n"));
+                  QStringLiteral("Teszt TV\r\nteszttv\r\n") +
+                      dir.filePath(QStringLiteral("card.png")) +
+                      QStringLiteral("\r\n/usr/bin/mpv\r\n1\r\n") +
+                      dir.filePath(QStringLiteral("Media")) + QStringLiteral("\r\n"));
+        writeText(
+            dir.filePath(QStringLiteral("teszttv.ini")),
+            QStringLiteral(
+                "\r\n\r\n00:00:00\r\n00:00:00\r\n00:00:00\r\nVideó fájl\r\n\r\n\r\n\r\n\r\n\r\n"));
     }
     QTemporaryDir dir;
 };
@@ -68,17 +76,22 @@ TEST_F(KelmProgram, CommandLineRecordingRecordsLogsAndExitsByItself) {
     EXPECT_EQ(kelm.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(kelm.exitCode(), 0);
 
-    const QStringList logs = QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
+    const QStringList logs =
+        QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
     ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
-    for (const char* line : {"Paraméteres indítás: 00:00:05", "Encoder indítása - MOST", "Kódolás befejezve. Fájl neve: ",
-                             "Esemény napló kiírása. Program befejezése."})
+    const QString log =
+        QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
+    for (const char* line :
+         {"Paraméteres indítás: 00:00:05", "Encoder indítása - MOST",
+          "Kódolás befejezve. Fájl neve: ", "Esemény napló kiírása. Program befejezése."})
         EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line << "\n" << log.toStdString();
 
-    const QStringList files = QDir(dir.filePath(QStringLiteral("Media"))).entryList({QStringLiteral("*.wmv")});
+    const QStringList files =
+        QDir(dir.filePath(QStringLiteral("Media"))).entryList({QStringLiteral("*.wmv")});
     ASSERT_EQ(files.size(), 1) << log.toStdString();
     const QRegularExpressionMatch name =
-        QRegularExpression(QStringLiteral("^teszttv-\\d{8}-\\d{6}-0000(\\d\\d)-R64\\.wmv$")).match(files.first());
+        QRegularExpression(QStringLiteral("^teszttv-\\d{8}-\\d{6}-0000(\\d\\d)-R64\\.wmv$"))
+            .match(files.first());
     ASSERT_TRUE(name.hasMatch()) << files.first().toStdString();
     // Sources that answer late (a loaded machine) start the file later, for
     // the rest of the planned length: its name and the log say so.
@@ -92,7 +105,8 @@ TEST_F(KelmProgram, CommandLineRecordingRecordsLogsAndExitsByItself) {
     EXPECT_NEAR(seconds, named, 1.0);
     // Start-up, 5 seconds of recording, and at most 3 seconds to notice the end and exit.
     EXPECT_LT(elapsedMs, 5000 + 3000 + 3000) << elapsedMs;
-    std::printf("kelm 00:00:05 ended after %lld ms, file %.2f s\n", static_cast<long long>(elapsedMs), seconds);
+    std::printf("kelm 00:00:05 ended after %lld ms, file %.2f s\n",
+                static_cast<long long>(elapsedMs), seconds);
 }
 
 TEST_F(KelmProgram, TerminationSignalFinalisesTheRecordingAndSavesTheState) {
@@ -106,12 +120,15 @@ TEST_F(KelmProgram, TerminationSignalFinalisesTheRecordingAndSavesTheState) {
     kelm.terminate();
     ASSERT_TRUE(kelm.waitForFinished(20000));
     EXPECT_EQ(kelm.exitCode(), 0);
-    const QStringList files = QDir(dir.filePath(QStringLiteral("Media"))).entryList({QStringLiteral("*.wmv")});
+    const QStringList files =
+        QDir(dir.filePath(QStringLiteral("Media"))).entryList({QStringLiteral("*.wmv")});
     ASSERT_EQ(files.size(), 1);
     EXPECT_GT(probeDuration(dir.filePath(QStringLiteral("Media/")) + files.first()), 1.0);
-    const QStringList logs = QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
+    const QStringList logs =
+        QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*.log")});
     ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
+    const QString log =
+        QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
     EXPECT_TRUE(log.contains(QStringLiteral("Beállítások mentése: ")));
 }
 

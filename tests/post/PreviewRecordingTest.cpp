@@ -2,6 +2,8 @@
 // the real scripts, tiplon and wmindexer, and a stand-in player that writes
 // down what it was started with. Needs the sound server (scripts/test.sh).
 
+#include <QLineEdit>
+#include <QPushButton>
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "PostProcessing.h"
@@ -12,8 +14,6 @@
 #include "UnattendedRun.h"
 #include "encoder/Encoder.h"
 #include "recorder/Clock.h"
-#include <QLineEdit>
-#include <QPushButton>
 
 #include <gtest/gtest.h>
 #include <QDir>

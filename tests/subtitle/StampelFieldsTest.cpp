@@ -18,19 +18,18 @@ TEST(SubtitleStampelFields, AKelmRecordingNameFillsAllFour) {
         const char* start;
         const char* duration;
     };
-    const Row rows[] = {
-        {"/media/teszttv-20061231-203000-013000-TV512.wmv", "teszttv", "2006-12-31", "20:30:00",
-         "01:30:00"},
-        {"/srv/a-b/c-d/radio-20070101-000000-235959-R64.wmv", "radio", "2007-01-01", "00:00:00",
-         "23:59:59"},
-        // a short name may hold "-" itself
-        {"/media/duna-tv-20060512-200000-000001-TV512.wmv", "duna-tv", "2006-05-12", "20:00:00",
-         "00:00:01"},
-        // the name a locked file gets
-        {"/media/m1-20060512-200000-013000-TV512.wmv.FIGYELEM.wmv", "m1", "2006-05-12",
-         "20:00:00", "01:30:00"},
-        {"/média/Ünnep-20060512-200000-013000-TV512.wmv", "Ünnep", "2006-05-12", "20:00:00",
-         "01:30:00"}};
+    const Row rows[] = {{"/media/teszttv-20061231-203000-013000-TV512.wmv", "teszttv", "2006-12-31",
+                         "20:30:00", "01:30:00"},
+                        {"/srv/a-b/c-d/radio-20070101-000000-235959-R64.wmv", "radio", "2007-01-01",
+                         "00:00:00", "23:59:59"},
+                        // a short name may hold "-" itself
+                        {"/media/duna-tv-20060512-200000-000001-TV512.wmv", "duna-tv", "2006-05-12",
+                         "20:00:00", "00:00:01"},
+                        // the name a locked file gets
+                        {"/media/m1-20060512-200000-013000-TV512.wmv.FIGYELEM.wmv", "m1",
+                         "2006-05-12", "20:00:00", "01:30:00"},
+                        {"/média/Ünnep-20060512-200000-013000-TV512.wmv", "Ünnep", "2006-05-12",
+                         "20:00:00", "01:30:00"}};
     for (const Row& row : rows) {
         const StampelFields fields =
             StampelFields::fromRecordingPath(QString::fromUtf8(row.path), kToday);
@@ -42,16 +41,15 @@ TEST(SubtitleStampelFields, AKelmRecordingNameFillsAllFour) {
 }
 
 TEST(SubtitleStampelFields, AnyOtherNameGivesTheDefaults) {
-    const char* paths[] = {
-        "/media/clip-20061231.wmv",  // fewer than four "-"
-        "/a-b/c-d/e-f/clip.wmv",     // four "-" in the folders, none in the name
-        "/media/a-b-c-d-e.wmv",      // enough "-" but not KELM's parts
-        "/media/teszttv-20061331-203000-013000-TV512.wmv",
-        "/media/teszttv-20060230-203000-013000-TV512.wmv",
-        "/media/teszttv-20061231-240000-013000-TV512.wmv",
-        "/media/teszttv-20061231-203000-016000-TV512.wmv",
-        "/media/-20061231-203000-013000-TV512.wmv",
-        ""};
+    const char* paths[] = {"/media/clip-20061231.wmv",  // fewer than four "-"
+                           "/a-b/c-d/e-f/clip.wmv",     // four "-" in the folders, none in the name
+                           "/media/a-b-c-d-e.wmv",      // enough "-" but not KELM's parts
+                           "/media/teszttv-20061331-203000-013000-TV512.wmv",
+                           "/media/teszttv-20060230-203000-013000-TV512.wmv",
+                           "/media/teszttv-20061231-240000-013000-TV512.wmv",
+                           "/media/teszttv-20061231-203000-016000-TV512.wmv",
+                           "/media/-20061231-203000-013000-TV512.wmv",
+                           ""};
     for (const char* path : paths) {
         const StampelFields fields = StampelFields::fromRecordingPath(QLatin1String(path), kToday);
         EXPECT_TRUE(fields.channelName.isEmpty()) << path;
@@ -75,10 +73,10 @@ TEST(SubtitleStampelFields, LeavingATimeFieldLaysItOutOrResetsIt) {
 
 TEST(SubtitleStampelFields, LeavingTheDateFieldLaysItOutOrFallsBackToToday) {
     const std::pair<const char*, const char*> rows[] = {
-        {"2006-12-31", "2006-12-31"},  {"2006.12.31.", "2006-12-31"}, {"2006.12.31", "2006-12-31"},
-        {"2006/1/2", "2006-01-02"},    {"2008-02-29", "2008-02-29"},  {"2007-02-29", "2024-03-09"},
-        {"2006-13-01", "2024-03-09"},  {"2006-12.31", "2024-03-09"},  {"2006-12-31.", "2024-03-09"},
-        {"31.12.2006", "2024-03-09"},  {"20061231", "2024-03-09"},    {"", "2024-03-09"}};
+        {"2006-12-31", "2006-12-31"}, {"2006.12.31.", "2006-12-31"}, {"2006.12.31", "2006-12-31"},
+        {"2006/1/2", "2006-01-02"},   {"2008-02-29", "2008-02-29"},  {"2007-02-29", "2024-03-09"},
+        {"2006-13-01", "2024-03-09"}, {"2006-12.31", "2024-03-09"},  {"2006-12-31.", "2024-03-09"},
+        {"31.12.2006", "2024-03-09"}, {"20061231", "2024-03-09"},    {"", "2024-03-09"}};
     for (const auto& [typed, result] : rows)
         EXPECT_EQ(StampelFields::normalizeDate(QLatin1String(typed), kToday), QLatin1String(result))
             << '"' << typed << '"';

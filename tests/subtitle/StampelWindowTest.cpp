@@ -4,6 +4,7 @@
 #include "SubtitleReader.h"
 #include "recorder/Clock.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <memory>
@@ -181,7 +181,8 @@ TEST_F(SubtitleStampelWindow, RecordingRemovedAfterChoosingIsReportedWithItsErro
     EXPECT_TRUE(m_messages.shown[0].text.startsWith(QString::number(ENOENT) + u' '))
         << m_messages.shown[0].text.toStdString();
     EXPECT_GT(m_messages.shown[0].text.size(), 2);
-    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("teszttv-20061231-203000-013000-TV512.sub"))));
+    EXPECT_FALSE(
+        QFile::exists(m_dir.filePath(QStringLiteral("teszttv-20061231-203000-013000-TV512.sub"))));
     EXPECT_TRUE(button("startButton")->isEnabled());
 }
 
@@ -219,9 +220,10 @@ TEST_F(SubtitleStampelWindow, RunsOffTheWindowsThreadAndStartCannotBeginASecondR
     EXPECT_TRUE(start->isEnabled());
     EXPECT_EQ(progress()->maximum(), 86399);
     EXPECT_EQ(progress()->value(), 86399);
-    EXPECT_EQ(readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-235959-235959-TV512.sub")))
-                  .entries.size(),
-              86400);
+    EXPECT_EQ(
+        readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-235959-235959-TV512.sub")))
+            .entries.size(),
+        86400);
 }
 
 TEST_F(SubtitleStampelWindow, StartChecksFieldsThatWereNeverLeft) {
@@ -242,9 +244,10 @@ TEST_F(SubtitleStampelWindow, ClosingDuringARunLetsItFinishTheFile) {
     button("startButton")->click();
     ASSERT_TRUE(m_window->isGenerating());
     m_window.reset();
-    EXPECT_EQ(readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-000000-235959-TV512.sub")))
-                  .entries.size(),
-              86400);
+    EXPECT_EQ(
+        readSubtitleFile(m_dir.filePath(QStringLiteral("day-20061231-000000-235959-TV512.sub")))
+            .entries.size(),
+        86400);
 }
 
 // --- field behaviour ---------------------------------------------------------------
@@ -269,9 +272,9 @@ TEST_F(SubtitleStampelWindow, EnterLaysOutEachFieldAndMovesOnToStart) {
 
 TEST_F(SubtitleStampelWindow, LeavingAFieldWithSomethingInvalidResetsIt) {
     typeInto("startTime", QStringLiteral("25:00:00"));
-    typeInto("duration", QStringLiteral("12:3x"));  // leaves the start time
+    typeInto("duration", QStringLiteral("12:3x"));        // leaves the start time
     typeInto("startDate", QStringLiteral("2007-02-29"));  // leaves the duration
-    field("channelName")->setFocus();  // leaves the start date
+    field("channelName")->setFocus();                     // leaves the start date
     EXPECT_EQ(field("startTime")->text(), QStringLiteral("00:00:00"));
     EXPECT_EQ(field("duration")->text(), QStringLiteral("00:00:00"));
     EXPECT_EQ(field("startDate")->text(), kToday);
@@ -305,8 +308,7 @@ TEST_F(SubtitleStampelWindow, FocusSelectsTheWholeField) {
 // Test discovery runs this program at build time, outside ctest's environment,
 // where there may be no display: default to the offscreen platform.
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -42,11 +42,11 @@ inline SubtitleFileContents readSubtitleFile(const QString& path) {
     QRegularExpressionMatchIterator matches = entryPattern.globalMatch(text);
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
-        if (match.capturedStart() != expectedStart)
-            break;
+        if (match.capturedStart() != expectedStart) break;
         const auto seconds = [&match](int group) {
             return match.captured(group).toLongLong() * 3600 +
-                   match.captured(group + 1).toLongLong() * 60 + match.captured(group + 2).toLongLong();
+                   match.captured(group + 1).toLongLong() * 60 +
+                   match.captured(group + 2).toLongLong();
         };
         contents.entries.append({match.captured(1).toLongLong(), seconds(2), seconds(5),
                                  match.captured(8), match.captured(9), seconds(10)});

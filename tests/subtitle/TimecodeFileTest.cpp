@@ -2,10 +2,10 @@
 #include "subtitle/CivilDate.h"
 #include "subtitle/TimecodeFile.h"
 
+#include <gtest/gtest.h>
 #include <QDate>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
@@ -40,10 +40,14 @@ TEST(SubtitleCivilDate, RefusesDaysThatDoNotExist) {
 // cut in half would name a file nobody looks for.
 TEST(SubtitleNames, CountCharactersOfTheFileNameOnly) {
     const std::pair<const char*, const char*> markerBases[] = {
-        {"/media/a b/x y.wmv", "/media/a b/x y"}, {"ab.wmv", "ab"},
-        {"/média/é.wmv", "/média/é"},             {"/m/abcdő", "/m/a"},
-        {"/m/a–––.", "/m/a"},                      {"/media/.wmv", ""},
-        {"/media/ab", ""},                         {"őőőő", ""},
+        {"/media/a b/x y.wmv", "/media/a b/x y"},
+        {"ab.wmv", "ab"},
+        {"/média/é.wmv", "/média/é"},
+        {"/m/abcdő", "/m/a"},
+        {"/m/a–––.", "/m/a"},
+        {"/media/.wmv", ""},
+        {"/media/ab", ""},
+        {"őőőő", ""},
         {"", ""}};
     for (const auto& [path, base] : markerBases)
         EXPECT_EQ(TimecodeFile::withoutLastCharacters(path, 4), base) << path;

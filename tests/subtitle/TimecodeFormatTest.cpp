@@ -2,15 +2,15 @@
 #include "subtitle/RegularFile.h"
 #include "subtitle/Timecode.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <cerrno>
 #include <csignal>
-#include <sys/resource.h>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -40,8 +40,8 @@ protected:
 
 TEST(SubtitleConversions, StampWrapsTheHoursOnceAtTwentyFour) {
     const std::pair<qint64, const char*> rows[] = {
-        {0, "00:00:00.000"},      {3725, "01:02:05.000"},   {86399, "23:59:59.000"},
-        {86400, "00:00:00.000"},  {90061, "01:01:01.000"},  {172799, "23:59:59.000"},
+        {0, "00:00:00.000"},      {3725, "01:02:05.000"},  {86399, "23:59:59.000"},
+        {86400, "00:00:00.000"},  {90061, "01:01:01.000"}, {172799, "23:59:59.000"},
         {360000, "76:00:00.000"}, {-5, "00:00:00.000"}};
     for (const auto& [seconds, stamp] : rows)
         EXPECT_EQ(secondsToTimecode(seconds), QLatin1String(stamp)) << seconds;
@@ -77,8 +77,8 @@ TEST_F(SubtitleFormat, TheDescribedExampleIsWrittenByteForByte) {
 
 TEST_F(SubtitleFormat, ZeroDurationGivesTheSingleEntryOfTheFirstSecond) {
     recording(QStringLiteral("zero.wmv"));
-    ASSERT_TRUE(run(QStringLiteral("zero.wmv"), 0, 0, QStringLiteral("R"), QDate(2006, 5, 12))
-                    .succeeded());
+    ASSERT_TRUE(
+        run(QStringLiteral("zero.wmv"), 0, 0, QStringLiteral("R"), QDate(2006, 5, 12)).succeeded());
     EXPECT_EQ(contentsOf(m_dir.filePath(QStringLiteral("zero.sub"))),
               QByteArrayLiteral("1\n00:00:00.000 --> 00:00:01.000\n"
                                 "Ch:R, D: 2006.05.12, T: 00:00:00\n\n"));
@@ -86,18 +86,18 @@ TEST_F(SubtitleFormat, ZeroDurationGivesTheSingleEntryOfTheFirstSecond) {
 
 // Whole runs read back and checked entry by entry against plain arithmetic.
 TEST_F(SubtitleFormat, EveryEntryShowsItsSecondOfTheRunAndOfTheDay) {
-    const std::pair<qint32, qint32> runs[] = {
-        {86399, 86399},  // the longest, from 23:59:59
-        {0, 86399},      // a whole day from midnight
-        {86399, 2},      // across midnight
-        {73800, 5400},   // 20:30:00 for 01:30:00
-        {3599, 7201}};
+    const std::pair<qint32, qint32> runs[] = {{86399, 86399},  // the longest, from 23:59:59
+                                              {0, 86399},      // a whole day from midnight
+                                              {86399, 2},      // across midnight
+                                              {73800, 5400},   // 20:30:00 for 01:30:00
+                                              {3599, 7201}};
     const QDate startDate(2006, 12, 31);
     recording(QStringLiteral("run.wmv"));
     for (const auto& [start, duration] : runs) {
         SCOPED_TRACE(testing::Message() << "start " << start << ", duration " << duration);
         ASSERT_TRUE(run(QStringLiteral("run.wmv"), start, duration).succeeded());
-        const SubtitleFileContents file = readSubtitleFile(m_dir.filePath(QStringLiteral("run.sub")));
+        const SubtitleFileContents file =
+            readSubtitleFile(m_dir.filePath(QStringLiteral("run.sub")));
         ASSERT_TRUE(file.formatError.isEmpty()) << file.formatError.toStdString();
         ASSERT_EQ(file.entries.size(), duration + 1);
         for (qint64 k = 0; k < file.entries.size(); ++k) {
@@ -124,10 +124,11 @@ TEST_F(SubtitleFormat, LongestRunEndsOnTheWrappedStamp) {
 
 TEST_F(SubtitleFormat, ChannelIsUtf8AndCannotSplitAnEntry) {
     recording(QStringLiteral("channel.wmv"));
-    ASSERT_TRUE(run(QStringLiteral("channel.wmv"), 0, 3,
-                    QString::fromUtf8("Őszi\nÜnnep\r\n–\u2028műsor"))
-                    .succeeded());
-    const SubtitleFileContents file = readSubtitleFile(m_dir.filePath(QStringLiteral("channel.sub")));
+    ASSERT_TRUE(
+        run(QStringLiteral("channel.wmv"), 0, 3, QString::fromUtf8("Őszi\nÜnnep\r\n–\u2028műsor"))
+            .succeeded());
+    const SubtitleFileContents file =
+        readSubtitleFile(m_dir.filePath(QStringLiteral("channel.sub")));
     ASSERT_TRUE(file.formatError.isEmpty()) << file.formatError.toStdString();
     ASSERT_EQ(file.entries.size(), 4);
     EXPECT_TRUE(file.bytes.startsWith("1\n"));  // no byte-order mark
@@ -159,7 +160,8 @@ TEST_F(SubtitleFormat, RecordingIsNeverOverwrittenByItsOwnSubtitleFile) {
                             m_dir.filePath(QStringLiteral("clip.wmv"))));
     EXPECT_EQ(run(QStringLiteral("clip.sub"), 0, 10).errorNumber, EINVAL);
     EXPECT_EQ(run(QStringLiteral("clip.wmv"), 0, 10).errorNumber, EINVAL);
-    EXPECT_EQ(contentsOf(m_dir.filePath(QStringLiteral("clip.sub"))), QByteArrayLiteral("precious"));
+    EXPECT_EQ(contentsOf(m_dir.filePath(QStringLiteral("clip.sub"))),
+              QByteArrayLiteral("precious"));
 }
 
 TEST_F(SubtitleFormat, FailuresToOpenAndToWriteAreReported) {
@@ -169,10 +171,10 @@ TEST_F(SubtitleFormat, FailuresToOpenAndToWriteAreReported) {
 
     // A link in place of the subtitle file is refused, and what it points at
     // (here a full disk) is never written.
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full";
+    if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
     recording(QStringLiteral("full.wmv"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m_dir.filePath(QStringLiteral("full.sub"))));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/full"), m_dir.filePath(QStringLiteral("full.sub"))));
     const TimecodeOutcome linked = run(QStringLiteral("full.wmv"), 0, 0);
     EXPECT_EQ(linked.errorNumber, RegularFile::kSymbolicLink);
     EXPECT_TRUE(linked.errorDescription.contains(QStringLiteral("symbolic link")));
@@ -211,7 +213,9 @@ TEST_F(SubtitleFormat, ValuesOutsideOneDayOrAnInvalidDateWriteNothing) {
 TEST_F(SubtitleFormat, ProgressComesInCoarseRisingStepsAndEndsAtTheTotal) {
     recording(QStringLiteral("progress.wmv"));
     QList<std::pair<qint32, qint32>> reports;
-    const auto record = [&reports](qint32 written, qint32 total) { reports.append({written, total}); };
+    const auto record = [&reports](qint32 written, qint32 total) {
+        reports.append({written, total});
+    };
     ASSERT_TRUE(run(QStringLiteral("progress.wmv"), 0, 86399, QStringLiteral("M1"),
                     QDate(2006, 5, 12), record)
                     .succeeded());
@@ -222,9 +226,9 @@ TEST_F(SubtitleFormat, ProgressComesInCoarseRisingStepsAndEndsAtTheTotal) {
     EXPECT_EQ(reports.last(), std::make_pair(86400, 86400));
 
     reports.clear();
-    ASSERT_TRUE(run(QStringLiteral("progress.wmv"), 0, 0, QStringLiteral("M1"),
-                    QDate(2006, 5, 12), record)
-                    .succeeded());
+    ASSERT_TRUE(
+        run(QStringLiteral("progress.wmv"), 0, 0, QStringLiteral("M1"), QDate(2006, 5, 12), record)
+            .succeeded());
     EXPECT_EQ(reports, (QList<std::pair<qint32, qint32>>{{1, 1}}));
 }
 

@@ -1,14 +1,14 @@
 #include "SubtitleReader.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <cstring>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <cstring>
 
 // Runs the built `tiplon` as KELM does: a separate process, watched only
 // through the files it leaves behind.
@@ -74,8 +74,10 @@ TEST_F(SubtitleTiplon, WritesTheFileBetweenItsMarkersAndTakesBothDateForms) {
 }
 
 TEST_F(SubtitleTiplon, UnquotedPathWithBlanksIsJoinedAgain) {
-    const QStringList arguments = m_recording.split(u' ') + QStringList{QStringLiteral("0"),
-        QStringLiteral("59"), QStringLiteral("2006.12.31"), QString::fromUtf8("Ünnep")};
+    const QStringList arguments =
+        m_recording.split(u' ') + QStringList{QStringLiteral("0"), QStringLiteral("59"),
+                                              QStringLiteral("2006.12.31"),
+                                              QString::fromUtf8("Ünnep")};
     const TiplonRun run = tiplon(arguments);
     EXPECT_EQ(run.exitCode, 0) << run.standardError.constData();
     EXPECT_EQ(readSubtitleFile(beside(".sub")).entries.size(), 60);
@@ -98,16 +100,24 @@ TEST_F(SubtitleTiplon, RefusedArgumentsGiveAMessageAndOnlyTheStopMarker) {
     const QStringList rows[] = {
         {},
         {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006.12.31.")},
-        {QStringLiteral("12:00:00"), QStringLiteral("10"), QStringLiteral("2006.12.31."), QStringLiteral("M1")},
-        {QStringLiteral("-1"), QStringLiteral("10"), QStringLiteral("2006.12.31."), QStringLiteral("M1")},
-        {QStringLiteral("86400"), QStringLiteral("10"), QStringLiteral("2006.12.31."), QStringLiteral("M1")},
-        {QStringLiteral("0"), QStringLiteral("99999999999"), QStringLiteral("2006.12.31."), QStringLiteral("M1")},
+        {QStringLiteral("12:00:00"), QStringLiteral("10"), QStringLiteral("2006.12.31."),
+         QStringLiteral("M1")},
+        {QStringLiteral("-1"), QStringLiteral("10"), QStringLiteral("2006.12.31."),
+         QStringLiteral("M1")},
+        {QStringLiteral("86400"), QStringLiteral("10"), QStringLiteral("2006.12.31."),
+         QStringLiteral("M1")},
+        {QStringLiteral("0"), QStringLiteral("99999999999"), QStringLiteral("2006.12.31."),
+         QStringLiteral("M1")},
         {QStringLiteral("0"), QString(), QStringLiteral("2006.12.31."), QStringLiteral("M1")},
-        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2007.02.29"), QStringLiteral("M1")},
-        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006-12-31"), QStringLiteral("M1")},
-        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006.12.31.."), QStringLiteral("M1")},
+        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2007.02.29"),
+         QStringLiteral("M1")},
+        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006-12-31"),
+         QStringLiteral("M1")},
+        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006.12.31.."),
+         QStringLiteral("M1")},
         // a channel split in two
-        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006.12.31."), QStringLiteral("M"), QStringLiteral("1")}};
+        {QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("2006.12.31."),
+         QStringLiteral("M"), QStringLiteral("1")}};
     for (const QStringList& row : rows) {
         const TiplonRun run = tiplon(QStringList{m_recording} + row);
         const std::string context = row.join(u' ').toStdString();
@@ -170,10 +180,10 @@ TEST_F(SubtitleTiplon, WithoutAPathThatNamesMarkersNothingIsCreated) {
     const TiplonRun none = tiplon({}, cwd);
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_TRUE(none.standardError.contains("usage: tiplon"));
-    const TiplonRun tooShort = tiplon({QStringLiteral(".wmv"), QStringLiteral("0"),
-                                       QStringLiteral("1"), QStringLiteral("2006.12.31"),
-                                       QStringLiteral("M1")},
-                                      cwd);
+    const TiplonRun tooShort =
+        tiplon({QStringLiteral(".wmv"), QStringLiteral("0"), QStringLiteral("1"),
+                QStringLiteral("2006.12.31"), QStringLiteral("M1")},
+               cwd);
     EXPECT_EQ(tooShort.exitCode, 2);
     EXPECT_FALSE(tooShort.standardError.isEmpty());
     EXPECT_EQ(QDir(cwd).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
