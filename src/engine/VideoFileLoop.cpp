@@ -271,6 +271,12 @@ void VideoFileLoop::stop() {
     m_appsrc = nullptr;
     m_graph.reset();
     if (m_pipeline) {
+        // The pacer no longer drains the sink. A seek of the next pass may be
+        // queued on GStreamer's thread, holding the pipeline's state lock
+        // while it waits for the demuxer, and the demuxer waits for room in
+        // the full sink: let the sink drop, or the state change below waits
+        // for ever.
+        if (m_sink) gst_app_sink_set_drop(GST_APP_SINK(m_sink), TRUE);
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
         // A seek still queued on GStreamer's thread may outlive this object
         // with the pipeline; nothing it posts may reach this object then.
