@@ -30,7 +30,7 @@ enum class Command {
     ConfirmedExit,         // asks, then ends
     CloseWindow,           // the window's close path (asks in the close handler)
     RestoreFromTray,       // mnuFRMRestore
-    PlayPreview,  // cmdPlay: the preview chain of the running recording (a hook its owner sets)
+    PlayPreview,           // the play button: the running recording's preview (a hook)
 };
 inline constexpr int kCommandCount = int(Command::PlayPreview) + 1;
 
