@@ -10,10 +10,6 @@
 
 #include "BenchWindow.h"
 #include "MainForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -21,9 +17,12 @@
 #include "recorder/EventLog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
 

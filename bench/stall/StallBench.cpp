@@ -10,10 +10,6 @@
 
 #include "BenchWindow.h"
 #include "MainForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -23,7 +19,9 @@
 #include "recorder/TimeText.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTextStream>
 #include <QTimer>

@@ -13,10 +13,6 @@
 // decoded samples from the first one would place the tone about 90 ms early.
 #include "BenchWindow.h"
 #include "MainForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainWindow.h"
 #include "RecordingControl.h"
 #include "TimeFields.h"
@@ -26,9 +22,12 @@
 #include "recorder/TimeText.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>

@@ -91,7 +91,11 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     buildCommands();
     Toolbar& tb = *m_form->toolbar;
     m_state.arm.setObserver([&tb](Arm arm) { tb.showStartState(arm); });
-    m_state.mode.setObserver([&tb](RecordingMode mode) { tb.showMode(mode); });
+    // The start field counts, and can be typed into, where the mode has a start time.
+    m_state.mode.setObserver([this, &tb](RecordingMode mode) {
+        tb.showMode(mode);
+        m_timeFields->setStartEditable(mode != RecordingMode::Most);
+    });
     wire();
     resize(760, LogPanel::kHeightShown);
 }
@@ -191,7 +195,7 @@ void MainWindow::wire() {
             [this] { runCommand(Command::PlayPreview); });
     connect(&m_schedulerTick, &QTimer::timeout, this, [this] { m_scheduler->tick(); });
     // The status tick, the subtitle jobs' and the preview copy's timers are their owners'.
-    connect(f.logPanel.toggle, &QPushButton::clicked, this, [this] { toggleLogPanel(); });
+    connect(f.logPanel.toggle, &QPushButton::clicked, this, [this] { m_logPanel->toggle(); });
 
     const SourceLists& sources = f.sources;
     connect(sources.videoSource, &QComboBox::activated, this,
@@ -271,19 +275,14 @@ void MainWindow::buildCommands() {
     on(Command::OpenSettings, [this] { m_settings->openSettings(); });
     on(Command::ModeMost, [this] {
         m_state.mode.set(RecordingMode::Most);
-        m_timeFields->setStartEditable(false);
         m_timeFields->durationLeave();
     });
     on(Command::ModeOnce, [this] {
         m_state.mode.set(RecordingMode::Once);
-        m_timeFields->setStartEditable(true);
         m_timeFields->durationLeave();
         m_timeFields->endLeave();
     });
-    on(Command::ModeDaily, [this] {
-        m_state.mode.set(RecordingMode::Daily);
-        m_timeFields->setStartEditable(true);
-    });
+    on(Command::ModeDaily, [this] { m_state.mode.set(RecordingMode::Daily); });
     for (const auto& [command, button] : {std::pair{Command::MenuModeMost, Button::btnMost},
                                           std::pair{Command::MenuModeOnce, Button::btn1x},
                                           std::pair{Command::MenuModeDaily, Button::btnNapi}}) {
@@ -352,10 +351,6 @@ void MainWindow::openMediaFolder() {
     if (!started)
         m_log->logEvent(QStringLiteral("A program nem indítható: ") + program + u' ' +
                         m_state.settings.mediaDir);
-}
-
-void MainWindow::toggleLogPanel() {
-    m_logPanel->toggle();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -139,8 +139,6 @@ public:
     SettingsControl& settingsControl() { return *m_settings; }
     AboutWindow* aboutWindow() const { return m_about; }
     void showAbout();
-    // The log panel button: shows or hides the log box.
-    void toggleLogPanel();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -305,7 +305,6 @@ Startup::Step Startup::startCommandLineRecording() {
         return Step::Stop;  // nothing is recorded; the splash stays
     }
     m_parts.timeFields.setTexts(std::nullopt, std::nullopt, *duration);
-    m_parts.timeFields.setStartEditable(false);
     m_parts.timeFields.durationLeave();
     s.mode.set(RecordingMode::Most);
     m_ctx.log.logEvent(QStringLiteral("Paraméteres indítás: ") + *duration);

@@ -5,18 +5,18 @@
 #include "LedMeter.h"
 #include "LevelMeters.h"
 #include "MainForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainWindow.h"
 #include "SoundServer.h"
 #include "V4l2VideoDevices.h"
 #include "app/Harness.h"
 #include "capture/VuMeter.h"
+#include "support/FakeCapture.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -127,18 +127,6 @@ pid_t soundServerPid() {
     if (!pidFile.open(QIODevice::ReadOnly)) return 0;
     return pid_t(pidFile.readAll().trimmed().toInt());
 }
-
-class MeterDisplay final : public LevelDisplay {
-public:
-    int scopeHeight() const override { return 44; }
-    void showLevels(int l, int r) override {
-        left = l;
-        right = r;
-    }
-    void showTraces(const WaveTrace&, const WaveTrace&) override {}
-    int left = 0;
-    int right = 0;
-};
 
 TEST(SoundServerMeters, AStoppedSoundServerNeverHoldsTheWindowsThread) {
     if (!SoundServer::running()) GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";

@@ -2,8 +2,6 @@
 // the real scripts, tiplon and wmindexer, and a stand-in player that writes
 // down what it was started with. Needs the sound server (scripts/test.sh).
 
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainForm.h"
 #include "MainWindow.h"
 #include "PostProcessing.h"
@@ -20,7 +18,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 

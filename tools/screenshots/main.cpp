@@ -8,10 +8,6 @@
 // a fresh program folder, so every text is the program's own.
 #include "AboutWindow.h"
 #include "MainForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include "MainWindow.h"
 #include "MonitorControl.h"
 #include "MonitorWindow.h"
@@ -28,11 +24,14 @@
 
 #include <sys/resource.h>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
