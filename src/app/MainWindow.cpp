@@ -19,6 +19,7 @@
 #include "RecordingControl.h"
 #include "RecordingGuard.h"
 #include "Scheduler.h"
+#include "ServiceStatus.h"
 #include "SettingsControl.h"
 #include "ShellPorts.h"
 #include "SplashControl.h"
@@ -61,6 +62,7 @@ void requireBackEnds(const MainWindowDeps& deps) {
         {"timers", deps.timers != nullptr},
         {"process", deps.process != nullptr},
         {"storage", deps.storage != nullptr},
+        {"serviceNotifier", deps.serviceNotifier != nullptr},
         {"startProgram", bool(deps.startProgram)},
         {"launcher", deps.launcher != nullptr},
         {"processes", deps.processes != nullptr},
@@ -176,10 +178,11 @@ void MainWindow::createRecorder() {
                                      m_postProcessing->beforeExit();
                                      m_startup->exitForm();
                                  }});
+    m_serviceStatus = std::make_unique<ServiceStatus>(*m_ctx, *m_deps.serviceNotifier);
     m_statusLoop = std::make_unique<StatusLoop>(
-        *m_ctx,
-        StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar, tb, f.mixerLines,
-                          f.zoom, [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
+        *m_ctx, StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar,
+                                  *m_serviceStatus, tb, f.mixerLines, f.zoom,
+                                  [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
 }
 
 MainWindow::~MainWindow() = default;
@@ -218,6 +221,7 @@ void MainWindow::start() {
     m_startup->writeManifest(QStringLiteral("kelm"));
     m_statusLoop->start();
     m_startup->run();
+    if (!m_deps.process->ended()) m_serviceStatus->ready();
 }
 
 void MainWindow::createShell() {

@@ -41,6 +41,8 @@ class RecordingControl;
 class RecordingGuard;
 class MediaStorage;
 class Scheduler;
+class ServiceNotifier;
+class ServiceStatus;
 class SoundCardList;
 class SoundMixerDevices;
 class SplashPort;
@@ -74,7 +76,8 @@ struct MainWindowDeps {
     TimerService* timers = nullptr;            // the level meters' 40 ms timer
     Messenger* messenger = nullptr;            // null: QtMessenger on this window
     ProcessControl* process = nullptr;
-    MediaStorage* storage = nullptr;  // the media folder's file system
+    MediaStorage* storage = nullptr;             // the media folder's file system
+    ServiceNotifier* serviceNotifier = nullptr;  // the service manager that started KELM
     // Starts an outside program detached (the file browser).
     std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
     std::unique_ptr<MonitorPort> monitor;
@@ -180,6 +183,7 @@ private:
     std::unique_ptr<RecordingControl> m_recordingControl;
     std::unique_ptr<CaptureSources> m_capture;
     std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<ServiceStatus> m_serviceStatus;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<PostProcessing> m_postProcessing;

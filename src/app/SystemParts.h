@@ -5,6 +5,7 @@
 #include "capture/Xtimer.h"
 #include "post/DetachedLauncher.h"
 #include "post/ProcProcessTable.h"
+#include "post/ServiceNotifier.h"
 #include "recorder/MediaStorage.h"
 
 #include <QProcess>
@@ -13,7 +14,8 @@
 namespace kelm {
 
 // The machine's own parts that need no capture device: its file systems,
-// Qt's timers, detached processes and the process table, the X server's
+// Qt's timers, detached processes and the process table, the service
+// manager's notification socket, the X server's
 // windows, and the desktop's way of opening a folder. The real back ends
 // hand them to the main window, and so do tests that run the window on fake
 // devices. Must outlive the main window it is handed to.
@@ -22,6 +24,7 @@ struct SystemParts {
     QtTimerService timers;
     DetachedLauncher launcher;
     ProcProcessTable processes;
+    NotifySocket serviceNotifier;  // NOTIFY_SOCKET's, when a service manager started KELM
     std::unique_ptr<PlayerWindows> playerWindows = createPlayerWindows();
 
     // Hands these to the main window; the player windows go with it, once.
@@ -30,6 +33,7 @@ struct SystemParts {
         deps.timers = &timers;
         deps.launcher = &launcher;
         deps.processes = &processes;
+        deps.serviceNotifier = &serviceNotifier;
         deps.playerWindows = std::move(playerWindows);
         deps.startProgram = [](const QString& program, const QStringList& arguments) {
             return QProcess::startDetached(program, arguments);

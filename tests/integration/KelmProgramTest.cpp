@@ -9,6 +9,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstring>
+
 // The real kelm program, headless, with the real engine and the sound server:
 // what a broadcaster's timer does on a server.
 namespace {
@@ -130,6 +136,56 @@ TEST_F(KelmProgram, TerminationSignalFinalisesTheRecordingAndSavesTheState) {
     const QString log =
         QString::fromUtf8(readAll(dir.filePath(QStringLiteral("Log/")) + logs.first()));
     EXPECT_TRUE(log.contains(QStringLiteral("Beállítások mentése: ")));
+}
+
+// What a systemd unit of type "notify" with a watchdog hears from a timer's
+// recording: ready once up, the recording and its time, and the watchdog
+// fed while the file grows.
+TEST_F(KelmProgram, TellsTheServiceManagerItIsUpWhatItRecordsAndThatItIsSound) {
+    const QString socketPath = dir.filePath(QStringLiteral("notify"));
+    const int manager = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray pathBytes = socketPath.toLocal8Bit();
+    ASSERT_LT(pathBytes.size(), static_cast<qsizetype>(sizeof address.sun_path));
+    std::memcpy(address.sun_path, pathBytes.constData(), static_cast<size_t>(pathBytes.size()));
+    ASSERT_EQ(::bind(manager, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    QProcess kelm;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), socketPath);
+    kelm.setProcessEnvironment(env);
+    kelm.start(dir.filePath(QStringLiteral("kelm")), {QStringLiteral("00:00:05")});
+    QList<QByteArray> heard;
+    const auto listen = [&] {
+        char buffer[4096];
+        for (qint64 n; (n = ::recv(manager, buffer, sizeof buffer, 0)) >= 0;)
+            heard.append(QByteArray(buffer, n));
+    };
+    while (!kelm.waitForFinished(200)) {
+        listen();
+        ASSERT_NE(kelm.state(), QProcess::NotRunning);
+    }
+    listen();
+    ::close(manager);
+    EXPECT_EQ(kelm.exitCode(), 0);
+
+    ASSERT_FALSE(heard.isEmpty());
+    EXPECT_EQ(heard.count("READY=1"), 1);
+    const auto recordingStatus =
+        std::find_if(heard.begin(), heard.end(), [](const QByteArray& message) {
+            return message.startsWith("STATUS=Felvétel: teszttv-") &&
+                   message.contains(".wmv, 00:00:");
+        });
+    ASSERT_NE(recordingStatus, heard.end()) << heard.join(' ').toStdString();
+    // Fed from the status tick while the file grows: about once a second of
+    // the five recorded.
+    const auto firstRecording = recordingStatus - heard.begin();
+    EXPECT_GE(heard.mid(firstRecording).count("WATCHDOG=1"), 3) << heard.join(' ').toStdString();
+    std::printf("the service manager heard %lld messages, %lld of them WATCHDOG=1\n",
+                static_cast<long long>(heard.size()),
+                static_cast<long long>(heard.count("WATCHDOG=1")));
 }
 
 }  // namespace

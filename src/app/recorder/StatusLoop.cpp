@@ -5,6 +5,7 @@
 #include "FormParts.h"
 #include "Messenger.h"
 #include "RecordingControl.h"
+#include "ServiceStatus.h"
 #include "ShellPorts.h"
 #include "StatusBar.h"
 #include "TimeFields.h"
@@ -30,6 +31,7 @@ StatusLoop::StatusLoop(RecorderContext& context, Parts parts)
 void StatusLoop::tick() {
     const BusyScope busy("status tick");
     if (m_ctx.process.ended()) return;
+    m_parts.serviceStatus.tick();
     Toolbar& tb = m_parts.toolbar;
 
     // While the sound card's control lists have no choice the rest waits.

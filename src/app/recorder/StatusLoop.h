@@ -7,13 +7,15 @@
 namespace kelm {
 
 class RecordingControl;
+class ServiceStatus;
 class StatusBar;
 class TimeFields;
 class Toolbar;
 struct MixerLineWidgets;
 struct ZoomWidgets;
 
-// The status tick (every 300 ms for the whole run): mixer sliders, clock,
+// The status tick (every 300 ms for the whole run): the service manager's
+// status and watchdog, mixer sliders, clock,
 // zoom controls, the menu mirror of the toolbar, the status icon (also in the
 // tray), the daily preparation three seconds before each start, and the size
 // limit of the log box.
@@ -24,6 +26,7 @@ public:
         RecordingControl& recordingControl;
         TimeFields& timeFields;
         StatusBar& statusBar;
+        ServiceStatus& serviceStatus;
         Toolbar& toolbar;
         const MixerLineWidgets& mixerLines;
         const ZoomWidgets& zoom;
