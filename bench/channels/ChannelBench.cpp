@@ -6,7 +6,11 @@
 // that card and a live tone for the sound card: everything else is what KELM
 // does with a card, the profile and the file's name included.
 //
-//   channel_bench PROGRAM_DIR SHORT_NAME HH:MM:SS
+//   channel_bench PROGRAM_DIR SHORT_NAME HH:MM:SS [PATTERN]
+//
+// PATTERN is the test picture's videotestsrc pattern: "ball" (the default, a
+// ball moving on black, cheap to encode) or "snow" (noise, the dearest
+// picture there is).
 //
 // PROGRAM_DIR is made the channel's program folder (settings, last state,
 // tiplon); the recording lands in its Media folder. At the end it prints
@@ -29,7 +33,6 @@ namespace kelm {
 namespace {
 
 const QString kCardName = QStringLiteral("Teszt kártya");
-const QString kLivePicture = QStringLiteral("TEST://ball");
 const QString kLiveTone = QStringLiteral("TEST://");
 
 // One capture card with one composite input, no tuner, taking every setting.
@@ -61,7 +64,8 @@ public:
 // still sees the inputs it chose.
 class LivePictureEncoder final : public Encoder {
 public:
-    explicit LivePictureEncoder(std::unique_ptr<Encoder> engine) : m_engine(std::move(engine)) {
+    LivePictureEncoder(std::unique_ptr<Encoder> engine, QString livePicture)
+        : m_engine(std::move(engine)), m_livePicture(std::move(livePicture)) {
         connect(m_engine.get(), &Encoder::prepared, this, &Encoder::prepared);
         connect(m_engine.get(), &Encoder::started, this, &Encoder::started);
         connect(m_engine.get(), &Encoder::runStateChanged, this, &Encoder::runStateChanged);
@@ -71,7 +75,7 @@ public:
     EncoderStatus resetSourceGroup() override { return m_engine->resetSourceGroup(); }
     EncoderStatus setVideoInput(const QString& input) override {
         m_videoInput = input;
-        return m_engine->setVideoInput(input.startsWith(QStringLiteral("DEVICE://")) ? kLivePicture
+        return m_engine->setVideoInput(input.startsWith(QStringLiteral("DEVICE://")) ? m_livePicture
                                                                                      : input);
     }
     EncoderStatus setAudioInput(const QString& input) override {
@@ -108,21 +112,24 @@ public:
 
 private:
     std::unique_ptr<Encoder> m_engine;
+    const QString m_livePicture;
     QString m_videoInput;
     QString m_audioInput;
 };
 
 class LivePictureEngine final : public EncoderFactory {
 public:
-    explicit LivePictureEngine(EncoderFactory& engine) : m_engine(engine) {}
+    LivePictureEngine(EncoderFactory& engine, QString livePicture)
+        : m_engine(engine), m_livePicture(std::move(livePicture)) {}
     std::unique_ptr<Encoder> create(EncoderStatus* status) override {
         std::unique_ptr<Encoder> engine = m_engine.create(status);
         if (!engine) return nullptr;
-        return std::make_unique<LivePictureEncoder>(std::move(engine));
+        return std::make_unique<LivePictureEncoder>(std::move(engine), m_livePicture);
     }
 
 private:
     EncoderFactory& m_engine;
+    const QString m_livePicture;
 };
 
 bool writeText(const QString& path, const QString& text) {
@@ -158,8 +165,8 @@ bool prepareFolder(const QDir& folder, const QString& shortName) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 4) {
-        QTextStream(stderr) << "usage: channel_bench PROGRAM_DIR SHORT_NAME HH:MM:SS\n";
+    if (args.size() != 4 && args.size() != 5) {
+        QTextStream(stderr) << "usage: channel_bench PROGRAM_DIR SHORT_NAME HH:MM:SS [PATTERN]\n";
         return 2;
     }
     const QDir folder(args.at(1));
@@ -169,7 +176,8 @@ int main(int argc, char* argv[]) {
     }
     kelm::RealBackEnds backEnds;
     kelm::TestCard card;
-    kelm::LivePictureEngine engine(*backEnds.engine);
+    kelm::LivePictureEngine engine(
+        *backEnds.engine, QStringLiteral("TEST://") + args.value(4, QStringLiteral("ball")));
     kelm::NotedEnd process(true);
     kelm::PrintingMessenger messenger(false);
     kelm::MainWindowDeps deps;

@@ -5,20 +5,26 @@
 # CPU (in % of one core) and peak memory per channel, and the pictures and
 # samples lost: pictures the files lack against 25 a second, and sound
 # filled with silence where the live tone should be. Then the largest N that
-# recorded in real time with nothing lost.
+# recorded in real time with nothing lost: when 8 still does, it goes on
+# doubling (up to 32) until a number fails.
 #
-#   bench/channels/run.sh [BUILD_DIR] [SECONDS] [N ...]     (default 120 s; 1 2 4 8)
+#   bench/channels/run.sh [BUILD_DIR] [SECONDS] [N ...]     (default 120 s; 1 2 4 8 ...)
+#
+# CHANNEL_PICTURE=snow records noise, the dearest picture to encode, instead
+# of the default moving ball ("ball").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
 seconds=${2:-120}
 shift $(($# > 2 ? 2 : $#))
 counts=("$@")
-[[ ${#counts[@]} -gt 0 ]] || counts=(1 2 4 8)
+searching=no
+[[ ${#counts[@]} -gt 0 ]] || { counts=(1 2 4 8); searching=yes; }
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/kelm-runtime-$(id -u)}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 bash "$here/../../scripts/sound-server.sh"
 cmake --build "$build" -j2 --target channel_bench tiplon kelm_default_video >/dev/null
+picture=${CHANNEL_PICTURE:-ball}
 duration=$(printf '%02d:%02d:%02d' $((seconds / 3600)) $((seconds / 60 % 60)) $((seconds % 60)))
 work=$(mktemp -d)
 [[ -n "${KEEP:-}" ]] || trap 'rm -rf "$work"' EXIT
@@ -35,20 +41,22 @@ lost_in() {
   silent=$(ffmpeg -nostdin -v info -i "$file" -map 0:a -af silencedetect=n=-50dB:d=0.02 -f null - 2>&1 |
     awk '/silence_duration/ { sum += $NF } END { printf "%.3f", sum + 0 }')
   awk -v f="$frames" -v s="$seconds" -v r="$rate" -v q="$silent" \
-    'BEGIN { lf = 25 * s - f; if (lf < 0) lf = 0; printf "%d %d", lf, q * r }'
+    'BEGIN { lf = 25 * s - f; if (lf < 0) lf = 0; printf "%d %d\n", lf, q * r }'
 }
 
 cores=$(nproc)
-echo "Channels at the TV profile from live sources, $seconds s each, on $cores cores"
+echo "Channels at the TV profile from live sources (picture: $picture), $seconds s each, on $cores cores"
 printf '%3s  %14s  %14s  %12s  %12s  %s\n' N "CPU/channel" "memory/channel" "pictures lost" "samples lost" "in real time"
 largest=0
-for n in "${counts[@]}"; do
+failed_at=
+run_channels() {
+  local n=$1 i pid c m file lf ls folder
   pids=()
   started=$(date +%s.%N)
   for i in $(seq 1 "$n"); do
     folder="$work/n$n/ch$i"
     mkdir -p "$folder"
-    "$build/bench/channel_bench" "$folder" "ch$i" "$duration" >"$folder.out" 2>"$folder.err" &
+    "$build/bench/channel_bench" "$folder" "ch$i" "$duration" "$picture" >"$folder.out" 2>"$folder.err" &
     pids+=($!)
   done
   failed=0
@@ -74,11 +82,19 @@ for n in "${counts[@]}"; do
   if [[ $failed -eq 0 && $files -eq $n && $frames -eq 0 && $samples -eq 0 ]] &&
     awk -v w="$wall" -v s="$seconds" 'BEGIN { exit !(w <= s + 20) }'; then
     realtime=yes
-    largest=$n
+    [[ -n "$failed_at" ]] || largest=$n
+  else
+    [[ -n "$failed_at" ]] || failed_at=$n
   fi
   printf '%3d  %13.1f%%  %11.0f MB  %13d  %12d  %s (%s s, %d of %d exited 0)\n' "$n" \
     "$(awk -v c="$cpu" -v n="$n" -v s="$wall" 'BEGIN { print 100 * c / n / s }')" \
     "$(awk -v m="$memory" -v n="$n" 'BEGIN { print m / n / 1024 }')" \
     "$frames" "$samples" "$realtime" "$wall" $((n - failed)) "$n"
+}
+for n in "${counts[@]}"; do run_channels "$n"; done
+n=${counts[-1]}
+while [[ $searching == yes && -z "$failed_at" && $n -lt 32 ]]; do
+  n=$((n * 2))
+  run_channels "$n"
 done
 echo "Largest number of channels recorded in real time with nothing lost: $largest (on $cores cores)"
