@@ -13,6 +13,7 @@
 #include "TimeFields.h"
 #include "Toolbar.h"
 #include "encoder/Encoder.h"
+#include "encoder/FailureText.h"
 #include "recorder/EventLog.h"
 #include "recorder/LastState.h"
 #include "recorder/MediaStorage.h"
@@ -35,9 +36,6 @@ namespace {
 
 // How long the end of the program waits for a recording's file to be finished.
 constexpr int kExitFinishMs = 10000;
-
-const QString kComponentMissing =
-    QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
 
 const char kManifest[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
@@ -133,8 +131,8 @@ Startup::Step Startup::createEncoder() {
     EncoderStatus created;
     m_parts.encoder = m_parts.encoderFactory.create(&created);
     if (!m_parts.encoder) {
-        m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
-        m_ctx.log.appendToBox(QStringLiteral("A ") + kComponentMissing + QStringLiteral("\r\n"));
+        m_ctx.messenger.show(FailureText::kEncoderMissing, Messenger::Icon::Critical);
+        m_ctx.log.appendToBox(QStringLiteral("A ") + FailureText::kEncoderMissing + QStringLiteral("\r\n"));
         m_ctx.process.endProcess(1);
         return Step::Stop;
     }

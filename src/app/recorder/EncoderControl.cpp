@@ -22,16 +22,14 @@
 namespace kelm {
 
 namespace {
-const QString kComponentMissing =
-    QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
 // Sources that take this long to deliver move the recording's first sample
 // into a later second than the one its name was prepared with.
 constexpr qint64 kLateSourcesMs = 1000;
 }  // namespace
 
 void EncoderControl::fatalComponentMissing() {
-    m_ctx.messenger.show(kComponentMissing, Messenger::Icon::Critical);
-    m_ctx.log.logEvent(QStringLiteral("A ") + kComponentMissing);
+    m_ctx.messenger.show(FailureText::kEncoderMissing, Messenger::Icon::Critical);
+    m_ctx.log.logEvent(QStringLiteral("A ") + FailureText::kEncoderMissing);
     m_ctx.process.endProcess(1);
 }
 

@@ -23,4 +23,9 @@ QString cause(const EncoderStatus& failure, const Where& where);
 // The source's name as the lists show it: an input without its scheme.
 QString sourceName(const QString& input);
 
+// The box KELM shows, and the log line it writes (after "A "), when no
+// encoder can be made: it then ends.
+inline const QString kEncoderMissing =
+    QStringLiteral("Windows Media Encoder nincs telepítve! A program kilép.");
+
 }  // namespace kelm::FailureText
