@@ -52,6 +52,14 @@ public:
         wait();
         return m_real.createFolder(folder);
     }
+    QStringList fileNames(const QString& folder) const override {
+        wait();
+        return m_real.fileNames(folder);
+    }
+    QString removeFile(const QString& path) override {
+        wait();
+        return m_real.removeFile(path);
+    }
     void setHung(bool hung) {
         {
             std::lock_guard guard(m_lock);

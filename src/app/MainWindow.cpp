@@ -18,6 +18,7 @@
 #include "QtMessenger.h"
 #include "RecordingControl.h"
 #include "RecordingGuard.h"
+#include "RetentionControl.h"
 #include "Scheduler.h"
 #include "ServiceStatus.h"
 #include "SettingsControl.h"
@@ -153,7 +154,12 @@ void MainWindow::createRecorder() {
     m_encoderControl = std::make_unique<EncoderControl>(
         *m_ctx, EncoderControl::Parts{f.sources, *m_timeFields, *m_statusBar, tb});
     m_guard = std::make_unique<RecordingGuard>(*m_ctx, *m_encoderControl);
-    m_encoderControl->setStartedHandler([this] { m_guard->recordingStarted(); });
+    m_retention = std::make_unique<RetentionControl>(*m_ctx, *m_statusBar);
+    m_guard->setOutOfRoomHandler([this] { m_retention->spaceRunningOut(); });
+    m_encoderControl->setStartedHandler([this] {
+        m_guard->recordingStarted();
+        m_retention->recordingStarted();
+    });
     m_recordingControl = std::make_unique<RecordingControl>(
         *m_ctx, RecordingControl::Parts{*m_encoderControl, *m_stateBinding, *m_guard, tb, f.sources,
                                         *m_timeFields, *m_statusBar, f.playPreview});
@@ -221,7 +227,9 @@ void MainWindow::start() {
     m_startup->writeManifest(QStringLiteral("kelm"));
     m_statusLoop->start();
     m_startup->run();
-    if (!m_deps.process->ended()) m_serviceStatus->ready();
+    if (m_deps.process->ended()) return;
+    m_retention->start();
+    m_serviceStatus->ready();
 }
 
 void MainWindow::createShell() {

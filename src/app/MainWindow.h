@@ -40,6 +40,7 @@ class ProgramLauncher;
 class RecordingControl;
 class RecordingGuard;
 class MediaStorage;
+class RetentionControl;
 class Scheduler;
 class ServiceNotifier;
 class ServiceStatus;
@@ -115,6 +116,7 @@ public:
     EncoderControl& encoderControl() { return *m_encoderControl; }
     const StallWatch& stallWatch() const { return m_stallWatch; }
     StatusLoop& statusLoop() { return *m_statusLoop; }
+    RetentionControl& retention() { return *m_retention; }
     StatusBar& statusBar() { return *m_statusBar; }
     LogPanel& logPanel() { return *m_logPanel; }
     const QTimer& schedulerTick() const { return m_schedulerTick; }
@@ -183,6 +185,7 @@ private:
     std::unique_ptr<RecordingControl> m_recordingControl;
     std::unique_ptr<CaptureSources> m_capture;
     std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<RetentionControl> m_retention;
     std::unique_ptr<ServiceStatus> m_serviceStatus;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace kelm {
@@ -81,6 +82,16 @@ SettingsDialog::SettingsDialog(QWidget* parent)
     chkTimecode = new QCheckBox(QStringLiteral("Timecode készítés"));
     chkTimecode->setObjectName(QStringLiteral("chkTimecode"));
     grid->addWidget(chkTimecode, 5, 1);
+    keepDays = new QSpinBox;
+    keepDays->setObjectName(QStringLiteral("keepDays"));
+    keepDays->setRange(0, 36500);
+    keepDays->setSpecialValueText(QStringLiteral("mind megmarad"));
+    keepDays->setToolTip(
+        QStringLiteral("A csatorna ennél régebbi felvételei törlődnek; 0: mind megmarad"));
+    auto* keepCaption = new QLabel(QStringLiteral("Felvételek megőrzése (nap):"));
+    keepCaption->setBuddy(keepDays);
+    grid->addWidget(keepCaption, 6, 0);
+    grid->addWidget(keepDays, 6, 1, Qt::AlignLeft);
     grid->setColumnMinimumWidth(1, 320);
 
     notice = new QLabel(QStringLiteral("Figyelem: "));
@@ -140,6 +151,7 @@ void SettingsDialog::load(const Settings& settings) {
     txtMPlayer->setText(settings.fileMPlayer);
     chkTimecode->setChecked(settings.makeTimecode != 0);
     txtMedia->setText(settings.mediaDir);
+    keepDays->setValue(settings.keepDays);
     notice->setText(QStringLiteral("A beállítások, az összes futó KELM alkalmazásra érvényesek!"));
 }
 
@@ -151,6 +163,7 @@ Settings SettingsDialog::edited() const {
     s.fileMPlayer = txtMPlayer->text();
     s.makeTimecode = chkTimecode->isChecked() ? 1 : 0;
     s.mediaDir = txtMedia->text();
+    s.keepDays = keepDays->value();
     return s;
 }
 

@@ -10,10 +10,11 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace kelm {
 
-// The settings dialog "KELM.ini - Beállítások": the six channel settings. It
+// The settings dialog "KELM.ini - Beállítások": the channel settings. It
 // only shows and edits them; checking, saving and what the main window does
 // around it belong to its owner (SettingsControl), which listens to the
 // signals. GUI thread only.
@@ -32,7 +33,7 @@ public:
 
     // Fills the controls from the fields (the dialog's load).
     void load(const Settings& settings);
-    // The six values as the controls hold them now.
+    // The values as the controls hold them now.
     Settings edited() const;
 
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
@@ -47,6 +48,7 @@ public:
     QCheckBox* chkTimecode = nullptr;
     QLineEdit* txtMedia = nullptr;
     QPushButton* cmdMedia = nullptr;
+    QSpinBox* keepDays = nullptr;  // 0: recordings are kept forever
     QLabel* notice = nullptr;
     QPlainTextEdit* help = nullptr;
     QPushButton* cmdSave = nullptr;

@@ -106,6 +106,14 @@ public:
         foldersAsked << folder;
         return !refuseNewFolders && real.createFolder(folder);
     }
+    QStringList fileNames(const QString& folder) const override {
+        waitWhileHung();
+        return real.fileNames(folder);
+    }
+    QString removeFile(const QString& path) override {
+        waitWhileHung();
+        return real.removeFile(path);
+    }
     void hang() {
         std::lock_guard guard(m_lock);
         m_hung = true;

@@ -395,15 +395,15 @@ protected:
     }
 };
 
-TEST_F(ShellSettings, EightCharacterShortNameIsSavedAsSixCrLfLines) {
+TEST_F(ShellSettings, EightCharacterShortNameIsSavedAsSevenCrLfLines) {
     saveWithShortName(QStringLiteral("abcdefgh"));
     EXPECT_FALSE(dialog().isVisible());
     EXPECT_EQ(h.window->state().settings.channelShortName, QStringLiteral("abcdefgh"));
     const QByteArray file = h.read(QStringLiteral("kelm.ini"));
     const QList<QByteArray> lines = file.split('\n');
-    ASSERT_EQ(lines.size(), 7) << file.constData();
+    ASSERT_EQ(lines.size(), 8) << file.constData();
     EXPECT_TRUE(lines.last().isEmpty());
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(lines.at(i).endsWith('\r')) << i;
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(lines.at(i).endsWith('\r')) << i;
     EXPECT_EQ(lines.at(1), QByteArray("abcdefgh\r"));
     EXPECT_TRUE(h.read(h.logFileName()).contains("Beállítások mentése: kelm.ini"));
 }

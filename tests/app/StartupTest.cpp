@@ -13,7 +13,7 @@ TEST(Startup, FirstRunCreatesSettingsStateAndLogWithTheDoublePass) {
     Harness h;
     h.start();
     const QByteArray ini = h.read(QStringLiteral("kelm.ini"));
-    EXPECT_EQ(ini.count("\r\n"), 6);
+    EXPECT_EQ(ini.count("\r\n"), 7);
     EXPECT_TRUE(ini.startsWith("Teszt TV\r\nteszttv\r\n"));
     const auto state = TextFile::readLines(h.file(QStringLiteral("teszttv.ini")));
     ASSERT_TRUE(state);

@@ -27,16 +27,53 @@ protected:
     QString ini() const { return QDir(dir.path()).filePath(QStringLiteral("kelm.ini")); }
 };
 
-TEST_F(SettingsFileTest, FirstRunWritesTheSixDefaultLinesWithCrLf) {
+TEST_F(SettingsFileTest, FirstRunWritesTheSevenDefaultLinesWithCrLf) {
     const auto load = SettingsFile::readOrCreate(dir.path());
     EXPECT_EQ(load.outcome, SettingsLoad::Outcome::CreatedDefaults);
     const QString p = dir.path();
     const QByteArray expected =
         "Teszt TV\r\nteszttv\r\n" + (p + QStringLiteral("/video.wmv")).toUtf8() +
-        "\r\n/usr/bin/mpv\r\n1\r\n" + (p + QStringLiteral("/Media")).toUtf8() + "\r\n";
+        "\r\n/usr/bin/mpv\r\n1\r\n" + (p + QStringLiteral("/Media")).toUtf8() + "\r\n0\r\n";
     EXPECT_EQ(readAll(ini()), expected);
     EXPECT_EQ(load.settings.channelShortName, QStringLiteral("teszttv"));
     EXPECT_EQ(load.settings.makeTimecode, 1);
+    EXPECT_EQ(load.settings.keepDays, 0);
+}
+
+// The seventh line: the days recordings are kept. A file of six lines, as
+// every earlier KELM wrote it, keeps them all and is not rewritten.
+TEST_F(SettingsFileTest, DaysToKeepAreTheSeventhLineAndASixLineFileKeepsEverything) {
+    const QByteArray six = "A\r\nb\r\nc\r\nd\r\n1\r\nm\r\n";
+    writeBytes(ini(), six);
+    auto load = SettingsFile::readOrCreate(dir.path());
+    EXPECT_EQ(load.outcome, SettingsLoad::Outcome::Read);
+    EXPECT_EQ(load.settings.keepDays, 0);
+    EXPECT_TRUE(load.warnings.isEmpty());
+    EXPECT_EQ(readAll(ini()), six);
+
+    const auto keepOf = [&](const QByteArray& seventh) {
+        writeBytes(ini(), six + seventh + "\r\n");
+        load = SettingsFile::readOrCreate(dir.path());
+        return load.settings.keepDays;
+    };
+    EXPECT_EQ(keepOf("30"), 30);
+    EXPECT_TRUE(load.warnings.isEmpty());
+    EXPECT_EQ(keepOf(" 30 "), 30);
+    EXPECT_EQ(keepOf(""), 0);
+    EXPECT_TRUE(load.warnings.isEmpty());
+    EXPECT_EQ(keepOf("0"), 0);
+    EXPECT_TRUE(load.warnings.isEmpty());
+    // A value nobody meant keeps everything, and the log says so.
+    for (const QByteArray bad : {"-5", "harminc", "30 nap", "99999999999"}) {
+        EXPECT_EQ(keepOf(bad), 0) << bad.constData();
+        ASSERT_EQ(load.warnings.size(), 1) << bad.constData();
+        EXPECT_TRUE(load.warnings.first().contains(QStringLiteral("7. sor"))) << bad.constData();
+    }
+
+    Settings settings = load.settings;
+    settings.keepDays = 45;
+    ASSERT_TRUE(SettingsFile::write(dir.path(), settings));
+    EXPECT_EQ(SettingsFile::readOrCreate(dir.path()).settings.keepDays, 45);
 }
 
 TEST_F(SettingsFileTest, FiveLinesAreReplacedByTheDefaults) {

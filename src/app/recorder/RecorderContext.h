@@ -51,6 +51,7 @@ struct RecorderState {
     RecordingModeState mode;  // "Most", "1X" or "Napi"; the mode buttons show it
     // What the status icon says ("Felvétel", "Encoder hiba!" ...); the tray repeats it.
     QString statusText = QStringLiteral("Nincs felvétel");
+    bool lowSpace = false;  // the media folder holds less than a day of recording
 };
 
 // How the program ends: at once, no confirmation, no further events or timers.

@@ -172,6 +172,7 @@ void RecordingGuard::judgeFolder(const QString& path, const MediaFolderProbe::An
                      .arg(folder)
                      .arg(*freeBytes / 1000),
                  true);
+        if (m_outOfRoom) m_outOfRoom();
     }
 }
 

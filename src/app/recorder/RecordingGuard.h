@@ -35,6 +35,8 @@ public:
 
     // Told about every file of a recording as it starts and closes.
     void setFileObserver(RecordingFileObserver* observer) { m_fileObserver = observer; }
+    // Told when a recording broke off because the disk ran full.
+    void setOutOfRoomHandler(std::function<void()> handler) { m_outOfRoom = std::move(handler); }
 
     void tick();
 
@@ -86,6 +88,7 @@ private:
     bool m_folderSilentLogged = false;  // the log says the folder does not answer
 
     RecordingFileObserver* m_fileObserver = nullptr;
+    std::function<void()> m_outOfRoom;
     RecordingFile m_openFile;      // the file being written, until it closes
     QDateTime m_openFileUtc;       // when its first sample came, UTC
     QDateTime m_closedFileEndUtc;  // where the last closed file's media ended, UTC

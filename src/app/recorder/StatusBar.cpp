@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <cmath>
 
 namespace kelm {
@@ -66,6 +67,10 @@ void StatusBar::showStatus(int icon, const QString& tip) {
         m_icon = icon;
     }
     panel->setToolTip(tip);
+}
+
+void StatusBar::showSpaceForecast(const QString& text) {
+    m_widgets.bar->setToolTip(text);
 }
 
 }  // namespace kelm

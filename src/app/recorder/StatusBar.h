@@ -28,6 +28,9 @@ public:
     void showClock(const QDateTime& now);
     // The status icon `icon` (a picture number) with its tip.
     void showStatus(int icon, const QString& tip);
+    // How many hours of recording the media folder's free space holds, as the
+    // status bar's own tip.
+    void showSpaceForecast(const QString& text);
 
     // The progress shown, in tens of seconds, and its maximum.
     double progressValue() const;

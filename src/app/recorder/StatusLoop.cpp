@@ -103,6 +103,15 @@ void StatusLoop::updateStatusIcon() {
     } else {
         return;
     }
+    // Little room left is shown beside a recording, and instead of idleness.
+    if (m_ctx.state.lowSpace && icon != 103) {
+        if (icon == 105) {
+            tip += QStringLiteral(" - kevés a szabad hely");
+        } else {
+            icon = 103;
+            tip = QStringLiteral("Kevés a szabad hely a media mappában!");
+        }
+    }
     m_icon = icon;
     m_ctx.state.statusText = tip;
     m_parts.statusBar.showStatus(icon, tip);

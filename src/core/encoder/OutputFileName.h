@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+
+#include <optional>
 
 namespace kelm {
 
@@ -18,6 +21,11 @@ QString build(const QString& mediaDir, const QString& channelShortName, const QS
 
 // The name a recording takes when its own name is held by another recording.
 QString extended(const QString& path);
+
+// The day in the name of one of `channelShortName`'s recordings (a file
+// name without its folder, extended names included); nullopt for any other
+// name: another channel's, a preview copy, a subtitle file, a stray file.
+std::optional<QDate> recordingDay(const QString& fileName, const QString& channelShortName);
 
 }  // namespace OutputFileName
 }  // namespace kelm

@@ -29,26 +29,58 @@ MediaFolderProbe::~MediaFolderProbe() {
 
 bool MediaFolderProbe::ask(const QString& folder, const QString& path, bool prepare, Done done) {
     if (silent()) return false;
-    const quint64 question = ++m_lastQuestion;
-    m_unanswered.emplace(question, m_clock.monotonicMs());
-    std::thread([storage = &m_storage, shared = m_shared, question, folder, path, prepare,
-                 done = std::move(done)] {
+    askOnThread([storage = &m_storage, folder, path, prepare,
+                 done = std::move(done)]() -> std::function<void()> {
         Answer answer;
         if (prepare) answer.problem = storage->prepareFolder(folder);
         answer.freeBytes = storage->freeBytes(folder);
         if (!path.isEmpty()) answer.file = storage->identify(path);
-        std::lock_guard guard(shared->lock);
-        if (MediaFolderProbe* owner = shared->owner)
-            QMetaObject::invokeMethod(
-                owner, [owner, question, answer, done] { owner->answered(question, answer, done); },
-                Qt::QueuedConnection);
-    }).detach();
+        return [answer, done] {
+            if (done) done(answer);
+        };
+    });
     return true;
 }
 
-void MediaFolderProbe::answered(quint64 question, const Answer& answer, const Done& done) {
+bool MediaFolderProbe::clean(const QString& folder, Choose choose,
+                             std::function<void(const Cleaning&)> done) {
+    if (silent()) return false;
+    askOnThread([storage = &m_storage, folder, choose = std::move(choose),
+                 done = std::move(done)]() -> std::function<void()> {
+        Cleaning cleaning;
+        const QStringList names = storage->fileNames(folder);
+        cleaning.listed = !names.isEmpty() || storage->freeBytes(folder).has_value();
+        for (const QString& name : choose(names)) {
+            const QString path = folder + u'/' + name;
+            const QString problem = storage->removeFile(path);
+            if (problem.isEmpty())
+                cleaning.removed << path;
+            else
+                cleaning.failures << path + QStringLiteral(" (") + problem + u')';
+        }
+        return [cleaning, done] {
+            if (done) done(cleaning);
+        };
+    });
+    return true;
+}
+
+void MediaFolderProbe::askOnThread(std::function<std::function<void()>()> work) {
+    const quint64 question = ++m_lastQuestion;
+    m_unanswered.emplace(question, m_clock.monotonicMs());
+    std::thread([shared = m_shared, question, work = std::move(work)] {
+        std::function<void()> reply = work();
+        std::lock_guard guard(shared->lock);
+        if (MediaFolderProbe* owner = shared->owner)
+            QMetaObject::invokeMethod(
+                owner, [owner, question, reply] { owner->answered(question, reply); },
+                Qt::QueuedConnection);
+    }).detach();
+}
+
+void MediaFolderProbe::answered(quint64 question, const std::function<void()>& reply) {
     m_unanswered.erase(question);
-    if (done) done(answer);
+    reply();
 }
 
 qint64 MediaFolderProbe::silentForMs() const {

@@ -36,6 +36,21 @@ public:
     // asked, while the folder has been silent beyond the limit.
     bool ask(const QString& folder, const QString& path, bool prepare, Done done);
 
+    // What a cleaning of the folder did: the paths deleted, and for each one
+    // that could not be, "<path> (<the system's words>)".
+    struct Cleaning {
+        bool listed = false;  // the folder could be read
+        QStringList removed;
+        QStringList failures;
+    };
+    // Chooses, from the folder's file names, those to delete; runs on the
+    // probe's thread, so it must only compute.
+    using Choose = std::function<QStringList(const QStringList& fileNames)>;
+    // Lists `folder`, deletes the files `choose` names, and tells `done`.
+    // False, and nothing done, while the folder has been silent beyond the
+    // limit.
+    bool clean(const QString& folder, Choose choose, std::function<void(const Cleaning&)> done);
+
     // How long the oldest unanswered question has waited, in ms; 0 when none.
     qint64 silentForMs() const;
     bool silent() const { return silentForMs() > m_silenceLimitMs; }
@@ -44,7 +59,10 @@ public:
 
 private:
     struct Shared;
-    void answered(quint64 question, const Answer& answer, const Done& done);
+    void answered(quint64 question, const std::function<void()>& reply);
+    // Runs `work` on a thread of its own, then the reply it returns on the
+    // GUI thread, unless the probe has gone.
+    void askOnThread(std::function<std::function<void()>()> work);
 
     MediaStorage& m_storage;
     const Clock& m_clock;

@@ -58,12 +58,27 @@ bool SystemMediaStorage::createFolder(const QString& folder) {
     return errno == EEXIST && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+QStringList SystemMediaStorage::fileNames(const QString& folder) const {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QString SystemMediaStorage::removeFile(const QString& path) {
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) return {};
+    return systemReason(errno);
+}
+
 namespace RecordingBudget {
 
 qint64 plannedBytes(qint64 videoBitrate, qint64 audioBitrate, qint64 durationMs) {
     // Packets, headers and the index add a few per cent to the streams.
     const qint64 streamBytes = (videoBitrate + audioBitrate) * durationMs / 8000;
     return streamBytes + streamBytes / 20 + 64 * 1024;
+}
+
+qint64 hoursThatFit(qint64 freeBytes, qint64 videoBitrate, qint64 audioBitrate) {
+    const qint64 hour = plannedBytes(videoBitrate, audioBitrate, 3'600'000);
+    const qint64 usable = freeBytes - reserveBytes((videoBitrate + audioBitrate) / 8);
+    return usable > 0 ? usable / hour : 0;
 }
 
 qint64 reserveBytes(qint64 bytesPerSecond) {

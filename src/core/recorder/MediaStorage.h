@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace kelm {
@@ -34,6 +35,11 @@ public:
     // must exist. True when `folder` is a folder afterwards, whether or not it
     // can be written. Start-up makes the media folder with it.
     virtual bool createFolder(const QString& folder) = 0;
+    // The names of the plain files in `folder`; empty when it cannot be read.
+    virtual QStringList fileNames(const QString& folder) const = 0;
+    // Deletes the file `path`. Returns why not, in the system's words, or an
+    // empty text when it is gone.
+    virtual QString removeFile(const QString& path) = 0;
 };
 
 // The machine's own file systems.
@@ -43,6 +49,8 @@ public:
     FileIdentity identify(const QString& path) const override;
     QString prepareFolder(const QString& folder) override;
     bool createFolder(const QString& folder) override;
+    QStringList fileNames(const QString& folder) const override;
+    QString removeFile(const QString& path) override;
 };
 
 // How much room a recording needs.
@@ -54,6 +62,9 @@ qint64 plannedBytes(qint64 videoBitrate, qint64 audioBitrate, qint64 durationMs)
 // still be finished: the file's end and index, a few seconds of data in
 // flight at `bytesPerSecond`, the log and the state file.
 qint64 reserveBytes(qint64 bytesPerSecond);
+// Whole hours of recording at the profile's bit rates that `freeBytes` holds,
+// the reserve kept; 0 when not even one.
+qint64 hoursThatFit(qint64 freeBytes, qint64 videoBitrate, qint64 audioBitrate);
 }  // namespace RecordingBudget
 
 }  // namespace kelm

@@ -21,8 +21,9 @@ Settings Settings::defaults(const QString& programDir) {
 }
 
 QStringList Settings::toLines() const {
-    return {channelName, channelShortName, encVideo, fileMPlayer, QString::number(makeTimecode),
-            mediaDir};
+    return {
+        channelName, channelShortName,         encVideo, fileMPlayer, QString::number(makeTimecode),
+        mediaDir,    QString::number(keepDays)};
 }
 
 namespace SettingsFile {
@@ -74,6 +75,18 @@ void applyLines(const QString& programDir, const QStringList& lines, const Setti
     if (s.mediaDir.trimmed().isEmpty())
         load.warnings << QStringLiteral("Üres media mappa a kelm.ini 6. sorában, helyette: %1")
                              .arg(fallback.mediaDir);
+
+    // Days to keep: missing or empty keeps everything. Anything else that is
+    // not a whole number of days keeps everything too: deleting by a value
+    // nobody meant would lose recordings.
+    const QString keep = lines.size() > 6 ? lines.at(6).trimmed() : QString();
+    const int days = keep.toInt(&ok);
+    s.keepDays = !keep.isEmpty() && ok && days > 0 ? days : 0;
+    if (!keep.isEmpty() && !(ok && days >= 0))
+        load.warnings << QStringLiteral(
+                             "Hibás megőrzési idő a kelm.ini 7. sorában, minden felvétel "
+                             "megmarad: %1")
+                             .arg(lines.at(6).left(40));
     s = resolved(programDir, s);
 }
 

@@ -6,8 +6,9 @@
 
 namespace kelm {
 
-// The six channel settings every part of KELM reads, kept in "kelm.ini" in the
-// program folder, one value per line in this order.
+// The channel settings every part of KELM reads, kept in "kelm.ini" in the
+// program folder, one value per line in this order. The seventh line, the
+// days recordings are kept, may be missing: a six-line file keeps them all.
 struct Settings {
     QString channelName;
     QString channelShortName;
@@ -15,6 +16,7 @@ struct Settings {
     QString fileMPlayer;  // media player for preview playback
     std::uint8_t makeTimecode = 1;
     QString mediaDir;  // recordings folder, absolute once read, no trailing separator
+    int keepDays = 0;  // recordings older than this many days are deleted; 0: kept forever
 
     static Settings defaults(const QString& programDir);
     QStringList toLines() const;
@@ -42,8 +44,8 @@ namespace SettingsFile {
 inline constexpr auto kFileName = "kelm.ini";
 
 // Reads the settings file of the program folder, or creates it with the
-// defaults (also when it has fewer than six lines). Lines after the sixth are
-// ignored and kept.
+// defaults (also when it has fewer than six lines). Lines after the seventh
+// are ignored and kept.
 SettingsLoad readOrCreate(const QString& programDir);
 
 // The settings as KELM uses them: an empty media folder replaced by the
@@ -52,7 +54,7 @@ SettingsLoad readOrCreate(const QString& programDir);
 // whatever is written should have it applied first.
 Settings resolved(const QString& programDir, Settings settings);
 
-// Writes exactly six lines. False when the file could not be written.
+// Writes exactly seven lines. False when the file could not be written.
 bool write(const QString& programDir, const Settings& settings);
 
 // True when `name` can be the stem of KELM's file names: not empty, at most
