@@ -19,6 +19,7 @@
 #include "RecordingControl.h"
 #include "RecordingGuard.h"
 #include "Scheduler.h"
+#include "SealControl.h"
 #include "ServiceStatus.h"
 #include "SettingsControl.h"
 #include "ShellPorts.h"
@@ -87,7 +88,9 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
         m_form->playPreview);
-    m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
+    // The subtitle job hears of a closed file first: the seal waits for it.
+    m_guard->addFileObserver(&m_postProcessing->subtitleJobs());
+    m_guard->addFileObserver(&m_postProcessing->seals());
     m_playPreview = [this] { m_postProcessing->playClicked(); };
     m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
     buildCommands();
@@ -220,6 +223,7 @@ void MainWindow::start() {
     m_stallWatch.start();
     m_startup->writeManifest(QStringLiteral("kelm"));
     m_statusLoop->start();
+    m_postProcessing->seals().start();
     m_startup->run();
     if (!m_deps.process->ended()) m_serviceStatus->ready();
 }

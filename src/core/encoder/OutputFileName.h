@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <optional>
 
 namespace kelm {
 
@@ -18,6 +20,22 @@ QString build(const QString& mediaDir, const QString& channelShortName, const QS
 
 // The name a recording takes when its own name is held by another recording.
 QString extended(const QString& path);
+
+// What the name of a recording of any channel tells (a file name without its
+// folder, extended names included); nullopt for any other name. A preview
+// copy ("preview-" before a recording's name) is no recording.
+struct RecordingName {
+    QString channelShortName;
+    QDateTime start;  // local time of the first sample, to the second
+    qint64 plannedSeconds = 0;
+};
+std::optional<RecordingName> parse(const QString& fileName);
+
+// The timecode subtitle file beside a recording: its name with the last
+// ".wmv" replaced by ".sub" (a folder may come with it).
+QString subtitleName(const QString& recordingName);
+// Whether `fileName` is the subtitle file of a recording of any channel.
+bool isRecordingSubtitle(const QString& fileName);
 
 }  // namespace OutputFileName
 }  // namespace kelm
