@@ -20,6 +20,7 @@
 #include "RecordingGuard.h"
 #include "RetentionControl.h"
 #include "Scheduler.h"
+#include "SealControl.h"
 #include "ServiceStatus.h"
 #include "SettingsControl.h"
 #include "ShellPorts.h"
@@ -88,7 +89,13 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
     m_postProcessing = std::make_unique<PostProcessing>(
         *m_ctx, PostProcessing::Ports{*m_deps.launcher, *m_deps.processes, *m_deps.playerWindows},
         m_form->playPreview);
-    m_guard->setFileObserver(&m_postProcessing->subtitleJobs());
+    // The subtitle job hears of a closed file first: the seal waits for it.
+    m_guard->addFileObserver(&m_postProcessing->subtitleJobs());
+    m_guard->addFileObserver(&m_postProcessing->seals());
+    // A recording retention deletes is noted in the day's seal: deleted on purpose.
+    m_retention->setDeletionObserver([this](const QString& path, const QDateTime& utc) {
+        m_postProcessing->seals().fileDeleted(path, utc);
+    });
     m_playPreview = [this] { m_postProcessing->playClicked(); };
     m_settings = std::make_unique<SettingsControl>(*this, *m_ctx);
     buildCommands();
@@ -226,6 +233,7 @@ void MainWindow::start() {
     m_stallWatch.start();
     m_startup->writeManifest(QStringLiteral("kelm"));
     m_statusLoop->start();
+    m_postProcessing->seals().start();
     m_startup->run();
     if (m_deps.process->ended()) return;
     m_retention->start();

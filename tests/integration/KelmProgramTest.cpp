@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 // The real kelm program, headless, with the real engine and the sound server:
 // what a broadcaster's timer does on a server.
@@ -113,6 +114,73 @@ TEST_F(KelmProgram, CommandLineRecordingRecordsLogsAndExitsByItself) {
     EXPECT_LT(elapsedMs, 5000 + 3000 + 3000) << elapsedMs;
     std::printf("kelm 00:00:05 ended after %lld ms, file %.2f s\n",
                 static_cast<long long>(elapsedMs), seconds);
+}
+
+// kelmcheck on the media folder a timer's recording leaves: everything
+// holds; one byte changed or the day's seal gone, it says so and exits 1.
+TEST_F(KelmProgram, RecordingIsSealedAndKelmcheckFindsEveryChange) {
+    ASSERT_TRUE(QFile::copy(QDir(programDir()).filePath(QStringLiteral("tiplon")),
+                            dir.filePath(QStringLiteral("tiplon"))));
+    QProcess kelm;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelm.setProcessEnvironment(env);
+    kelm.start(dir.filePath(QStringLiteral("kelm")), {QStringLiteral("00:00:05")});
+    ASSERT_TRUE(kelm.waitForFinished(40000));
+    ASSERT_EQ(kelm.exitCode(), 0);
+
+    const QString media = dir.filePath(QStringLiteral("Media"));
+    const auto kelmcheck = [&](const QStringList& extra = {}) {
+        QProcess check;
+        check.start(QDir(programDir()).filePath(QStringLiteral("kelmcheck")),
+                    QStringList{media} + extra);
+        EXPECT_TRUE(check.waitForFinished(30000));
+        return std::pair{check.exitCode(), QString::fromUtf8(check.readAllStandardOutput() +
+                                                             check.readAllStandardError())};
+    };
+    const QStringList seals = QDir(media).entryList({QStringLiteral("*.sha256")});
+    ASSERT_EQ(seals.size(), 1);
+    const QStringList recordings = QDir(media).entryList({QStringLiteral("*.wmv")});
+    ASSERT_EQ(recordings.size(), 1);
+    const QString recording = recordings.first();
+    const QString seal = QString::fromUtf8(readAll(QDir(media).filePath(seals.first())));
+    EXPECT_TRUE(seal.contains(QStringLiteral("  ") + recording + u'\n')) << seal.toStdString();
+    EXPECT_TRUE(
+        seal.contains(QStringLiteral("  ") + recording.chopped(4) + QStringLiteral(".sub\n")))
+        << "tiplon's subtitle file, sealed once it was done\n"
+        << seal.toStdString();
+
+    auto [status, output] = kelmcheck();
+    EXPECT_EQ(status, 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("Ítélet: RENDBEN"))) << output.toStdString();
+
+    {
+        QFile file(QDir(media).filePath(recording));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(file.size() / 2);
+        char c = 0;
+        ASSERT_TRUE(file.getChar(&c));
+        file.seek(file.size() / 2);
+        file.putChar(char(c ^ 0x20));
+    }
+    std::tie(status, output) = kelmcheck();
+    EXPECT_EQ(status, 1) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("Megváltozott: ") + recording))
+        << output.toStdString();
+
+    ASSERT_TRUE(QFile::remove(QDir(media).filePath(seals.first())));
+    std::tie(status, output) = kelmcheck({recording.section(u'-', 1, 1)});
+    EXPECT_EQ(status, 1) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("Nincs lepecsételve: ") + recording))
+        << output.toStdString();
+
+    std::tie(status, output) = kelmcheck({QStringLiteral("2026-12-07")});
+    EXPECT_EQ(status, 2) << output.toStdString();
+    QProcess missing;
+    missing.start(QDir(programDir()).filePath(QStringLiteral("kelmcheck")),
+                  {dir.filePath(QStringLiteral("nincs"))});
+    ASSERT_TRUE(missing.waitForFinished(10000));
+    EXPECT_EQ(missing.exitCode(), 2);
 }
 
 TEST_F(KelmProgram, TerminationSignalFinalisesTheRecordingAndSavesTheState) {

@@ -1,6 +1,7 @@
 #include "PostProcessing.h"
 
 #include "PreviewChain.h"
+#include "SealControl.h"
 #include "SubtitleJobs.h"
 
 namespace kelm {
@@ -11,6 +12,8 @@ PostProcessing::PostProcessing(RecorderContext& context, Ports ports, QPushButto
     m_preview = std::make_unique<PreviewChain>(
         context, PreviewChain::Ports{ports.launcher, ports.processes, ports.windows}, *m_subtitles,
         playButton);
+    m_seals = std::make_unique<SealControl>(
+        context, [this](const QString& path) { return m_subtitles->livePending(path); });
 }
 
 void PostProcessing::playClicked() {
@@ -21,7 +24,10 @@ PostProcessing::~PostProcessing() = default;
 
 void PostProcessing::beforeExit() {
     constexpr int kLiveJobLimitMs = 3000;
+    // An hour of recording hashes in a second or two; a slow disk gets more.
+    constexpr int kSealLimitMs = 30000;
     m_subtitles->finishLiveBeforeExit(kLiveJobLimitMs);
+    m_seals->finishBeforeExit(kSealLimitMs);
 }
 
 }  // namespace kelm

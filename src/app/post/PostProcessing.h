@@ -10,12 +10,13 @@ namespace kelm {
 
 class PlayerWindows;
 class PreviewChain;
+class SealControl;
 class ProcessTable;
 class ProgramLauncher;
 class SubtitleJobs;
 
-// The post-processing of recordings: the timecode subtitle jobs and the
-// preview chain of the play button. The play button's click reaches it
+// The post-processing of recordings: the timecode subtitle jobs, the seals
+// of the closed files and the preview chain of the play button. The play button's click reaches it
 // through the main window's command table.
 class PostProcessing final {
 public:
@@ -28,7 +29,9 @@ public:
     ~PostProcessing();
 
     SubtitleJobs& subtitleJobs() { return *m_subtitles; }
-    // KELM ends after a command-line recording: the live job is seen to its end.
+    SealControl& seals() { return *m_seals; }
+    // KELM ends: the live jobs are seen to their end, then the seals of the
+    // files they belong to are written.
     void beforeExit();
     // The play button's command: the preview chain of the running recording.
     void playClicked();
@@ -37,6 +40,7 @@ public:
 private:
     std::unique_ptr<SubtitleJobs> m_subtitles;
     std::unique_ptr<PreviewChain> m_preview;
+    std::unique_ptr<SealControl> m_seals;
 };
 
 }  // namespace kelm

@@ -92,6 +92,11 @@ void SubtitleJobs::dropOverJobs() {
     std::erase_if(m_live, [](const LiveJob& j) { return j.over(); });
 }
 
+bool SubtitleJobs::livePending(const QString& path) const {
+    return std::any_of(m_live.begin(), m_live.end(),
+                       [&](const LiveJob& j) { return j.file.path == path && !j.over(); });
+}
+
 bool SubtitleJobs::anyLiveRunning() const {
     return std::any_of(m_live.begin(), m_live.end(), [](const LiveJob& j) { return j.running; });
 }

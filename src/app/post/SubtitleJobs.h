@@ -59,6 +59,10 @@ public:
 
     QString previewIndexPath() const { return m_previewIndexPath; }
 
+    // The live job of the recording `path` may still write its subtitle
+    // file: not launched yet, running, or to run again for a shorter length.
+    bool livePending(const QString& path) const;
+
     // The timers, for tests and the preview chain: the live jobs' launch
     // (3 s after a file starts) and the two watches.
     const QTimer& liveLaunch() const { return m_liveLaunch; }

@@ -70,7 +70,9 @@ void RecordingGuard::fileStarted() {
     const Encoder* encoder = m_ctx.encoder();
     m_openFileUtc = encoder && encoder->firstSampleUtc().isValid() ? encoder->firstSampleUtc()
                                                                    : m_ctx.clock.now().toUTC();
-    if (m_fileObserver) m_fileObserver->recordingFileStarted(m_openFile);
+    m_openFile.firstSampleUtc = m_openFileUtc;
+    for (RecordingFileObserver* observer : m_fileObservers)
+        observer->recordingFileStarted(m_openFile);
 }
 
 void RecordingGuard::fileClosed() {
@@ -80,7 +82,8 @@ void RecordingGuard::fileClosed() {
     const Encoder* encoder = m_ctx.encoder();
     const qint64 recordedMs = encoder ? encoder->statistics().archiveDurationMs : 0;
     m_closedFileEndUtc = m_openFileUtc.addMSecs(recordedMs);
-    if (m_fileObserver) m_fileObserver->recordingFileClosed(file, recordedMs);
+    for (RecordingFileObserver* observer : m_fileObservers)
+        observer->recordingFileClosed(file, recordedMs);
 }
 
 void RecordingGuard::tick() {

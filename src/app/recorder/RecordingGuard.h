@@ -7,6 +7,8 @@
 #include "recorder/MediaStorage.h"
 #include "recorder/RecordingFile.h"
 
+#include <vector>
+
 namespace kelm {
 
 class EncoderControl;
@@ -33,8 +35,9 @@ public:
     // resumed, and the file written last is closed.
     void disarmed();
 
-    // Told about every file of a recording as it starts and closes.
-    void setFileObserver(RecordingFileObserver* observer) { m_fileObserver = observer; }
+    // Told about every file of a recording as it starts and closes, in the
+    // order they were added (the subtitle job before the seal that waits for it).
+    void addFileObserver(RecordingFileObserver* observer) { m_fileObservers.push_back(observer); }
     // Told when a recording broke off because the disk ran full.
     void setOutOfRoomHandler(std::function<void()> handler) { m_outOfRoom = std::move(handler); }
 
@@ -87,7 +90,7 @@ private:
     bool m_questionOut = false;         // the folder has been asked and has not answered
     bool m_folderSilentLogged = false;  // the log says the folder does not answer
 
-    RecordingFileObserver* m_fileObserver = nullptr;
+    std::vector<RecordingFileObserver*> m_fileObservers;
     std::function<void()> m_outOfRoom;
     RecordingFile m_openFile;      // the file being written, until it closes
     QDateTime m_openFileUtc;       // when its first sample came, UTC

@@ -18,14 +18,43 @@ QString extended(const QString& path) {
     return path + QStringLiteral(".FIGYELEM.wmv");
 }
 
-std::optional<QDate> recordingDay(const QString& fileName, const QString& channelShortName) {
+std::optional<RecordingName> parse(const QString& fileName) {
     static const QRegularExpression form(
-        QStringLiteral("^(.+)-(\\d{8})-\\d{6}-\\d{6}-(?:TV512|R64)\\.wmv(?:\\.FIGYELEM\\.wmv)*$"));
+        QStringLiteral("^(.+)-(\\d{8})-(\\d{6})-(\\d{2})(\\d{2})(\\d{2})-(?:TV512|R64)\\.wmv(?:\\."
+                       "FIGYELEM\\.wmv)*$"));
     const QRegularExpressionMatch match = form.match(fileName);
-    if (!match.hasMatch() || match.captured(1) != channelShortName) return std::nullopt;
+    if (!match.hasMatch()) return std::nullopt;
+    const QString shortName = match.captured(1);
+    // A preview copy carries the whole name of the recording it copies.
+    if (shortName.startsWith(QStringLiteral("preview-")) &&
+        parse(fileName.mid(qsizetype(sizeof "preview-") - 1)))
+        return std::nullopt;
     const QDate day = QDate::fromString(match.captured(2), QStringLiteral("yyyyMMdd"));
-    if (!day.isValid()) return std::nullopt;
-    return day;
+    const QTime time = QTime::fromString(match.captured(3), QStringLiteral("HHmmss"));
+    if (!day.isValid() || !time.isValid()) return std::nullopt;
+    RecordingName name;
+    name.channelShortName = shortName;
+    name.start = QDateTime(day, time);
+    name.plannedSeconds = match.captured(4).toLongLong() * 3600 +
+                          match.captured(5).toLongLong() * 60 + match.captured(6).toLongLong();
+    return name;
+}
+
+QString subtitleName(const QString& recordingName) {
+    QString name = recordingName;
+    if (name.endsWith(QStringLiteral(".wmv"))) name.chop(4);
+    return name + QStringLiteral(".sub");
+}
+
+bool isRecordingSubtitle(const QString& fileName) {
+    return fileName.endsWith(QStringLiteral(".sub")) &&
+           parse(fileName.chopped(4) + QStringLiteral(".wmv")).has_value();
+}
+
+std::optional<QDate> recordingDay(const QString& fileName, const QString& channelShortName) {
+    const auto name = parse(fileName);
+    if (!name || name->channelShortName != channelShortName) return std::nullopt;
+    return name->start.date();
 }
 
 }  // namespace kelm::OutputFileName

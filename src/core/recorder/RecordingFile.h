@@ -11,6 +11,7 @@ struct RecordingFile {
     QString path;
     QDateTime start;       // local time of the file's first sample, to the second its name gives
     qint64 plannedMs = 0;  // the length planned for this file; 0: no limit
+    QDateTime firstSampleUtc;  // when its first sample was captured, to the ms, once started
 
     bool isValid() const { return !path.isEmpty() && start.isValid(); }
 };

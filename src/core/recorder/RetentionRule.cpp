@@ -13,9 +13,7 @@ namespace {
 // "preview-". The indexed preview copy is shared by every preview of the
 // channel and is left to the preview itself.
 QStringList companionsOf(const QString& recording) {
-    QString subtitles = recording;
-    subtitles.replace(subtitles.size() - 4, 4, QStringLiteral(".sub"));
-    return {subtitles, QStringLiteral("preview-") + recording};
+    return {OutputFileName::subtitleName(recording), QStringLiteral("preview-") + recording};
 }
 
 }  // namespace
