@@ -173,3 +173,26 @@ TEST_F(Retention, TheTipTellsTheHoursTheSpaceHoldsAndLowSpaceIsWarnedOnceADay) {
     EXPECT_NE(h.form().statusBar.panel(StatusBarWidgets::stImage)->toolTip(),
               QStringLiteral("Kevés a szabad hely a media mappában!"));
 }
+
+TEST_F(Retention, ADeletionIsNotedInTheDaysSealSoTheCheckKnowsItWasMeant) {
+    keepFor("30");
+    const QString old = recordingOf(40);
+    touch(old);
+    h.start();
+    ASSERT_FALSE(QFile::exists(media(old)));
+    const QString seal =
+        media(QStringLiteral("teszttv-") + h.clock.now().toString(QStringLiteral("yyyyMMdd")) +
+              QStringLiteral(".sha256"));
+    QElapsedTimer waited;
+    waited.start();
+    QByteArray text;
+    while (!text.contains(old.toUtf8()) && waited.elapsed() < 5000) {
+        h.settle();
+        QFile file(seal);
+        if (file.open(QIODevice::ReadOnly)) text = file.readAll();
+    }
+    EXPECT_TRUE(
+        text.contains("# Törölve " + h.clock.now().toUTC().toString(Qt::ISODateWithMs).toUtf8()))
+        << text.constData();
+    EXPECT_TRUE(text.contains(": " + old.toUtf8())) << text.constData();
+}
