@@ -43,6 +43,7 @@ class MediaStorage;
 class Scheduler;
 class ServiceNotifier;
 class ServiceStatus;
+class SignalAlarms;
 class SoundCardList;
 class SoundMixerDevices;
 class SplashPort;
@@ -116,6 +117,7 @@ public:
     const StallWatch& stallWatch() const { return m_stallWatch; }
     StatusLoop& statusLoop() { return *m_statusLoop; }
     StatusBar& statusBar() { return *m_statusBar; }
+    SignalAlarms& signalAlarms() { return *m_signalAlarms; }
     LogPanel& logPanel() { return *m_logPanel; }
     const QTimer& schedulerTick() const { return m_schedulerTick; }
     TimeFields& timeFields() { return *m_timeFields; }
@@ -184,6 +186,7 @@ private:
     std::unique_ptr<CaptureSources> m_capture;
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<ServiceStatus> m_serviceStatus;
+    std::unique_ptr<SignalAlarms> m_signalAlarms;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<PostProcessing> m_postProcessing;

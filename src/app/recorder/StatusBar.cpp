@@ -68,4 +68,11 @@ void StatusBar::showStatus(int icon, const QString& tip) {
     panel->setToolTip(tip);
 }
 
+void StatusBar::showSignalAlarms(const QString& text, const QString& tip) {
+    QLabel* panel = m_widgets.signalAlarm;
+    panel->setText(text);
+    panel->setToolTip(tip);
+    panel->setVisible(!text.isEmpty());
+}
+
 }  // namespace kelm

@@ -28,6 +28,9 @@ public:
     void showClock(const QDateTime& now);
     // The status icon `icon` (a picture number) with its tip.
     void showStatus(int icon, const QString& tip);
+    // The signal alarms running, as "Jelhiba: csend, állókép", with a tip
+    // telling since when; an empty text hides the panel.
+    void showSignalAlarms(const QString& text, const QString& tip);
 
     // The progress shown, in tens of seconds, and its maximum.
     double progressValue() const;
