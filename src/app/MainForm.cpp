@@ -222,8 +222,9 @@ void MainForm::layoutStatusBar(QMainWindow* window) {
         if (i == StatusBarWidgets::stImage) {
             statusBar.signalAlarm = new QLabel(statusBar.bar);
             statusBar.signalAlarm->setObjectName(QStringLiteral("stSignalAlarm"));
-            statusBar.signalAlarm->setStyleSheet(QStringLiteral(
-                "QLabel { background: #c00000; color: white; font-weight: bold; padding: 0 4px; }"));
+            statusBar.signalAlarm->setStyleSheet(
+                QStringLiteral("QLabel { background: #c00000; color: white; font-weight: bold; "
+                               "padding: 0 4px; }"));
             statusBar.signalAlarm->hide();
             statusBar.bar->addWidget(statusBar.signalAlarm);
         }

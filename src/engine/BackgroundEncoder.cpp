@@ -91,8 +91,7 @@ BackgroundEncoder::BackgroundEncoder(std::unique_ptr<RecordingEngine> engine, De
         link->post([levels](BackgroundEncoder& self) { Q_EMIT self.soundMeasured(levels); });
     });
     QObject::connect(e, &RecordingEngine::pictureMeasured, e, [link](PictureMeasures measures) {
-        link->post(
-            [measures](BackgroundEncoder& self) { Q_EMIT self.pictureMeasured(measures); });
+        link->post([measures](BackgroundEncoder& self) { Q_EMIT self.pictureMeasured(measures); });
     });
     QObject::connect(e, &RecordingEngine::previewFrame, e, [link](PreviewFrame frame) {
         link->post([frame = std::move(frame)](BackgroundEncoder& self) {

@@ -14,8 +14,7 @@ namespace {
 // when that kind of source is used.
 constexpr const char* kEssentialElements[] = {
     "tee",        "queue",     "valve",        "capsfilter",    "appsink", "videoconvert",
-    "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
-    "level",
+    "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc", "level",
 };
 
 std::unique_ptr<RecordingEngine> failed(EncoderStatus* status, const QString& why) {

@@ -312,17 +312,16 @@ void RecordingEngine::measureRecording(quint64 recording) {
     auto current = [this, recording] {
         return recording == m_recording && m_runState == RunState::Running;
     };
-    m_graph->measureRecording(
-        {[this, current](const SoundLevels& levels) {
-             post([this, current, levels] {
-                 if (current()) Q_EMIT soundMeasured(levels);
-             });
-         },
-         [this, current](const PictureMeasures& measures) {
-             post([this, current, measures] {
-                 if (current()) Q_EMIT pictureMeasured(measures);
-             });
-         }});
+    m_graph->measureRecording({[this, current](const SoundLevels& levels) {
+                                   post([this, current, levels] {
+                                       if (current()) Q_EMIT soundMeasured(levels);
+                                   });
+                               },
+                               [this, current](const PictureMeasures& measures) {
+                                   post([this, current, measures] {
+                                       if (current()) Q_EMIT pictureMeasured(measures);
+                                   });
+                               }});
 }
 
 void RecordingEngine::stop() {

@@ -1,10 +1,10 @@
 // The signal alarms on a real recording: the engine records a tone with a
 // 9 s hole, and exactly one silence is logged, as long as the hole.
 
+#include "EngineFactory.h"
 #include "FormParts.h"
 #include "SignalAlarms.h"
 #include "StatusBar.h"
-#include "EngineFactory.h"
 #include "encoder/Encoder.h"
 #include "encoder/EncoderProfile.h"
 #include "recorder/EventLog.h"
@@ -56,8 +56,7 @@ TEST(SignalAlarmsOnTheEngine, ToneWithANineSecondHoleLogsExactlyOneSilenceOfItsL
     StatusBarWidgets widgets;
     widgets.signalAlarm = &alarmPanel;
     StatusBar statusBar(widgets);
-    SignalAlarms alarms(
-        {clock, log, [&] { return encoder.get(); }, statusBar, sources});
+    SignalAlarms alarms({clock, log, [&] { return encoder.get(); }, statusBar, sources});
     QTimer statusTick;
     QObject::connect(&statusTick, &QTimer::timeout, [&] { alarms.tick(); });
     statusTick.start(300);

@@ -94,12 +94,12 @@ TEST_F(SignalAlarmsTest, SilenceIsLoggedAndShownWhileItLastsAndEndsWithTheSound)
 TEST_F(SignalAlarmsTest, RecordingEndingDuringAnAlarmWritesItsEndAtTheRecordingsEnd) {
     startWith(QStringLiteral("Teszt kártya"));
     recordNow(QStringLiteral("00:00:20"));
-    play(kTone, kMoving, 4000);    // from 08:59:58
+    play(kTone, kMoving, 4000);      // from 08:59:58
     play(kSilence, kMoving, 16000);  // from 09:00:02 to the limit at 09:00:18
     ASSERT_EQ(h.encoder().runState(), RunState::Stopped);
     h.statusTick();
-    EXPECT_EQ(countOf(box(), QStringLiteral("Jelhiba vége: csend, 09:00:02\u201309:00:18 (16 mp).")),
-              1)
+    EXPECT_EQ(
+        countOf(box(), QStringLiteral("Jelhiba vége: csend, 09:00:02\u201309:00:18 (16 mp).")), 1)
         << box().toStdString();
     EXPECT_TRUE(panel()->isHidden());
     EXPECT_FALSE(h.window->signalAlarms().watching());
@@ -117,8 +117,9 @@ TEST_F(SignalAlarmsTest, OperatorsStopDuringAnAlarmEndsIt) {
     h.window->recordingControl().toggleRecording();
     h.settle();
     h.statusTick();
-    EXPECT_EQ(countOf(box(), QStringLiteral("Jelhiba vége: fekete kép, 08:59:58\u201309:00:10 (12 mp).")),
-              1)
+    EXPECT_EQ(
+        countOf(box(), QStringLiteral("Jelhiba vége: fekete kép, 08:59:58\u201309:00:10 (12 mp).")),
+        1)
         << box().toStdString();
     EXPECT_TRUE(panel()->isHidden());
 }
@@ -144,8 +145,7 @@ TEST_F(SignalAlarmsTest, TwoAlarmsAtOnceAreBothShownAndEachEndsOnItsOwn) {
     recordNow(QStringLiteral("01:00:00"));
     play(kSilence, kBlack, 11000);  // from 08:59:58
     EXPECT_EQ(panel()->text(), QStringLiteral("Jelhiba: csend, fekete kép"));
-    EXPECT_EQ(panel()->toolTip(),
-              QStringLiteral("csend 08:59:58 óta\nfekete kép 08:59:58 óta"));
+    EXPECT_EQ(panel()->toolTip(), QStringLiteral("csend 08:59:58 óta\nfekete kép 08:59:58 óta"));
 
     // Look at it as the operator does: the panel stands out in red.
     h.window->resize(900, h.window->height());
@@ -154,9 +154,9 @@ TEST_F(SignalAlarmsTest, TwoAlarmsAtOnceAreBothShownAndEachEndsOnItsOwn) {
     const QImage bar = h.form().statusBar.bar->grab().toImage();
     bar.save(QStringLiteral("/tmp/kelm-signal-alarm-statusbar.png"));
     const QPoint centre = panel()->geometry().center();
-    const QColor shown = bar.pixelColor(centre.x() * bar.width() / h.form().statusBar.bar->width(),
-                                        (panel()->geometry().top() + 1) * bar.height() /
-                                            h.form().statusBar.bar->height());
+    const QColor shown = bar.pixelColor(
+        centre.x() * bar.width() / h.form().statusBar.bar->width(),
+        (panel()->geometry().top() + 1) * bar.height() / h.form().statusBar.bar->height());
     EXPECT_GT(shown.red(), 150);
     EXPECT_LT(shown.green(), 60);
 

@@ -26,7 +26,8 @@ struct Plane {
 Plane scene() {
     Plane p;
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) p.at(x, y) = std::uint8_t(60 + x / 4 + ((x / 8 + y / 8) % 2) * 20);
+        for (int x = 0; x < kWidth; ++x)
+            p.at(x, y) = std::uint8_t(60 + x / 4 + ((x / 8 + y / 8) % 2) * 20);
     return p;
 }
 

@@ -43,8 +43,8 @@ void SignalAlarms::tick() {
 void SignalAlarms::begin() {
     m_silence.emplace(m_parts.clock);
     m_picture.emplace(m_parts.clock, m_parts.sources.pictureFileChosen()
-                                       ? PictureWatch::Stillness::ByDesign
-                                       : PictureWatch::Stillness::Watched);
+                                         ? PictureWatch::Stillness::ByDesign
+                                         : PictureWatch::Stillness::Watched);
 }
 
 void SignalAlarms::recordingEnded() {
@@ -96,7 +96,8 @@ void SignalAlarms::show() {
                      TimeText::format(alarm.from.time()) + QStringLiteral(" óta");
     }
     m_parts.statusBar.showSignalAlarms(
-        names.isEmpty() ? QString() : QStringLiteral("Jelhiba: ") + names.join(QStringLiteral(", ")),
+        names.isEmpty() ? QString()
+                        : QStringLiteral("Jelhiba: ") + names.join(QStringLiteral(", ")),
         since.join(u'\n'));
 }
 

@@ -17,8 +17,8 @@ struct SignalAlarmEvent {
     enum class Kind { Began, Ended };
     SignalAlarm alarm = SignalAlarm::Silence;
     Kind kind = Kind::Began;
-    QDateTime from;   // local wall time at which the condition began
-    QDateTime to;     // Ended: local wall time at which it ended
+    QDateTime from;     // local wall time at which the condition began
+    QDateTime to;       // Ended: local wall time at which it ended
     qint64 heldMs = 0;  // Ended: how long it held, by the monotonic clock
 
     // The event log's line: "Jelhiba: csend 09:05:03 óta." or

@@ -27,7 +27,8 @@ public:
 
     enum class Stillness { Watched, ByDesign };
 
-    PictureWatch(const Clock& clock, Stillness stillness) : m_clock(clock), m_stillness(stillness) {}
+    PictureWatch(const Clock& clock, Stillness stillness)
+        : m_clock(clock), m_stillness(stillness) {}
 
     // The alarms that began or ended with these measures, black first.
     std::vector<SignalAlarmEvent> observe(const PictureMeasures& measures);
