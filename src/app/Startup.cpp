@@ -132,7 +132,8 @@ Startup::Step Startup::createEncoder() {
     m_parts.encoder = m_parts.encoderFactory.create(&created);
     if (!m_parts.encoder) {
         m_ctx.messenger.show(FailureText::kEncoderMissing, Messenger::Icon::Critical);
-        m_ctx.log.appendToBox(QStringLiteral("A ") + FailureText::kEncoderMissing + QStringLiteral("\r\n"));
+        m_ctx.log.appendToBox(QStringLiteral("A ") + FailureText::kEncoderMissing +
+                              QStringLiteral("\r\n"));
         m_ctx.process.endProcess(1);
         return Step::Stop;
     }
