@@ -219,6 +219,15 @@ void MainForm::layoutStatusBar(QMainWindow* window) {
             continue;  // the progress bar stands in this panel
         }
         statusBar.bar->addWidget(l);
+        if (i == StatusBarWidgets::stImage) {
+            statusBar.signalAlarm = new QLabel(statusBar.bar);
+            statusBar.signalAlarm->setObjectName(QStringLiteral("stSignalAlarm"));
+            statusBar.signalAlarm->setStyleSheet(
+                QStringLiteral("QLabel { background: #c00000; color: white; font-weight: bold; "
+                               "padding: 0 4px; }"));
+            statusBar.signalAlarm->hide();
+            statusBar.bar->addWidget(statusBar.signalAlarm);
+        }
     }
 }
 

@@ -24,6 +24,7 @@
 #include "ServiceStatus.h"
 #include "SettingsControl.h"
 #include "ShellPorts.h"
+#include "SignalAlarms.h"
 #include "SplashControl.h"
 #include "Startup.h"
 #include "StateBinding.h"
@@ -180,6 +181,7 @@ void MainWindow::createRecorder() {
                        f.sources, f.zoom, *m_logPanel, f.playPreview,
                        [this](Button key) { toolbarClick(key); }, [this] { close(); },
                        [this] {
+                           m_signalAlarms->recordingEnded();
                            m_guard->disarmed();
                            m_postProcessing->beforeExit();
                        }});
@@ -192,9 +194,11 @@ void MainWindow::createRecorder() {
                                      m_startup->exitForm();
                                  }});
     m_serviceStatus = std::make_unique<ServiceStatus>(*m_ctx, *m_deps.serviceNotifier);
+    m_signalAlarms = std::make_unique<SignalAlarms>(SignalAlarms::Parts{
+        *m_deps.clock, *m_log, [this] { return m_encoder.get(); }, *m_statusBar, f.sources});
     m_statusLoop = std::make_unique<StatusLoop>(
         *m_ctx, StatusLoop::Parts{*m_recordingControl, *m_timeFields, *m_statusBar,
-                                  *m_serviceStatus, tb, f.mixerLines, f.zoom,
+                                  *m_serviceStatus, *m_signalAlarms, tb, f.mixerLines, f.zoom,
                                   [this](int icon) { setWindowIcon(Pictures::statusIcon(icon)); }});
 }
 

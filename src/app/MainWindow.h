@@ -44,6 +44,7 @@ class RetentionControl;
 class Scheduler;
 class ServiceNotifier;
 class ServiceStatus;
+class SignalAlarms;
 class SoundCardList;
 class SoundMixerDevices;
 class SplashPort;
@@ -118,6 +119,7 @@ public:
     StatusLoop& statusLoop() { return *m_statusLoop; }
     RetentionControl& retention() { return *m_retention; }
     StatusBar& statusBar() { return *m_statusBar; }
+    SignalAlarms& signalAlarms() { return *m_signalAlarms; }
     LogPanel& logPanel() { return *m_logPanel; }
     const QTimer& schedulerTick() const { return m_schedulerTick; }
     TimeFields& timeFields() { return *m_timeFields; }
@@ -187,6 +189,7 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<RetentionControl> m_retention;
     std::unique_ptr<ServiceStatus> m_serviceStatus;
+    std::unique_ptr<SignalAlarms> m_signalAlarms;
     std::unique_ptr<StatusLoop> m_statusLoop;
     std::unique_ptr<Startup> m_startup;
     std::unique_ptr<PostProcessing> m_postProcessing;

@@ -87,6 +87,12 @@ BackgroundEncoder::BackgroundEncoder(std::unique_ptr<RecordingEngine> engine, De
         link->publish(*e);
         link->post([status](BackgroundEncoder& self) { Q_EMIT self.errorOccurred(status); });
     });
+    QObject::connect(e, &RecordingEngine::soundMeasured, e, [link](SoundLevels levels) {
+        link->post([levels](BackgroundEncoder& self) { Q_EMIT self.soundMeasured(levels); });
+    });
+    QObject::connect(e, &RecordingEngine::pictureMeasured, e, [link](PictureMeasures measures) {
+        link->post([measures](BackgroundEncoder& self) { Q_EMIT self.pictureMeasured(measures); });
+    });
     QObject::connect(e, &RecordingEngine::previewFrame, e, [link](PreviewFrame frame) {
         link->post([frame = std::move(frame)](BackgroundEncoder& self) {
             Q_EMIT self.previewFrame(frame);

@@ -39,6 +39,10 @@ struct CaptureGraph::Shared {
 
     // When each source last reached its tee.
     SourceActivity activity;
+
+    // Where the recorded sound's levels go; empty while nothing records.
+    std::mutex soundMeasuredMutex;
+    std::function<void(const SoundLevels&)> soundMeasured;
 };
 
 namespace {
@@ -77,6 +81,7 @@ void CaptureGraph::detachShared() {
 void CaptureGraph::stop() {
     // The pacer first: it pushes into the graph.
     m_sources.stopVideoFile();
+    blockRecording();
     m_recording.remove();
     if (!m_pipeline.closeWithin(kCloseLimit, m_shared)) {
         // Its streaming threads may still call back into the old state;
@@ -295,11 +300,30 @@ void CaptureGraph::noteError(Shared* shared, GstMessage* message) {
     });
 }
 
+// The recording branch's `level` reading, on the streaming thread that
+// measured it: one RMS level per channel, in dB.
+void CaptureGraph::noteLevels(Shared* shared, GstMessage* message) {
+    const GstStructure* structure = gst_message_get_structure(message);
+    if (!structure || !gst_structure_has_name(structure, "level")) return;
+    const GValue* rms = gst_structure_get_value(structure, "rms");
+    if (!rms || !G_VALUE_HOLDS_BOXED(rms)) return;
+    const auto* channels = static_cast<const GValueArray*>(g_value_get_boxed(rms));
+    if (!channels) return;
+    SoundLevels levels;
+    for (guint i = 0; i < channels->n_values; ++i) {
+        const GValue* value = &channels->values[i];
+        if (G_VALUE_HOLDS_DOUBLE(value)) levels.rmsDb.append(g_value_get_double(value));
+    }
+    std::lock_guard lock(shared->soundMeasuredMutex);
+    if (shared->soundMeasured) shared->soundMeasured(levels);
+}
+
 void CaptureGraph::installBusHandler(GstElement* pipeline) {
     gst::BusPtr bus(gst_element_get_bus(pipeline));
-    // Runs on whichever thread posts. Only failures and the end of a stream
-    // are of interest; everything else is dropped here so nothing piles up
-    // on the bus. The work itself is done on the owner's thread.
+    // Runs on whichever thread posts. Only failures, the end of a stream and
+    // the recorded sound's levels are of interest; everything else is
+    // dropped here so nothing piles up on the bus. The work itself is done on
+    // the owner's thread.
     gst_bus_set_sync_handler(
         bus.get(),
         [](GstBus*, GstMessage* message, gpointer user) -> GstBusSyncReply {
@@ -308,6 +332,8 @@ void CaptureGraph::installBusHandler(GstElement* pipeline) {
             const GstMessageType type = GST_MESSAGE_TYPE(message);
             if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS)
                 noteError(static_cast<Shared*>(user), message);
+            else if (type == GST_MESSAGE_ELEMENT)
+                noteLevels(static_cast<Shared*>(user), message);
             return GST_BUS_DROP;
         },
         m_shared.get(), nullptr);
@@ -432,13 +458,21 @@ void CaptureGraph::deliverRecording(SampleSink video, SampleSink audio) {
     m_recording.deliver(std::move(video), std::move(audio));
 }
 
+void CaptureGraph::measureRecording(MeasureSinks sinks) {
+    m_recording.measurePictures(std::move(sinks.picture));
+    std::lock_guard lock(m_shared->soundMeasuredMutex);
+    m_shared->soundMeasured = std::move(sinks.sound);
+}
+
 void CaptureGraph::blockRecording() {
     m_recording.block();
+    std::lock_guard lock(m_shared->soundMeasuredMutex);
+    m_shared->soundMeasured = nullptr;
 }
 
 void CaptureGraph::detachRecording() {
     if (!m_recording.attached()) return;
-    m_recording.block();
+    blockRecording();
     m_recording.remove();
     // Fresh branches for the next recording, so its start only links them.
     if (m_pipeline) {

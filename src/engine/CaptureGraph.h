@@ -28,7 +28,8 @@ namespace kelm {
 //   video source ! videoconvert ! I420 ! tee ─ valve ! queue ! videoconvert ! RGB ! appsink
 //   (preview)                               └ [gate] videorate ! WxH@fps ! appsink ─ scaler
 //   audio source ! audioconvert ! audioresample ! tee
-//                                                 ├ audioconvert ! audioresample ! S16 ! appsink
+//                                                 ├ audioconvert ! audioresample ! S16 ! level
+//                                                 │   ! appsink
 //   (level meters, with a claimed sound card)     └ queue ! audioconvert ! audioresample
 //                                                   ! S16 stereo 44100 Hz ! appsink ─ claim
 //
@@ -53,6 +54,12 @@ public:
     using PreviewSink = std::function<void(PreviewFrame frame)>;
     // The failure's description is its cause in plain words.
     using FailureSink = std::function<void(EncoderStatus status)>;
+    // The recorded streams' measures for the signal alarms, on the streaming
+    // threads: must only hand them over.
+    struct MeasureSinks {
+        std::function<void(const SoundLevels& levels)> sound;
+        std::function<void(const PictureMeasures& measures)> picture;
+    };
 
     CaptureGraph(Post post, FailureSink onFailure, PreviewSink onPreview);
     CaptureGraph(const CaptureGraph&) = delete;
@@ -101,6 +108,9 @@ public:
                                   quint64* firstPictureNs);
     // Hands the samples held back, then every later one, to the sinks.
     void deliverRecording(SampleSink video, SampleSink audio);
+    // Hands the measures of the recorded sound and pictures to `sinks` from
+    // now on, until the recording is blocked.
+    void measureRecording(MeasureSinks sinks);
     // Drops buffers at the tee pads: nothing more reaches the recording sinks.
     void blockRecording();
     // Unlinks and removes the recording branches (after blockRecording()) and
@@ -130,6 +140,7 @@ private:
     EncoderStatus waitForSources();
     void installBusHandler(GstElement* pipeline);
     static void noteError(Shared* shared, GstMessage* message);
+    static void noteLevels(Shared* shared, GstMessage* message);
     void handleMessage(GstMessage* message);
     void detachShared();
     EncoderStatus statusForMessage(GstMessage* message) const;

@@ -14,7 +14,7 @@ namespace {
 // when that kind of source is used.
 constexpr const char* kEssentialElements[] = {
     "tee",        "queue",     "valve",        "capsfilter",    "appsink", "videoconvert",
-    "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc",
+    "videoscale", "videorate", "audioconvert", "audioresample", "alsasrc", "level",
 };
 
 std::unique_ptr<RecordingEngine> failed(EncoderStatus* status, const QString& why) {
@@ -57,6 +57,8 @@ std::unique_ptr<RecordingEngine> createRecordingEngine(EngineOptions options,
     qRegisterMetaType<kelm::RunState>();
     qRegisterMetaType<kelm::EncoderStatus>();
     qRegisterMetaType<kelm::PreviewFrame>();
+    qRegisterMetaType<kelm::SoundLevels>();
+    qRegisterMetaType<kelm::PictureMeasures>();
     if (status) *status = EncoderStatus::success();
     return std::make_unique<RecordingEngine>(std::move(options));
 }

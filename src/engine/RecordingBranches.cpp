@@ -3,6 +3,7 @@
 #include "EngineError.h"
 #include "GstChain.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kelm {
@@ -48,7 +49,9 @@ struct RecordingBranches::Feed {
     std::vector<Held> held;
     SampleSink videoSink;
     SampleSink audioSink;
+    PictureMeasureSink pictureMeasured;
     PictureScaler scaler;
+    PictureMeter meter;  // the streaming thread's alone while a branch is linked
     bool loggedVideo = false;
     bool loggedAudio = false;
 };
@@ -86,6 +89,7 @@ EncoderStatus RecordingBranches::build(GstBin* bin, GstElement* videoTee, GstEle
                            {{"audioconvert", nullptr},
                             {"audioresample", nullptr},
                             {"capsfilter", nullptr},
+                            {"level", nullptr},
                             {"appsink", nullptr}},
                            &audio->elements);
     // Elements already added go with the pipeline; the branches own no pad yet.
@@ -93,6 +97,8 @@ EncoderStatus RecordingBranches::build(GstBin* bin, GstElement* videoTee, GstEle
     // The first picture that passes the gate is the first recorded, not one
     // from the start of the graph's time.
     g_object_set(video->elements[0], "skip-to-first", TRUE, nullptr);
+    g_object_set(audio->elements[3], "interval", guint64{100} * GST_MSECOND, "post-messages", TRUE,
+                 nullptr);
     auto connectSink = [this](GstElement* sink, bool isVideo) {
         g_object_set(sink, "sync", FALSE, "max-buffers", 0u, "async", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
@@ -152,7 +158,12 @@ void RecordingBranches::configureFeed(QSize source, QSize target, const EncoderP
     f.videoSink = nullptr;
     f.audioSink = nullptr;
     f.loggedVideo = f.loggedAudio = false;
+    f.pictureMeasured = nullptr;
     f.scaler.configure(source, target, profile.frameRateNum, profile.frameRateDen);
+    // Measures every fifth of a second.
+    const int picturesPerSecond =
+        profile.frameRateDen > 0 ? profile.frameRateNum / profile.frameRateDen : 25;
+    f.meter.reset(std::max(1, picturesPerSecond / 5));
 }
 
 // The gate on the picture branch: nothing passes before the first picture of
@@ -182,6 +193,11 @@ void RecordingBranches::openGateFrom(quint64 runningTimeNs) {
 
 bool RecordingBranches::attached() const {
     return (m_video && m_video->teePad.get()) || (m_audio && m_audio->teePad.get());
+}
+
+void RecordingBranches::measurePictures(PictureMeasureSink sink) {
+    std::lock_guard lock(m_feed->mutex);
+    m_feed->pictureMeasured = std::move(sink);
 }
 
 void RecordingBranches::deliver(SampleSink video, SampleSink audio) {
@@ -225,7 +241,10 @@ GstFlowReturn RecordingBranches::onRecordedSample(GstAppSink* sink, gpointer use
         sample = scaler->scale(sample.get());
         if (!sample) return GST_FLOW_OK;
     }
+    PictureMeasures measures;
+    const bool measured = IsVideo && feed->meter.addSample(sample.get(), &measures);
     std::lock_guard lock(feed->mutex);
+    if (measured && feed->pictureMeasured) feed->pictureMeasured(measures);
     if (!feed->delivering) {
         feed->held.push_back({IsVideo, std::move(sample), rt});
         return GST_FLOW_OK;
@@ -248,6 +267,7 @@ void RecordingBranches::block() {
     std::lock_guard lock(m_feed->mutex);
     m_feed->videoSink = nullptr;
     m_feed->audioSink = nullptr;
+    m_feed->pictureMeasured = nullptr;
     m_feed->delivering = false;
     m_feed->held.clear();
 }
@@ -259,6 +279,7 @@ void RecordingBranches::remove() {
     m_feed->held.clear();
     m_feed->videoSink = nullptr;
     m_feed->audioSink = nullptr;
+    m_feed->pictureMeasured = nullptr;
     m_feed->delivering = false;
     m_feed->onFirstPicture = nullptr;
 }

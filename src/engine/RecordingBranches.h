@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GstHandles.h"
+#include "PictureMeter.h"
 #include "PictureScaler.h"
 #include "encoder/EncoderError.h"
 #include "encoder/EncoderProfile.h"
@@ -19,8 +20,8 @@ namespace kelm {
 // The recording's part of the capture graph: one branch on the picture tee and
 // one on the sound tee, each ending in an appsink that hands raw samples on.
 //
-//   video tee ─ [gate] videorate ! I420 @ fps ! appsink ─ scaler ─┐
-//   audio tee ─ audioconvert ! audioresample ! S16 ! appsink ─────┴─ held, then the sinks
+//   video tee ─ [gate] videorate ! I420 @ fps ! appsink ─ scaler ─ meter ─┐
+//   audio tee ─ audioconvert ! audioresample ! S16 ! level ! appsink ──────┴─ held, then the sinks
 //
 // The branches are built before they are needed, so attaching them only
 // links them; once removed, the graph builds fresh ones for the next
@@ -38,6 +39,8 @@ public:
     // The first picture of the recording has passed the gate, captured at
     // this running time (in ns).
     using FirstPictureSink = std::function<void(quint64 runningTimeNs)>;
+    // The measures of the recorded pictures, every few pictures.
+    using PictureMeasureSink = std::function<void(const PictureMeasures& measures)>;
 
     RecordingBranches();
     RecordingBranches(const RecordingBranches&) = delete;
@@ -65,6 +68,8 @@ public:
 
     // Hands the samples held back, then every later one, to the sinks.
     void deliver(SampleSink video, SampleSink audio);
+    // Hands the measures of every picture recorded from now on to `sink`.
+    void measurePictures(PictureMeasureSink sink);
     // Drops buffers at the tee pads: nothing more reaches the sinks.
     void block();
     // Unlinks and removes the branches; the samples held back and the sinks

@@ -303,7 +303,25 @@ EncoderStatus RecordingEngine::startRecording(const EncoderProfile& profile,
     m_graph->deliverRecording(
         [target](gst::SamplePtr sample, quint64 rt) { target->pushVideo(std::move(sample), rt); },
         [target](gst::SamplePtr sample, quint64 rt) { target->pushAudio(std::move(sample), rt); });
+    measureRecording(recording);
     return EncoderStatus::success();
+}
+
+void RecordingEngine::measureRecording(quint64 recording) {
+    // A measure still on its way when the recording ends is not handed on.
+    auto current = [this, recording] {
+        return recording == m_recording && m_runState == RunState::Running;
+    };
+    m_graph->measureRecording({[this, current](const SoundLevels& levels) {
+                                   post([this, current, levels] {
+                                       if (current()) Q_EMIT soundMeasured(levels);
+                                   });
+                               },
+                               [this, current](const PictureMeasures& measures) {
+                                   post([this, current, measures] {
+                                       if (current()) Q_EMIT pictureMeasured(measures);
+                                   });
+                               }});
 }
 
 void RecordingEngine::stop() {

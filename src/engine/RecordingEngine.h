@@ -80,6 +80,9 @@ Q_SIGNALS:
     void runStateChanged(kelm::RunState state);
     void errorOccurred(kelm::EncoderStatus status);
     void previewFrame(kelm::PreviewFrame frame);
+    // The recording's measures (see Encoder), from this object's thread.
+    void soundMeasured(kelm::SoundLevels levels);
+    void pictureMeasured(kelm::PictureMeasures measures);
 
 private:
     EncoderStatus startSources();
@@ -87,6 +90,9 @@ private:
     // capture device, for its current settings.
     bool graphCurrent() const;
     EncoderStatus startRecording(const EncoderProfile& profile, quint64 fromRunningTimeNs);
+    // Hands the recording's measures on, from this object's thread, for as
+    // long as recording `recording` runs.
+    void measureRecording(quint64 recording);
     static EncoderStatus withCause(EncoderStatus status, const QString& cause);
     // A setter's refusal: logged and returned, nothing more.
     static EncoderStatus refused(const EncoderStatus& status);

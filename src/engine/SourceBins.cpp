@@ -200,6 +200,9 @@ EncoderStatus SourceBins::buildAudio(const ResolvedAudioInput& audio,
                 g_object_set(chain[0], "is-live", TRUE, nullptr);
                 gst_util_set_object_arg(G_OBJECT(chain[0]), "wave", "silence");
                 addBeep(chain[0], flashPhaseNs);
+            } else if (status.ok() && toneCutsFor(location).silenceMs > 0) {
+                g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
+                addToneCuts(chain[0], toneCutsFor(location));
             } else if (status.ok()) {
                 g_object_set(chain[0], "is-live", TRUE, "volume", 0.3, nullptr);
                 if (!location.isEmpty())

@@ -64,7 +64,58 @@ GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
     return GST_PAD_PROBE_OK;
 }
 
+// What a cut tone's probe keeps: its cuts and the time of its first sample.
+struct CutState {
+    ToneCuts cuts;
+    GstClockTime firstNs = GST_CLOCK_TIME_NONE;
+};
+
+bool cutAt(const ToneCuts& cuts, GstClockTime sinceFirstNs) {
+    const GstClockTime period = (cuts.toneMs + cuts.silenceMs) * GST_MSECOND;
+    if (!cuts.repeat && sinceFirstNs >= period) return false;
+    return sinceFirstNs % period >= GstClockTime(cuts.toneMs) * GST_MSECOND;
+}
+
+GstPadProbeReturn cutTone(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
+    auto& state = *static_cast<CutState*>(user);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
+    GstAudioInfo audio;
+    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
+        !gst_audio_info_from_caps(&audio, caps.get()) ||
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_S16LE)
+        return GST_PAD_PROBE_OK;
+    if (state.firstNs == GST_CLOCK_TIME_NONE) state.firstNs = GST_BUFFER_PTS(buffer);
+    buffer = gst_buffer_make_writable(buffer);
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return GST_PAD_PROBE_OK;
+    const int rate = GST_AUDIO_INFO_RATE(&audio);
+    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    auto* pcm = reinterpret_cast<qint16*>(map.data);
+    const gsize frames = map.size / (2 * static_cast<gsize>(channels));
+    const GstClockTime since = GST_BUFFER_PTS(buffer) - state.firstNs;
+    for (gsize i = 0; i < frames; ++i) {
+        if (cutAt(state.cuts, since + gst_util_uint64_scale(i, GST_SECOND, rate)))
+            std::fill_n(pcm + i * channels, channels, qint16{0});
+    }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
+}
+
 }  // namespace
+
+ToneCuts toneCutsFor(const QByteArray& name) {
+    if (name == "hole") return {5000, 9000, false};
+    if (name == "pauses") return {2000, 4000, true};
+    return {};
+}
+
+void addToneCuts(GstElement* audiotestsrc, ToneCuts cuts) {
+    gst::PadPtr out(gst_element_get_static_pad(audiotestsrc, "src"));
+    gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, cutTone, new CutState{cuts},
+                      [](gpointer state) { delete static_cast<CutState*>(state); });
+}
 
 void addFlash(GstElement* videotestsrc, std::atomic<qint64>* phase) {
     gst::PadPtr out(gst_element_get_static_pad(videotestsrc, "src"));

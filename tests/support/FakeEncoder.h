@@ -158,6 +158,19 @@ public:
         Q_EMIT runStateChanged(RunState::Stopped);
     }
 
+    // The recording's measures, as the engine hands them on: only while it
+    // records; false (and nothing sent) otherwise.
+    bool measureSound(const SoundLevels& levels) {
+        if (runState() != RunState::Running) return false;
+        Q_EMIT soundMeasured(levels);
+        return true;
+    }
+    bool measurePicture(const PictureMeasures& measures) {
+        if (runState() != RunState::Running) return false;
+        Q_EMIT pictureMeasured(measures);
+        return true;
+    }
+
     void setPreviewEnabled(bool enabled) override { m_preview = enabled; }
     bool previewEnabled() const override { return m_preview; }
 

@@ -73,4 +73,11 @@ void StatusBar::showSpaceForecast(const QString& text) {
     m_widgets.bar->setToolTip(text);
 }
 
+void StatusBar::showSignalAlarms(const QString& text, const QString& tip) {
+    QLabel* panel = m_widgets.signalAlarm;
+    panel->setText(text);
+    panel->setToolTip(tip);
+    panel->setVisible(!text.isEmpty());
+}
+
 }  // namespace kelm

@@ -31,6 +31,9 @@ public:
     // How many hours of recording the media folder's free space holds, as the
     // status bar's own tip.
     void showSpaceForecast(const QString& text);
+    // The signal alarms running, as "Jelhiba: csend, állókép", with a tip
+    // telling since when; an empty text hides the panel.
+    void showSignalAlarms(const QString& text, const QString& tip);
 
     // The progress shown, in tens of seconds, and its maximum.
     double progressValue() const;

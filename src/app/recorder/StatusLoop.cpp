@@ -7,6 +7,7 @@
 #include "RecordingControl.h"
 #include "ServiceStatus.h"
 #include "ShellPorts.h"
+#include "SignalAlarms.h"
 #include "StatusBar.h"
 #include "TimeFields.h"
 #include "Toolbar.h"
@@ -32,6 +33,7 @@ void StatusLoop::tick() {
     const BusyScope busy("status tick");
     if (m_ctx.process.ended()) return;
     m_parts.serviceStatus.tick();
+    m_parts.signalAlarms.tick();
     Toolbar& tb = m_parts.toolbar;
 
     // While the sound card's control lists have no choice the rest waits.

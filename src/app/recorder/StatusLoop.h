@@ -8,6 +8,7 @@ namespace kelm {
 
 class RecordingControl;
 class ServiceStatus;
+class SignalAlarms;
 class StatusBar;
 class TimeFields;
 class Toolbar;
@@ -15,7 +16,8 @@ struct MixerLineWidgets;
 struct ZoomWidgets;
 
 // The status tick (every 300 ms for the whole run): the service manager's
-// status and watchdog, mixer sliders, clock,
+// status and watchdog, the signal alarms' view of the run state, mixer
+// sliders, clock,
 // zoom controls, the menu mirror of the toolbar, the status icon (also in the
 // tray), the daily preparation three seconds before each start, and the size
 // limit of the log box.
@@ -27,6 +29,7 @@ public:
         TimeFields& timeFields;
         StatusBar& statusBar;
         ServiceStatus& serviceStatus;
+        SignalAlarms& signalAlarms;
         Toolbar& toolbar;
         const MixerLineWidgets& mixerLines;
         const ZoomWidgets& zoom;

@@ -96,6 +96,7 @@ struct StatusBarWidgets {
     QStatusBar* bar = nullptr;
     std::array<QLabel*, 8> panels{};
     QProgressBar* progress = nullptr;
+    QLabel* signalAlarm = nullptr;  // beside the status icon, shown only during an alarm
 
     QLabel* panel(Panel p) const { return panels.at(std::size_t(p)); }
 };

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureDevices.h"
 #include "encoder/EncoderError.h"
+#include "encoder/SignalMeasures.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -58,7 +59,8 @@ struct PreviewFrame {
 //   audio: "Device://<name>" (ALSA capture device).
 // For tests and benchmarks, the engine also takes "TEST://" on either source,
 // optionally followed by a test pattern or wave name ("TEST://ball",
-// "TEST://silence"): a live 720x576 picture at 25 frames/s, or a live tone.
+// "TEST://silence"): a live 720x576 picture at 25 frames/s, or a live tone;
+// "TEST://hole" and "TEST://pauses" are a tone cut by silences (TestSignals).
 // The recorder never produces it.
 class Encoder : public QObject {
     Q_OBJECT
@@ -165,6 +167,12 @@ Q_SIGNALS:
     // state change to Stopped follows.
     void errorOccurred(kelm::EncoderStatus status);
     void previewFrame(kelm::PreviewFrame frame);
+    // The recorded streams' measures for the signal alarms, only while a
+    // recording runs: the sound that goes into the file about every 100 ms,
+    // its pictures about every 200 ms. Nothing comes while the run state is
+    // Stopped, nor from the live sources between recordings.
+    void soundMeasured(kelm::SoundLevels levels);
+    void pictureMeasured(kelm::PictureMeasures measures);
 };
 
 // Creates encoder objects. Failing to create one is the "component missing"
