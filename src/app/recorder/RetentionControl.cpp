@@ -38,8 +38,11 @@ QString RetentionControl::runningFileName() const {
 void RetentionControl::sweep() {
     const Settings& settings = m_ctx.state.settings;
     const QDate today = m_ctx.clock.now().date();
-    m_sweptOn = today;
-    if (settings.keepDays <= 0 || m_sweeping) return;
+    if (settings.keepDays <= 0) {
+        m_sweptOn = today;
+        return;
+    }
+    if (m_sweeping) return;
     const auto choose = [shortName = settings.channelShortName, today, days = settings.keepDays,
                          running = runningFileName()](const QStringList& names) {
         QStringList doomed;
@@ -48,8 +51,19 @@ void RetentionControl::sweep() {
         return doomed;
     };
     m_sweeping = m_ctx.folderProbe.clean(
-        settings.mediaDir, choose, [this](const MediaFolderProbe::Cleaning& cleaning) {
+        settings.mediaDir, choose, [this, today](const MediaFolderProbe::Cleaning& cleaning) {
             m_sweeping = false;
+            // Tried again on the next minute's check, logged once a day.
+            if (!cleaning.listed) {
+                if (m_silentLoggedOn == today) return;
+                m_silentLoggedOn = today;
+                m_ctx.log.logEvent(
+                    QStringLiteral("A régi felvételek törlése elmaradt, a media mappa nem "
+                                   "olvasható: ") +
+                    m_ctx.state.settings.mediaDir);
+                return;
+            }
+            m_sweptOn = today;
             const QDateTime utc = m_ctx.clock.now().toUTC();
             for (const QString& path : cleaning.removed) {
                 m_ctx.log.logEvent(QStringLiteral("Régi felvétel törölve: ") + path);
@@ -58,10 +72,13 @@ void RetentionControl::sweep() {
             for (const QString& failure : cleaning.failures)
                 m_ctx.log.logEvent(QStringLiteral("Régi felvétel nem törölhető: ") + failure);
         });
-    if (!m_sweeping)
+    // A folder that does not answer is tried again each minute, logged once a day.
+    if (!m_sweeping && m_silentLoggedOn != today) {
+        m_silentLoggedOn = today;
         m_ctx.log.logEvent(
             QStringLiteral("A régi felvételek törlése elmaradt, a media mappa nem válaszol: ") +
             settings.mediaDir);
+    }
 }
 
 void RetentionControl::forecast(bool logIt) {

@@ -50,8 +50,9 @@ private:
     RecorderContext& m_ctx;
     StatusBar& m_statusBar;
     QTimer m_tick;
-    QDate m_sweptOn;   // the day of the last deletion run
-    QDate m_warnedOn;  // the day the low-space warning was logged
+    QDate m_sweptOn;         // the day of the last deletion run that read the folder
+    QDate m_silentLoggedOn;  // the day a silent or unreadable folder was logged
+    QDate m_warnedOn;        // the day the low-space warning was logged
     bool m_sweeping = false;
     DeletionObserver m_deleted;
 };

@@ -52,6 +52,8 @@ bool MediaFolderProbe::clean(const QString& folder, Choose choose,
         cleaning.listed = !names.isEmpty() || storage->freeBytes(folder).has_value();
         for (const QString& name : choose(names)) {
             const QString path = folder + u'/' + name;
+            // Gone already (another KELM of the channel cleaned first): not ours to report.
+            if (!storage->identify(path).exists) continue;
             const QString problem = storage->removeFile(path);
             if (problem.isEmpty())
                 cleaning.removed << path;
