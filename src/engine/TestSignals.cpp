@@ -36,12 +36,15 @@ GstPadProbeReturn paintFlash(GstPad*, GstPadProbeInfo* info, gpointer user) {
     return GST_PAD_PROBE_OK;
 }
 
-GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
-    const qint64 phase = static_cast<std::atomic<qint64>*>(user)->load();
+// Rewrites a probe's S16 sound buffer in place: `write` gets its samples
+// interleaved, its frame count, channels, rate and time stamp. Buffers of
+// any other format, or without a time, pass untouched.
+template <typename Write>
+GstPadProbeReturn rewriteSound(GstPad* pad, GstPadProbeInfo* info, Write write) {
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     gst::CapsPtr caps(gst_pad_get_current_caps(pad));
     GstAudioInfo audio;
-    if (phase < 0 || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
+    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
         !gst_audio_info_from_caps(&audio, caps.get()) ||
         GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_S16LE)
         return GST_PAD_PROBE_OK;
@@ -49,19 +52,29 @@ GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return GST_PAD_PROBE_OK;
-    const int rate = GST_AUDIO_INFO_RATE(&audio);
     const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
-    auto* pcm = reinterpret_cast<qint16*>(map.data);
-    const gsize frames = map.size / (2 * static_cast<gsize>(channels));
-    for (gsize i = 0; i < frames; ++i) {
-        const GstClockTime t = GST_BUFFER_PTS(buffer) + gst_util_uint64_scale(i, GST_SECOND, rate);
-        const GstClockTime into = (t + GST_SECOND - static_cast<GstClockTime>(phase)) % GST_SECOND;
-        const qint16 value =
-            into < kBeepNs ? static_cast<qint16>(10000 * std::sin(2 * M_PI * 440 * into / 1e9)) : 0;
-        for (int c = 0; c < channels; ++c) pcm[i * channels + c] = value;
-    }
+    write(reinterpret_cast<qint16*>(map.data), map.size / (2 * static_cast<gsize>(channels)),
+          channels, GST_AUDIO_INFO_RATE(&audio), GST_BUFFER_PTS(buffer));
     gst_buffer_unmap(buffer, &map);
     return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn writeBeep(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
+    const qint64 phase = static_cast<std::atomic<qint64>*>(user)->load();
+    if (phase < 0) return GST_PAD_PROBE_OK;
+    return rewriteSound(
+        pad, info, [phase](qint16* pcm, gsize frames, int channels, int rate, GstClockTime pts) {
+            for (gsize i = 0; i < frames; ++i) {
+                const GstClockTime t = pts + gst_util_uint64_scale(i, GST_SECOND, rate);
+                const GstClockTime into =
+                    (t + GST_SECOND - static_cast<GstClockTime>(phase)) % GST_SECOND;
+                const qint16 value =
+                    into < kBeepNs
+                        ? static_cast<qint16>(10000 * std::sin(2 * M_PI * 440 * into / 1e9))
+                        : 0;
+                for (int c = 0; c < channels; ++c) pcm[i * channels + c] = value;
+            }
+        });
 }
 
 // What a cut tone's probe keeps: its cuts and the time of its first sample.
@@ -78,29 +91,15 @@ bool cutAt(const ToneCuts& cuts, GstClockTime sinceFirstNs) {
 
 GstPadProbeReturn cutTone(GstPad* pad, GstPadProbeInfo* info, gpointer user) {
     auto& state = *static_cast<CutState*>(user);
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    gst::CapsPtr caps(gst_pad_get_current_caps(pad));
-    GstAudioInfo audio;
-    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer) || !caps ||
-        !gst_audio_info_from_caps(&audio, caps.get()) ||
-        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_S16LE)
-        return GST_PAD_PROBE_OK;
-    if (state.firstNs == GST_CLOCK_TIME_NONE) state.firstNs = GST_BUFFER_PTS(buffer);
-    buffer = gst_buffer_make_writable(buffer);
-    GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    GstMapInfo map;
-    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) return GST_PAD_PROBE_OK;
-    const int rate = GST_AUDIO_INFO_RATE(&audio);
-    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
-    auto* pcm = reinterpret_cast<qint16*>(map.data);
-    const gsize frames = map.size / (2 * static_cast<gsize>(channels));
-    const GstClockTime since = GST_BUFFER_PTS(buffer) - state.firstNs;
-    for (gsize i = 0; i < frames; ++i) {
-        if (cutAt(state.cuts, since + gst_util_uint64_scale(i, GST_SECOND, rate)))
-            std::fill_n(pcm + i * channels, channels, qint16{0});
-    }
-    gst_buffer_unmap(buffer, &map);
-    return GST_PAD_PROBE_OK;
+    return rewriteSound(
+        pad, info, [&state](qint16* pcm, gsize frames, int channels, int rate, GstClockTime pts) {
+            if (state.firstNs == GST_CLOCK_TIME_NONE) state.firstNs = pts;
+            const GstClockTime since = pts - state.firstNs;
+            for (gsize i = 0; i < frames; ++i) {
+                if (cutAt(state.cuts, since + gst_util_uint64_scale(i, GST_SECOND, rate)))
+                    std::fill_n(pcm + i * channels, channels, qint16{0});
+            }
+        });
 }
 
 }  // namespace
